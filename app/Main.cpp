@@ -1,9 +1,76 @@
 // Start-up: the probe for a running instance, the main window, the argument.
 #include "app/Main.h"
 
+#include "platform/Dialogs.h"
+#include "platform/SettingsStore.h"
+#include "platform/Signals.h"
+#include "playback/SequencerDevice.h"
+#include "ui/frmMain.h"
+
 #include <QApplication>
+#include <memory>
+
+namespace {
+
+// Stands in for the sequencer until the engine is built in: nothing opens.
+class PendingDevice : public SequencerDevice
+{
+public:
+    qint32 Length() const override { return 0; }
+    qint32 Position() const override { return 0; }
+
+protected:
+    void open(const QString &) override {}
+    void play(std::optional<qint32>, bool, bool) override {}
+    void pause(bool) override {}
+    void stop() override {}
+    void close() override {}
+};
+
+} // namespace
+
+void TakeArgument(frmMain &window, const QString &argumentText)
+{
+    const QString trimmed = argumentText.trimmed();
+    if (trimmed.isEmpty())
+        return;
+    window.UpdateOLE(QStringList{trimmed}, true);
+    window.PlayIndex = -1;
+    window.MCI_Done(0);
+    window.Stopped = false;
+}
 
 int Main(QApplication &app)
 {
-    return app.exec();
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setApplicationName(QStringLiteral("Sonabel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The argument text: the arguments joined by single spaces, never split again.
+    const QString argumentText = app.arguments().mid(1).join(u' ');
+
+    auto device = std::make_unique<PendingDevice>();
+    QtDialogs dialogs;
+    IniSettingsStore store;
+    MainWindowServices services;
+    services.MCI = device.get();
+    services.dlg = &dialogs;
+    services.store = &store;
+    services.programFolder = QApplication::applicationDirPath();
+
+    frmMain window(services);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &frmMain::mnuClose_Click);
+    QObject::connect(&window, &frmMain::closed, &app, &QCoreApplication::quit);
+    // The session manager's quit ends the event loop; the shutdown still runs.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+
+    window.Form_Load();
+    window.show();
+
+    TakeArgument(window, argumentText);
+    const int status = app.exec();
+    window.Form_QueryUnload();
+    return status;
 }

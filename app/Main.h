@@ -2,6 +2,12 @@
 #pragma once
 
 class QApplication;
+class QString;
+class frmMain;
 
 // Runs the program on an existing application object; returns the exit status.
 int Main(QApplication &app);
+
+// A first start's argument: the playlist becomes that entry and play restarts
+// at its first song. Does nothing when the text, trimmed, is empty.
+void TakeArgument(frmMain &window, const QString &argumentText);

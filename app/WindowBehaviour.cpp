@@ -1,0 +1,117 @@
+// The borderless window's own behaviour: drag by the title, shade to the top
+// strip, snap to the top screen edge, stay on top, and the popup menu.
+#include "platform/WindowSystem.h"
+#include "ui/frmMain.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+constexpr int ShadeHeight = 195;
+constexpr int SnapThreshold = 100;
+
+} // namespace
+
+void frmMain::placeWindow()
+{
+    const QRect wanted(px(Global.WindowX), px(Global.WindowY), width(), height());
+    if (!onAnyScreen(wanted)) {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const double screenWidth = screen ? twips(screen->geometry().width()) : 0;
+        Global.WindowX = static_cast<float>(screenWidth - MainWindowWidth - 1000);
+        Global.WindowY = 0;
+    }
+    move(px(Global.WindowX), px(Global.WindowY));
+}
+
+void frmMain::img1_MouseUp(int Button, int, double, double)
+{
+    if (Button == 2)
+        mnuMenu->popup(QCursor::pos());
+}
+
+void frmMain::lblSongName_MouseDown(int Button, int, double X, double Y)
+{
+    if (Button == 1) {
+        Dragging = true;
+        DragStart = QPointF(X, Y);
+    } else if (Button == 2) {
+        mnuPlay->popup(QCursor::pos());
+    }
+}
+
+void frmMain::lblSongName_MouseMove(int, int, double X, double Y)
+{
+    if (!Dragging)
+        return;
+    move(x() + px(X - DragStart.x()), y());
+    move(x(), y() + px(Y - DragStart.y()));
+}
+
+void frmMain::lblSongName_MouseUp(int, int, double, double)
+{
+    if (chkSnap->isChecked() && Dragging && twips(y()) < SnapThreshold)
+        move(x(), 0);
+    Dragging = false;
+    Global.WindowX = static_cast<float>(twips(x()));
+    Global.WindowY = static_cast<float>(twips(y()));
+}
+
+void frmMain::lblSongName_DblClick()
+{
+    if (heightTwips() > ShadeHeight) {
+        m_shadeRestoreHeight = heightTwips();
+        setHeightTwips(ShadeHeight);
+        mnuShade->setChecked(true);
+    } else {
+        setHeightTwips(static_cast<int>(m_shadeRestoreHeight));
+        mnuShade->setChecked(false);
+    }
+}
+
+void frmMain::mnuShade_Click()
+{
+    lblSongName_DblClick();
+}
+
+void frmMain::chkShadeMode_Click()
+{
+    Global.ShadeMode = chkShadeMode->isChecked();
+}
+
+void frmMain::chkSnap_Click()
+{
+    mnuSnap->setChecked(chkSnap->isChecked());
+    Global.SnapToScreen = mnuSnap->isChecked();
+}
+
+void frmMain::mnuSnap_Click()
+{
+    chkSnap->setChecked(!chkSnap->isChecked());
+}
+
+void frmMain::chkTop_Click()
+{
+    mnuTop->setChecked(chkTop->isChecked());
+    setStayOnTop(this, chkTop->isChecked());
+    Global.OnTop = mnuTop->isChecked();
+}
+
+void frmMain::mnuTop_Click()
+{
+    chkTop->setChecked(!chkTop->isChecked());
+}
+
+void frmMain::mnuMinimize_Click()
+{}
+
+void frmMain::mnuAbout_Click()
+{}
+
+void frmMain::Form_MouseMove()
+{
+    ClearUnderline();
+    lblHelp->hide();
+}

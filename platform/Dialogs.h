@@ -1,0 +1,35 @@
+// The dialogs the player shows: a message box and the album file dialogs.
+// Behind an interface so that tests answer them.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+struct FileDialogSetup
+{
+    QString DialogTitle;
+    QString Filter;     // "Description|*.ext"
+    QString DefaultExt; // ".mal"
+    QString FileName;   // shown in the name box
+    QString InitDir;
+};
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    // A message box titled "Sonabel", OK only, no icon; returns when closed.
+    virtual void MsgBox(const QString &text) = 0;
+    // The chosen full path, or nothing when the user cancelled.
+    virtual std::optional<QString> ShowOpen(const FileDialogSetup &setup) = 0;
+    virtual std::optional<QString> ShowSave(const FileDialogSetup &setup) = 0;
+};
+
+// The real dialogs, on Qt's message box and file dialog.
+class QtDialogs : public Dialogs
+{
+public:
+    void MsgBox(const QString &text) override;
+    std::optional<QString> ShowOpen(const FileDialogSetup &setup) override;
+    std::optional<QString> ShowSave(const FileDialogSetup &setup) override;
+};

@@ -1,0 +1,49 @@
+// Termination signals turned into a Qt signal through a self-pipe.
+#include "platform/Signals.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int pipeFds[2] = {-1, -1};
+const int caught[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void onSignal(int number)
+{
+    const unsigned char byte = static_cast<unsigned char>(number);
+    // Nothing but write() is safe here; a full pipe means a request is pending.
+    [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0)
+        return;
+    m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char byte = 0;
+        if (::read(pipeFds[0], &byte, 1) == 1)
+            Q_EMIT terminationRequested(byte);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : caught)
+        ::sigaction(number, &action, nullptr);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    for (int number : caught)
+        ::signal(number, SIG_DFL);
+    delete m_notifier;
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    pipeFds[0] = pipeFds[1] = -1;
+}

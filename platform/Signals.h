@@ -1,0 +1,22 @@
+// Termination requests from outside: SIGTERM, SIGINT and SIGHUP arrive as one
+// Qt signal on the window's thread, so the program can close itself normally.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+class TerminationSignals : public QObject
+{
+    Q_OBJECT
+public:
+    // Only one instance may exist; it catches the signals while it lives.
+    explicit TerminationSignals(QObject *parent = nullptr);
+    ~TerminationSignals() override;
+
+Q_SIGNALS:
+    void terminationRequested(int signalNumber);
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};

@@ -1,0 +1,197 @@
+// Album files and display names: byte-exact round trips, the reader's
+// tolerance of damaged albums, and FileTitle's rules.
+#include "playlist/AlbumFile.h"
+#include "playlist/FileTitle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+class AlbumFileTest : public ::testing::Test
+{
+protected:
+    QString touch(const QString &name)
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return path;
+    }
+    QString raw(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(AlbumFileTest, WriteThenReadIsByteExact)
+{
+    const QStringList entries = {touch(QStringLiteral("a.mid")),
+                                 touch(QStringLiteral("Ünïcode & spaces .mid")),
+                                 touch(QStringLiteral("c.MID"))};
+    const QString path = dir.filePath(QStringLiteral("list.mal"));
+    ASSERT_TRUE(writeAlbum(path, entries));
+
+    QByteArray expected;
+    for (const QString &e : entries)
+        expected += e.toUtf8() + "\r\n";
+    EXPECT_EQ(bytesOf(path), expected);
+
+    const AlbumReadResult read = readAlbum(path);
+    EXPECT_TRUE(read.opened);
+    EXPECT_EQ(read.entries, entries);
+    EXPECT_EQ(read.missing, 0);
+
+    // Written again from what was read, the file is the same to the byte.
+    ASSERT_TRUE(writeAlbum(path, read.entries));
+    EXPECT_EQ(bytesOf(path), expected);
+}
+
+TEST_F(AlbumFileTest, EmptyPlaylistWritesZeroBytesAndReadsAsNothing)
+{
+    const QString path = dir.filePath(QStringLiteral("empty.mal"));
+    ASSERT_TRUE(writeAlbum(path, {}));
+    EXPECT_TRUE(bytesOf(path).isEmpty());
+    const AlbumReadResult read = readAlbum(path);
+    EXPECT_TRUE(read.opened);
+    EXPECT_TRUE(read.entries.isEmpty());
+    EXPECT_EQ(read.missing, 0);
+}
+
+TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
+{
+    const QString path = dir.filePath(QStringLiteral("keep.mal"));
+    ASSERT_TRUE(writeAlbum(path, {QStringLiteral("/old")}));
+
+    // A file size limit makes the write fail halfway, as a full disk would.
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tight = saved;
+    tight.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    QString error;
+    const bool written =
+        writeAlbum(path, QStringList(1000, QStringLiteral("/new/song.mid")), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(bytesOf(path), QByteArray("/old\r\n"));
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.mal")});
+}
+
+TEST_F(AlbumFileTest, LineEndsAndBlankLines)
+{
+    const QByteArray a = touch(QStringLiteral("a.mid")).toUtf8();
+    const QByteArray b = touch(QStringLiteral("b.mid")).toUtf8();
+    const QByteArray c = touch(QStringLiteral("c.mid")).toUtf8();
+    struct Case
+    {
+        const char *what;
+        QByteArray bytes;
+        int entries;
+        int missing;
+    } cases[] = {
+        {"CR LF", a + "\r\n" + b + "\r\n", 2, 0},
+        {"lone CR", a + "\r" + b + "\r" + c, 3, 0},
+        {"lone LF", a + "\n" + b + "\n", 2, 0},
+        {"mixed", a + "\n" + b + "\r\n" + c + "\r", 3, 0},
+        {"extra blank line at the end counts once", a + "\r\n\r\n", 1, 1},
+        {"blank and space-only lines count", a + "\r\n\r\n   \r\n" + b, 2, 2},
+        {"CR LF split over nothing is one line end", a + "\r\n" + b, 2, 0},
+    };
+    for (const Case &k : cases) {
+        const AlbumReadResult read = readAlbum(raw(QStringLiteral("x.mal"), k.bytes));
+        EXPECT_EQ(read.entries.size(), k.entries) << k.what;
+        EXPECT_EQ(read.missing, k.missing) << k.what;
+    }
+}
+
+TEST_F(AlbumFileTest, OnlyExistingVisibleOrdinaryFilesCount)
+{
+    const QString real = touch(QStringLiteral("real.mid"));
+    const QString hidden = touch(QStringLiteral(".hidden.mid"));
+    const QString spaced = touch(QStringLiteral("spaced.mid "));
+    QDir(dir.path()).mkdir(QStringLiteral("folder.mid"));
+    const QByteArray text = real.toUtf8() + "\r\n" + hidden.toUtf8() + "\r\n" +
+                            dir.filePath(QStringLiteral("folder.mid")).toUtf8() + "\r\n" +
+                            dir.filePath(QStringLiteral("gone.mid")).toUtf8() + "\r\n" +
+                            spaced.toUtf8() + "\r\n" + "/dev/null\r\n";
+    const AlbumReadResult read = readAlbum(raw(QStringLiteral("x.mal"), text));
+    // The trailing space is part of the path and is kept as written.
+    EXPECT_EQ(read.entries, (QStringList{real, spaced}));
+    EXPECT_EQ(read.missing, 4);
+}
+
+TEST_F(AlbumFileTest, JunkNulBytesAndHugeLinesCountAsMissing)
+{
+    const QByteArray real = touch(QStringLiteral("real.mid")).toUtf8();
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk += static_cast<char>((i * 37) & 0xff);
+    const QByteArray huge(3 * 1024 * 1024, 'x');
+    const QByteArray text = real + QByteArray("\0junk", 5) + "\r\n" + real + "\r\n" +
+                            QByteArray("\xff\xfe\x80", 3) + real + "\n" + huge + "\r\n" + real;
+    const AlbumReadResult withNul = readAlbum(raw(QStringLiteral("x.mal"), text));
+    EXPECT_EQ(withNul.entries, (QStringList{QString::fromUtf8(real), QString::fromUtf8(real)}));
+    EXPECT_EQ(withNul.missing, 3);
+
+    const AlbumReadResult binary = readAlbum(raw(QStringLiteral("y.mal"), junk));
+    EXPECT_TRUE(binary.opened);
+    EXPECT_TRUE(binary.entries.isEmpty());
+    EXPECT_GT(binary.missing, 0);
+}
+
+TEST_F(AlbumFileTest, UnopenableAlbumSaysWhy)
+{
+    const AlbumReadResult read = readAlbum(dir.filePath(QStringLiteral("nothing.mal")));
+    EXPECT_FALSE(read.opened);
+    EXPECT_FALSE(read.error.isEmpty());
+    const AlbumReadResult folder = readAlbum(dir.path());
+    EXPECT_FALSE(folder.opened);
+}
+
+TEST(FileTitleTest, NameWithoutFolderAndExtension)
+{
+    EXPECT_EQ(FileTitle(QStringLiteral("/MIDI/Rock/Song.mid")), QStringLiteral("Song"));
+    EXPECT_EQ(FileTitle(QStringLiteral("/A/b.c.mid")), QStringLiteral("b.c"));
+    EXPECT_EQ(FileTitle(QStringLiteral("/A/.mid")), QString());
+    EXPECT_EQ(FileTitle(QStringLiteral("/A/Readme")), QStringLiteral("Readme"));
+    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/Song.Name.mid")), QStringLiteral("Song.Name"));
+    // The last character is never examined: a trailing dot stays.
+    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/abc.")), QStringLiteral("abc."));
+    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/sub/")), QStringLiteral("sub/"));
+    // Dots in folder names do not count; no separator means all name.
+    EXPECT_EQ(FileTitle(QStringLiteral("/my.folder/song")), QStringLiteral("song"));
+    EXPECT_EQ(FileTitle(QStringLiteral("song.mid")), QStringLiteral("song"));
+    EXPECT_EQ(FileTitle(QString()), QString());
+    EXPECT_EQ(FileTitle(QStringLiteral("x")), QStringLiteral("x"));
+}
+
+TEST(FileTitleTest, LongPaths)
+{
+    const QString folder = QStringLiteral("/") + QString(300, u'f');
+    EXPECT_EQ(FileTitle(folder + QStringLiteral("/tune.mid")), QStringLiteral("tune"));
+    const QString longName = QString(300, u'n');
+    EXPECT_EQ(FileTitle(QStringLiteral("/a/") + longName + QStringLiteral(".mid")), longName);
+}
+
+} // namespace

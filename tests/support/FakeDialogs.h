@@ -1,0 +1,26 @@
+// Dialogs answered by the test: messages are recorded, file dialogs return
+// the next scripted answer (nothing: the user cancelled).
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QStringList>
+
+class FakeDialogs : public Dialogs
+{
+public:
+    void MsgBox(const QString &text) override { messages.append(text); }
+    std::optional<QString> ShowOpen(const FileDialogSetup &setup) override { return answer(setup); }
+    std::optional<QString> ShowSave(const FileDialogSetup &setup) override { return answer(setup); }
+
+    QStringList messages;
+    QList<std::optional<QString>> answers;
+    QList<FileDialogSetup> shown;
+
+private:
+    std::optional<QString> answer(const FileDialogSetup &setup)
+    {
+        shown.append(setup);
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+};

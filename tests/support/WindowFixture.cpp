@@ -1,0 +1,37 @@
+// A main window on fakes, for widget tests.
+#include "support/WindowFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString WindowFixture::file(const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    if (!QFileInfo::exists(path)) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    return path;
+}
+
+QString WindowFixture::song(const QString &name, qint32 lengthMs)
+{
+    const QString path = file(name);
+    device.script(path, lengthMs);
+    return path;
+}
+
+QString WindowFixture::album(const QString &name, const QStringList &lines)
+{
+    QByteArray text;
+    for (const QString &line : lines)
+        text += line.toUtf8() + "\r\n";
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    return path;
+}

@@ -1,0 +1,55 @@
+// A main window on fakes, in a private program folder, for widget tests.
+#pragma once
+
+#include "support/FakeDialogs.h"
+#include "support/FakeSequencer.h"
+#include "support/MemoryStore.h"
+#include "ui/frmMain.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+class WindowFixture : public ::testing::Test
+{
+protected:
+    WindowFixture()
+    {
+        // Shut the first-run write-back off unless a test wants the empty store.
+        store.values.insert(QString(), QStringLiteral("1"));
+    }
+
+    // Creates the window; call Form_Load yourself when the test wants it.
+    frmMain &window()
+    {
+        if (!m_window) {
+            MainWindowServices services;
+            services.MCI = &device;
+            services.dlg = &dialogs;
+            services.store = &store;
+            services.programFolder = dir.path();
+            services.screenWidthTwips = 12000;
+            m_window = std::make_unique<frmMain>(services);
+        }
+        return *m_window;
+    }
+
+    // A file in the program folder (made when absent); returns its full path.
+    QString file(const QString &name, const QByteArray &content = QByteArray("MThd"));
+    // A MIDI file the fake device opens, with the given length.
+    QString song(const QString &name, qint32 lengthMs = 60000);
+    // An album holding the given lines, each followed by CR LF.
+    QString album(const QString &name, const QStringList &lines);
+
+    // Delivers the device's queued events.
+    static void pump() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir dir;
+    FakeSequencer device;
+    FakeDialogs dialogs;
+    MemoryStore store;
+
+private:
+    std::unique_ptr<frmMain> m_window;
+};

@@ -1,0 +1,241 @@
+// The main window: its controls, its state and its handlers.
+//
+// The window is built here (ui/frmMain.cpp); its handlers live with the
+// subsystem they belong to, each file implementing a group of members:
+//   app/Startup.cpp           Form_Load
+//   app/Shutdown.cpp          Form_QueryUnload, mnuClose_Click, img1_DblClick
+//   app/Handover.cpp          Form_LinkExecute, optInterrupt_Click, mnuNewList/NewPlay_Click
+//   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
+//   settings/Association.cpp  chkDefault_Click
+//   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, album paths
+//   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop
+//   playback/PlayFlow.cpp     MCI_Done, transport images, optReset_Click, tme_Timer
+//   playback/Progress.cpp     MCI_StatusUpdate, seeking on lblPct
+//   playback/PlayMenu.cpp     UpdateMIDIMenu, the play menu, playlist cues
+//   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
+// Everything runs on the window's thread, one handler at a time.
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "settings/Settings.h"
+#include "ui/Controls.h"
+
+#include <QCheckBox>
+#include <QMenu>
+#include <QPointF>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class SequencerDevice;
+class SettingsStore;
+class QAction;
+class QButtonGroup;
+class SongMenu;
+class frmDummy;
+
+// What the window needs of the world outside it; tests hand in fakes.
+struct MainWindowServices
+{
+    SequencerDevice *MCI = nullptr;
+    Dialogs *dlg = nullptr;
+    SettingsStore *store = nullptr;
+    // The folder of the executable: reset files, "default.mal", "Albums".
+    QString programFolder;
+    // Where "default.mal" and "Albums" live; the program folder when it can be
+    // written, else the per-user data folder. Empty: decided from programFolder.
+    QString dataFolder;
+    // Screen width in twips for the first-run position; 0: the primary screen's.
+    double screenWidthTwips = 0;
+};
+
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmMain(const MainWindowServices &services, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- start-up and shutdown (app/) ----
+    void Form_Load();
+    void Form_QueryUnload();
+    void mnuClose_Click();
+    void img1_DblClick();
+    void Form_LinkExecute(const QString &CmdStr);
+    void optInterrupt_Click(int Index);
+    void mnuNewList_Click();
+    void mnuNewPlay_Click();
+
+    // ---- window behaviour (app/) ----
+    void img1_MouseUp(int Button, int Shift, double X, double Y);
+    void lblSongName_MouseDown(int Button, int Shift, double X, double Y);
+    void lblSongName_MouseMove(int Button, int Shift, double X, double Y);
+    void lblSongName_MouseUp(int Button, int Shift, double X, double Y);
+    void lblSongName_DblClick();
+    void mnuShade_Click();
+    void chkShadeMode_Click();
+    void chkSnap_Click();
+    void mnuSnap_Click();
+    void chkTop_Click();
+    void mnuTop_Click();
+    void mnuMinimize_Click();
+    void mnuAbout_Click();
+    void Form_MouseMove();
+
+    // ---- settings (settings/) ----
+    void chkDefault_Click();
+    void LoadSettings();
+    void SaveSettings();
+
+    // ---- playlist and albums (playlist/) ----
+    // False when the album could not be opened; the playlist is then unchanged.
+    bool AddPlayList(const QString &FPath, bool Update = false);
+    void UpdateMIDI();
+    void UpdateAlbum(const QString &AlbumName = QString());
+    // DataList: the new entries in order (full paths).
+    void UpdateOLE(const QStringList &DataList, bool ForceClear);
+    void lstMIDI_OLEDragDrop(const QStringList &paths);
+    // Scans a folder tree for MIDI files and appends them to the playlist.
+    void DirEntry(const QString &DirPath);
+    void btnLoad_Click();
+    void mnuLoad_Click();
+    void btnSave_Click();
+    void mnuSave_Click();
+    void mnuA_Click(int Index);
+    void btnRemove_Click();
+    void btnClear_Click();
+    void btnUp_Click();
+    void btnDn_Click();
+    void btnRn_Click();
+    void btnSort_Click();
+
+    // ---- playback (playback/) ----
+    void MCI_Done(int NotifyCode);
+    void MCI_StatusUpdate();
+    void btnPlay_Click();
+    void lstMIDI_DblClick();
+    void mnuMID_Click(int Index);
+    void imgControls_Click(int Index);
+    void imgControls_DblClick(int Index);
+    void tme_Timer();
+    void optReset_Click(int Index);
+    // Plays the reset file to its end before a song.
+    void ResetMIDI();
+    void lblPct_MouseDown(int Button, int Shift, double X, double Y);
+    void lblPct_MouseMove(int Button, int Shift, double X, double Y);
+    void lblPct_MouseUp(int Button, int Shift, double X, double Y);
+    void UpdateMIDIMenu();
+    void lstMIDI_MouseMove();
+    void lstMIDI_GotFocus();
+    void lstMIDI_LostFocus();
+
+    // ---- hover highlight and the panel (ui/) ----
+    void ClearUnderline();
+    void btnConfig_Click();
+
+    // ---- places ----
+    QString programFolder() const { return m_services.programFolder; }
+    QString defaultAlbumPath() const;
+    QString albumsFolder() const;
+
+    // ---- state (read by tests and by the start-up path) ----
+    Settings Global;       // the settings, loaded by Form_Load
+    bool Stopped = true;   // the play image must open and start PlayFile anew
+    qint32 PlayIndex = -1; // the current song in lstPlay; -1 before the first
+    QString PlayFile;      // the song the open-and-play step opens
+    QString ResetFile;     // the reset file played before a song
+    bool PrevClicked = false;
+    bool Seeking = false;
+    bool Dragging = false;
+    QPointF DragStart;
+    QStringList lstPlay; // the playlist proper: full paths in play order
+    QStringList lstSort; // work list of the sort
+
+    // ---- controls ----
+    Frame *fraShade;
+    ImageButton *img1;
+    EventLabel *lblSongName;
+    std::array<ImageButton *, 5> imgControls;
+    ListBox *lstMIDI;
+    Shape *shpBar1;
+    Shape *shpBarProg;
+    EventLabel *lblPct;
+    Shape *shpLstUp;
+    Shape *shpLstDn;
+    ImageButton *btnUp;
+    ImageButton *btnDn;
+    LabelButton *btnRn;
+    LabelButton *btnSort;
+    LabelButton *btnLoad;
+    LabelButton *btnSave;
+    LabelButton *btnRemove;
+    LabelButton *btnClear;
+    LabelButton *btnPlay;
+    EventLabel *lblHelp;
+    Shape *shpConfig;
+    LabelButton *btnConfig;
+    Frame *fraConfig;
+    QLabel *Label1;
+    Frame *fraNew;
+    std::array<QRadioButton *, 2> optInterrupt;
+    QLabel *Label2;
+    Frame *fraReset;
+    std::array<QRadioButton *, 3> optReset;
+    QCheckBox *chkSnap;
+    QCheckBox *chkShadeMode;
+    QCheckBox *chkTop;
+    QCheckBox *chkDefault;
+    QTimer *tme;
+
+    // The window's popup menu.
+    QMenu *mnuMenu;
+    QAction *mnuTop;
+    QAction *mnuShade;
+    QAction *mnuSnap;
+    QAction *mnuNewList;
+    QAction *mnuNewPlay;
+    QAction *mnuMinimize;
+    QAction *mnuClose;
+    QAction *mnuAbout;
+    // The play menu: albums submenu, then the songs.
+    QMenu *mnuPlay;
+    QMenu *mnuMAlbums;
+    QAction *mnuLoad;
+    QAction *mnuSave;
+    QAction *sep4;
+    std::array<QAction *, 5> mnuA; // items 1 to 4; index 0 unused
+    SongMenu *songMenu;
+
+    SequencerDevice *MCI;
+    Dialogs *dlg;
+    SettingsStore *store;
+
+    // Window height in twips and position; the window keeps its 4515-twip width.
+    int heightTwips() const;
+    void setHeightTwips(int height);
+    // Moves the window to WindowX, WindowY; a position off every screen is
+    // replaced by the first-run position.
+    void placeWindow();
+    // The taskbar placeholder, created on first use.
+    frmDummy *dummyForm();
+
+Q_SIGNALS:
+    // Raised when the player has closed itself (shutdown done); the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectHandlers();
+    void connectHover();
+
+    MainWindowServices m_services;
+    frmDummy *m_dummy = nullptr;
+    double m_shadeRestoreHeight = 0;
+    bool m_unloaded = false;
+};
