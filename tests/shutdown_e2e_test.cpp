@@ -1,0 +1,65 @@
+// The real program ended by SIGTERM: settings saved, playlist kept, exit 0.
+#include "support/ProgramRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList makeSongs(const ProgramRun &run, const QStringList &names)
+{
+    QDir().mkpath(run.scratch(QStringLiteral("songs")));
+    QStringList paths;
+    for (const QString &name : names) {
+        const QString path = run.scratch(QStringLiteral("songs/") + name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("not really music");
+        paths.append(path);
+    }
+    return paths;
+}
+
+TEST(ShutdownEndToEnd, SigtermSavesSettingsAndPlaylist)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongs(run, {QStringLiteral("b.mid"), QStringLiteral("a.mid")});
+    QProcess *p = run.start({run.scratch(QStringLiteral("songs"))});
+    // The first start writes its settings while loading.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
+    ASSERT_TRUE(ProgramRun::terminate(p, 30000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+
+    QSettings ini(run.iniFile(), QSettings::IniFormat);
+    const QStringList names = {
+        QStringLiteral("Default"), QStringLiteral("Snap"),   QStringLiteral("onTop"),
+        QStringLiteral("Shade"),   QStringLiteral("onNew"),  QStringLiteral("Reset"),
+        QStringLiteral("X"),       QStringLiteral("Y"),      QStringLiteral("CurrentAlbum"),
+        QStringLiteral("Album1"),  QStringLiteral("Album2"), QStringLiteral("Album3"),
+        QStringLiteral("Album4")};
+    for (const QString &name : names)
+        EXPECT_TRUE(ini.contains(name)) << name.toStdString();
+    EXPECT_EQ(ini.allKeys().size(), 13);
+    // The folder's songs, in name order.
+    EXPECT_EQ(readLines(run.defaultAlbum()), (QStringList{songs[1], songs[0]}));
+}
+
+TEST(ShutdownEndToEnd, UnwritableDefaultAlbumStillEndsCleanly)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongs(run, {QStringLiteral("a.mid")});
+    // A folder standing where the file goes makes the write fail.
+    QDir().mkpath(run.defaultAlbum() + QStringLiteral("/blocked"));
+    QProcess *p = run.start({songs[0]});
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
+    ASSERT_TRUE(ProgramRun::terminate(p, 30000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_TRUE(QSettings(run.iniFile(), QSettings::IniFormat).contains(QStringLiteral("Reset")));
+    EXPECT_TRUE(QFileInfo(run.defaultAlbum()).isDir());
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+// The real program as its own process, for end-to-end tests.
+#include "support/ProgramRun.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <csignal>
+
+ProgramRun::ProgramRun() : environment(QProcessEnvironment::systemEnvironment())
+{
+    QDir().mkpath(programFolder());
+    QDir().mkpath(configHome());
+    QDir().mkpath(runtimeDir());
+    QFile::setPermissions(runtimeDir(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QDir().mkpath(scratch());
+    const QString build = QStringLiteral(SONABEL_BUILD_DIR);
+    QFile::copy(build + QStringLiteral("/sonabel"), program());
+    for (const char *name : {"GM.MID", "GS.MID"})
+        QFile::copy(build + u'/' + QLatin1String(name),
+                    programFolder() + u'/' + QLatin1String(name));
+
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_root.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("SONABEL_OUTPUT"), QStringLiteral("silent"));
+}
+
+ProgramRun::~ProgramRun()
+{
+    for (auto &process : m_processes) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+}
+
+QString ProgramRun::scratch(const QString &name) const
+{
+    const QString base = m_root.filePath(QStringLiteral("scratch"));
+    return name.isEmpty() ? base : base + u'/' + name;
+}
+
+QProcess *ProgramRun::start(const QStringList &arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setProgram(program());
+    process->setArguments(arguments);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start();
+    process->waitForStarted(10000);
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs, int *exitCode)
+{
+    QProcess *process = start(arguments);
+    if (!process->waitForFinished(timeoutMs))
+        return false;
+    if (exitCode)
+        *exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+    return true;
+}
+
+bool ProgramRun::waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+bool ProgramRun::terminate(QProcess *process, int timeoutMs)
+{
+    if (process->state() == QProcess::NotRunning)
+        return true;
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    return process->waitForFinished(timeoutMs);
+}
+
+QStringList readLines(const QString &path)
+{
+    QString text = QString::fromUtf8(readBytes(path));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    QStringList lines = text.split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}

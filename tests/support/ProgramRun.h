@@ -1,0 +1,51 @@
+// The real program, started as its own process for end-to-end tests: a private
+// copy of the program folder, a private settings folder and runtime folder,
+// the offscreen platform and the silent output unless a test says otherwise.
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+class ProgramRun
+{
+public:
+    ProgramRun();
+    // Kills whatever is still running.
+    ~ProgramRun();
+
+    QString programFolder() const { return m_root.filePath(QStringLiteral("program")); }
+    QString program() const { return programFolder() + QStringLiteral("/sonabel"); }
+    QString configHome() const { return m_root.filePath(QStringLiteral("config")); }
+    QString runtimeDir() const { return m_root.filePath(QStringLiteral("runtime")); }
+    QString iniFile() const { return configHome() + QStringLiteral("/Orvane/Sonabel.ini"); }
+    QString defaultAlbum() const { return programFolder() + QStringLiteral("/default.mal"); }
+    // A scratch folder for the test's own files.
+    QString scratch(const QString &name = QString()) const;
+
+    // Environment of every process started; tests may add to it.
+    QProcessEnvironment environment;
+
+    // Starts the program with these arguments; the process is owned by the run
+    // and killed when the run ends.
+    QProcess *start(const QStringList &arguments = {});
+    // Runs the program to its end; false when it did not end within timeoutMs.
+    bool runToEnd(const QStringList &arguments, int timeoutMs, int *exitCode = nullptr);
+
+    // Polls until condition holds or timeoutMs passes; processes events meanwhile.
+    static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    // Sends SIGTERM and waits for the end; false on a time-out.
+    static bool terminate(QProcess *process, int timeoutMs);
+
+private:
+    QTemporaryDir m_root;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// The lines of a text file (CR LF, CR or LF ends), and its raw bytes.
+QStringList readLines(const QString &path);
+QByteArray readBytes(const QString &path);
