@@ -1,5 +1,6 @@
 // Which song plays: advancing with wrap-round, the transport images, the
 // previous-button window, the reset before a song, and device notifications.
+#include "playback/PlayMenu.h"
 #include "support/WindowFixture.h"
 
 namespace {

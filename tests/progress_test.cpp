@@ -1,5 +1,6 @@
 // The once-a-second song line and bar, the end-of-song rule, and seeking by
 // dragging the bar.
+#include "app/frmDummy.h"
 #include "playback/Progress.h"
 #include "support/WindowFixture.h"
 
@@ -45,7 +46,7 @@ TEST_F(ProgressTest, SongLineTooltipAndBar)
     EXPECT_EQ(w.dummyForm()->windowTitle(), QStringLiteral("Etude (3:05) - 1:23"));
     EXPECT_EQ(w.lblPct->text(), QStringLiteral("44%"));
     EXPECT_FALSE(w.lblPct->isHidden());
-    EXPECT_EQ(barWidthTwips(w), 44 * 18 / 15 * 15);
+    EXPECT_EQ(w.shpBarProg->width(), px(44 * 18));
 
     device.setPosition(0);
     w.MCI_StatusUpdate();

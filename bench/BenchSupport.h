@@ -1,0 +1,64 @@
+// Helpers shared by the window benchmarks: a device that opens every file,
+// dialogs that never block, a store in memory, and a stopwatch.
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/SettingsStore.h"
+#include "playback/SequencerDevice.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <algorithm>
+#include <vector>
+
+class BenchDevice : public SequencerDevice
+{
+public:
+    qint32 Length() const override { return m_open ? 180000 : 0; }
+    qint32 Position() const override { return m_open ? 90000 : 0; }
+
+protected:
+    void open(const QString &) override { m_open = true; }
+    void play(std::optional<qint32>, bool, bool) override {}
+    void pause(bool) override {}
+    void stop() override {}
+    void close() override { m_open = false; }
+
+private:
+    bool m_open = false;
+};
+
+class BenchDialogs : public Dialogs
+{
+public:
+    void MsgBox(const QString &) override {}
+    std::optional<QString> ShowOpen(const FileDialogSetup &) override { return std::nullopt; }
+    std::optional<QString> ShowSave(const FileDialogSetup &) override { return std::nullopt; }
+};
+
+class BenchStore : public SettingsStore
+{
+public:
+    std::optional<QString> read(const QString &name) const override
+    {
+        if (name.isEmpty())
+            return QStringLiteral("1");
+        return std::nullopt;
+    }
+    void write(const QString &, const QString &) override {}
+    bool flush() override { return true; }
+};
+
+// Median wall time in milliseconds of `runs` calls of f.
+template <typename F> double medianMs(int runs, F &&f)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
