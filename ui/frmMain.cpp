@@ -26,7 +26,7 @@ QCheckBox *checkBox(const QString &caption, QWidget *parent, int left, int top, 
 QRadioButton *option(const QString &caption, QWidget *parent, int top)
 {
     auto *button = new QRadioButton(caption, parent);
-    placeTwips(button, 0, top, 2100, 240);
+    placeTwips(button, 0, top, parent->width() * TwipsPerPixel, 240);
     return button;
 }
 
@@ -54,7 +54,7 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     setWindowTitle(QStringLiteral("Sonabel"));
     setWindowIcon(programIcon());
     QFont small = font();
-    small.setPixelSize(11);
+    small.setPixelSize(10);
     setFont(small);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Colors::Window);
@@ -153,25 +153,26 @@ void frmMain::buildControls()
     // The configuration panel, cut off by the window's lower edge while closed.
     fraConfig = new Frame(this, Colors::Lit);
     placeTwips(fraConfig, 45, 3150, 4425, 2715);
+    // Left: the policy for new entries and the window options; right: the reset.
     Label1 = new QLabel(QStringLiteral("On new entry:"), fraConfig);
-    placeTwips(Label1, 90, 90, 2000, 225);
+    placeTwips(Label1, 90, 90, 2400, 225);
     fraNew = new Frame(fraConfig, Colors::Lit);
-    placeTwips(fraNew, 180, 315, 2100, 500);
+    placeTwips(fraNew, 180, 330, 2400, 480);
     optInterrupt[0] = option(QStringLiteral("Add item to playlist"), fraNew, 0);
-    optInterrupt[1] = option(QStringLiteral("Interrupt current play"), fraNew, 250);
+    optInterrupt[1] = option(QStringLiteral("Interrupt current play"), fraNew, 240);
     optInterrupt[0]->setChecked(true);
+    chkSnap = checkBox(QStringLiteral("Snap Sonabel to screen"), fraConfig, 90, 960, 2500);
+    chkShadeMode = checkBox(QStringLiteral("Start in Shade Mode"), fraConfig, 90, 1200, 2500);
+    chkTop = checkBox(QStringLiteral("Always on top"), fraConfig, 90, 1440, 2500);
+    chkDefault = checkBox(QStringLiteral("Set as default Sonabel"), fraConfig, 90, 1680, 2500);
     Label2 = new QLabel(QStringLiteral("Reset MIDI using"), fraConfig);
-    placeTwips(Label2, 90, 900, 2000, 225);
+    placeTwips(Label2, 2700, 90, 1650, 225);
     fraReset = new Frame(fraConfig, Colors::Lit);
-    placeTwips(fraReset, 180, 1125, 2100, 750);
+    placeTwips(fraReset, 2790, 330, 1560, 720);
     optReset[0] = option(QStringLiteral("None"), fraReset, 0);
-    optReset[1] = option(QStringLiteral("General MIDI"), fraReset, 250);
-    optReset[2] = option(QStringLiteral("Roland GS"), fraReset, 500);
+    optReset[1] = option(QStringLiteral("General MIDI"), fraReset, 240);
+    optReset[2] = option(QStringLiteral("Roland GS"), fraReset, 480);
     optReset[1]->setChecked(true);
-    chkSnap = checkBox(QStringLiteral("Snap Sonabel to screen"), fraConfig, 2250, 315, 2100);
-    chkShadeMode = checkBox(QStringLiteral("Start in Shade Mode"), fraConfig, 2250, 565, 2100);
-    chkTop = checkBox(QStringLiteral("Always on top"), fraConfig, 2250, 815, 2100);
-    chkDefault = checkBox(QStringLiteral("Set as default Sonabel"), fraConfig, 90, 2100, 4200);
 
     tme = new QTimer(this);
 }
