@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,6 +46,22 @@ TEST(ShutdownEndToEnd, SigtermSavesSettingsAndPlaylist)
     EXPECT_EQ(ini.allKeys().size(), 13);
     // The folder's songs, in name order.
     EXPECT_EQ(readLines(run.defaultAlbum()), (QStringList{songs[1], songs[0]}));
+}
+
+TEST(ShutdownEndToEnd, InterruptAndHangupEndTheSameWay)
+{
+    for (int number : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        ProgramRun run;
+        const QStringList songs = makeSongs(run, {QStringLiteral("a.mid")});
+        QProcess *p = run.start({songs[0]});
+        ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
+        ::kill(static_cast<pid_t>(p->processId()), number);
+        ASSERT_TRUE(p->waitForFinished(30000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0);
+        EXPECT_EQ(readLines(run.defaultAlbum()), songs);
+    }
 }
 
 TEST(ShutdownEndToEnd, UnwritableDefaultAlbumStillEndsCleanly)

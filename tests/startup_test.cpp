@@ -55,6 +55,26 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
     EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
 
+TEST_F(StartupTest, PositionOffEveryScreenFallsBackToFirstRunPosition)
+{
+    store.values.insert(QStringLiteral("Shade"), QStringLiteral("0"));
+    store.values.insert(QStringLiteral("X"), QStringLiteral("-90000"));
+    store.values.insert(QStringLiteral("Y"), QStringLiteral("45000"));
+    frmMain &w = window();
+    w.Form_Load();
+    EXPECT_EQ(w.pos(), QPoint(px(12000 - 4515 - 1000), 0));
+    EXPECT_EQ(w.Global.WindowX, 6485.0f);
+    EXPECT_EQ(w.Global.WindowY, 0.0f);
+}
+
+TEST_F(StartupTest, PositionPartlyOnScreenIsKept)
+{
+    store.values.insert(QStringLiteral("X"), QStringLiteral("-3000"));
+    store.values.insert(QStringLiteral("Y"), QStringLiteral("-1500"));
+    window().Form_Load();
+    EXPECT_EQ(window().pos(), QPoint(-200, -100));
+}
+
 TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlays)
 {
     const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
