@@ -1,0 +1,144 @@
+// The real program plays a folder of two songs through the synthesizer into a
+// WAV file: the first song sounds, then the second.
+#include "support/ProgramRun.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+constexpr double LowHz = 523.25;  // C5, the first song
+constexpr double HighHz = 739.99; // F#5, the second
+
+// A format 0 file: a flute holding one note for 2.5 s at 120 beats a minute.
+QByteArray oneNoteSong(int note)
+{
+    QByteArray track;
+    track += QByteArray::fromHex("00C049");                    // flute
+    track += QByteArray::fromHex("0090") + char(note) + '\x64'; // note on
+    track += QByteArray::fromHex("9260") + char(0x80) + char(note) + '\x00'; // 2400 ticks later, off
+    track += QByteArray::fromHex("78FF2F00");                  // end of track 120 ticks later
+    QByteArray file = QByteArray::fromHex("4D546864000000060000000101E0");
+    file += "MTrk";
+    const quint32 size = static_cast<quint32>(track.size());
+    for (int shift : {24, 16, 8, 0})
+        file += static_cast<char>((size >> shift) & 0xff);
+    return file + track;
+}
+
+struct Wav
+{
+    int rate = 0;
+    int channels = 0;
+    std::vector<double> mono; // samples scaled to -1..1
+    bool consistent = false;  // chunk sizes agree with the file
+};
+
+Wav readWav(const QString &path)
+{
+    Wav wav;
+    const QByteArray bytes = readBytes(path);
+    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return wav;
+    auto u32 = [&](qsizetype at) {
+        return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 |
+               quint32(quint8(bytes[at + 2])) << 16 | quint32(quint8(bytes[at + 3])) << 24;
+    };
+    auto u16 = [&](qsizetype at) { return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8); };
+    const bool riffSizeRight = u32(4) == quint32(bytes.size() - 8);
+    qsizetype at = 12;
+    int bits = 0;
+    while (at + 8 <= bytes.size()) {
+        const QByteArray id = bytes.mid(at, 4);
+        const quint32 size = u32(at + 4);
+        if (id == "fmt ") {
+            wav.channels = u16(at + 10);
+            wav.rate = static_cast<int>(u32(at + 12));
+            bits = u16(at + 22);
+        } else if (id == "data") {
+            wav.consistent = riffSizeRight && at + 8 + qsizetype(size) == bytes.size() && bits == 16;
+            const qsizetype frames = qMin<qsizetype>(size, bytes.size() - at - 8) / (2 * wav.channels);
+            for (qsizetype f = 0; f < frames; ++f) {
+                double sum = 0;
+                for (int c = 0; c < wav.channels; ++c) {
+                    const qsizetype p = at + 8 + (f * wav.channels + c) * 2;
+                    sum += qint16(u16(p)) / 32768.0;
+                }
+                wav.mono.push_back(sum / wav.channels);
+            }
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return wav;
+}
+
+// Power of one frequency in a stretch of samples (Goertzel).
+double power(const std::vector<double> &x, size_t from, size_t count, double hz, int rate)
+{
+    const double w = 2 * M_PI * hz / rate;
+    const double k = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (size_t i = from; i < from + count && i < x.size(); ++i) {
+        const double s0 = x[i] + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+TEST(PlayEndToEnd, FirstSongSoundsThenTheSecond)
+{
+    const QString soundFont = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    if (!QFile::exists(soundFont))
+        GTEST_SKIP() << "no test SoundFont";
+    ProgramRun run;
+    const QString songs = run.scratch(QStringLiteral("songs"));
+    QDir().mkpath(songs);
+    for (const auto &[name, note] : {std::pair{"1 low.mid", 72}, std::pair{"2 high.mid", 78}}) {
+        QFile f(songs + u'/' + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(oneNoteSong(note));
+    }
+    const QString wavPath = run.scratch(QStringLiteral("out.wav"));
+    run.environment.insert(QStringLiteral("SONABEL_OUTPUT"), QStringLiteral("synth"));
+    run.environment.insert(QStringLiteral("SONABEL_AUDIO_DRIVER"), QStringLiteral("file"));
+    run.environment.insert(QStringLiteral("SONABEL_AUDIO_FILE"), wavPath);
+    run.environment.insert(QStringLiteral("SONABEL_SOUNDFONT"), soundFont);
+
+    QProcess *p = run.start({songs});
+    // The first song lasts 2.6 s and is advanced within a second of its end.
+    QThread::msleep(7500);
+    ASSERT_EQ(p->state(), QProcess::Running);
+    ASSERT_TRUE(ProgramRun::terminate(p, 30000));
+    EXPECT_EQ(p->exitCode(), 0);
+
+    const Wav wav = readWav(wavPath);
+    ASSERT_GT(wav.rate, 0);
+    EXPECT_TRUE(wav.consistent) << "the WAV was not finished properly";
+    const size_t window = static_cast<size_t>(wav.rate / 10);
+    int firstLow = -1, firstHigh = -1, lastLow = -1;
+    for (size_t from = 0, i = 0; from + window <= wav.mono.size(); from += window, ++i) {
+        const double low = power(wav.mono, from, window, LowHz, wav.rate);
+        const double high = power(wav.mono, from, window, HighHz, wav.rate);
+        const double floor = 1e-3 * window * window; // well above silence
+        if (low > floor && low > 20 * high) {
+            lastLow = static_cast<int>(i);
+            if (firstLow < 0)
+                firstLow = static_cast<int>(i);
+        }
+        if (high > floor && high > 20 * low && firstHigh < 0)
+            firstHigh = static_cast<int>(i);
+    }
+    ASSERT_GE(firstLow, 0) << "the first song never sounded";
+    ASSERT_GE(firstHigh, 0) << "the second song never sounded";
+    EXPECT_LT(firstLow, firstHigh);
+    EXPECT_LE(lastLow, firstHigh) << "the first song still sounded under the second";
+}
+
+} // namespace
