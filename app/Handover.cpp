@@ -1,8 +1,11 @@
-// New entries handed over by a later start, and the policy for new entries.
+// New entries handed over by a later start, and the policy for new entries:
+// the option group on the panel, the two menu items and OnNewEntry kept in step.
 #include "ui/frmMain.h"
 
 void frmMain::Form_LinkExecute(const QString &CmdStr)
 {
+    // The string is taken as it came, untrimmed; it is always accepted, also
+    // when UpdateOLE finds nothing in it. The link answers once this returns.
     UpdateOLE(QStringList{CmdStr}, false);
 }
 
@@ -15,14 +18,19 @@ void frmMain::optInterrupt_Click(int Index)
 
 void frmMain::mnuNewList_Click()
 {
-    // A click on the option already selected changes nothing, so the menu
-    // item's own toggle is put right here.
-    optInterrupt[0]->setChecked(true);
-    optInterrupt_Click(optInterrupt[1]->isChecked() ? 1 : 0);
+    // Selecting the option raises optInterrupt_Click. When it is selected
+    // already nothing is raised, but the menu item has toggled its own check
+    // mark on the click, so the marks are put right here.
+    if (optInterrupt[0]->isChecked())
+        optInterrupt_Click(0);
+    else
+        optInterrupt[0]->setChecked(true);
 }
 
 void frmMain::mnuNewPlay_Click()
 {
-    optInterrupt[1]->setChecked(true);
-    optInterrupt_Click(optInterrupt[1]->isChecked() ? 1 : 0);
+    if (optInterrupt[1]->isChecked())
+        optInterrupt_Click(1);
+    else
+        optInterrupt[1]->setChecked(true);
 }

@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "platform/Dialogs.h"
+#include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
 #include "playback/SequencerDevice.h"
@@ -49,6 +50,16 @@ int Main(QApplication &app)
     // The argument text: the arguments joined by single spaces, never split again.
     const QString argumentText = app.arguments().mid(1).join(u' ');
 
+    // The probe, before any window exists. A running instance takes the
+    // argument and this start ends: no window, nothing saved. Otherwise this
+    // start listens from here on.
+    InstanceLink link;
+    if (link.probe() == InstanceLink::Probe::InstanceRunning) {
+        if (!argumentText.trimmed().isEmpty())
+            link.execute(argumentText); // the answer is awaited, not examined
+        return 0;
+    }
+
     auto device = std::make_unique<PendingDevice>();
     QtDialogs dialogs;
     IniSettingsStore store;
@@ -70,7 +81,12 @@ int Main(QApplication &app)
     window.show();
 
     TakeArgument(window, argumentText);
+    // Texts from later starts are taken once the first start's own argument
+    // is in, and no longer once the player has closed.
+    link.setHandler([&window](const QString &CmdStr) { window.Form_LinkExecute(CmdStr); });
+    QObject::connect(&window, &frmMain::closed, &link, &InstanceLink::close);
     const int status = app.exec();
+    link.close();
     window.Form_QueryUnload();
     return status;
 }

@@ -4,24 +4,17 @@
 
 #include "playback/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
+#include "playlist/FolderScan.h"
+#include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
-
-#include <QDirIterator>
 
 bool NotAFile(const QString &Path)
 {
     return !albumLineNamesFile(Path);
 }
 
-namespace {
-
-bool endsWithExtension(const QString &path, QLatin1String extension)
-{
-    return path.right(4).toUpper() == extension;
-}
-
-} // namespace
-
+// DataList holds the entries from its first element on (the first start's
+// argument, the handed-over string, or the dropped paths in drop order).
 void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 {
     if (ForceClear) {
@@ -34,23 +27,27 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 
     for (const QString &entry : DataList) {
         if (NotAFile(entry)) {
+            // Folders, and paths that name nothing (scanned as empty folders).
             DirEntry(entry);
-        } else if (endsWithExtension(entry, QLatin1String(".MAL"))) {
-            // An album is read on its own terms; later entries are dropped.
+        } else if (hasAlbumExtension(entry)) {
+            // An album is read on its own terms, policy included; the entries
+            // after it are dropped.
             AddPlayList(entry, true);
             return;
-        } else if (endsWithExtension(entry, QLatin1String(".MID"))) {
+        } else if (hasMidiExtension(entry)) {
             lstPlay.append(entry);
         }
     }
 
     if (WasEmpty && optInterrupt[1]->isChecked())
         Stopped = true;
-    // The interrupt policy acts only on a single entry that is a file.
+    // The interrupt policy acts only on a single entry that is a file; any
+    // other intake switches it to adding, for good.
     if ((DataList.size() > 1 || NotAFile(DataList.first())) && optInterrupt[1]->isChecked())
         optInterrupt[0]->setChecked(true);
 
     if (optInterrupt[1]->isChecked()) {
+        // The new file plays at once, outside the playlist, whatever its name.
         lstPlay.clear();
         lstMIDI->Clear();
         UpdateMIDIMenu();
@@ -67,6 +64,8 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
         UpdateMIDI();
         if (WasEmpty && Stopped)
             MCI_Done(0);
+        // The playlist no longer equals the stored album, even when nothing
+        // was appended.
         Global.CurrentAlbum = 0;
         mnuA[1]->setChecked(false);
     }
@@ -74,16 +73,15 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 
 void frmMain::lstMIDI_OLEDragDrop(const QStringList &paths)
 {
+    // Only drops of local files and folders arrive here, never an empty one.
     UpdateOLE(paths, false);
 }
 
 void frmMain::DirEntry(const QString &DirPath)
 {
-    QStringList found;
-    QDirIterator it(DirPath, {QStringLiteral("*.mid")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(it.next());
-    found.sort(Qt::CaseInsensitive);
-    lstPlay.append(found);
-    UpdateMIDI();
+    if (!m_enumDir) {
+        m_enumDir = new frmEnumDir(this);
+        connect(m_enumDir, &frmEnumDir::unloaded, this, [this] { m_enumDir = nullptr; });
+    }
+    m_enumDir->DirEntry(DirPath);
 }

@@ -8,7 +8,7 @@
 //   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
 //   settings/Association.cpp  chkDefault_Click
 //   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, album paths
-//   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop
+//   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop, DirEntry
 //   playback/PlayFlow.cpp     MCI_Done, transport images, optReset_Click, tme_Timer
 //   playback/Progress.cpp     MCI_StatusUpdate, seeking on lblPct
 //   playback/PlayMenu.cpp     UpdateMIDIMenu, the play menu, playlist cues
@@ -35,6 +35,7 @@ class QAction;
 class QButtonGroup;
 class SongMenu;
 class frmDummy;
+class frmEnumDir;
 
 // What the window needs of the world outside it; tests hand in fakes.
 struct MainWindowServices
@@ -97,8 +98,11 @@ public:
     // DataList: the new entries in order (full paths).
     void UpdateOLE(const QStringList &DataList, bool ForceClear);
     void lstMIDI_OLEDragDrop(const QStringList &paths);
-    // Scans a folder tree for MIDI files and appends them to the playlist.
+    // Scans a folder tree for MIDI files and appends them to the playlist, in
+    // the folder-scan window (created on first use).
     void DirEntry(const QString &DirPath);
+    // The folder-scan window while it is loaded, else nullptr.
+    frmEnumDir *enumDirForm() const { return m_enumDir; }
     void btnLoad_Click();
     void mnuLoad_Click();
     void btnSave_Click();
@@ -236,6 +240,7 @@ private:
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
+    frmEnumDir *m_enumDir = nullptr;
     double m_shadeRestoreHeight = 0;
     bool m_unloaded = false;
 };

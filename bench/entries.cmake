@@ -1,0 +1,1 @@
+sonabel_add_bench(folder_scan_bench folder_scan_bench.cpp)

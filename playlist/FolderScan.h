@@ -1,0 +1,33 @@
+// The folder walk behind the folder scan: every MIDI file of a folder tree, in
+// the order the playlist takes them. Plain code: no widgets, safe to drive
+// from a test.
+//
+// The walk is depth-first and pre-order. In each folder its own "*.mid" files
+// come first, then its subfolders, each completely before the next; both are
+// taken in ascending name order ignoring letter case (names equal but for case
+// are ordered by their exact text, so the order is always the same). The
+// "*.mid" match ignores letter case as well. Names starting with a dot are
+// hidden and left out, files and folders alike. Links are followed, but never
+// back into a folder on the current path, so a link loop ends. A folder that
+// cannot be opened is skipped, and a root that names nothing is an empty
+// folder.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// True when the last four characters of Name are ".mid" in any letter case
+// (ASCII case only: the extension is plain ASCII).
+bool hasMidiExtension(const QString &Name);
+// The same for ".mal", the extension of album files.
+bool hasAlbumExtension(const QString &Name);
+
+// Called as the walk starts a folder that it could open (the root always),
+// with the folder's path and its MIDI files as full paths in walk order. The
+// lists reach the callback in the order they end up in the result.
+using FolderVisitor = std::function<void(const QString &Folder, const QStringList &MidiFiles)>;
+
+// The MIDI files under Root, full paths in walk order. Paths are Root, "/"
+// and the names below it; a trailing "/" of Root is not doubled.
+QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit = {});

@@ -1,0 +1,100 @@
+// The folder walk: order and letter case, what is left out, links, and
+// folders that cannot be read or do not exist.
+#include "playlist/FolderScan.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FolderScanTest : public ::testing::Test
+{
+protected:
+    // Space-separated names: files; "name/" folders; "name>target" links.
+    void make(const QString &names)
+    {
+        for (const QString &name : names.split(u' ')) {
+            const QStringList link = name.split(u'>');
+            QDir().mkpath(QFileInfo(path(link[0])).path());
+            if (link.size() == 2)
+                QFile::link(link[1], path(link[0]));
+            else if (!name.endsWith(u'/'))
+                QFile(path(name)).open(QIODevice::WriteOnly);
+        }
+    }
+    QString path(const QString &name) const { return root.filePath(name); }
+    // The walk from name, relative to the root; visits gets "folder:files".
+    QString scan(const QString &name, QStringList *visits = nullptr,
+                 const std::function<void(const QString &)> &onFolder = {})
+    {
+        const auto rel = [this](QStringList paths) {
+            return paths.replaceInStrings(root.path() + u'/', QString()).join(u' ');
+        };
+        return rel(scanFolderTree(path(name), [&](const QString &folder, const QStringList &files) {
+            if (visits)
+                visits->append(rel({folder}) + u':' + rel(files));
+            if (onFolder)
+                onFolder(folder);
+        }));
+    }
+    QTemporaryDir root;
+};
+
+TEST_F(FolderScanTest, FilesThenSubfoldersDepthFirstByNameIgnoringCase)
+{
+    make(QStringLiteral("A/b.mid A/a.mid A/Z/z2.mid A/Z/Z1.MID A/Z/deep/e.mid A/Y/c.mid A/x/ "
+                        "A/Song.Mid A/s.midi A/s.rmi A/p.MAL A/mid A/x.mid A/X.mid A/.h.mid "
+                        "A/.cache/h.mid A/dir.mid/in.mid"));
+    // A FIFO named like a song is neither taken nor allowed to block the walk.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("A/pipe.mid"))).constData(), 0600), 0);
+    QStringList visits;
+    EXPECT_EQ(scan(QStringLiteral("A"), &visits),
+              QStringLiteral("A/a.mid A/b.mid A/Song.Mid A/X.mid A/x.mid A/dir.mid/in.mid "
+                             "A/Y/c.mid A/Z/Z1.MID A/Z/z2.mid A/Z/deep/e.mid"));
+    // Each folder is reported as it starts, with its own files.
+    EXPECT_EQ(visits.join(u'|'),
+              QStringLiteral("A:A/a.mid A/b.mid A/Song.Mid A/X.mid A/x.mid|"
+                             "A/dir.mid:A/dir.mid/in.mid|A/x:|A/Y:A/Y/c.mid|"
+                             "A/Z:A/Z/Z1.MID A/Z/z2.mid|A/Z/deep:A/Z/deep/e.mid"));
+}
+
+TEST_F(FolderScanTest, LinksAreFollowedButNeverBackIntoTheCurrentPath)
+{
+    make(QStringLiteral("A/a.mid A/sub/b.mid Out/o.mid A/sub/up>") + path(QStringLiteral("A")) +
+         QStringLiteral(" A/sub/self>. A/link.mid>sub/b.mid A/out>../Out A/gone>/nowhere "
+                        "A/gone.mid>/nowhere.mid Loop>A"));
+    const QString expected = QStringLiteral("A/a.mid A/link.mid A/out/o.mid A/sub/b.mid");
+    EXPECT_EQ(scan(QStringLiteral("A")), expected);
+    EXPECT_EQ(scan(QStringLiteral("Loop")).replace(QStringLiteral("Loop/"), QStringLiteral("A/")),
+              expected);
+}
+
+TEST_F(FolderScanTest, FoldersThatCannotBeOpenedAreSkippedAndMissingRootsAreEmpty)
+{
+    make(QStringLiteral("A/a/1.mid A/b/2.mid A/c/3.mid"));
+    // A folder that turns into a file while the walk is on its way to it.
+    const auto replaceB = [&](const QString &folder) {
+        if (folder.endsWith(QLatin1String("A/a"))) {
+            QDir(path(QStringLiteral("A/b"))).removeRecursively();
+            make(QStringLiteral("A/b"));
+        }
+    };
+    QStringList visits;
+    EXPECT_EQ(scan(QStringLiteral("A"), &visits, replaceB), QStringLiteral("A/a/1.mid A/c/3.mid"));
+    EXPECT_EQ(visits.join(u'|'), QStringLiteral("A:|A/a:A/a/1.mid|A/c:A/c/3.mid"));
+
+    // Nothing, a file, an empty path, a path with a NUL: one empty folder.
+    for (const QString &start : {path(QStringLiteral("gone")), path(QStringLiteral("A/b")),
+                                 QString(), path(QStringLiteral("A")) + QChar(u'\0')}) {
+        QStringList reported;
+        EXPECT_TRUE(scanFolderTree(start, [&](const QString &folder, const QStringList &files) {
+                        reported.append(folder + files.join(u','));
+                    }).isEmpty());
+        EXPECT_EQ(reported, QStringList{start});
+    }
+}
+
+} // namespace
