@@ -3,7 +3,8 @@
 
 #include <QMetaObject>
 
-SequencerDevice::SequencerDevice(QObject *parent) : QObject(parent) {}
+SequencerDevice::SequencerDevice(QObject *parent) : QObject(parent)
+{}
 
 SequencerDevice::~SequencerDevice() = default;
 
@@ -28,10 +29,12 @@ void SequencerDevice::Command(const QString &command)
 
 void SequencerDevice::postDone(int code)
 {
-    QMetaObject::invokeMethod(this, [this, code] { Q_EMIT Done(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, code] { Q_EMIT Done(code); }, Qt::QueuedConnection);
 }
 
 void SequencerDevice::postStatusUpdate()
 {
-    QMetaObject::invokeMethod(this, [this] { Q_EMIT StatusUpdate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT StatusUpdate(); }, Qt::QueuedConnection);
 }
