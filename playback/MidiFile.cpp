@@ -357,8 +357,11 @@ std::size_t MidiFile::parseEvents(std::size_t pos, std::size_t end, MidiTrack &t
             // Real-time and system common messages do not belong in a file;
             // step over them and their data, keeping running status.
             const int n = systemDataLength(status);
-            for (int i = 0; i < n && pos < end && !(b[pos] & 0x80); ++i)
-                ++pos;
+            if (n >= 1 && pos < end && !(b[pos] & 0x80)) {
+                ev.data1 = b[pos++];
+                if (n == 2 && pos < end && !(b[pos] & 0x80))
+                    ev.data2 = b[pos++];
+            }
             track.events.push_back(ev);
         }
     }
@@ -390,7 +393,14 @@ std::vector<std::uint8_t> MidiFile::serialize() const
                 data.push_back(e.data1);
                 if (midi::channelDataLength(e.status) == 2)
                     data.push_back(e.data2);
-            } else if (e.status == 0xF0 || e.status == 0xF7 || e.status == 0xFF) {
+            } else if (e.status != 0xF0 && e.status != 0xF7 && e.status != 0xFF) {
+                // Other system messages go back with the data bytes they had.
+                const int n = systemDataLength(e.status);
+                if (n >= 1)
+                    data.push_back(e.data1);
+                if (n == 2)
+                    data.push_back(e.data2);
+            } else {
                 if (e.status == 0xFF)
                     data.push_back(e.data1);
                 midi::appendVarLen(data, e.length);
