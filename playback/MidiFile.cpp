@@ -276,18 +276,20 @@ std::size_t MidiFile::readTrack(std::size_t begin, std::size_t declaredEnd)
         m_warnings.push_back("a track has no End of Track");
     m_tracks.push_back(std::move(track));
 
-    if (declaredEnd >= b.size() || looksLikeChunk(b, declaredEnd))
-        return std::max(declaredEnd, stop);
-    // The declared length runs past the track's end: resynchronise on the
-    // next track header after what was read.
-    if (hasId(b, stop, "MTrk"))
-        return stop;
+    if (declaredEnd < b.size() && looksLikeChunk(b, declaredEnd))
+        return declaredEnd;
+    // The declared length runs past the track's end (or past the file's):
+    // resynchronise on the next track header after what was read.
     const std::size_t next = find(b, stop, b.size(), "MTrk");
     if (next != std::string::npos) {
-        m_warnings.push_back("a track's length is wrong");
+        if (next != declaredEnd)
+            m_warnings.push_back("a track's length is wrong");
         return next;
     }
-    return b.size(); // nothing more to read
+    if (declaredEnd < b.size())
+        m_warnings.push_back("ignored " + std::to_string(b.size() - declaredEnd) +
+                             " bytes after the last track");
+    return b.size();
 }
 
 std::size_t MidiFile::parseEvents(std::size_t pos, std::size_t end, MidiTrack &track,

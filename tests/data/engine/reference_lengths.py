@@ -22,6 +22,23 @@ class MetaSpec_program_name(meta.MetaSpec_text):
 meta.add_meta_spec(MetaSpec_program_name)
 
 
+# Where the player deliberately differs from mido, the player's value is pinned
+# instead, with the reason beside it.
+OVERRIDES = {
+    'unit-cases/tracks_empty-65535-tracks.mid':
+        (64000, 'mido 1.2.10 reads none of its 65535 tracks; each track is '
+                '61440 ticks at 480 per quarter and 120 bpm, as in its siblings'),
+}
+# Files with a header but no track have nothing to play: they fail to open, so
+# mido's 0 ms is not pinned.
+NOT_PINNED = {
+    'unit-cases/header_header-type-00-single.mid',
+    'unit-cases/header_header-type-01-multi-track.mid',
+    'unit-cases/header_header-type-02-multi-song.mid',
+    'unit-cases/tracks_empty-00000-tracks.mid',
+}
+
+
 def length_ms(path):
     m = mido.MidiFile(path)
     if m.type == 2:
@@ -37,6 +54,14 @@ def length_ms(path):
 os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'corpus'))
 print('# file\tlength_ms (from mido, rounded to the nearest ms)')
 for f in sorted(glob.glob('*/*.mid')):
+    if f in NOT_PINNED:
+        print(f'# {f}: no track, fails to open')
+        continue
+    if f in OVERRIDES:
+        ms, why = OVERRIDES[f]
+        print(f'# {f}: {why}')
+        print(f'{f}\t{ms}')
+        continue
     try:
         ms = length_ms(f)
     except Exception as e:  # the reader has its own tests for damaged files
