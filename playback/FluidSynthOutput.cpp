@@ -13,6 +13,9 @@
 namespace {
 
 constexpr const char *SoundFontFolder = "/usr/share/sounds/sf2";
+// MIDI channels 0-15 play; the rest only hold instruments loaded (prepare()).
+constexpr int PlayingChannels = 16;
+constexpr int HoldingChannels = 48;
 
 // FluidSynth's log goes here instead of stderr: a failed attempt at one audio
 // driver is no news when the next one works. The last error is kept so our
@@ -100,6 +103,7 @@ bool FluidSynthOutput::open()
     // Only the samples of the instruments in use are loaded: a 140 MB SoundFont
     // then costs a few MB.
     fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(m_settings, "synth.midi-channels", PlayingChannels + HoldingChannels);
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings, "synth.sample-rate", m_options.sampleRate);
     m_synth = new_fluid_synth(m_settings);
@@ -176,6 +180,28 @@ void FluidSynthOutput::close()
         delete_fluid_settings(m_settings);
         m_settings = nullptr;
     }
+}
+
+void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
+{
+    if (!m_synth || m_soundFontId < 0)
+        return;
+    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, m_soundFontId);
+    int holder = PlayingChannels;
+    for (const MidiInstrument &i : instruments) {
+        if (holder == PlayingChannels + HoldingChannels)
+            break;
+        // As the synthesizer picks it: the percussion bank on channel 10, else
+        // the bank by its MSB, falling back to the General MIDI bank.
+        int bank = i.channel == 9 ? 128 : i.bankMsb;
+        if (!fluid_sfont_get_preset(sfont, bank, i.program))
+            bank = i.channel == 9 ? 128 : 0;
+        if (fluid_synth_program_select(m_synth, holder, m_soundFontId, bank, i.program) == FLUID_OK)
+            ++holder;
+    }
+    // Let go of what the previous song held.
+    for (; holder < PlayingChannels + HoldingChannels; ++holder)
+        fluid_synth_unset_program(m_synth, holder);
 }
 
 void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)

@@ -46,6 +46,11 @@ public:
     std::string name() const override { return "synth"; }
     bool open() override;
     void close() override;
+    // Keeps every instrument of the song loaded until the next song, on hidden
+    // channels past the sixteen MIDI ones: with dynamic sample loading a
+    // program change would otherwise read samples from disk mid-song, and
+    // again each time the song comes back to an instrument.
+    void prepare(std::span<const MidiInstrument> instruments) override;
     void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
     void sendSysEx(std::span<const std::uint8_t> message) override;
 

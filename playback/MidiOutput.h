@@ -13,6 +13,18 @@
 #include <span>
 #include <string>
 
+// An instrument a song selects: the bank (controllers 0 and 32) in force on
+// its channel when it changes program, and the program.
+struct MidiInstrument
+{
+    std::uint8_t channel = 0;
+    std::uint8_t bankMsb = 0;
+    std::uint8_t bankLsb = 0;
+    std::uint8_t program = 0;
+
+    bool operator==(const MidiInstrument &) const = default;
+};
+
 class MidiOutput
 {
 public:
@@ -28,6 +40,11 @@ public:
     // Releases what open() took. Called once at the end; the destructor also
     // calls it when it has not been called.
     virtual void close() {}
+
+    // A new song is about to play with these instruments: a backend may load
+    // them now, so that no program change in the middle of the song has to
+    // wait for them. Called on the sending thread; the default does nothing.
+    virtual void prepare(std::span<const MidiInstrument> instruments) { (void)instruments; }
 
     // A channel message: status 0x80-0xEF with its data bytes (data2 unused
     // for program change and channel pressure).

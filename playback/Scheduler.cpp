@@ -256,6 +256,10 @@ void Scheduler::resync(const State &previous, const State &next)
         channels |= next.song->channelsUsed();
     m_notes.silence(*m_output, channels);
     m_cursor = 0;
+    if (next.song && next.song != m_preparedSong) {
+        m_output->prepare(next.song->instruments());
+        m_preparedSong = next.song;
+    }
     if (next.mode != Mode::Playing || !next.song)
         return;
 

@@ -116,6 +116,7 @@ private:
     std::size_t m_cursor = 0;
     SoundingNotes m_notes;
     std::shared_ptr<const Timeline> m_touchedSong;
+    std::shared_ptr<const Timeline> m_preparedSong;
     ChaseState m_touched;
 
     std::thread m_thread; // last: starts once everything above exists

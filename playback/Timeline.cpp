@@ -2,6 +2,7 @@
 #include "playback/Timeline.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cmath>
 
@@ -122,8 +123,35 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     t.m_tempo = TempoMap(file.division(), changes);
     for (TimedEvent &e : t.m_events)
         e.timeUs = toWholeUs(t.m_tempo.toMicroseconds(e.tick));
+    t.collectInstruments();
     t.m_lengthUs = toWholeUs(t.m_tempo.toMicroseconds(t.m_lengthTicks));
     return timeline;
+}
+
+void Timeline::collectInstruments()
+{
+    std::array<std::uint8_t, 16> msb{}, lsb{};
+    std::bitset<16> programmed;
+    auto add = [this](MidiInstrument i) {
+        if (std::find(m_instruments.begin(), m_instruments.end(), i) == m_instruments.end())
+            m_instruments.push_back(i);
+    };
+    for (const TimedEvent &e : m_events) {
+        if (e.eventClass == TimedEvent::Tempo || e.eventClass == TimedEvent::SysEx)
+            continue;
+        const auto ch = std::uint8_t(e.channel());
+        if (e.kind() == 0xB0 && e.data1 == 0)
+            msb[ch] = e.data2;
+        else if (e.kind() == 0xB0 && e.data1 == 32)
+            lsb[ch] = e.data2;
+        else if (e.kind() == 0xC0) {
+            programmed.set(ch);
+            add({ch, msb[ch], lsb[ch], e.data1});
+        } else if (e.eventClass == TimedEvent::NoteOn && !programmed.test(ch)) {
+            programmed.set(ch);
+            add({ch, msb[ch], lsb[ch], 0});
+        }
+    }
 }
 
 std::size_t Timeline::indexAt(std::int64_t timeUs) const

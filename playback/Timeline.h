@@ -20,6 +20,7 @@
 #pragma once
 
 #include "playback/MidiFile.h"
+#include "playback/MidiOutput.h"
 #include "playback/TempoMap.h"
 
 #include <cstdint>
@@ -71,15 +72,21 @@ public:
     std::int64_t lengthTicks() const { return m_lengthTicks; }
     // Bit n set: channel n carries at least one channel message.
     std::uint16_t channelsUsed() const { return m_channels; }
+    // Every instrument the song selects (program 0 where a channel plays notes
+    // before any program change), each once, in order of first use.
+    const std::vector<MidiInstrument> &instruments() const { return m_instruments; }
 
     // Index of the first event at or after the time.
     std::size_t indexAt(std::int64_t timeUs) const;
 
 private:
+    void collectInstruments();
+
     std::vector<TimedEvent> m_events;
     std::vector<std::vector<std::uint8_t>> m_sysEx;
     TempoMap m_tempo;
     std::int64_t m_lengthUs = 0;
     std::int64_t m_lengthTicks = 0;
     std::uint16_t m_channels = 0;
+    std::vector<MidiInstrument> m_instruments;
 };

@@ -256,3 +256,14 @@ TEST(SoundingNotes, SilencesExactlyWhatSounded)
     EXPECT_EQ(sent, expected);
     EXPECT_FALSE(notes.anySounding());
 }
+
+TEST(Timeline, ListsEachInstrumentWithTheBankInForce)
+{
+    const MidiFile f = MidiFile::parse(setUpSong());
+    const auto t = Timeline::build(f);
+    const auto &list = t->instruments();
+    ASSERT_EQ(list.size(), 9u);
+    EXPECT_EQ(list.front(), (MidiInstrument{0, 0, 1, 0}));
+    EXPECT_EQ(list[7], (MidiInstrument{1, 7, 1, 70}));
+    EXPECT_EQ(list.back(), (MidiInstrument{1, 7, 1, 33}));
+}

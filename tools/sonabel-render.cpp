@@ -162,7 +162,8 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
     else if (reset == "gs")
         synth.sendSysEx(std::vector<std::uint8_t>{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F,
                                                   0x00, 0x41, 0xF7});
-    // The same start as the player's: the chase at time 0.
+    // The same start as the player's: instruments loaded, then the chase at time 0.
+    synth.prepare(timeline->instruments());
     ChaseState touched;
     touched.applyUntil(*timeline, timeline->events().size());
     ChaseState().emit(synth, timeline->channelsUsed(), touched);
