@@ -428,7 +428,6 @@ void SmfWriter::beginTrack()
 {
     m_tracks.emplace_back();
     m_lastTick = 0;
-    m_lastStatus = 0;
 }
 
 void SmfWriter::delta(std::int64_t tick)
@@ -450,9 +449,7 @@ void SmfWriter::channel(std::int64_t tick, std::uint8_t status, std::uint8_t dat
 {
     delta(tick);
     std::vector<std::uint8_t> &t = m_tracks.back();
-    if (!m_runningStatus || status != m_lastStatus)
-        t.push_back(status);
-    m_lastStatus = status;
+    t.push_back(status);
     t.push_back(data1 & 0x7F);
     if (midi::channelDataLength(status) == 2)
         t.push_back(data2 & 0x7F);

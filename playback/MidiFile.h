@@ -123,7 +123,6 @@ public:
     // Writes raw bytes into the current track (for damaged test files).
     void raw(std::span<const std::uint8_t> bytes);
     void rawDelta(std::int64_t tick);
-    void setRunningStatus(bool on) { m_runningStatus = on; }
 
     std::vector<std::uint8_t> bytes() const;
 
@@ -134,8 +133,6 @@ private:
     int m_division;
     std::vector<std::vector<std::uint8_t>> m_tracks;
     std::int64_t m_lastTick = 0;
-    std::uint8_t m_lastStatus = 0;
-    bool m_runningStatus = false;
 };
 
 namespace midi {

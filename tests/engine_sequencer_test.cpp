@@ -225,15 +225,6 @@ TEST(SequencerDevice, NoNoteHangsAfterAnyInterruption)
         rig.command("Stop");
         EXPECT_EQ(hangingNotes(rig.output->messages()), "") << "interruption " << i;
     }
-    // Notes that were on when a seek came are off before the chase restarts.
-    rig.open(rig.path);
-    rig.output->clear();
-    rig.command("Play");
-    rig.advance(1000);
-    rig.device->setFrom(200);
-    rig.command("Play");
-    const auto messages = rig.output->messages();
-    EXPECT_EQ(hangingNotes(messages), "");
 }
 
 TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)

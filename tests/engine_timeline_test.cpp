@@ -209,33 +209,6 @@ TEST(Chase, JumpingAnywhereLeavesTheStatePlayingThereWould)
     }
 }
 
-TEST(Chase, BackwardsJumpRestoresDefaultsAndSysExStartsAtTheLastReset)
-{
-    const MidiFile f = MidiFile::parse(setUpSong());
-    const auto t = Timeline::build(f);
-    ChaseState touched;
-    touched.applyUntil(*t, t->events().size());
-    const auto atStart = emitted(ChaseState(), *t, touched);
-    // Channel 0 gets its program, volume and bend back to power-on values.
-    auto has = [&atStart](std::vector<std::uint8_t> bytes) {
-        for (const auto &m : atStart)
-            if (m.bytes == bytes)
-                return true;
-        return false;
-    };
-    EXPECT_TRUE(has({0xC0, 0}));
-    EXPECT_TRUE(has({0xB0, 7, 100}));
-    EXPECT_TRUE(has({0xE0, 0, 64}));
-    EXPECT_FALSE(has({0xC5, 0})); // channel 5 is not used
-
-    ChaseState atEnd;
-    atEnd.applyUntil(*t, t->events().size());
-    const auto end = emitted(atEnd, *t, touched);
-    ASSERT_FALSE(end.empty());
-    EXPECT_EQ(end.front().bytes.size(), 11u); // GS Reset only: the GM On before it is void
-    EXPECT_NE(end[1].bytes.front(), 0xF0);
-}
-
 TEST(SoundingNotes, SilencesExactlyWhatSounded)
 {
     SoundingNotes notes;
