@@ -10,6 +10,19 @@
 #include <sys/prctl.h>
 #endif
 
+// Switches the calling thread to or from real-time scheduling; true when done.
+bool Scheduler::setRealtime(bool on)
+{
+#ifdef __linux__
+    sched_param param{};
+    param.sched_priority = on ? 40 : 0;
+    return pthread_setschedparam(pthread_self(), on ? SCHED_FIFO : SCHED_OTHER, &param) == 0;
+#else
+    (void)on;
+    return false;
+#endif
+}
+
 Scheduler::Scheduler(std::shared_ptr<MidiOutput> output, std::shared_ptr<Clock> clock,
                      Callbacks callbacks)
     : m_output(std::move(output)), m_clock(std::move(clock)), m_callbacks(std::move(callbacks)),
@@ -166,9 +179,7 @@ void Scheduler::run() noexcept
     // Real-time priority where the user may have it (as FluidSynth's audio
     // thread does), so a busy machine does not make notes late. The thread
     // sleeps between events, so it never holds a core. Refused: no matter.
-    sched_param param{};
-    param.sched_priority = 40;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    m_realtime = setRealtime(true);
 #endif
     try {
         m_output->open();
@@ -257,7 +268,13 @@ void Scheduler::resync(const State &previous, const State &next)
     m_notes.silence(*m_output, channels);
     m_cursor = 0;
     if (next.song && next.song != m_preparedSong) {
+        // Loading instruments can take a while: not at real-time priority,
+        // where it would hold a core away from the window.
+        if (m_realtime)
+            setRealtime(false);
         m_output->prepare(next.song->instruments());
+        if (m_realtime)
+            setRealtime(true);
         m_preparedSong = next.song;
     }
     if (next.mode != Mode::Playing || !next.song)

@@ -17,8 +17,11 @@
 //  - Callbacks (done, status, dispatched) run on whichever thread calls them:
 //    done on either, status and dispatched on the playback thread. They must
 //    only post work elsewhere (MidiSequencer queues Qt events).
+//  - The playback thread asks for real-time priority (SCHED_FIFO 40, below
+//    FluidSynth's audio thread) and gives it up while an output loads a song's
+//    instruments. Where the system refuses, it runs at normal priority.
 //  - No exception leaves the playback thread: a failure ends the play with
-//    code 8 and is kept in error().
+//    code 8 and is kept in status().
 #pragma once
 
 #include "playback/Chase.h"
@@ -98,6 +101,7 @@ private:
     void changed(); // after a request: bump the generation and wake the thread
     std::int64_t positionLocked(std::int64_t now) const;
     void endNotify(int code);
+    static bool setRealtime(bool on);
 
     std::shared_ptr<MidiOutput> m_output;
     std::shared_ptr<Clock> m_clock;
@@ -113,6 +117,7 @@ private:
     std::atomic<std::uint64_t> m_generation{0};
 
     // Playback thread only.
+    bool m_realtime = false;
     std::size_t m_cursor = 0;
     SoundingNotes m_notes;
     std::shared_ptr<const Timeline> m_touchedSong;
