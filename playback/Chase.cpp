@@ -2,6 +2,7 @@
 #include "playback/Chase.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -24,6 +25,21 @@ std::int16_t defaultController(int cc)
         return 40;
     default:
         return 0;
+    }
+}
+
+// Power-on value of a registered parameter (pitch bend range 2 semitones,
+// fine and coarse tuning centred); none for the others.
+std::optional<std::pair<std::int16_t, std::int16_t>> defaultParameter(std::uint16_t key)
+{
+    switch (key) {
+    case 0:
+        return std::pair<std::int16_t, std::int16_t>(2, 0);
+    case 1:
+    case 2:
+        return std::pair<std::int16_t, std::int16_t>(64, 0);
+    default:
+        return std::nullopt;
     }
 }
 
@@ -120,6 +136,15 @@ void ChaseState::resetControllers(Channel &c)
     c.nrpnSelected = false;
 }
 
+void ChaseState::resetParameters(Channel &c)
+{
+    c.params.clear();
+    for (std::uint16_t key : c.everParams) {
+        if (const auto value = defaultParameter(key))
+            c.params[key] = *value;
+    }
+}
+
 void ChaseState::apply(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
     Channel &c = m_channels[status & 0x0F];
@@ -166,8 +191,12 @@ void ChaseState::apply(std::uint8_t status, std::uint8_t data1, std::uint8_t dat
         if (msb < 0 || lsb < 0 || (msb == 127 && lsb == 127))
             return; // no parameter selected: data entry goes nowhere
         const auto key = std::uint16_t((msb << 7) | lsb | (c.nrpnSelected ? NrpnBit : 0));
-        auto &value = c.params.try_emplace(key, std::int16_t(-1), std::int16_t(-1)).first->second;
+        // A first data entry changes one half; the other keeps its default.
+        const auto initial =
+            defaultParameter(key).value_or(std::pair<std::int16_t, std::int16_t>(-1, -1));
+        auto &value = c.params.try_emplace(key, initial).first->second;
         (cc == 6 ? value.first : value.second) = data2;
+        c.everParams.insert(key);
         return;
     }
     case 96:
@@ -214,7 +243,7 @@ void ChaseState::applySysEx(std::span<const std::uint8_t> message)
             c.program = c.everProgram ? 0 : -1;
             c.omni = -1;
             c.mono = c.everMode ? 0 : -1;
-            c.params.clear();
+            resetParameters(c);
         }
     }
     m_sysEx.emplace_back(message.begin(), message.end());
@@ -273,14 +302,22 @@ void ChaseState::emitChannel(MidiOutput &out, int ch, const Channel &touched) co
         const int v = c.cc[std::size_t(i)];
         cc(i, v >= 0 ? v : defaultController(i));
     }
-    for (const auto &[key, value] : c.params) {
+    // Every parameter the song sets somewhere, at this point's value or, for
+    // the registered ones, at the default (a jump back undoes later changes).
+    bool sentParameter = false;
+    for (std::uint16_t key : touched.everParams) {
+        const auto it = c.params.find(key);
+        const auto value = it != c.params.end() ? std::optional(it->second) : defaultParameter(key);
+        if (!value)
+            continue;
         const bool nrpn = key & NrpnBit;
         cc(nrpn ? 99 : 101, (key >> 7) & 0x7F);
         cc(nrpn ? 98 : 100, key & 0x7F);
-        if (value.first >= 0)
-            cc(6, value.first);
-        if (value.second >= 0)
-            cc(38, value.second);
+        if (value->first >= 0)
+            cc(6, value->first);
+        if (value->second >= 0)
+            cc(38, value->second);
+        sentParameter = true;
     }
     // Leave the parameter selection where the song left it.
     if (c.nrpnSelected) {
@@ -293,7 +330,7 @@ void ChaseState::emitChannel(MidiOutput &out, int ch, const Channel &touched) co
             cc(101, c.rpnMsb);
         if (c.rpnLsb >= 0)
             cc(100, c.rpnLsb);
-    } else if (!c.params.empty()) {
+    } else if (sentParameter) {
         cc(101, 127);
         cc(100, 127);
     }

@@ -21,6 +21,7 @@
 #include <bitset>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -64,6 +65,7 @@ private:
         // Data entry per parameter: (msb, lsb), -1 where not set. Key: number,
         // with bit 14 set for NRPN.
         std::map<std::uint16_t, std::pair<std::int16_t, std::int16_t>> params;
+        std::set<std::uint16_t> everParams;
 
         // Ever set (never cleared): drives which parameters a chase sends.
         std::bitset<128> everCc;
@@ -73,6 +75,7 @@ private:
         bool operator==(const Channel &o) const;
     };
     void resetControllers(Channel &c);
+    void resetParameters(Channel &c);
     void emitChannel(MidiOutput &out, int ch, const Channel &touched) const;
 
     std::array<Channel, 16> m_channels;

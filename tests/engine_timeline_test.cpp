@@ -209,6 +209,26 @@ TEST(Chase, JumpingAnywhereLeavesTheStatePlayingThereWould)
     }
 }
 
+TEST(Chase, AJumpBackRestoresPowerOnValues)
+{
+    const MidiFile f = MidiFile::parse(setUpSong());
+    const auto t = Timeline::build(f);
+    ChaseState touched;
+    touched.applyUntil(*t, t->events().size());
+    // Before anything played: program 0, volume 100, no bend, bend range 2.
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (const auto &m : emitted(ChaseState(), *t, touched))
+        sent.push_back(m.bytes);
+    auto sends = [&sent](std::vector<std::vector<std::uint8_t>> run) {
+        return std::search(sent.begin(), sent.end(), run.begin(), run.end()) != sent.end();
+    };
+    EXPECT_TRUE(sends({{0xC0, 0}}));
+    EXPECT_TRUE(sends({{0xB0, 7, 100}}));
+    EXPECT_TRUE(sends({{0xB0, 101, 0}, {0xB0, 100, 0}, {0xB0, 6, 2}, {0xB0, 38, 0}}));
+    EXPECT_TRUE(sends({{0xE0, 0, 64}}));
+    EXPECT_FALSE(sends({{0xC5, 0}})); // channel 5 is not used
+}
+
 TEST(SoundingNotes, SilencesExactlyWhatSounded)
 {
     SoundingNotes notes;
