@@ -1,0 +1,3 @@
+# The engine's benchmark programs; bench/parts/engine.sh runs them.
+sonabel_add_bench(engine_timing engine_timing.cpp)
+sonabel_add_bench(engine_envelope engine_envelope.cpp)

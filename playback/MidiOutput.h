@@ -1,0 +1,64 @@
+// The abstract MIDI output every backend implements: the FluidSynth
+// synthesizer, an ALSA sequencer port, the silent output and the recording
+// output. OutputRegistry creates them by name.
+//
+// Threads: an output is created on any thread, then open(), the send calls and
+// close() come from one thread only (the sequencer's playback thread, or the
+// renderer's). status() may be read from any thread; it is guarded by a mutex.
+// No backend throws: failures are reported through status().
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+
+// An instrument a song selects: the bank (controllers 0 and 32) in force on
+// its channel when it changes program, and the program.
+struct MidiInstrument
+{
+    std::uint8_t channel = 0;
+    std::uint8_t bankMsb = 0;
+    std::uint8_t bankLsb = 0;
+    std::uint8_t program = 0;
+
+    bool operator==(const MidiInstrument &) const = default;
+};
+
+class MidiOutput
+{
+public:
+    virtual ~MidiOutput();
+
+    // The registry name of the backend ("synth", "silent", ...).
+    virtual std::string name() const = 0;
+
+    // Prepares the output; called once before anything is sent. May take a
+    // while (loading a SoundFont). Returns false when nothing sent will be
+    // heard; status() then says why. Sending stays allowed either way.
+    virtual bool open() = 0;
+    // Releases what open() took. Called once at the end; the destructor also
+    // calls it when it has not been called.
+    virtual void close() {}
+
+    // A new song is about to play with these instruments: a backend may load
+    // them now, so that no program change in the middle of the song has to
+    // wait for them. Called on the sending thread; the default does nothing.
+    virtual void prepare(std::span<const MidiInstrument> instruments) { (void)instruments; }
+
+    // A channel message: status 0x80-0xEF with its data bytes (data2 unused
+    // for program change and channel pressure).
+    virtual void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) = 0;
+    // A complete SysEx message, F0 ... F7.
+    virtual void sendSysEx(std::span<const std::uint8_t> message) = 0;
+
+    // What the output is doing or why it cannot: a line for the user.
+    std::string status() const;
+
+protected:
+    void setStatus(std::string status);
+
+private:
+    mutable std::mutex m_statusMutex;
+    std::string m_status;
+};
