@@ -5,30 +5,11 @@
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
-#include "playback/SequencerDevice.h"
+#include "playback/DeviceFactory.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
 #include <memory>
-
-namespace {
-
-// Stands in for the sequencer until the engine is built in: nothing opens.
-class PendingDevice : public SequencerDevice
-{
-public:
-    qint32 Length() const override { return 0; }
-    qint32 Position() const override { return 0; }
-
-protected:
-    void open(const QString &) override {}
-    void play(std::optional<qint32>, bool, bool) override {}
-    void pause(bool) override {}
-    void stop() override {}
-    void close() override {}
-};
-
-} // namespace
 
 void TakeArgument(frmMain &window, const QString &argumentText)
 {
@@ -60,7 +41,7 @@ int Main(QApplication &app)
         return 0;
     }
 
-    auto device = std::make_unique<PendingDevice>();
+    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
     QtDialogs dialogs;
     IniSettingsStore store;
     MainWindowServices services;

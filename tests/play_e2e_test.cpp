@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -19,10 +21,11 @@ constexpr double HighHz = 739.99; // F#5, the second
 QByteArray oneNoteSong(int note)
 {
     QByteArray track;
-    track += QByteArray::fromHex("00C049");                    // flute
+    track += QByteArray::fromHex("00C049");                     // flute
     track += QByteArray::fromHex("0090") + char(note) + '\x64'; // note on
-    track += QByteArray::fromHex("9260") + char(0x80) + char(note) + '\x00'; // 2400 ticks later, off
-    track += QByteArray::fromHex("78FF2F00");                  // end of track 120 ticks later
+    track +=
+        QByteArray::fromHex("9260") + char(0x80) + char(note) + '\x00'; // 2400 ticks later, off
+    track += QByteArray::fromHex("78FF2F00"); // end of track 120 ticks later
     QByteArray file = QByteArray::fromHex("4D546864000000060000000101E0");
     file += "MTrk";
     const quint32 size = static_cast<quint32>(track.size());
@@ -49,7 +52,9 @@ Wav readWav(const QString &path)
         return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 |
                quint32(quint8(bytes[at + 2])) << 16 | quint32(quint8(bytes[at + 3])) << 24;
     };
-    auto u16 = [&](qsizetype at) { return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8); };
+    auto u16 = [&](qsizetype at) {
+        return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8);
+    };
     const bool riffSizeRight = u32(4) == quint32(bytes.size() - 8);
     qsizetype at = 12;
     int bits = 0;
@@ -61,8 +66,10 @@ Wav readWav(const QString &path)
             wav.rate = static_cast<int>(u32(at + 12));
             bits = u16(at + 22);
         } else if (id == "data") {
-            wav.consistent = riffSizeRight && at + 8 + qsizetype(size) == bytes.size() && bits == 16;
-            const qsizetype frames = qMin<qsizetype>(size, bytes.size() - at - 8) / (2 * wav.channels);
+            wav.consistent =
+                riffSizeRight && at + 8 + qsizetype(size) == bytes.size() && bits == 16;
+            const qsizetype frames =
+                qMin<qsizetype>(size, bytes.size() - at - 8) / (2 * wav.channels);
             for (qsizetype f = 0; f < frames; ++f) {
                 double sum = 0;
                 for (int c = 0; c < wav.channels; ++c) {
@@ -121,24 +128,27 @@ TEST(PlayEndToEnd, FirstSongSoundsThenTheSecond)
     const Wav wav = readWav(wavPath);
     ASSERT_GT(wav.rate, 0);
     EXPECT_TRUE(wav.consistent) << "the WAV was not finished properly";
+    // Per 100 ms: which of the two notes sounds, clearly above silence.
     const size_t window = static_cast<size_t>(wav.rate / 10);
-    int firstLow = -1, firstHigh = -1, lastLow = -1;
-    for (size_t from = 0, i = 0; from + window <= wav.mono.size(); from += window, ++i) {
+    const double floor = std::pow(0.002 * window / 2, 2); // a tone of amplitude 0.002
+    std::vector<char> heard;
+    for (size_t from = 0; from + window <= wav.mono.size(); from += window) {
         const double low = power(wav.mono, from, window, LowHz, wav.rate);
         const double high = power(wav.mono, from, window, HighHz, wav.rate);
-        const double floor = 1e-3 * window * window; // well above silence
-        if (low > floor && low > 20 * high) {
-            lastLow = static_cast<int>(i);
-            if (firstLow < 0)
-                firstLow = static_cast<int>(i);
-        }
-        if (high > floor && high > 20 * low && firstHigh < 0)
-            firstHigh = static_cast<int>(i);
+        heard.push_back(low > floor && low > 20 * high    ? 'L'
+                        : high > floor && high > 20 * low ? 'H'
+                                                          : '.');
     }
-    ASSERT_GE(firstLow, 0) << "the first song never sounded";
-    ASSERT_GE(firstHigh, 0) << "the second song never sounded";
-    EXPECT_LT(firstLow, firstHigh);
-    EXPECT_LE(lastLow, firstHigh) << "the first song still sounded under the second";
+    const std::string timeline(heard.begin(), heard.end());
+    const size_t firstLow = timeline.find('L');
+    const size_t firstHigh = timeline.find('H');
+    ASSERT_NE(firstLow, std::string::npos) << "the first song never sounded: " << timeline;
+    ASSERT_NE(firstHigh, std::string::npos) << "the second song never sounded: " << timeline;
+    EXPECT_LT(firstLow, firstHigh) << timeline;
+    // The second song plays on its own for two seconds: the first one stopped.
+    const std::string second = timeline.substr(firstHigh, 20);
+    EXPECT_EQ(second.find('L'), std::string::npos) << timeline;
+    EXPECT_GE(std::count(second.begin(), second.end(), 'H'), 15) << timeline;
 }
 
 } // namespace
