@@ -2,6 +2,7 @@
 // tolerance of damaged albums, and FileTitle's rules.
 #include "playlist/AlbumFile.h"
 #include "playlist/FileTitle.h"
+#include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,13 +16,7 @@ namespace {
 class AlbumFileTest : public ::testing::Test
 {
 protected:
-    QString touch(const QString &name)
-    {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        return path;
-    }
+    QString touch(const QString &name) { return raw(name, {}); }
     QString raw(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);
@@ -29,12 +24,6 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
         return path;
-    }
-    static QByteArray bytesOf(const QString &path)
-    {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
     }
     QTemporaryDir dir;
 };
@@ -50,7 +39,7 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExact)
     QByteArray expected;
     for (const QString &e : entries)
         expected += e.toUtf8() + "\r\n";
-    EXPECT_EQ(bytesOf(path), expected);
+    EXPECT_EQ(readBytes(path), expected);
 
     const AlbumReadResult read = readAlbum(path);
     EXPECT_TRUE(read.opened);
@@ -59,18 +48,15 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExact)
 
     // Written again from what was read, the file is the same to the byte.
     ASSERT_TRUE(writeAlbum(path, read.entries));
-    EXPECT_EQ(bytesOf(path), expected);
-}
+    EXPECT_EQ(readBytes(path), expected);
 
-TEST_F(AlbumFileTest, EmptyPlaylistWritesZeroBytesAndReadsAsNothing)
-{
-    const QString path = dir.filePath(QStringLiteral("empty.mal"));
+    // An empty playlist is a file of zero bytes, read back as nothing.
     ASSERT_TRUE(writeAlbum(path, {}));
-    EXPECT_TRUE(bytesOf(path).isEmpty());
-    const AlbumReadResult read = readAlbum(path);
-    EXPECT_TRUE(read.opened);
-    EXPECT_TRUE(read.entries.isEmpty());
-    EXPECT_EQ(read.missing, 0);
+    EXPECT_TRUE(readBytes(path).isEmpty());
+    const AlbumReadResult empty = readAlbum(path);
+    EXPECT_TRUE(empty.opened);
+    EXPECT_TRUE(empty.entries.isEmpty());
+    EXPECT_EQ(empty.missing, 0);
 }
 
 TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
@@ -93,7 +79,7 @@ TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
 
     EXPECT_FALSE(written);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(bytesOf(path), QByteArray("/old\r\n"));
+    EXPECT_EQ(readBytes(path), QByteArray("/old\r\n"));
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.mal")});
 }
@@ -162,36 +148,33 @@ TEST_F(AlbumFileTest, JunkNulBytesAndHugeLinesCountAsMissing)
 
 TEST_F(AlbumFileTest, UnopenableAlbumSaysWhy)
 {
-    const AlbumReadResult read = readAlbum(dir.filePath(QStringLiteral("nothing.mal")));
-    EXPECT_FALSE(read.opened);
-    EXPECT_FALSE(read.error.isEmpty());
-    const AlbumReadResult folder = readAlbum(dir.path());
-    EXPECT_FALSE(folder.opened);
+    for (const QString &path : {dir.filePath(QStringLiteral("nothing.mal")), dir.path()}) {
+        const AlbumReadResult read = readAlbum(path);
+        EXPECT_FALSE(read.opened);
+        EXPECT_FALSE(read.error.isEmpty());
+    }
 }
 
 TEST(FileTitleTest, NameWithoutFolderAndExtension)
 {
-    EXPECT_EQ(FileTitle(QStringLiteral("/MIDI/Rock/Song.mid")), QStringLiteral("Song"));
-    EXPECT_EQ(FileTitle(QStringLiteral("/A/b.c.mid")), QStringLiteral("b.c"));
-    EXPECT_EQ(FileTitle(QStringLiteral("/A/.mid")), QString());
-    EXPECT_EQ(FileTitle(QStringLiteral("/A/Readme")), QStringLiteral("Readme"));
-    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/Song.Name.mid")), QStringLiteral("Song.Name"));
-    // The last character is never examined: a trailing dot stays.
-    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/abc.")), QStringLiteral("abc."));
-    EXPECT_EQ(FileTitle(QStringLiteral("/Songs/sub/")), QStringLiteral("sub/"));
-    // Dots in folder names do not count; no separator means all name.
-    EXPECT_EQ(FileTitle(QStringLiteral("/my.folder/song")), QStringLiteral("song"));
-    EXPECT_EQ(FileTitle(QStringLiteral("song.mid")), QStringLiteral("song"));
-    EXPECT_EQ(FileTitle(QString()), QString());
-    EXPECT_EQ(FileTitle(QStringLiteral("x")), QStringLiteral("x"));
-}
-
-TEST(FileTitleTest, LongPaths)
-{
-    const QString folder = QStringLiteral("/") + QString(300, u'f');
-    EXPECT_EQ(FileTitle(folder + QStringLiteral("/tune.mid")), QStringLiteral("tune"));
+    const QString longFolder = QStringLiteral("/") + QString(300, u'f');
     const QString longName = QString(300, u'n');
-    EXPECT_EQ(FileTitle(QStringLiteral("/a/") + longName + QStringLiteral(".mid")), longName);
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("/MIDI/Rock/Song.mid"), QStringLiteral("Song")},
+        {QStringLiteral("/Songs/Song.Name.mid"), QStringLiteral("Song.Name")},
+        {QStringLiteral("/A/.mid"), QString()},
+        {QStringLiteral("/A/Readme"), QStringLiteral("Readme")},
+        // The last character is never examined.
+        {QStringLiteral("/Songs/abc."), QStringLiteral("abc.")},
+        {QStringLiteral("/Songs/sub/"), QStringLiteral("sub/")},
+        {QStringLiteral("/my.folder/song"), QStringLiteral("song")},
+        {QStringLiteral("song.mid"), QStringLiteral("song")},
+        {QString(), QString()},
+        {longFolder + QStringLiteral("/tune.mid"), QStringLiteral("tune")},
+        {QStringLiteral("/a/") + longName + QStringLiteral(".mid"), longName},
+    };
+    for (const auto &[path, title] : cases)
+        EXPECT_EQ(FileTitle(path), title) << path.left(40).toStdString();
 }
 
 } // namespace

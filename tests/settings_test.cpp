@@ -52,26 +52,22 @@ TEST(SettingsTest, EmptyStoreGivesDefaultsAndWritesThemBackOnce)
 
 TEST(SettingsTest, DecodingOfStoredTexts)
 {
-    EXPECT_FALSE(decodeBoolean(QStringLiteral("2"), true));
-    EXPECT_FALSE(decodeBoolean(QStringLiteral("-1"), true));
-    EXPECT_TRUE(decodeBoolean(QStringLiteral("1.0"), false));
-    EXPECT_TRUE(decodeBoolean(QStringLiteral(" 1 "), false));
-    EXPECT_TRUE(decodeBoolean(QStringLiteral("yes"), true)); // unreadable: fallback
-    EXPECT_FALSE(decodeBoolean(QString(), false));
+    // Booleans are true exactly when the text reads as the number 1.
+    const std::pair<const char *, bool> booleans[] = {{"1", true},  {"1.0", true}, {" 1 ", true},
+                                                      {"2", false}, {"-1", false}, {"0", false}};
+    for (const auto &[text, value] : booleans)
+        EXPECT_EQ(decodeBoolean(QLatin1String(text), !value), value) << text;
+    EXPECT_TRUE(decodeBoolean(QStringLiteral("yes"), true)); // unreadable: the fallback
 
-    EXPECT_EQ(decodeByte(QStringLiteral("255"), 1), 255);
-    EXPECT_EQ(decodeByte(QStringLiteral("256"), 1), 1);
-    EXPECT_EQ(decodeByte(QStringLiteral("-1"), 1), 1);
-    EXPECT_EQ(decodeByte(QStringLiteral("2.5"), 1), 2); // halves to even
-    EXPECT_EQ(decodeByte(QStringLiteral("nan"), 7), 7);
-    EXPECT_EQ(decodeByte(QStringLiteral("two"), 7), 7);
+    const std::pair<const char *, int> bytes[] = {{"255", 255}, {"256", 7}, {"-1", 7},
+                                                  {"2.5", 2},   {"nan", 7}, {"two", 7}};
+    for (const auto &[text, value] : bytes)
+        EXPECT_EQ(decodeByte(QLatin1String(text), 7), value) << text;
 
     EXPECT_EQ(decodeSingle(QStringLiteral("-300"), 0), -300.0f);
     EXPECT_EQ(decodeSingle(QStringLiteral("12.5"), 0), 12.5f);
     EXPECT_EQ(decodeSingle(QStringLiteral("1e400"), 3), 3.0f);
-    EXPECT_EQ(decodeSingle(QStringLiteral("left"), 3), 3.0f);
     EXPECT_EQ(encodeSingle(6485), QStringLiteral("6485"));
-    EXPECT_EQ(encodeSingle(-15), QStringLiteral("-15"));
     EXPECT_EQ(encodeSingle(12.5f), QStringLiteral("12.5"));
 }
 
@@ -106,42 +102,34 @@ TEST(SettingsTest, GarbledValuesFallBackToTheirDefaults)
 
 TEST(SettingsTest, IniStoreGivesBackEveryValueExactly)
 {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("Sonabel.ini"));
+    // Every value differs from its default; album paths carry what INI files
+    // treat specially.
     Settings saved;
     saved.DefaultPlayer = true;
-    saved.SnapToScreen = false;
-    saved.OnTop = false;
-    saved.ShadeMode = false;
-    saved.OnNewEntry = 1;
+    saved.SnapToScreen = saved.OnTop = saved.ShadeMode = false;
+    saved.OnNewEntry = saved.CurrentAlbum = 1;
     saved.ResetMode = 2;
-    saved.CurrentAlbum = 1;
     saved.WindowX = -300;
     saved.WindowY = 12345;
-    saved.AlbumList[1] = QStringLiteral("/home/me/My, Album; #1 = \"best\".mal ");
-    saved.AlbumList[2] = QStringLiteral("@Variant(odd)\\back\\slash");
-    saved.AlbumList[3] = QStringLiteral("  Ünïcödé ♪ [section].mal");
-    saved.AlbumList[4] = QStringLiteral("Empty");
+    saved.AlbumList = {QString(), QStringLiteral("/home/me/My, Album; #1 = \"best\".mal "),
+                       QStringLiteral("@Variant(odd)\\back\\slash"),
+                       QStringLiteral("  Ünïcödé ♪ [section].mal"), QStringLiteral("Empty")};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Sonabel.ini"));
     {
-        IniSettingsStore store(file);
-        SaveSettings(saved, store, {});
-        EXPECT_TRUE(store.flush());
+        IniSettingsStore ini(file);
+        SaveSettings(saved, ini, {});
+        EXPECT_TRUE(ini.flush());
     }
-    IniSettingsStore store(file);
-    store.write(QString(), QStringLiteral("x")); // as if a marker were there
+    IniSettingsStore ini(file);
+    ini.write(QString(), QStringLiteral("x")); // as if the first-run marker were there
     Settings loaded;
-    LoadSettings(loaded, store, Screen, {});
-    EXPECT_EQ(loaded.DefaultPlayer, true);
-    EXPECT_EQ(loaded.SnapToScreen, false);
-    EXPECT_EQ(loaded.OnTop, false);
-    EXPECT_EQ(loaded.ShadeMode, false);
-    EXPECT_EQ(loaded.OnNewEntry, 1);
-    EXPECT_EQ(loaded.ResetMode, 2);
-    EXPECT_EQ(loaded.CurrentAlbum, 1);
-    EXPECT_EQ(loaded.WindowX, -300.0f);
-    EXPECT_EQ(loaded.WindowY, 12345.0f);
-    for (int i = 1; i <= 4; ++i)
-        EXPECT_EQ(loaded.AlbumList[i], saved.AlbumList[i]) << i;
+    LoadSettings(loaded, ini, Screen, {});
+    // Saved again, the loaded settings give exactly the texts the first save gave.
+    MemoryStore before, after;
+    SaveSettings(saved, before, {});
+    SaveSettings(loaded, after, {});
+    EXPECT_EQ(after.values, before.values);
 }
 
 TEST(SettingsTest, GarbledStoreFileYieldsDefaults)
@@ -150,10 +138,7 @@ TEST(SettingsTest, GarbledStoreFileYieldsDefaults)
     const QString file = dir.filePath(QStringLiteral("Sonabel.ini"));
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QByteArray junk;
-    for (int i = 0; i < 5000; ++i)
-        junk += static_cast<char>((i * 131 + 7) & 0xff);
-    f.write("[General\nReset=\x01\x02\n=\n[[[\n" + junk);
+    f.write(QByteArray("[General\nReset=\x01\x02\n=\n[[[\n") + QByteArray(5000, '\xa7'));
     f.close();
     IniSettingsStore store(file);
     Settings s;

@@ -13,22 +13,21 @@ class FakeSequencer : public SequencerDevice
 public:
     // Files with a scripted length open; every other file fails to open.
     void script(const QString &fileName, qint32 lengthMs) { m_lengths.insert(fileName, lengthMs); }
-
-    qint32 Length() const override { return m_open ? m_length : 0; }
-    qint32 Position() const override { return m_open ? m_position : 0; }
     void setPosition(qint32 ms) { m_position = ms; }
-
     // The song reaches its end: Done(1) when its play was notified.
     void finish();
 
-    // "Open /x.mid", "Play", "Play from 1000", "Play wait", "Pause", "Resume",
-    // "Stop", "Close" — one entry per command that reached the device.
-    QStringList log;
-    QString openFile() const { return m_open ? m_file : QString(); }
-    bool isPlaying() const { return m_playing; }
-    bool isPaused() const { return m_paused; }
-    // Files opened, in order, without the reset files' plays filtered out.
+    qint32 Length() const override { return m_file.isEmpty() ? 0 : m_lengths.value(m_file); }
+    qint32 Position() const override { return m_file.isEmpty() ? 0 : m_position; }
+    QString openFile() const { return m_file; }
+    bool isPlaying() const { return m_state == Playing; }
+    bool isPaused() const { return m_state == Paused; }
+    // The files "Open" was sent for, in order.
     QStringList opened() const;
+
+    // "Open /x.mid", "Play", "Play from 1000", "Play wait", "Pause", "Resume",
+    // "Stop", "Close": one entry per command that reached the device.
+    QStringList log;
 
 protected:
     void open(const QString &fileName) override;
@@ -38,14 +37,12 @@ protected:
     void close() override;
 
 private:
+    enum State { Idle, Playing, Paused };
     void endPendingPlay(int code);
 
     QHash<QString, qint32> m_lengths;
-    QString m_file;
-    qint32 m_length = 0;
+    QString m_file; // empty: nothing open
     qint32 m_position = 0;
-    bool m_open = false;
-    bool m_playing = false;
-    bool m_paused = false;
+    State m_state = Idle;
     bool m_notifyPending = false;
 };

@@ -20,18 +20,22 @@ protected:
         store.values.insert(QString(), QStringLiteral("1"));
     }
 
+    // The fakes, the temporary program folder and a 12000-twip screen.
+    MainWindowServices services()
+    {
+        MainWindowServices s;
+        s.MCI = &device;
+        s.dlg = &dialogs;
+        s.store = &store;
+        s.programFolder = dir.path();
+        s.screenWidthTwips = 12000;
+        return s;
+    }
     // Creates the window; call Form_Load yourself when the test wants it.
     frmMain &window()
     {
-        if (!m_window) {
-            MainWindowServices services;
-            services.MCI = &device;
-            services.dlg = &dialogs;
-            services.store = &store;
-            services.programFolder = dir.path();
-            services.screenWidthTwips = 12000;
-            m_window = std::make_unique<frmMain>(services);
-        }
+        if (!m_window)
+            m_window = std::make_unique<frmMain>(services());
         return *m_window;
     }
 
