@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "playback/SequencerDevice.h"
+#include "ui/frmMain.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -47,6 +48,22 @@ public:
     }
     void write(const QString &, const QString &) override {}
     bool flush() override { return true; }
+};
+
+// The window's services on the bench fakes, owned here.
+struct BenchServices
+{
+    explicit BenchServices(const QString &programFolder)
+    {
+        services.MCI = &device;
+        services.dlg = &dialogs;
+        services.store = &store;
+        services.programFolder = programFolder;
+    }
+    BenchDevice device;
+    BenchDialogs dialogs;
+    BenchStore store;
+    MainWindowServices services;
 };
 
 // Median wall time in milliseconds of `runs` calls of f.

@@ -11,14 +11,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BenchDevice device;
-    BenchDialogs dialogs;
-    BenchStore store;
-    MainWindowServices services;
-    services.MCI = &device;
-    services.dlg = &dialogs;
-    services.store = &store;
-    services.programFolder = QStringLiteral("/tmp");
+    const BenchServices bench(QStringLiteral("/tmp"));
+    const MainWindowServices &services = bench.services;
 
     std::printf("%-10s %12s %14s %12s %12s\n", "entries", "advance ms", "status ms", "append ms",
                 "menu ms");

@@ -82,14 +82,8 @@ int main(int argc, char **argv)
     const Album small = makeAlbum(dir, 10000);
     const Album large = makeAlbum(dir, 100000);
 
-    BenchDevice device;
-    BenchDialogs dialogs;
-    BenchStore store;
-    MainWindowServices services;
-    services.MCI = &device;
-    services.dlg = &dialogs;
-    services.store = &store;
-    services.programFolder = dir.path();
+    const BenchServices bench(dir.path());
+    const MainWindowServices &services = bench.services;
 
     loadMs(services, small); // warm the caches
     const double small_ms = loadMs(services, small);
