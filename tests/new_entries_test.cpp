@@ -1,5 +1,6 @@
-// New entries on the main window: UpdateOLE under both policies, albums among
-// the entries, the folder-scan window, and the policy controls.
+// New entries on the main window: what the playlist, the player and the policy
+// controls do under each policy, albums among the entries, ForceClear, and
+// the folder-scan window.
 #include "playback/PlayMenu.h"
 #include "playlist/frmEnumDir.h"
 #include "support/ProgramRun.h"
@@ -9,155 +10,130 @@
 
 namespace {
 
+// Space-separated names in the program folder; "F" is a folder holding d.mid.
+struct Outcome
+{
+    int policy;          // 0 adds to the playlist, 1 interrupts
+    const char *outside; // a song playing outside the playlist beforehand
+    const char *before;  // the playlist beforehand, started from empty
+    const char *entries, *after;
+    const char *plays; // the song started after the reset; null: the device is left alone
+    int policyAfter;
+};
+
+const Outcome outcomes[] = {
+    // Adding: a stopped, empty playlist starts.
+    {0, "", "", "a.mid b.mid", "a.mid b.mid", "a.mid", 0},
+    // Adding to a playing playlist leaves play alone.
+    {0, "", "a.mid b.mid", "c.mid", "a.mid b.mid c.mid", nullptr, 0},
+    // Only MIDI files are taken.
+    {0, "", "a.mid", "notes.txt", "a.mid", nullptr, 0},
+    // An empty playlist, but a song plays outside it: the song goes on.
+    {0, "c.mid", "", "a.mid", "a.mid", nullptr, 0},
+    // Interrupting: a single file plays at once, outside the playlist, whatever
+    // its name.
+    {1, "", "a.mid b.mid", "c.mid", "", "c.mid", 1},
+    {1, "", "a.mid", "odd.kar", "", "odd.kar", 1},
+    // Several entries or a folder are added, and the policy turns to adding; an
+    // empty playlist starts, even over a song outside it.
+    {1, "", "a.mid", "b.mid c.mid", "a.mid b.mid c.mid", nullptr, 0},
+    {1, "b.mid", "", "F", "F/d.mid", "F/d.mid", 0},
+};
+
 class NewEntriesTest : public WindowFixture
 {
 protected:
     void SetUp() override
     {
-        w = &window();
-        w->Global.ResetMode = 0;
+        for (const char *name : {"a.mid", "b.mid", "c.mid", "odd.kar", "F/d.mid", "Song.Mid",
+                                 "notes.txt", "s.midi", "s.rmi"})
+            song(QLatin1String(name));
+        w->Global.ResetMode = 1;
+        w->ResetFile = song(QStringLiteral("GM.MID"), 100);
     }
-    // Plays x outside the playlist, as the interrupt policy does.
-    void playOutside(const QString &x)
+    QStringList paths(const char *names) const
     {
-        w->UpdateOLE({}, true);
-        w->optInterrupt[1]->setChecked(true);
-        w->UpdateOLE({x}, false);
-        ASSERT_EQ(device.openFile(), x);
+        QStringList list = QString::fromLatin1(names).split(u' ', Qt::SkipEmptyParts);
+        for (QString &name : list)
+            name = dir.filePath(name);
+        return list;
     }
-    void markAlbum()
-    {
-        w->Global.CurrentAlbum = 1;
-        w->mnuA[1]->setChecked(true);
-    }
-    bool albumMarked() const { return w->Global.CurrentAlbum != 0 || w->mnuA[1]->isChecked(); }
-    void expectPolicy(int index) const
-    {
-        EXPECT_TRUE(w->optInterrupt[index]->isChecked());
-        EXPECT_EQ(w->Global.OnNewEntry, index);
-        EXPECT_EQ(w->mnuNewList->isChecked(), index == 0);
-        EXPECT_EQ(w->mnuNewPlay->isChecked(), index == 1);
-    }
-    frmMain *w = nullptr;
-    QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid")),
-            c = song(QStringLiteral("c.mid"));
+    frmMain *w = &window();
 };
 
-TEST_F(NewEntriesTest, AddPolicyAppendsAndStartsOnlyAStoppedEmptyPlaylist)
+class NewEntryOutcome : public NewEntriesTest, public ::testing::WithParamInterface<std::size_t>
+{};
+
+TEST_P(NewEntryOutcome, PlaylistPlayerAndPolicy)
 {
-    w->UpdateOLE({a, b}, false);
-    EXPECT_EQ(device.openFile(), a);
-    // Not empty: appended, playback untouched; the album mark goes even when
-    // nothing was taken.
-    for (const QString &entry : {c, file(QStringLiteral("notes.txt"))}) {
-        markAlbum();
-        device.log.clear();
-        w->UpdateOLE({entry}, false);
-        EXPECT_TRUE(device.log.isEmpty());
-        EXPECT_FALSE(albumMarked());
-    }
-    EXPECT_EQ(w->lstMIDI->model()->strings(), QStringLiteral("a b c").split(u' '));
-    // Empty, but a song plays outside the playlist: it goes on.
-    playOutside(c);
+    const Outcome &c = outcomes[GetParam()];
+    w->optInterrupt[1]->setChecked(true);
+    w->UpdateOLE(paths(c.outside), false);
     w->optInterrupt[0]->setChecked(true);
-    device.log.clear();
-    w->UpdateOLE({a}, false);
-    EXPECT_EQ(w->lstPlay, QStringList{a});
-    EXPECT_TRUE(device.log.isEmpty());
-}
-
-TEST_F(NewEntriesTest, InterruptPlaysASingleFileAtOnceOutsideThePlaylist)
-{
-    w->UpdateOLE({a, b}, false);
-    markAlbum();
-    w->Global.ResetMode = 1;
-    w->ResetFile = song(QStringLiteral("GM.MID"), 100);
-    w->optInterrupt[1]->setChecked(true);
-    device.log.clear();
-    w->UpdateOLE({c}, false);
-    EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
+    w->UpdateOLE(paths(c.before), false);
+    w->Global.CurrentAlbum = 1; // the playlist is the stored album
+    w->mnuA[1]->setChecked(true);
     w->songMenu->build();
-    EXPECT_TRUE(w->songMenu->captions().isEmpty());
-    EXPECT_FALSE(albumMarked());
-    EXPECT_EQ(device.log.first(), QStringLiteral("Close"));
-    EXPECT_EQ(device.opened(), (QStringList{w->ResetFile, c}));
-    expectPolicy(1);
-    // Whatever its name.
-    const QString odd = song(QStringLiteral("odd.kar"));
-    w->UpdateOLE({odd}, false);
-    EXPECT_EQ(device.openFile(), odd);
-}
-
-TEST_F(NewEntriesTest, InterruptWithSeveralEntriesOrAFolderAppendsAndSwitchesToAdd)
-{
-    w->UpdateOLE({a}, false);
-    w->optInterrupt[1]->setChecked(true);
+    // Chosen on the menu, last by a click on the item already checked, which
+    // must keep its mark.
+    QAction *const item[] = {w->mnuNewList, w->mnuNewPlay};
+    for (const int i : {1 - c.policy, c.policy, c.policy})
+        item[i]->trigger();
     device.log.clear();
-    w->UpdateOLE({b, c}, false);
-    EXPECT_EQ(w->lstPlay, (QStringList{a, b, c}));
-    EXPECT_TRUE(device.log.isEmpty());
-    expectPolicy(0);
-    // On an empty playlist play starts with the folder's file, even over a song.
-    playOutside(b);
-    const QString d = song(QStringLiteral("folder/d.mid"));
-    w->UpdateOLE({dir.filePath(QStringLiteral("folder"))}, false);
-    EXPECT_EQ(device.openFile(), d);
-    expectPolicy(0);
+
+    w->UpdateOLE(paths(c.entries), false);
+    EXPECT_EQ(w->lstPlay, paths(c.after));
+    w->songMenu->build();
+    EXPECT_EQ(w->songMenu->captions().size(), w->lstPlay.size());
+    // Either the reset and the song, or not a single command.
+    EXPECT_EQ(device.opened(),
+              c.plays ? QStringList{w->ResetFile} + paths(c.plays) : QStringList());
+    EXPECT_EQ(c.plays ? device.openFile() : device.log.join(u' '), paths(c.plays).value(0));
+    // Whatever was taken, the playlist is no longer the stored album.
+    EXPECT_TRUE(w->Global.CurrentAlbum == 0 && !w->mnuA[1]->isChecked());
+    EXPECT_EQ(w->Global.OnNewEntry, c.policyAfter);
+    EXPECT_TRUE(w->optInterrupt[c.policyAfter]->isChecked());
+    EXPECT_EQ(w->mnuNewList->isChecked(), c.policyAfter == 0);
+    EXPECT_EQ(w->mnuNewPlay->isChecked(), c.policyAfter == 1);
 }
 
-TEST_F(NewEntriesTest, AlbumsExtensionsAndForceClear)
+INSTANTIATE_TEST_SUITE_P(Table, NewEntryOutcome,
+                         ::testing::Range<std::size_t>(0, std::size(outcomes)));
+
+TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
 {
-    // An album is read and drops what follows it.
-    const QString list = album(QStringLiteral("list.mal"), {c});
-    w->UpdateOLE({a, list, b}, false);
-    EXPECT_EQ(w->lstPlay, (QStringList{a, c}));
-    EXPECT_EQ(w->Global.AlbumList[1], list);
-    // Extensions in any letter case; the playlist emptied first whatever comes.
-    const QString upper = song(QStringLiteral("Song.Mid"));
-    w->UpdateOLE({upper, file(QStringLiteral("s.midi")), file(QStringLiteral("s.rmi"))}, true);
-    EXPECT_EQ(w->lstPlay, QStringList{upper});
-    w->UpdateOLE({album(QStringLiteral("party.MAL"), {b})}, true);
-    EXPECT_EQ(w->lstPlay, QStringList{b});
-    w->UpdateOLE({file(QStringLiteral("readme.txt"))}, true);
+    album(QStringLiteral("list.mal"), paths("c.mid"));
+    w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
+    EXPECT_EQ(w->lstPlay, paths("a.mid c.mid"));
+    // Extensions in any letter case.
+    w->UpdateOLE(paths("Song.Mid s.midi s.rmi"), true);
+    EXPECT_EQ(w->lstPlay, paths("Song.Mid"));
+    w->UpdateOLE({album(QStringLiteral("party.MAL"), paths("b.mid"))}, true);
+    EXPECT_EQ(w->lstPlay, paths("b.mid"));
+    w->UpdateOLE(paths("notes.txt"), true);
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
     // A later start's text is taken as it came, untrimmed.
-    w->Form_LinkExecute(QStringLiteral(" ") + a);
+    w->Form_LinkExecute(u' ' + paths("a.mid").value(0));
     EXPECT_TRUE(w->lstPlay.isEmpty());
 }
 
-TEST_F(NewEntriesTest, FoldersAreScannedInOneScanWindowThatUnloadsLater)
+TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)
 {
-    for (const char *name : {"A/b.mid", "A/a.mid", "A/Z/z.mid", "A/Y/y.mid", "B/1.mid", "E/x.txt"})
+    for (const char *name : {"A/b.mid", "A/Z/z.mid", "A/Y/y.mid", "B/1.mid"})
         file(QLatin1String(name));
-    const auto in = [this](const char *name) {
-        return dir.filePath(QLatin1String(name));
-    };
-    w->UpdateOLE({a, in("A"), in("E"), in("gone"), in("B")}, false);
-    EXPECT_EQ(w->lstPlay, QStringList({a, in("A/a.mid"), in("A/b.mid"), in("A/Y/y.mid"),
-                                       in("A/Z/z.mid"), in("B/1.mid")}));
-    // One window, its lists emptied for each folder, placed under the main window.
+    w->UpdateOLE(paths("a.mid A gone B"), false);
+    EXPECT_EQ(w->lstPlay, paths("a.mid A/b.mid A/Y/y.mid A/Z/z.mid B/1.mid"));
+    // One window, its list emptied for each folder.
     QPointer<frmEnumDir> form = w->enumDirForm();
     ASSERT_TRUE(form && form->isVisible());
+    EXPECT_EQ(form->lstFound, paths("B/1.mid"));
     EXPECT_EQ(w->findChildren<frmEnumDir *>().size(), 1);
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Searching ") + in("B"));
-    EXPECT_EQ(form->pos(), QPoint(w->frameGeometry().left(), w->frameGeometry().bottom() + 1));
-    EXPECT_EQ(form->lstFound, QStringList{in("B/1.mid")});
-    EXPECT_EQ(form->lstMIDI->model()->strings(), QStringList{QStringLiteral("1")});
 
     ASSERT_TRUE(ProgramRun::waitFor([&] { return !w->enumDirForm(); }, 20000));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form);
-    w->DirEntry(in("A/Y")); // a new window
-    EXPECT_EQ(w->enumDirForm()->lstMIDI->model()->strings(), QStringList{QStringLiteral("y")});
-}
-
-TEST_F(NewEntriesTest, PolicyOptionsMenuItemsAndSettingStayInStep)
-{
-    // A click on the menu item already checked leaves the marks as they were.
-    for (QAction *item : {w->mnuNewPlay, w->mnuNewPlay, w->mnuNewList, w->mnuNewList}) {
-        item->trigger();
-        expectPolicy(item == w->mnuNewPlay ? 1 : 0);
-    }
+    w->DirEntry(paths("A/Y").value(0)); // in a new window
+    EXPECT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
 }
 
 } // namespace
