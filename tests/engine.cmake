@@ -1,7 +1,6 @@
-# The engine's tests: reader, time line and chase, the sequencer device on a
-# stepped clock, and the real synthesizer and tools.
+# The engine's tests: reader and time line, the sequencer device on a stepped
+# clock, and the real synthesizer and tools.
 sonabel_add_test(engine_reader_test SOURCES engine_reader_test.cpp)
-sonabel_add_test(engine_timeline_test SOURCES engine_timeline_test.cpp)
 sonabel_add_test(engine_sequencer_test SOURCES engine_sequencer_test.cpp)
 sonabel_add_test(engine_synth_test SOURCES engine_synth_test.cpp)
 # Runs the render tool and reads the reset files the build writes.

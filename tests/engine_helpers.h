@@ -24,9 +24,8 @@ namespace enginetest {
 
 inline std::string dataPath(const std::string &relative)
 {
-    return std::string(SONABEL_TEST_DATA_DIR) + "/" + relative;
+    return SONABEL_TEST_DATA_DIR "/" + relative;
 }
-
 inline std::string corpusPath(const std::string &relative)
 {
     return dataPath("corpus/" + relative);
@@ -62,20 +61,20 @@ inline std::string hangingNotes(const std::vector<RecordingOutput::Message> &mes
 {
     std::array<std::array<int, 128>, 16> on{};
     for (const auto &m : messages) {
-        if (m.bytes.size() < 2 || m.bytes[0] >= 0xF0)
+        if (m.bytes.size() < 3 || m.bytes[0] >= 0xF0)
             continue;
-        const int ch = m.bytes[0] & 0x0F;
+        auto &keys = on[m.bytes[0] & 0x0F];
         const int kind = m.bytes[0] & 0xF0;
         if (kind == 0x90 && m.bytes[2] > 0)
-            ++on[std::size_t(ch)][m.bytes[1]];
-        else if ((kind == 0x80 || kind == 0x90) && on[std::size_t(ch)][m.bytes[1]] > 0)
-            --on[std::size_t(ch)][m.bytes[1]];
+            ++keys[m.bytes[1]];
+        else if ((kind == 0x80 || kind == 0x90) && keys[m.bytes[1]] > 0)
+            --keys[m.bytes[1]];
         else if (kind == 0xB0 && (m.bytes[1] == 123 || m.bytes[1] == 120))
-            on[std::size_t(ch)].fill(0);
+            keys.fill(0);
     }
-    for (int ch = 0; ch < 16; ++ch) {
-        for (int key = 0; key < 128; ++key) {
-            if (on[std::size_t(ch)][std::size_t(key)] > 0)
+    for (std::size_t ch = 0; ch < 16; ++ch) {
+        for (std::size_t key = 0; key < 128; ++key) {
+            if (on[ch][key] > 0)
                 return "channel " + std::to_string(ch) + " key " + std::to_string(key);
         }
     }
@@ -113,25 +112,24 @@ struct Rig
         QObject::connect(device.get(), &SequencerDevice::Done,
                          [this](int code) { done.push_back(code); });
         QObject::connect(device.get(), &SequencerDevice::StatusUpdate, [this] { ++statusUpdates; });
-        settle();
+        clock->waitForIdle();
     }
 
-    // Waits until the playback thread has done everything due by now.
-    bool settle() { return clock->waitForIdle(); }
-    // Steps the clock by ms in steps of at most 50 ms, settling after each.
+    // Steps the clock by ms in steps of at most 50 ms, each time waiting until
+    // the playback thread has done everything due.
     void advance(std::int64_t ms)
     {
         while (ms > 0) {
             const std::int64_t step = std::min<std::int64_t>(ms, 50);
             clock->advance(step * 1000);
-            settle();
+            clock->waitForIdle();
             ms -= step;
         }
     }
     void command(const char *name)
     {
         device->Command(QString::fromLatin1(name));
-        settle();
+        clock->waitForIdle();
     }
     void open(const std::string &path)
     {

@@ -1,32 +1,22 @@
-// The MIDI file reader against the corpus, hand-made damaged files and the
-// writer.
+// The MIDI file reader against the corpus and damaged files, the tempo map, and
+// the order of events that meet on one tick.
 #include "engine_helpers.h"
 #include "playback/Timeline.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
+#include <random>
 #include <set>
+#include <string_view>
+#include <tuple>
 
 using namespace enginetest;
+using namespace std::literals;
 
 namespace {
-
-std::vector<std::uint8_t> cMajorScale(int ticksPerQuarter = 96)
-{
-    SmfWriter w(0, ticksPerQuarter);
-    w.beginTrack();
-    w.tempo(0, 500000);
-    std::int64_t t = 0;
-    for (int key : {60, 62, 64, 65, 67, 69, 71, 72}) {
-        w.channel(t, 0x90, std::uint8_t(key), 100);
-        w.channel(t + ticksPerQuarter, 0x80, std::uint8_t(key), 64);
-        t += ticksPerQuarter;
-    }
-    w.endTrack(t);
-    return w.bytes();
-}
 
 int countNotes(const MidiFile &f)
 {
@@ -38,15 +28,30 @@ int countNotes(const MidiFile &f)
     return n;
 }
 
-std::int64_t lengthMs(const MidiFile &f)
+std::vector<std::uint8_t> bytesOf(std::string_view s)
 {
-    return Timeline::build(f)->lengthMs();
+    return {s.begin(), s.end()};
+}
+
+std::vector<std::uint8_t> corpusBytes(const std::string &name)
+{
+    std::ifstream in(corpusPath(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace
 
-TEST(MidiFileCorpus, EveryFileOpensOrFailsWithAReason)
+// Every corpus file opens with the length python3-mido gives it
+// (tests/data/engine/reference_lengths.py), or fails with a reason.
+TEST(MidiFileReader, CorpusLengthsEqualTheReferenceAndFailuresSayWhy)
 {
+    std::map<std::string, long long> reference;
+    std::ifstream in(dataPath("engine/reference_lengths.tsv"));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#')
+            reference[line.substr(0, line.find('\t'))] = std::stoll(line.substr(line.find('\t')));
+    }
+    ASSERT_GT(reference.size(), 300u);
     const std::set<std::string> expectedFailures = {
         "jazz-soft/test-not-a-midi-file.mid",
         "unit-cases/header_header-type-00-single.mid",
@@ -58,276 +63,187 @@ TEST(MidiFileCorpus, EveryFileOpensOrFailsWithAReason)
     QDirIterator it(root.path(), {QStringLiteral("*.mid")}, QDir::Files,
                     QDirIterator::Subdirectories);
     std::set<std::string> failures;
-    int files = 0;
+    std::size_t compared = 0;
     while (it.hasNext()) {
         const QString path = it.next();
         const std::string name = root.relativeFilePath(path).toStdString();
         const MidiFile f = MidiFile::load(path.toStdString());
-        ++files;
         if (!f.ok()) {
             EXPECT_FALSE(f.error().empty()) << name;
             failures.insert(name);
+        } else if (const auto ref = reference.find(name); ref != reference.end()) {
+            EXPECT_EQ(Timeline::build(f)->lengthMs(), ref->second) << name;
+            ++compared;
         }
     }
-    EXPECT_GT(files, 300);
     EXPECT_EQ(failures, expectedFailures);
+    EXPECT_EQ(compared, reference.size());
 }
 
-// The pinned lengths come from python3-mido (tests/data/engine/reference_lengths.py).
-TEST(MidiFileCorpus, LengthsEqualTheReference)
+TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
 {
-    std::ifstream in(dataPath("engine/reference_lengths.tsv"));
-    ASSERT_TRUE(in) << "missing reference_lengths.tsv";
-    std::string line;
-    int compared = 0;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        const auto tab = line.find('\t');
-        ASSERT_NE(tab, std::string::npos) << line;
-        const std::string name = line.substr(0, tab);
-        const long long expected = std::stoll(line.substr(tab + 1));
-        const MidiFile f = MidiFile::load(corpusPath(name));
-        ASSERT_TRUE(f.ok()) << name << ": " << f.error();
-        EXPECT_EQ(lengthMs(f), expected) << name;
-        ++compared;
-    }
-    EXPECT_GT(compared, 300);
-}
-
-TEST(MidiFileCorpus, FilesOtherReadersRefuseStillPlay)
-{
-    // The last byte of End of Track is missing: the scale is all there.
-    const MidiFile truncated =
-        MidiFile::load(corpusPath("jazz-soft/test-corrupt-file-missing-byte.mid"));
-    ASSERT_TRUE(truncated.ok());
-    EXPECT_EQ(countNotes(truncated), 8);
-    EXPECT_FALSE(truncated.warnings().empty());
-    // Undefined system status bytes are stepped over.
-    for (const char *name :
-         {"jazz-soft/test-illegal-message-f5.mid", "jazz-soft/test-illegal-message-f9.mid"}) {
-        const MidiFile f = MidiFile::load(corpusPath(name));
-        ASSERT_TRUE(f.ok()) << name;
-        EXPECT_EQ(lengthMs(f), 4000) << name;
-        EXPECT_GT(countNotes(f), 0) << name;
-    }
-    // Running status interrupted by a meta event carries on after it.
-    const MidiFile rs = MidiFile::load(corpusPath("jazz-soft/test-running-status-metaevent.mid"));
-    ASSERT_TRUE(rs.ok());
-    EXPECT_EQ(countNotes(rs), 8);
-}
-
-TEST(MidiFileReader, NothingPlayableFailsWithAReason)
-{
-    const std::vector<std::vector<std::uint8_t>> cases = {
-        {},
-        {'M', 'T', 'h', 'd'},
-        {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96},               // no track
-        {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 0, 'M', 'T', 'r'}, // division 0
-        {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'},              // empty RIFF
-        std::vector<std::uint8_t>(5000, 0x90),
+    const std::vector<std::uint8_t> scale = corpusBytes("jazz-soft/test-c-major-scale.mid");
+    auto with = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value) {
+        bytes[at] = value;
+        return bytes;
     };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const MidiFile f = MidiFile::parse(cases[i]);
-        EXPECT_FALSE(f.ok()) << "case " << i;
-        EXPECT_FALSE(f.error().empty()) << "case " << i;
+    // A tempo track, then two one-note tracks; the second track's length field
+    // is at 37..40.
+    SmfWriter two(1, 96);
+    two.beginTrack();
+    two.tempo(0, 500000);
+    two.endTrack(0);
+    for (int ch = 0; ch < 2; ++ch) {
+        two.beginTrack();
+        two.channel(0, std::uint8_t(0x90 | ch), 60, 100);
+        two.channel(96 * (ch + 1), std::uint8_t(0x80 | ch), 60, 0);
+        two.endTrack(96 * (ch + 1));
     }
-}
-
-TEST(MidiFileReader, EveryTruncationKeepsWhatCameBefore)
-{
-    const std::vector<std::uint8_t> full = cMajorScale();
-    int previousNotes = 0;
-    for (std::size_t cut = 23; cut <= full.size(); ++cut) {
-        const MidiFile f = MidiFile::parse({full.begin(), full.begin() + std::ptrdiff_t(cut)});
-        ASSERT_TRUE(f.ok()) << "cut at " << cut;
-        const int notes = countNotes(f);
-        EXPECT_GE(notes, previousNotes) << "cut at " << cut;
-        previousNotes = notes;
-    }
-    EXPECT_EQ(previousNotes, 8);
-}
-
-TEST(MidiFileReader, WrongTrackLengthsAreRepaired)
-{
-    std::vector<std::uint8_t> twoTracks;
-    {
-        SmfWriter w(1, 96);
-        w.beginTrack();
-        w.tempo(0, 500000);
-        w.endTrack(0);
-        w.beginTrack();
-        w.channel(0, 0x90, 60, 100);
-        w.channel(96, 0x80, 60, 0);
-        w.endTrack(96);
-        w.beginTrack();
-        w.channel(0, 0x91, 64, 100);
-        w.channel(192, 0x81, 64, 0);
-        w.endTrack(192);
-        twoTracks = w.bytes();
-    }
-    const std::size_t secondTrackLength = 14 + 8 + 11 + 4; // header, track 1, length field
-    // Too short: the reader goes on to the track's End of Track.
-    auto shortLength = twoTracks;
-    shortLength[secondTrackLength + 3] = 5;
-    const MidiFile a = MidiFile::parse(shortLength);
-    ASSERT_TRUE(a.ok());
-    EXPECT_EQ(a.tracks().size(), 3u);
-    EXPECT_EQ(countNotes(a), 2);
-    EXPECT_EQ(lengthMs(a), 1000);
-    EXPECT_FALSE(a.warnings().empty());
-    // Too long: the next track is found after the End of Track.
-    auto longLength = twoTracks;
-    longLength[secondTrackLength + 3] = 40;
-    const MidiFile b = MidiFile::parse(longLength);
-    ASSERT_TRUE(b.ok());
-    EXPECT_EQ(b.tracks().size(), 3u);
-    EXPECT_EQ(countNotes(b), 2);
-    EXPECT_EQ(lengthMs(b), 1000);
-    // Past the end of the file: what is there is read.
-    auto huge = twoTracks;
-    huge[secondTrackLength] = 0x7F;
-    const MidiFile c = MidiFile::parse(huge);
-    ASSERT_TRUE(c.ok());
-    EXPECT_GE(countNotes(c), 1);
-}
-
-TEST(MidiFileReader, RunningStatusCarriesAcrossMetaAndSysEx)
-{
-    SmfWriter w(0, 96);
-    w.beginTrack();
-    w.channel(0, 0x92, 60, 100);
-    w.meta(10, 0x01, std::vector<std::uint8_t>{'h', 'i'});
-    w.rawDelta(20);
-    w.raw(std::vector<std::uint8_t>{62, 100}); // data bytes: note-on on channel 3 again
-    w.sysEx(30, std::vector<std::uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-    w.rawDelta(40);
-    w.raw(std::vector<std::uint8_t>{64, 0});
-    w.endTrack(96);
-    const MidiFile f = MidiFile::parse(w.bytes());
-    ASSERT_TRUE(f.ok());
-    std::vector<std::pair<std::int64_t, int>> notes;
-    for (const MidiEvent &e : f.tracks()[0].events) {
-        if (e.isChannel()) {
-            EXPECT_EQ(e.status, 0x92);
-            notes.emplace_back(e.tick, e.data1);
-        }
-    }
-    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 60}, {20, 62}, {40, 64}};
-    EXPECT_EQ(notes, expected);
-}
-
-TEST(MidiFileReader, GarbageUnknownChunksAndRiffAroundTheTracks)
-{
-    const std::vector<std::uint8_t> plain = cMajorScale();
-    const MidiFile reference = MidiFile::parse(plain);
-    ASSERT_TRUE(reference.ok());
-    EXPECT_TRUE(reference.warnings().empty());
-
-    auto garbage = plain;
+    const std::string plain(scale.begin(), scale.end());
+    std::string garbage = plain;
     for (int i = 0; i < 300; ++i)
-        garbage.push_back(std::uint8_t(i * 7));
-    const MidiFile g = MidiFile::parse(garbage);
-    ASSERT_TRUE(g.ok());
-    EXPECT_EQ(g.serialize(), reference.serialize());
-    EXPECT_FALSE(g.warnings().empty());
+        garbage += char(i * 7);
+    const std::string unknownChunk = plain.substr(0, 14) + "XFIH\0\0\0\3abc"s + plain.substr(14);
+    // RIFF RMID: the file in a data chunk, a pad byte, then another chunk.
+    const std::string riff = "RIFF\0\0\0\0RMIDdata"s + char(plain.size() & 0xFF) +
+                             char(plain.size() >> 8) + "\0\0"s + plain + "\0LIST\4\0\0\0INFO"s;
+    // SMPTE, 25 frames of 40 ticks: a tick is a millisecond, whatever the tempo.
+    SmfWriter smpte(0, 0);
+    smpte.beginTrack();
+    smpte.tempo(0, 1000000);
+    smpte.channel(0, 0x90, 60, 100);
+    smpte.endTrack(2000);
+    // Format 2: patterns one after another, each from the default tempo.
+    SmfWriter f2(2, 480);
+    for (int pattern = 0; pattern < 2; ++pattern) {
+        f2.beginTrack();
+        if (pattern == 0)
+            f2.tempo(0, 250000); // 0.5 s, then the second pattern takes 1 s
+        f2.channel(0, 0x90, 60, 100);
+        f2.endTrack(960);
+    }
+    const auto header = "MThd\0\0\0\6\0\0\0\1\0\x60"sv;
+    // A SysEx claiming 256 MB at the end of a small file.
+    const auto hugeSysEx = bytesOf(
+        "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0c\0\x90\x3c\x64\x0a\x80\x3c\0\0\xf0\xff\xff\xff\x7f"sv);
 
-    auto unknown = plain;
-    const std::vector<std::uint8_t> chunk = {'X', 'F', 'I', 'H', 0, 0, 0, 3, 1, 2, 3};
-    unknown.insert(unknown.begin() + 14, chunk.begin(), chunk.end());
-    const MidiFile u = MidiFile::parse(unknown);
-    ASSERT_TRUE(u.ok());
-    EXPECT_EQ(u.serialize(), reference.serialize());
-
-    std::vector<std::uint8_t> riff = {'R', 'I', 'F', 'F', 0,   0,   0,   0,
-                                      'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'};
-    const auto n = std::uint32_t(plain.size());
-    for (int s = 0; s < 32; s += 8)
-        riff.push_back(std::uint8_t(n >> s));
-    riff.insert(riff.end(), plain.begin(), plain.end());
-    riff.push_back(0); // pad byte of an odd chunk, then another chunk
-    for (char c : std::string("LIST\x04\0\0\0INFO", 12))
-        riff.push_back(std::uint8_t(c));
-    const MidiFile r = MidiFile::parse(riff);
-    ASSERT_TRUE(r.ok()) << r.error();
-    EXPECT_EQ(r.serialize(), reference.serialize());
+    struct Case
+    {
+        const char *what;
+        std::vector<std::uint8_t> bytes;
+        int notes; // -1: the file must not open
+        std::int64_t lengthMs;
+        bool warns;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, -1, 0, false},
+        {"header cut short", {'M', 'T', 'h', 'd'}, -1, 0, false},
+        {"no track", bytesOf(header), -1, 0, false},
+        {"division 0", with(bytesOf(header), 13, 0), -1, 0, false},
+        {"empty RIFF", bytesOf("RIFF\4\0\0\0RMID"sv), -1, 0, false},
+        {"no header", std::vector<std::uint8_t>(5000, 0x90), -1, 0, false},
+        {"track length too short", with(two.bytes(), 40, 5), 2, 1000, true},
+        {"track length too long", with(two.bytes(), 40, 40), 2, 1000, true},
+        {"track length past the end", with(two.bytes(), 37, 0x7F), 2, 1000, true},
+        {"garbage after the tracks", bytesOf(garbage), 8, 4000, true},
+        {"unknown chunk", bytesOf(unknownChunk), 8, 4000, true},
+        {"RIFF RMID", bytesOf(riff), 8, 4000, false},
+        {"SysEx past the end", hugeSysEx, 1, 52, true},
+        {"SMPTE", with(with(smpte.bytes(), 12, std::uint8_t(-25)), 13, 40), 1, 2000, false},
+        {"format 2", f2.bytes(), 2, 1500, false},
+        {"End of Track cut short", corpusBytes("jazz-soft/test-corrupt-file-missing-byte.mid"), 8,
+         4000, true},
+        {"undefined status F5", corpusBytes("jazz-soft/test-illegal-message-f5.mid"), 8, 4000,
+         false},
+        {"undefined status F9", corpusBytes("jazz-soft/test-illegal-message-f9.mid"), 8, 4000,
+         false},
+        {"running status after meta", corpusBytes("jazz-soft/test-running-status-metaevent.mid"), 8,
+         4000, false},
+    };
+    for (const Case &c : cases) {
+        const MidiFile f = MidiFile::parse(c.bytes);
+        if (c.notes < 0) {
+            EXPECT_FALSE(f.ok()) << c.what;
+            EXPECT_FALSE(f.error().empty()) << c.what;
+            continue;
+        }
+        ASSERT_TRUE(f.ok()) << c.what << ": " << f.error();
+        EXPECT_EQ(countNotes(f), c.notes) << c.what;
+        EXPECT_EQ(Timeline::build(f)->lengthMs(), c.lengthMs) << c.what;
+        EXPECT_EQ(!f.warnings().empty(), c.warns) << c.what;
+    }
+    // Cut anywhere after the header, a file keeps the notes before the cut.
+    int before = 0;
+    for (std::size_t cut = 23; cut <= scale.size(); ++cut) {
+        const MidiFile f = MidiFile::parse({scale.begin(), scale.begin() + std::ptrdiff_t(cut)});
+        ASSERT_TRUE(f.ok()) << "cut at " << cut;
+        EXPECT_GE(countNotes(f), before) << "cut at " << cut;
+        before = countNotes(f);
+    }
+    EXPECT_EQ(before, 8);
 }
 
-TEST(MidiFileReader, MissingEndOfTrackAndHugeDeclaredLengths)
+TEST(TempoMap, TicksAndTimeRoundTripThroughEveryChange)
 {
-    // A SysEx that claims 256 MB, in a file of a few bytes: read as truncated.
-    const std::vector<std::uint8_t> bigSysEx = {
-        'M', 'T', 'h', 'd', 0, 0,    0,  6,   0,  0,    0,  1, 0, 96,   'M',  'T',  'r',  'k',
-        0,   0,   0,   12,  0, 0x90, 60, 100, 10, 0x80, 60, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 0x7F};
-    const MidiFile f = MidiFile::parse(bigSysEx);
-    ASSERT_TRUE(f.ok());
-    EXPECT_EQ(f.eventCount(), 2u);
-    EXPECT_FALSE(f.tracks()[0].hasEndOfTrack);
-    EXPECT_EQ(Timeline::build(f)->lengthTicks(), 10);
+    MidiDivision d;
+    d.ticksPerQuarter = 480;
+    // Tempo 0 is ignored; of two changes on one tick the later wins.
+    const TempoMap map(d, {{0, 500000}, {960, 1000000}, {961, 0}, {5000, 7}, {5000, 250000}});
+    EXPECT_NEAR(map.toMicroseconds(960), 1000000, 1e-6);
+    EXPECT_NEAR(map.toMicroseconds(1440), 1000000 + 480 * 1000000 / 480.0, 1e-6);
+    EXPECT_DOUBLE_EQ(map.microsecondsPerTick(6000), 250000 / 480.0);
+    double previous = -1;
+    for (std::int64_t tick = 0; tick < 8000; ++tick) {
+        const double us = map.toMicroseconds(tick);
+        EXPECT_GT(us, previous);
+        previous = us;
+        ASSERT_EQ(map.toTick(us), tick);
+        ASSERT_EQ(map.toTick(us + 0.4), tick); // a time between ticks belongs to the earlier
+    }
+    const std::int64_t far = std::int64_t(1) << 40;
+    EXPECT_EQ(map.toTick(map.toMicroseconds(far)), far);
 }
 
-TEST(MidiFileReader, SmpteDivisionIgnoresTempo)
+// Three tracks where events of every class meet on the same ticks.
+TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
 {
-    // 25 frames of 40 ticks: one tick is one millisecond, whatever the tempo says.
-    SmfWriter w(0, 0);
-    w.beginTrack();
-    w.tempo(0, 1000000);
-    w.channel(0, 0x90, 60, 100);
-    w.channel(1500, 0x80, 60, 0);
-    w.endTrack(2000);
-    auto bytes = w.bytes();
-    bytes[12] = std::uint8_t(-25);
-    bytes[13] = 40;
-    const MidiFile f = MidiFile::parse(bytes);
-    ASSERT_TRUE(f.ok());
-    EXPECT_TRUE(f.division().smpte);
-    const auto t = Timeline::build(f);
-    EXPECT_EQ(t->lengthMs(), 2000);
-    EXPECT_EQ(t->events().back().timeUs, 1500000);
-}
-
-TEST(MidiFileReader, Format2PlaysTracksOneAfterAnother)
-{
-    SmfWriter w(2, 480);
-    w.beginTrack();
-    w.tempo(0, 250000); // this pattern runs at 240 bpm
-    w.channel(0, 0x90, 60, 100);
-    w.channel(960, 0x80, 60, 0);
-    w.endTrack(960); // 0.5 s
-    w.beginTrack();  // back to 120 bpm
-    w.channel(0, 0x90, 62, 100);
-    w.channel(960, 0x80, 62, 0);
-    w.endTrack(960); // 1 s
+    SmfWriter w(1, 96);
+    std::mt19937 rng(7);
+    for (int track = 0; track < 3; ++track) {
+        w.beginTrack();
+        for (int tick = 0; tick < 96 * 8; tick += 48) {
+            for (int i = 0; i < 6; ++i) {
+                const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
+                const auto kind = rng() % 5;
+                const auto ch = std::uint8_t(rng() % 3);
+                if (kind < 3)
+                    w.channel(tick, status[kind] | ch, std::uint8_t(kind == 2 ? 7 : 60 + rng() % 4),
+                              std::uint8_t(rng() % 128));
+                else if (kind == 3)
+                    w.tempo(tick, 400000 + rng() % 200000);
+                else
+                    w.sysEx(tick, std::vector<std::uint8_t>{0xF0, 0x7D, std::uint8_t(i), 0xF7});
+            }
+            w.channel(tick, 0x93, 70, 90); // a zero-length note
+            w.channel(tick, 0x83, 70, 0);
+        }
+        w.endTrack(96 * 8);
+    }
     const MidiFile f = MidiFile::parse(w.bytes());
     ASSERT_TRUE(f.ok());
     const auto t = Timeline::build(f);
-    EXPECT_EQ(t->lengthMs(), 1500);
-    std::vector<std::int64_t> noteTimes;
-    for (const TimedEvent &e : t->events()) {
-        if (e.eventClass == TimedEvent::NoteOn)
-            noteTimes.push_back(e.timeUs);
+    const auto &events = t->events();
+    ASSERT_GT(events.size(), 300u);
+    for (std::size_t i = 1; i < events.size(); ++i) {
+        const TimedEvent &a = events[i - 1];
+        const TimedEvent &b = events[i];
+        ASSERT_LE(a.tick, b.tick);
+        ASSERT_LE(a.timeUs, b.timeUs);
+        // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
+        // note-offs of zero-length notes; track order within a class.
+        if (a.tick == b.tick)
+            ASSERT_LE(std::tie(a.eventClass, a.track), std::tie(b.eventClass, b.track)) << i;
+        else // the last track's zero-length note ends the tick
+            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << a.tick;
     }
-    EXPECT_EQ(noteTimes, (std::vector<std::int64_t>{0, 500000}));
-}
-
-TEST(MidiFileWriter, RoundTripsByteForByte)
-{
-    SmfWriter w(1, 480);
-    w.beginTrack();
-    w.tempo(0, 600000);
-    w.meta(0, 0x03, std::vector<std::uint8_t>{'P', 'i', 'a', 'n', 'o'});
-    w.endTrack(0);
-    w.beginTrack();
-    w.channel(0, 0xC0, 5);
-    w.channel(0, 0xB0, 7, 90);
-    w.sysEx(10, std::vector<std::uint8_t>(300, 0x11)); // a long length field
-    w.channel(200000, 0x90, 60, 1);                    // a four-byte delta
-    w.channel(200001, 0xE0, 0, 64);
-    w.channel(200002, 0xD0, 30);
-    w.endTrack(200010);
-    const auto bytes = w.bytes();
-    const MidiFile f = MidiFile::parse(bytes);
-    ASSERT_TRUE(f.ok());
-    EXPECT_TRUE(f.warnings().empty());
-    EXPECT_EQ(f.serialize(), bytes);
 }

@@ -1,5 +1,5 @@
 // The real sequencer device on a hand-stepped clock with a recording output:
-// commands, Done codes, Wait, the status cadence, chasing and silence.
+// Done codes, Wait, the status cadence, silence and the chase.
 #include "engine_helpers.h"
 
 #include <atomic>
@@ -10,36 +10,53 @@ using namespace enginetest;
 
 namespace {
 
-// Three channels of long, overlapping notes with set-up changes, 4000 ms long
-// at 120 bpm (100 ticks per quarter: a tick is 5 ms).
+// Three channels that set up every kind of channel state, change it bar by bar
+// and meet a GS Reset near the end: 2 s at 120 bpm, then 3 s at 240 bpm.
 std::vector<std::uint8_t> songBytes()
 {
-    SmfWriter w(1, 100);
+    SmfWriter w(1, 96);
     w.beginTrack();
     w.tempo(0, 500000);
     w.sysEx(0, std::vector<std::uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-    w.endTrack(800);
-    for (int ch = 0; ch < 3; ++ch) {
-        w.beginTrack();
-        for (int beat = 0; beat < 6; ++beat) {
-            const std::int64_t t = beat * 100 + ch * 7;
-            w.channel(t, std::uint8_t(0xC0 | ch), std::uint8_t(beat * 8 + ch));
-            w.channel(t, std::uint8_t(0xB0 | ch), 7, std::uint8_t(70 + beat));
-            w.channel(t, std::uint8_t(0xB0 | ch), 101, 0);
-            w.channel(t, std::uint8_t(0xB0 | ch), 100, 0);
-            w.channel(t, std::uint8_t(0xB0 | ch), 6, std::uint8_t(2 + beat));
-            w.channel(t + 3, std::uint8_t(0xE0 | ch), 0, std::uint8_t(60 + beat));
-            w.channel(t + 5, std::uint8_t(0x90 | ch), std::uint8_t(48 + beat + ch * 12), 100);
-            w.channel(t + 5, std::uint8_t(0xB0 | ch), 64, beat % 2 ? 0 : 127);
-            // Each note lasts a beat and a half: notes always overlap.
-            w.channel(t + 5 + 150, std::uint8_t(0x80 | ch), std::uint8_t(48 + beat + ch * 12), 0);
-        }
-        w.endTrack(800);
+    w.tempo(384, 250000);
+    w.endTrack(1536);
+    w.beginTrack();
+    std::int64_t t = 0;
+    for (int bar = 0; bar < 8; ++bar, t += 192) {
+        const auto ch = std::uint8_t(bar % 3);
+        const auto n = std::uint8_t(bar);
+        w.channel(t, 0xB0 | ch, 0, n);
+        w.channel(t, 0xB0 | ch, 32, 1);
+        w.channel(t, 0xC0 | ch, std::uint8_t(10 * bar));
+        // Volume, modulation, bend range, then an NRPN left selected.
+        const std::uint8_t setUp[][2] = {{7, std::uint8_t(60 + n)},
+                                         {1, std::uint8_t(3 * n)},
+                                         {101, 0},
+                                         {100, 0},
+                                         {6, std::uint8_t(2 + n)},
+                                         {99, 1},
+                                         {98, 8},
+                                         {6, n},
+                                         {38, 5}};
+        for (const auto &[cc, value] : setUp)
+            w.channel(t, 0xB0 | ch, cc, value);
+        w.channel(t + 10, 0xE0 | ch, n, std::uint8_t(64 + bar));
+        w.channel(t + 10, 0xD0 | ch, std::uint8_t(bar * 5));
+        w.channel(t + 20, 0x90 | ch, 60, 100);
+        w.channel(t + 20, 0xB0 | ch, 64, 127);
+        w.channel(t + 150, 0x80 | ch, 60, 0);
+        w.channel(t + 160, 0xB0 | ch, 64, 0);
+        if (bar == 5)
+            w.channel(t + 170, 0xB0 | ch, 121, 0);
     }
+    w.sysEx(1400, std::vector<std::uint8_t>{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00,
+                                            0x41, 0xF7});
+    w.channel(1410, 0xC1, 33);
+    w.endTrack(1536);
     return w.bytes();
 }
 
-constexpr qint32 SongMs = 4000;
+constexpr qint32 SongMs = 5000;
 
 struct SongRig : Rig
 {
@@ -50,110 +67,48 @@ struct SongRig : Rig
 
 } // namespace
 
-TEST(SequencerDevice, AFileThatCannotBeReadOpensNothing)
-{
-    Rig rig;
-    rig.open(corpusPath("jazz-soft/test-not-a-midi-file.mid"));
-    EXPECT_EQ(rig.device->Length(), 0);
-    EXPECT_EQ(rig.device->Position(), 0);
-    EXPECT_FALSE(rig.device->errorString().isEmpty());
-    rig.device->setNotify(true);
-    rig.command("Play");
-    ASSERT_TRUE(pumpUntil([&] { return !rig.done.empty(); }));
-    rig.command("Pause");
-    rig.command("Stop");
-    rig.command("Close");
-    rig.advance(100);
-    rig.deliver();
-    EXPECT_EQ(rig.done, std::vector<int>{8});
-}
-
-TEST(SequencerDevice, PlaysToTheEndAndReportsFinishedOnce)
+TEST(SequencerDevice, DoneCodesAndPositions)
 {
     SongRig rig;
     EXPECT_EQ(rig.device->Length(), SongMs);
     rig.device->setNotify(true);
     rig.command("Play");
-    rig.advance(1250);
-    EXPECT_EQ(rig.device->Position(), 1250);
-    rig.advance(SongMs - 1250 - 1);
-    rig.deliver();
-    EXPECT_TRUE(rig.done.empty());
-    rig.advance(1);
-    ASSERT_TRUE(pumpUntil([&] { return !rig.done.empty(); }));
-    rig.advance(2000);
-    rig.deliver();
-    EXPECT_EQ(rig.done, std::vector<int>{1});
-    EXPECT_EQ(rig.device->Position(), SongMs);
-    EXPECT_EQ(hangingNotes(rig.output->messages()), "");
-    // Play again without From: it stands at the end and finishes at once.
-    rig.command("Play");
-    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() == 2; }));
-    EXPECT_EQ(rig.done.back(), 1);
-}
-
-TEST(SequencerDevice, DoneCodesForSupersededAbortedAndFailedPlays)
-{
-    SongRig rig;
-    rig.device->setNotify(true);
-    rig.command("Play");
-    rig.command("Play");  // 2 for the first
-    rig.command("Pause"); // 4 for the second
+    rig.command("Play"); // 2 for the first
+    rig.advance(500);
+    rig.command("Pause"); // 4
+    rig.advance(1000);
+    EXPECT_EQ(rig.device->Position(), 500);
     rig.command("Pause"); // resumes: a new notifying play
-    rig.advance(100);
-    rig.command("Stop"); // 4
+    rig.advance(250);
+    EXPECT_EQ(rig.device->Position(), 750);
+    rig.command("Stop"); // 4, and back to the start
+    EXPECT_EQ(rig.device->Position(), 0);
+    rig.device->setFrom(SongMs - 100);
+    rig.command("Play");
+    rig.advance(99);
+    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() >= 3; }));
+    EXPECT_EQ(rig.done, (std::vector<int>{2, 4, 4})); // not finished yet
+    rig.advance(1);
+    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() == 4; }));
+    EXPECT_EQ(rig.device->Position(), SongMs);
+    rig.command("Play"); // standing at the end: 1 at once
+    rig.device->setFrom(0);
     rig.command("Play");
     rig.command("Close"); // 4
     rig.command("Close"); // nothing open: nothing happens
     rig.command("Play");  // 8: nothing to play
+    rig.open(corpusPath("jazz-soft/test-not-a-midi-file.mid"));
+    EXPECT_EQ(rig.device->Length(), 0);
+    EXPECT_FALSE(rig.device->errorString().isEmpty());
+    rig.command("Play"); // 8
     rig.device->setNotify(false);
     rig.open(rig.path);
     rig.command("Play");
     rig.command("Stop"); // not notifying: no Done
-    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() >= 5; }));
+    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() >= 8; }));
     rig.advance(200);
     rig.deliver();
-    EXPECT_EQ(rig.done, (std::vector<int>{2, 4, 4, 4, 8}));
-}
-
-TEST(SequencerDevice, PauseHoldsThePositionAndPauseAgainResumes)
-{
-    SongRig rig;
-    rig.command("Play");
-    rig.advance(500);
-    rig.command("Pause");
-    rig.advance(1000);
-    EXPECT_EQ(rig.device->Position(), 500);
-    EXPECT_EQ(hangingNotes(rig.output->messages()), "");
-    rig.device->setNotify(true);
-    rig.command("Pause");
-    rig.advance(250);
-    EXPECT_EQ(rig.device->Position(), 750);
-    rig.advance(SongMs);
-    ASSERT_TRUE(pumpUntil([&] { return !rig.done.empty(); }));
-    EXPECT_EQ(rig.done, std::vector<int>{1});
-    // Stop goes back to the start; Pause on a stopped device does nothing.
-    rig.command("Stop");
-    rig.command("Pause");
-    rig.advance(100);
-    EXPECT_EQ(rig.device->Position(), 0);
-}
-
-TEST(SequencerDevice, FromAppliesToTheNextCommandOnly)
-{
-    SongRig rig;
-    rig.device->setFrom(1500);
-    rig.command("Play");
-    EXPECT_EQ(rig.device->Position(), 1500);
-    rig.advance(100);
-    EXPECT_EQ(rig.device->Position(), 1600);
-    rig.device->setFrom(1000);
-    rig.command("Stop"); // takes the From with it
-    rig.command("Play");
-    EXPECT_EQ(rig.device->Position(), 0);
-    rig.device->setFrom(SongMs + 5000); // past the end: clamped
-    rig.command("Play");
-    EXPECT_EQ(rig.device->Position(), SongMs);
+    EXPECT_EQ(rig.done, (std::vector<int>{2, 4, 4, 1, 1, 4, 8, 8}));
 }
 
 TEST(SequencerDevice, WaitReturnsOnlyOnceTheSongHasPlayed)
@@ -201,58 +156,47 @@ TEST(SequencerDevice, StatusUpdateEverySecondEvenWithNothingOpen)
 
 TEST(SequencerDevice, NoNoteHangsAfterAnyInterruption)
 {
-    SongRig rig;
-    const std::vector<std::function<void()>> interruptions = {
-        [&] { rig.command("Stop"); },
-        [&] { rig.command("Pause"); },
-        [&] { rig.command("Play"); },
-        [&] {
-            rig.device->setFrom(2200);
-            rig.command("Play");
+    using Interruption = std::function<void(std::unique_ptr<SongRig> &)>;
+    const std::vector<Interruption> interruptions = {
+        [](auto &r) { r->command("Stop"); },
+        [](auto &r) { r->command("Pause"); },
+        [](auto &r) { r->command("Play"); },
+        [](auto &r) {
+            r->device->setFrom(2200);
+            r->command("Play");
         },
-        [&] {
-            rig.device->setFrom(100);
-            rig.command("Play");
+        [](auto &r) {
+            r->device->setFrom(100);
+            r->command("Play");
         },
-        [&] { rig.command("Close"); },
-        [&] { rig.open(rig.path); },
+        [](auto &r) { r->command("Close"); },
+        [](auto &r) { r->open(r->path); },
+        [](auto &r) { r.reset(); }, // the player quits
     };
     for (std::size_t i = 0; i < interruptions.size(); ++i) {
-        rig.open(rig.path);
-        rig.command("Play");
-        rig.advance(700 + std::int64_t(i) * 37);
-        interruptions[i]();
-        rig.command("Stop");
-        EXPECT_EQ(hangingNotes(rig.output->messages()), "") << "interruption " << i;
+        auto rig = std::make_unique<SongRig>();
+        const auto output = rig->output;
+        rig->command("Play");
+        rig->advance(600 + std::int64_t(i) * 20); // while the first note sounds
+        ASSERT_NE(hangingNotes(output->messages()), "");
+        interruptions[i](rig);
+        EXPECT_EQ(hangingNotes(output->messages()), "") << "interruption " << i;
     }
 }
 
+// A seek anywhere, forward or back, leaves the channel state that playing from
+// the start up to there leaves.
 TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
 {
-    QTemporaryDir dir;
-    const std::string path = writeFile(dir, "song.mid", songBytes());
-    for (qint32 at : {0, 1, 1100, 1563, 3999}) {
-        Rig played;
-        played.open(path);
+    SongRig sought;
+    for (qint32 at : {4990, 0, 2600, 1100, 4700, 1, 3900, 2000}) {
+        SongRig played;
         played.command("Play");
         played.advance(at);
-        Rig sought;
-        sought.open(path);
         sought.device->setFrom(at);
         sought.command("Play");
         const ChaseState a = stateOf(played.output->messages());
         const ChaseState b = stateOf(sought.output->messages());
         EXPECT_TRUE(a == b) << "at " << at << " ms: " << a.differenceFrom(b);
     }
-}
-
-TEST(SequencerDevice, DestroyingWhilePlayingSilencesEverything)
-{
-    auto rig = std::make_unique<SongRig>();
-    const auto output = rig->output;
-    rig->command("Play");
-    rig->advance(900);
-    EXPECT_NE(hangingNotes(output->messages()), "");
-    rig.reset();
-    EXPECT_EQ(hangingNotes(output->messages()), "");
 }

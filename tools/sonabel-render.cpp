@@ -8,7 +8,7 @@
 #include "playback/MidiFile.h"
 #include "playback/Timeline.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -118,16 +118,68 @@ int info(const char *path)
     return 0;
 }
 
-// Renders frames up to `until`, in blocks.
-void renderTo(FluidSynthOutput &synth, WavWriter &wav, std::int64_t &done, std::int64_t until,
-              std::vector<std::int16_t> &buffer)
+// When a live synthesizer would hear each event. FluidSynth synthesizes in
+// blocks of 64 frames, and its own file player runs once before each block: it
+// turns the block's start into whole milliseconds and sends every event up to
+// the tick those milliseconds reach, rounded to the nearest tick and counted
+// from the block where it last took a tempo change (not from the change's own
+// tick). No event can sound between blocks anyway; dispatching on the same
+// clock keeps a render in step with what the synthesizer plays live.
+class BlockClock
 {
-    const int block = int(buffer.size() / 2);
-    while (done < until) {
-        const int n = int(std::min<std::int64_t>(block, until - done));
+public:
+    static constexpr int Block = 64; // frames
+
+    BlockClock(const Timeline &timeline, const MidiDivision &division, int rate)
+        : m_rate(rate), m_smpte(division.smpte), m_ticksPerQuarter(division.ticksPerQuarter)
+    {
+        if (m_smpte)
+            m_msPerTick = timeline.tempoMap().microsecondsPerTick(0) / 1000.0;
+        else
+            setTempo(midi::DefaultTempo, 0, 0);
+    }
+
+    // The last tick due at the block that starts at the frame.
+    std::int64_t dueAt(std::int64_t frame) const
+    {
+        return m_anchorTick +
+               static_cast<std::int64_t>(double(msAt(frame) - m_anchorMs) / m_msPerTick + 0.5);
+    }
+
+    // A tempo change, sent before the block that starts at the frame.
+    void setTempo(std::uint32_t usPerQuarter, std::int64_t frame, std::int64_t dueTick)
+    {
+        if (m_smpte || usPerQuarter == 0)
+            return;
+        // In single precision, as the player keeps it: a tick's length in ms.
+        m_msPerTick = float(usPerQuarter) / float(std::max(1, m_ticksPerQuarter)) / 1000.0f;
+        m_anchorMs = msAt(frame);
+        m_anchorTick = dueTick;
+    }
+
+private:
+    std::int64_t msAt(std::int64_t frame) const
+    {
+        return static_cast<std::int64_t>(1000.0 * double(frame) / double(m_rate));
+    }
+
+    int m_rate;
+    bool m_smpte;
+    int m_ticksPerQuarter;
+    double m_msPerTick = 1.0;
+    std::int64_t m_anchorMs = 0;
+    std::int64_t m_anchorTick = 0;
+};
+
+// Renders `frames` frames, in pieces the buffer holds.
+void renderFrames(FluidSynthOutput &synth, WavWriter &wav, std::int64_t frames,
+                  std::vector<std::int16_t> &buffer)
+{
+    const auto piece = std::int64_t(buffer.size() / 2);
+    for (; frames > 0; frames -= piece) {
+        const int n = int(std::min(piece, frames));
         synth.renderS16(buffer.data(), n);
         wav.write(buffer.data(), n);
-        done += n;
     }
 }
 
@@ -169,22 +221,36 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
     ChaseState().emit(synth, timeline->channelsUsed(), touched);
 
     std::vector<std::int16_t> buffer(2 * 4096);
-    std::int64_t done = 0;
-    const double framesPerUs = double(rate) / 1e6;
-    for (const TimedEvent &e : timeline->events()) {
-        renderTo(synth, wav, done, std::llround(double(e.timeUs) * framesPerUs), buffer);
-        if (e.eventClass == TimedEvent::SysEx)
-            synth.sendSysEx(timeline->sysEx(e));
-        else if (e.eventClass != TimedEvent::Tempo)
-            synth.send(e.status, e.data1, e.data2);
+    const auto &events = timeline->events();
+    BlockClock clock(*timeline, file.division(), rate);
+    std::int64_t frame = 0; // where the next block starts
+    std::size_t next = 0;
+    // Up to the End of Track; the blocks between two due ticks in one go.
+    while (next < events.size() || clock.dueAt(frame) < timeline->lengthTicks()) {
+        const std::int64_t due = clock.dueAt(frame);
+        for (; next < events.size() && events[next].tick <= due; ++next) {
+            const TimedEvent &e = events[next];
+            if (e.eventClass == TimedEvent::Tempo)
+                clock.setTempo(e.tempo, frame, due);
+            else if (e.eventClass == TimedEvent::SysEx)
+                synth.sendSysEx(timeline->sysEx(e));
+            else
+                synth.send(e.status, e.data1, e.data2);
+        }
+        const std::int64_t until =
+            next < events.size() ? events[next].tick : timeline->lengthTicks();
+        std::int64_t end = frame + BlockClock::Block;
+        while (clock.dueAt(end) < until)
+            end += BlockClock::Block;
+        renderFrames(synth, wav, end - frame, buffer);
+        frame = end;
     }
-    renderTo(synth, wav, done, std::llround(double(timeline->lengthUs()) * framesPerUs), buffer);
     // Let what still sounds fade out, for at most two seconds.
     SoundingNotes notes;
     notes.silence(synth, timeline->channelsUsed());
-    const std::int64_t tailEnd = done + 2 * std::int64_t(rate);
-    while (done < tailEnd && synth.activeVoices() > 0)
-        renderTo(synth, wav, done, done + 1024, buffer);
+    for (const std::int64_t tailEnd = frame + 2 * std::int64_t(rate);
+         frame < tailEnd && synth.activeVoices() > 0; frame += 1024)
+        renderFrames(synth, wav, 1024, buffer);
     if (!wav.finish()) {
         std::fprintf(stderr, "sonabel-render: %s: cannot write the file\n", out);
         return 1;
