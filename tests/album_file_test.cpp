@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class AlbumFileTest : public ::testing::Test
@@ -30,10 +32,9 @@ protected:
 
 TEST_F(AlbumFileTest, WriteThenReadIsByteExact)
 {
-    const QStringList entries = {touch(QStringLiteral("a.mid")),
-                                 touch(QStringLiteral("Ünïcode & spaces .mid")),
-                                 touch(QStringLiteral("c.MID"))};
-    const QString path = dir.filePath(QStringLiteral("list.mal"));
+    const QStringList entries = {touch(u"a.mid"_s), touch(u"Ünïcode & spaces .mid"_s),
+                                 touch(u"c.MID"_s)};
+    const QString path = dir.filePath(u"list.mal"_s);
     ASSERT_TRUE(writeAlbum(path, entries));
 
     QByteArray expected;
@@ -61,8 +62,8 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExact)
 
 TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
 {
-    const QString path = dir.filePath(QStringLiteral("keep.mal"));
-    ASSERT_TRUE(writeAlbum(path, {QStringLiteral("/old")}));
+    const QString path = dir.filePath(u"keep.mal"_s);
+    ASSERT_TRUE(writeAlbum(path, {u"/old"_s}));
 
     // A file size limit makes the write fail halfway, as a full disk would.
     struct rlimit saved;
@@ -72,8 +73,7 @@ TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
     tight.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
     QString error;
-    const bool written =
-        writeAlbum(path, QStringList(1000, QStringLiteral("/new/song.mid")), &error);
+    const bool written = writeAlbum(path, QStringList(1000, u"/new/song.mid"_s), &error);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previousHandler);
 
@@ -81,14 +81,14 @@ TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readBytes(path), QByteArray("/old\r\n"));
     // No temporary file is left behind.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.mal")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u"keep.mal"_s});
 }
 
 TEST_F(AlbumFileTest, LineEndsAndBlankLines)
 {
-    const QByteArray a = touch(QStringLiteral("a.mid")).toUtf8();
-    const QByteArray b = touch(QStringLiteral("b.mid")).toUtf8();
-    const QByteArray c = touch(QStringLiteral("c.mid")).toUtf8();
+    const QByteArray a = touch(u"a.mid"_s).toUtf8();
+    const QByteArray b = touch(u"b.mid"_s).toUtf8();
+    const QByteArray c = touch(u"c.mid"_s).toUtf8();
     struct Case
     {
         const char *what;
@@ -105,7 +105,7 @@ TEST_F(AlbumFileTest, LineEndsAndBlankLines)
         {"CR LF split over nothing is one line end", a + "\r\n" + b, 2, 0},
     };
     for (const Case &k : cases) {
-        const AlbumReadResult read = readAlbum(raw(QStringLiteral("x.mal"), k.bytes));
+        const AlbumReadResult read = readAlbum(raw(u"x.mal"_s, k.bytes));
         EXPECT_EQ(read.entries.size(), k.entries) << k.what;
         EXPECT_EQ(read.missing, k.missing) << k.what;
     }
@@ -113,15 +113,15 @@ TEST_F(AlbumFileTest, LineEndsAndBlankLines)
 
 TEST_F(AlbumFileTest, OnlyExistingVisibleOrdinaryFilesCount)
 {
-    const QString real = touch(QStringLiteral("real.mid"));
-    const QString hidden = touch(QStringLiteral(".hidden.mid"));
-    const QString spaced = touch(QStringLiteral("spaced.mid "));
-    QDir(dir.path()).mkdir(QStringLiteral("folder.mid"));
+    const QString real = touch(u"real.mid"_s);
+    const QString hidden = touch(u".hidden.mid"_s);
+    const QString spaced = touch(u"spaced.mid "_s);
+    QDir(dir.path()).mkdir(u"folder.mid"_s);
     const QByteArray text = real.toUtf8() + "\r\n" + hidden.toUtf8() + "\r\n" +
-                            dir.filePath(QStringLiteral("folder.mid")).toUtf8() + "\r\n" +
-                            dir.filePath(QStringLiteral("gone.mid")).toUtf8() + "\r\n" +
-                            spaced.toUtf8() + "\r\n" + "/dev/null\r\n";
-    const AlbumReadResult read = readAlbum(raw(QStringLiteral("x.mal"), text));
+                            dir.filePath(u"folder.mid"_s).toUtf8() + "\r\n" +
+                            dir.filePath(u"gone.mid"_s).toUtf8() + "\r\n" + spaced.toUtf8() +
+                            "\r\n" + "/dev/null\r\n";
+    const AlbumReadResult read = readAlbum(raw(u"x.mal"_s, text));
     // The trailing space is part of the path and is kept as written.
     EXPECT_EQ(read.entries, (QStringList{real, spaced}));
     EXPECT_EQ(read.missing, 4);
@@ -129,18 +129,18 @@ TEST_F(AlbumFileTest, OnlyExistingVisibleOrdinaryFilesCount)
 
 TEST_F(AlbumFileTest, JunkNulBytesAndHugeLinesCountAsMissing)
 {
-    const QByteArray real = touch(QStringLiteral("real.mid")).toUtf8();
+    const QByteArray real = touch(u"real.mid"_s).toUtf8();
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)
         junk += static_cast<char>((i * 37) & 0xff);
     const QByteArray huge(3 * 1024 * 1024, 'x');
     const QByteArray text = real + QByteArray("\0junk", 5) + "\r\n" + real + "\r\n" +
                             QByteArray("\xff\xfe\x80", 3) + real + "\n" + huge + "\r\n" + real;
-    const AlbumReadResult withNul = readAlbum(raw(QStringLiteral("x.mal"), text));
+    const AlbumReadResult withNul = readAlbum(raw(u"x.mal"_s, text));
     EXPECT_EQ(withNul.entries, (QStringList{QString::fromUtf8(real), QString::fromUtf8(real)}));
     EXPECT_EQ(withNul.missing, 3);
 
-    const AlbumReadResult binary = readAlbum(raw(QStringLiteral("y.mal"), junk));
+    const AlbumReadResult binary = readAlbum(raw(u"y.mal"_s, junk));
     EXPECT_TRUE(binary.opened);
     EXPECT_TRUE(binary.entries.isEmpty());
     EXPECT_GT(binary.missing, 0);
@@ -148,7 +148,7 @@ TEST_F(AlbumFileTest, JunkNulBytesAndHugeLinesCountAsMissing)
 
 TEST_F(AlbumFileTest, UnopenableAlbumSaysWhy)
 {
-    for (const QString &path : {dir.filePath(QStringLiteral("nothing.mal")), dir.path()}) {
+    for (const QString &path : {dir.filePath(u"nothing.mal"_s), dir.path()}) {
         const AlbumReadResult read = readAlbum(path);
         EXPECT_FALSE(read.opened);
         EXPECT_FALSE(read.error.isEmpty());
@@ -157,21 +157,21 @@ TEST_F(AlbumFileTest, UnopenableAlbumSaysWhy)
 
 TEST(FileTitleTest, NameWithoutFolderAndExtension)
 {
-    const QString longFolder = QStringLiteral("/") + QString(300, u'f');
+    const QString longFolder = u"/"_s + QString(300, u'f');
     const QString longName = QString(300, u'n');
     const std::pair<QString, QString> cases[] = {
-        {QStringLiteral("/MIDI/Rock/Song.mid"), QStringLiteral("Song")},
-        {QStringLiteral("/Songs/Song.Name.mid"), QStringLiteral("Song.Name")},
-        {QStringLiteral("/A/.mid"), QString()},
-        {QStringLiteral("/A/Readme"), QStringLiteral("Readme")},
+        {u"/MIDI/Rock/Song.mid"_s, u"Song"_s},
+        {u"/Songs/Song.Name.mid"_s, u"Song.Name"_s},
+        {u"/A/.mid"_s, QString()},
+        {u"/A/Readme"_s, u"Readme"_s},
         // The last character is never examined.
-        {QStringLiteral("/Songs/abc."), QStringLiteral("abc.")},
-        {QStringLiteral("/Songs/sub/"), QStringLiteral("sub/")},
-        {QStringLiteral("/my.folder/song"), QStringLiteral("song")},
-        {QStringLiteral("song.mid"), QStringLiteral("song")},
+        {u"/Songs/abc."_s, u"abc."_s},
+        {u"/Songs/sub/"_s, u"sub/"_s},
+        {u"/my.folder/song"_s, u"song"_s},
+        {u"song.mid"_s, u"song"_s},
         {QString(), QString()},
-        {longFolder + QStringLiteral("/tune.mid"), QStringLiteral("tune")},
-        {QStringLiteral("/a/") + longName + QStringLiteral(".mid"), longName},
+        {longFolder + u"/tune.mid"_s, u"tune"_s},
+        {u"/a/"_s + longName + u".mid"_s, longName},
     };
     for (const auto &[path, title] : cases)
         EXPECT_EQ(FileTitle(path), title) << path.left(40).toStdString();

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 using namespace enginetest;
 using namespace std::literals;
 
@@ -60,8 +62,7 @@ TEST(MidiFileReader, CorpusLengthsEqualTheReferenceAndFailuresSayWhy)
         "unit-cases/tracks_empty-00000-tracks.mid",
     };
     const QDir root(QString::fromStdString(dataPath("corpus")));
-    QDirIterator it(root.path(), {QStringLiteral("*.mid")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(root.path(), {u"*.mid"_s}, QDir::Files, QDirIterator::Subdirectories);
     std::set<std::string> failures;
     std::size_t compared = 0;
     while (it.hasNext()) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 using namespace enginetest;
 
 namespace {
@@ -124,7 +126,7 @@ TEST(SequencerDevice, WaitReturnsOnlyOnceTheSongHasPlayed)
         }
     });
     const std::int64_t started = rig.clock->now();
-    rig.device->Command(QStringLiteral("Play"));
+    rig.device->Command(u"Play"_s);
     returned = true;
     ticker.join();
     EXPECT_GE(rig.clock->now() - started, std::int64_t(SongMs) * 1000);

@@ -3,6 +3,7 @@
 #include "engine_helpers.h"
 #include "playback/FluidSynthOutput.h"
 #include "playback/OutputRegistry.h"
+#include "support/Wav.h"
 
 #include <QProcess>
 #include <cstring>
@@ -10,52 +11,13 @@
 #include <gtest/gtest.h>
 #include <iterator>
 
+using namespace Qt::StringLiterals;
+
 using namespace enginetest;
 
 namespace {
 
 const std::string SmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
-std::uint32_t le32(const std::vector<char> &b, std::size_t at)
-{
-    std::uint32_t v = 0;
-    for (std::size_t i = 4; i-- > 0;)
-        v = (v << 8) | std::uint8_t(b[at + i]);
-    return v;
-}
-
-// The samples of a finalised 16-bit PCM WAV file, or the reason it is not one.
-struct Wav
-{
-    std::string problem;
-    std::uint32_t channels = 0, rate = 0;
-    std::vector<std::int16_t> samples;
-};
-
-Wav readWav(const std::string &path)
-{
-    Wav wav;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) || le32(b, 4) != b.size() - 8)
-        wav.problem = "no RIFF header, or one that was never finalised";
-    for (std::size_t pos = 12; wav.problem.empty() && pos + 8 <= b.size();) {
-        const std::uint32_t size = le32(b, pos + 4);
-        if (!std::memcmp(b.data() + pos, "fmt ", 4)) {
-            wav.channels = le32(b, pos + 8) >> 16;
-            wav.rate = le32(b, pos + 12);
-            if ((le32(b, pos + 8) & 0xFFFF) != 1 || (le32(b, pos + 20) >> 16) != 16)
-                wav.problem = "not 16-bit PCM";
-        } else if (!std::memcmp(b.data() + pos, "data", 4) && pos + 8 + size <= b.size()) {
-            wav.samples.resize(size / 2);
-            std::memcpy(wav.samples.data(), b.data() + pos + 8, wav.samples.size() * 2);
-            return wav;
-        }
-        pos += 8 + size + (size & 1);
-    }
-    wav.problem += wav.problem.empty() ? "no complete data chunk" : "";
-    return wav;
-}
 
 // A chord of half a second, then silence to 700 ms.
 std::vector<std::uint8_t> chord()
@@ -90,10 +52,10 @@ TEST(FluidSynthOutput, FileDriverWritesAValidWavThatIsNotSilent)
     {
         MidiSequencer device(output, std::make_shared<SteadyClock>());
         device.setFileName(QString::fromStdString(writeFile(dir, "chord.mid", chord())));
-        device.Command(QStringLiteral("Open"));
+        device.Command(u"Open"_s);
         ASSERT_EQ(device.Length(), 700);
         device.setWait(true);
-        device.Command(QStringLiteral("Play")); // real time: 0.7 s
+        device.Command(u"Play"_s); // real time: 0.7 s
         EXPECT_EQ(device.Position(), 700);
         EXPECT_NE(device.outputStatus().toStdString().find("FluidSynth"), std::string::npos);
     }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class FolderScanTest : public ::testing::Test
@@ -40,39 +42,37 @@ TEST_F(FolderScanTest, FilesThenSubfoldersDepthFirstByNameIgnoringCase)
                         "A/Song.Mid A/s.midi A/s.rmi A/p.MAL A/mid A/x.mid A/X.mid A/.h.mid "
                         "A/.cache/h.mid A/dir.mid/in.mid"));
     // A FIFO named like a song is neither taken nor allowed to block the walk.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("A/pipe.mid"))).constData(), 0600), 0);
-    EXPECT_EQ(scan(QStringLiteral("A")),
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"A/pipe.mid"_s)).constData(), 0600), 0);
+    EXPECT_EQ(scan(u"A"_s),
               QStringLiteral("A/a.mid A/b.mid A/Song.Mid A/X.mid A/x.mid A/dir.mid/in.mid "
                              "A/Y/c.mid A/Z/Z1.MID A/Z/z2.mid A/Z/deep/e.mid"));
 }
 
 TEST_F(FolderScanTest, LinksAreFollowedButNeverBackIntoTheCurrentPath)
 {
-    make(QStringLiteral("A/a.mid A/sub/b.mid Out/o.mid A/sub/up>") + path(QStringLiteral("A")) +
+    make(u"A/a.mid A/sub/b.mid Out/o.mid A/sub/up>"_s + path(u"A"_s) +
          QStringLiteral(" A/sub/self>. A/link.mid>sub/b.mid A/out>../Out A/gone>/nowhere "
                         "A/gone.mid>/nowhere.mid Loop>A"));
-    const QString expected = QStringLiteral("A/a.mid A/link.mid A/out/o.mid A/sub/b.mid");
-    EXPECT_EQ(scan(QStringLiteral("A")), expected);
-    EXPECT_EQ(scan(QStringLiteral("Loop")).replace(QStringLiteral("Loop/"), QStringLiteral("A/")),
-              expected);
+    const QString expected = u"A/a.mid A/link.mid A/out/o.mid A/sub/b.mid"_s;
+    EXPECT_EQ(scan(u"A"_s), expected);
+    EXPECT_EQ(scan(u"Loop"_s).replace(u"Loop/"_s, u"A/"_s), expected);
 }
 
 TEST_F(FolderScanTest, FoldersThatCannotBeOpenedAreSkippedAndMissingRootsAreEmpty)
 {
-    make(QStringLiteral("A/a/1.mid A/b/2.mid A/c/3.mid"));
+    make(u"A/a/1.mid A/b/2.mid A/c/3.mid"_s);
     // A folder that turns into a file while the walk is on its way to it.
     const auto replaceB = [&](const QString &folder, const QStringList &) {
         if (folder.endsWith(QLatin1String("A/a"))) {
-            QDir(path(QStringLiteral("A/b"))).removeRecursively();
-            make(QStringLiteral("A/b"));
+            QDir(path(u"A/b"_s)).removeRecursively();
+            make(u"A/b"_s);
         }
     };
-    EXPECT_EQ(scan(QStringLiteral("A"), replaceB), QStringLiteral("A/a/1.mid A/c/3.mid"));
+    EXPECT_EQ(scan(u"A"_s, replaceB), u"A/a/1.mid A/c/3.mid"_s);
 
     // A root that names nothing, a file, or a path with a NUL (which, cut
     // there, would name A/a): an empty folder.
-    for (const QString &start :
-         {QStringLiteral("gone"), QStringLiteral("A/b"), QStringLiteral("A/a") + QChar(u'\0')})
+    for (const QString &start : {u"gone"_s, u"A/b"_s, u"A/a"_s + QChar(u'\0')})
         EXPECT_EQ(scan(start), QString());
 }
 

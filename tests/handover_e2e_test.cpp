@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int Patience = 60000; // ms; only reached when something hangs
@@ -44,7 +46,7 @@ protected:
 
 TEST_F(HandoverEndToEnd, OneOfTwoFirstStartsStaysAndTakesEveryLaterStart)
 {
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
     QProcess *one = run.start({a}), *two = run.start({b});
     ASSERT_TRUE(ProgramRun::waitFor(
         [&] {
@@ -57,9 +59,9 @@ TEST_F(HandoverEndToEnd, OneOfTwoFirstStartsStaysAndTakesEveryLaterStart)
     // Twenty at once, one name with spaces and more than ASCII, and one start
     // without an argument, which has nothing to send.
     QStringList expected = {a, b};
-    std::vector<QProcess *> later = {run.start({QStringLiteral("  ")})};
+    std::vector<QProcess *> later = {run.start({u"  "_s})};
     for (int i = 0; i < 20; ++i) {
-        expected.append(song(QStringLiteral(" sp\u00e4t \u266a%1.mid").arg(i)));
+        expected.append(song(u" sp\u00e4t \u266a%1.mid"_s.arg(i)));
         later.push_back(run.start({expected.last()}));
     }
     for (QProcess *p : later) {
@@ -77,7 +79,7 @@ TEST_F(HandoverEndToEnd, OneOfTwoFirstStartsStaysAndTakesEveryLaterStart)
 
 TEST_F(HandoverEndToEnd, StartAfterAKilledInstanceBecomesTheInstance)
 {
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
     QProcess *killed = run.start({a});
     ASSERT_TRUE(linkUp());
     killed->kill();

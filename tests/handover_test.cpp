@@ -10,6 +10,8 @@
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int Patience = 30000; // ms; only reached when something hangs
@@ -67,7 +69,7 @@ TEST_F(HandoverTest, SilentPeersHangNobody)
     EXPECT_EQ(answerOf(send("/y.mid")), Accepted);
     EXPECT_EQ(answerOf(silent), QByteArray());
     EXPECT_EQ(answerOf(half), QByteArray());
-    EXPECT_EQ(received, QStringList{QStringLiteral("/y.mid")});
+    EXPECT_EQ(received, QStringList{u"/y.mid"_s});
 }
 
 TEST_F(HandoverTest, TextsThatArriveWhileOneIsHandledWaitTheirTurnInOrder)
@@ -97,7 +99,7 @@ TEST_F(HandoverTest, TextsThatArriveWhileOneIsHandledWaitTheirTurnInOrder)
     EXPECT_TRUE(sendAndWaitTillRead('0'));
     for (QLocalSocket *s : sent)
         EXPECT_EQ(answerOf(s), Accepted);
-    EXPECT_EQ(received.join(u' '), QStringLiteral("0 1 2 3 4 5 6 7 8 9"));
+    EXPECT_EQ(received.join(u' '), u"0 1 2 3 4 5 6 7 8 9"_s);
 }
 
 } // namespace

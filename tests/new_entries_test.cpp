@@ -8,6 +8,8 @@
 
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Space-separated names in the program folder; "F" is a folder holding d.mid.
@@ -49,7 +51,7 @@ protected:
                                  "notes.txt", "s.midi", "s.rmi"})
             song(QLatin1String(name));
         w->Global.ResetMode = 1;
-        w->ResetFile = song(QStringLiteral("GM.MID"), 100);
+        w->ResetFile = song(u"GM.MID"_s, 100);
     }
     QStringList paths(const char *names) const
     {
@@ -102,13 +104,13 @@ INSTANTIATE_TEST_SUITE_P(Table, NewEntryOutcome,
 
 TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
 {
-    album(QStringLiteral("list.mal"), paths("c.mid"));
+    album(u"list.mal"_s, paths("c.mid"));
     w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
     EXPECT_EQ(w->lstPlay, paths("a.mid c.mid"));
     // Extensions in any letter case.
     w->UpdateOLE(paths("Song.Mid s.midi s.rmi"), true);
     EXPECT_EQ(w->lstPlay, paths("Song.Mid"));
-    w->UpdateOLE({album(QStringLiteral("party.MAL"), paths("b.mid"))}, true);
+    w->UpdateOLE({album(u"party.MAL"_s, paths("b.mid"))}, true);
     EXPECT_EQ(w->lstPlay, paths("b.mid"));
     w->UpdateOLE(paths("notes.txt"), true);
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);

@@ -4,6 +4,8 @@
 #include "playback/PlayMenu.h"
 #include "support/WindowFixture.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class PlayFlowTest : public WindowFixture
@@ -12,15 +14,15 @@ protected:
     // A loaded window with songs s0 … s(n-1), nothing played yet.
     frmMain &withSongs(int n, int resetMode = 0)
     {
-        store.values.insert(QStringLiteral("Reset"), QString::number(resetMode));
+        store.values.insert(u"Reset"_s, QString::number(resetMode));
         frmMain &w = window();
         w.Form_Load();
         for (int i = 0; i < n; ++i)
-            w.lstPlay.append(song(QStringLiteral("s%1.mid").arg(i)));
+            w.lstPlay.append(song(u"s%1.mid"_s.arg(i)));
         w.UpdateMIDI();
         return w;
     }
-    QString s(int i) { return dir.filePath(QStringLiteral("s%1.mid").arg(i)); }
+    QString s(int i) { return dir.filePath(u"s%1.mid"_s.arg(i)); }
     void play(frmMain &w, int k)
     {
         w.mnuMID_Click(k);
@@ -34,8 +36,7 @@ TEST_F(PlayFlowTest, AdvanceWrapsAndChoosingASongAlwaysRestartsIt)
     play(w, 2);
     w.imgControls_Click(4);
     EXPECT_EQ(w.PlayIndex, 0);
-    EXPECT_EQ(device.log, (QStringList{QStringLiteral("Close"), QStringLiteral("Close"),
-                                       QStringLiteral("Open ") + s(0), QStringLiteral("Play")}));
+    EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
     EXPECT_TRUE(device.Notify());
     EXPECT_FALSE(w.Stopped);
     device.log.clear();
@@ -52,7 +53,7 @@ TEST_F(PlayFlowTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
     frmMain &w = withSongs(8);
     play(w, 5);
     w.imgControls_Click(0);
-    EXPECT_EQ(device.log, QStringList{QStringLiteral("Play from 0")});
+    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
     EXPECT_TRUE(w.tme->isActive());
     EXPECT_EQ(w.tme->interval(), 500);
     w.imgControls_Click(0);
@@ -64,7 +65,7 @@ TEST_F(PlayFlowTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
     EXPECT_FALSE(w.tme->isActive());
     device.log.clear();
     w.imgControls_Click(0);
-    EXPECT_EQ(device.log, QStringList{QStringLiteral("Play from 0")});
+    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
 
     // From the first song, going back wraps round to it.
     play(w, 0);
@@ -117,12 +118,12 @@ TEST_F(PlayFlowTest, TransportImagesFollowTheStateTable)
 TEST_F(PlayFlowTest, ResetPlaysBeforeEveryAdvancedSongOnly)
 {
     frmMain &w = withSongs(3, 1);
-    const QString gm = dir.filePath(QStringLiteral("GM.MID"));
+    const QString gm = dir.filePath(u"GM.MID"_s);
     device.script(gm, 80);
     w.imgControls_Click(4);
     w.imgControls_Click(4);
     EXPECT_EQ(device.opened(), (QStringList{gm, s(0), gm, s(1)}));
-    EXPECT_EQ(device.log.count(QStringLiteral("Play wait")), 2);
+    EXPECT_EQ(device.log.count(u"Play wait"_s), 2);
     EXPECT_FALSE(device.Wait());
     // Not before a restart, a re-open by the play image or a seek.
     device.log.clear();
@@ -135,7 +136,7 @@ TEST_F(PlayFlowTest, ResetPlaysBeforeEveryAdvancedSongOnly)
     w.optReset[2]->setChecked(true);
     device.log.clear();
     w.imgControls_Click(4);
-    EXPECT_EQ(device.opened().first(), dir.filePath(QStringLiteral("GS.MID")));
+    EXPECT_EQ(device.opened().first(), dir.filePath(u"GS.MID"_s));
     w.optReset[0]->setChecked(true);
     device.log.clear();
     w.imgControls_Click(4);
@@ -145,7 +146,7 @@ TEST_F(PlayFlowTest, ResetPlaysBeforeEveryAdvancedSongOnly)
 TEST_F(PlayFlowTest, SongOutsideThePlaylistEndsByNotification)
 {
     frmMain &w = withSongs(0);
-    w.PlayFile = song(QStringLiteral("loose.mid"), 3000);
+    w.PlayFile = song(u"loose.mid"_s, 3000);
     w.imgControls_Click(1);
     // Next with an empty playlist only stops: the song sounds on.
     device.log.clear();
@@ -180,9 +181,7 @@ TEST_F(PlayFlowTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     frmMain &w = withSongs(5);
     play(w, 3);
     w.songMenu->build();
-    EXPECT_EQ(w.songMenu->captions(),
-              (QStringList{QStringLiteral("s0"), QStringLiteral("s1"), QStringLiteral("s2"),
-                           QStringLiteral("s3"), QStringLiteral("s4")}));
+    EXPECT_EQ(w.songMenu->captions(), (QStringList{u"s0"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s}));
     EXPECT_EQ(w.songMenu->checkedRow(), 3);
 
     struct Step
@@ -201,7 +200,7 @@ TEST_F(PlayFlowTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         w.lstPlay.clear();
         w.lstMIDI->Clear();
         for (int i = 0; i < step.songs; ++i)
-            w.lstPlay.append(QStringLiteral("/m/t%1.mid").arg(i));
+            w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
         w.PlayIndex = step.playIndex;
         w.UpdateMIDI();
         w.songMenu->build();
@@ -210,7 +209,7 @@ TEST_F(PlayFlowTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         EXPECT_EQ(w.songMenu->isList(), step.list);
         EXPECT_EQ(w.songMenu->separatorVisible(), step.songs > 0);
         if (step.songs > 1) {
-            EXPECT_EQ(w.songMenu->captions().at(1), QStringLiteral("t1"));
+            EXPECT_EQ(w.songMenu->captions().at(1), u"t1"_s);
         }
     }
 }

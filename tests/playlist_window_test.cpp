@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class PlaylistWindowTest : public WindowFixture
@@ -27,96 +29,57 @@ protected:
     frmMain *m_w = nullptr;
 };
 
-TEST_F(PlaylistWindowTest, AddModeOnEmptyPlaylistAppendsAndPlaysFirst)
+TEST_F(PlaylistWindowTest, AddModeAppendsAndPlaysOnlyWhenThePlaylistWasEmpty)
 {
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
-    const QString list =
-        album(QStringLiteral("one.mal"), {a, dir.filePath(QStringLiteral("gone.mid")), b});
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
+    const QString list = album(u"one.mal"_s, {a, dir.filePath(u"gone.mid"_s), b});
     ASSERT_TRUE(m_w->AddPlayList(list, false));
-    EXPECT_EQ(m_w->lstPlay, (QStringList{a, b}));
-    EXPECT_EQ(m_w->lstMIDI->model()->strings(),
-              (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    EXPECT_EQ(dialogs.messages,
-              QStringList{QStringLiteral("1 files could not be found and skipped")});
-    EXPECT_EQ(m_w->PlayIndex, 0);
+    EXPECT_EQ(m_w->lstMIDI->model()->strings(), (QStringList{u"a"_s, u"b"_s}));
+    EXPECT_EQ(dialogs.messages, QStringList{u"1 files could not be found and skipped"_s});
     EXPECT_EQ(device.openFile(), a);
-    EXPECT_TRUE(device.isPlaying());
-    EXPECT_FALSE(m_w->Stopped);
-    // Update False leaves the recent albums alone.
-    EXPECT_EQ(m_w->Global.AlbumList[1], QStringLiteral("Empty"));
-}
-
-TEST_F(PlaylistWindowTest, AddModeOnPlayingPlaylistAppendsWithoutStarting)
-{
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
-    const QString list = album(QStringLiteral("one.mal"), {a, b});
-    m_w->AddPlayList(list, false);
+    EXPECT_EQ(m_w->Global.AlbumList[1], u"Empty"_s); // Update False
+    // Again: every entry doubled, nothing started, the album heads the list.
     device.log.clear();
-    // Adding the same album twice doubles every entry.
     m_w->AddPlayList(list, true);
     EXPECT_EQ(m_w->lstPlay, (QStringList{a, b, a, b}));
     EXPECT_EQ(m_w->lstMIDI->ListCount(), 4);
     EXPECT_TRUE(device.log.isEmpty());
-    EXPECT_EQ(m_w->PlayIndex, 0);
-    EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(m_w->Global.AlbumList[1], list);
 }
 
-TEST_F(PlaylistWindowTest, InterruptModeReplacesPlaylistAndRestarts)
+TEST_F(PlaylistWindowTest, InterruptModeReplacesThePlaylistWhenTheAlbumCanBeRead)
 {
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
-    m_w->AddPlayList(album(QStringLiteral("first.mal"), {a, a}), false);
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
+    m_w->AddPlayList(album(u"first.mal"_s, {a, a}), false);
     m_w->optInterrupt[1]->setChecked(true);
-    m_w->AddPlayList(album(QStringLiteral("second.mal"), {b}), true);
-    EXPECT_EQ(m_w->lstPlay, QStringList{b});
-    EXPECT_EQ(m_w->lstMIDI->model()->strings(), QStringList{QStringLiteral("b")});
+    m_w->AddPlayList(album(u"second.mal"_s, {b}), true);
+    EXPECT_EQ(m_w->lstMIDI->model()->strings(), QStringList{u"b"_s});
     EXPECT_EQ(device.openFile(), b);
     EXPECT_EQ(m_w->PlayIndex, 0);
-}
-
-TEST_F(PlaylistWindowTest, InterruptModeWithOnlyMissingFilesEmptiesAndStartsNothing)
-{
-    const QString a = song(QStringLiteral("a.mid"));
-    m_w->AddPlayList(album(QStringLiteral("first.mal"), {a}), false);
-    m_w->optInterrupt[1]->setChecked(true);
+    // An album that cannot be opened leaves the playlist as it was.
+    EXPECT_FALSE(m_w->AddPlayList(dir.filePath(u"vanished.mal"_s), true));
+    EXPECT_EQ(m_w->lstPlay, QStringList{b});
+    // One whose files are all missing empties it; the song that played goes on.
     device.log.clear();
-    m_w->AddPlayList(album(QStringLiteral("gone.mal"),
-                           {QStringLiteral("/no/x.mid"), QString(), QStringLiteral("/no/y.mid")}),
-                     false);
-    EXPECT_TRUE(m_w->lstPlay.isEmpty());
+    m_w->AddPlayList(album(u"gone.mal"_s, {u"/no/x.mid"_s, QString(), u"/no/y.mid"_s}), false);
     EXPECT_EQ(m_w->lstMIDI->ListCount(), 0);
-    EXPECT_EQ(dialogs.messages,
-              QStringList{QStringLiteral("3 files could not be found and skipped")});
-    // The advance finds an empty playlist: the song that played goes on.
+    EXPECT_EQ(dialogs.messages.last(), u"3 files could not be found and skipped"_s);
     EXPECT_TRUE(device.log.isEmpty());
     EXPECT_TRUE(m_w->Stopped);
 }
 
-TEST_F(PlaylistWindowTest, UnreadableAlbumLeavesPlaylistUntouched)
-{
-    const QString a = song(QStringLiteral("a.mid"));
-    m_w->AddPlayList(album(QStringLiteral("first.mal"), {a}), false);
-    m_w->optInterrupt[1]->setChecked(true);
-    EXPECT_FALSE(m_w->AddPlayList(dir.filePath(QStringLiteral("vanished.mal")), true));
-    EXPECT_EQ(m_w->lstPlay, QStringList{a});
-    EXPECT_EQ(m_w->lstMIDI->ListCount(), 1);
-    EXPECT_EQ(m_w->Global.AlbumList[1], QStringLiteral("Empty"));
-}
-
 TEST_F(PlaylistWindowTest, RecentAlbumsMoveToTheFront)
 {
-    const QString names[] = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                             QStringLiteral("D"), QStringLiteral("E")};
+    const QString names[] = {u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s};
     QString path[5];
     for (int i = 0; i < 5; ++i) {
-        path[i] = dir.filePath(names[i] + QStringLiteral(".mal"));
+        path[i] = dir.filePath(names[i] + u".mal"_s);
         m_w->UpdateAlbum(path[i]);
     }
     EXPECT_EQ(slots(), (QStringList{path[4], path[3], path[2], path[1]}));
     m_w->UpdateAlbum(path[2]);
     EXPECT_EQ(slots(), (QStringList{path[2], path[4], path[3], path[1]}));
-    EXPECT_EQ(menuAlbumCaptions(), (QStringList{QStringLiteral("C"), QStringLiteral("E"),
-                                                QStringLiteral("D"), QStringLiteral("B")}));
+    EXPECT_EQ(menuAlbumCaptions(), (QStringList{u"C"_s, u"E"_s, u"D"_s, u"B"_s}));
     EXPECT_TRUE(m_w->mnuA[1]->isChecked());
     EXPECT_FALSE(m_w->mnuA[2]->isChecked());
     // Passing a slot itself as the name works: the argument is copied first.
@@ -135,11 +98,11 @@ TEST_F(PlaylistWindowTest, EmptySlotsHideSeparatorAndFirstItem)
     EXPECT_TRUE(menuAlbumCaptions().isEmpty());
 
     // A gap stops the list at the first free slot.
-    m_w->Global.AlbumList[1] = QStringLiteral("/a/one.mal");
-    m_w->Global.AlbumList[3] = QStringLiteral("/a/three.mal");
+    m_w->Global.AlbumList[1] = u"/a/one.mal"_s;
+    m_w->Global.AlbumList[3] = u"/a/three.mal"_s;
     m_w->UpdateAlbum();
     EXPECT_TRUE(m_w->sep4->isVisible());
-    EXPECT_EQ(menuAlbumCaptions(), QStringList{QStringLiteral("one")});
+    EXPECT_EQ(menuAlbumCaptions(), QStringList{u"one"_s});
 }
 
 } // namespace

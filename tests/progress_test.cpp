@@ -4,6 +4,8 @@
 #include "playback/Progress.h"
 #include "support/WindowFixture.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class ProgressTest : public WindowFixture
@@ -14,7 +16,7 @@ protected:
         frmMain &w = window();
         w.Form_Load();
         w.Global.ResetMode = 0;
-        w.lstPlay = {song(QStringLiteral("Etude.mid"), lengthMs), song(QStringLiteral("next.mid"))};
+        w.lstPlay = {song(u"Etude.mid"_s, lengthMs), song(u"next.mid"_s)};
         w.UpdateMIDI();
         w.MCI_Done(0);
         return w;
@@ -35,11 +37,11 @@ TEST_F(ProgressTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
     frmMain &w = playing(185600);
     device.setPosition(83000);
     w.MCI_StatusUpdate();
-    const QString line = QStringLiteral("Etude (3:05) - 1:23");
+    const QString line = u"Etude (3:05) - 1:23"_s;
     EXPECT_EQ(w.lblSongName->text(), line);
-    EXPECT_EQ(w.lblSongName->toolTip(), dir.filePath(QStringLiteral("Etude.mid")));
+    EXPECT_EQ(w.lblSongName->toolTip(), dir.filePath(u"Etude.mid"_s));
     EXPECT_EQ(w.dummyForm()->windowTitle(), line);
-    EXPECT_EQ(w.lblPct->text(), QStringLiteral("44%"));
+    EXPECT_EQ(w.lblPct->text(), u"44%"_s);
     EXPECT_EQ(w.shpBarProg->width(), px(44 * 18));
 
     w.imgControls_Click(3);
@@ -67,9 +69,9 @@ TEST_F(ProgressTest, EmptyAndSubSecondSongsAdvanceInTheSameUpdate)
 {
     frmMain &w = playing(0);
     w.MCI_StatusUpdate();
-    EXPECT_EQ(w.lblSongName->text(), QStringLiteral("Etude (0:00) - 0:00"));
+    EXPECT_EQ(w.lblSongName->text(), u"Etude (0:00) - 0:00"_s);
     EXPECT_EQ(w.PlayIndex, 1);
-    w.lstPlay.append(song(QStringLiteral("short.mid"), 700));
+    w.lstPlay.append(song(u"short.mid"_s, 700));
     w.UpdateMIDI();
     w.mnuMID_Click(2);
     w.MCI_StatusUpdate();
@@ -80,22 +82,21 @@ TEST_F(ProgressTest, DraggingTheBarSeeks)
 {
     frmMain &w = playing(200000);
     w.lblPct_MouseMove(0, 0, 900, 10);
-    EXPECT_EQ(w.lblHelp->text(), QStringLiteral("Drag this bar to jump to specific song location"));
+    EXPECT_EQ(w.lblHelp->text(), u"Drag this bar to jump to specific song location"_s);
     w.lblPct_MouseDown(1, 0, 900, 10);
     w.lblPct_MouseMove(1, 0, 900, 10);
-    EXPECT_EQ(w.lblPct->text(), QStringLiteral("50%"));
-    EXPECT_EQ(w.lblHelp->text(), QStringLiteral("Move to 1:40"));
+    EXPECT_EQ(w.lblPct->text(), u"50%"_s);
+    EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
     device.setPosition(10000);
     w.MCI_StatusUpdate();               // leaves the bar alone while dragging
     w.lblPct_MouseMove(1, 0, 2500, 10); // outside the bar: nothing changes
-    EXPECT_EQ(w.lblPct->text(), QStringLiteral("50%"));
-    EXPECT_EQ(w.lblHelp->text(), QStringLiteral("Move to 1:40"));
+    EXPECT_EQ(w.lblPct->text(), u"50%"_s);
+    EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
     device.log.clear();
     w.lblPct_MouseUp(1, 0, 900, 10);
     w.lblPct_MouseUp(2, 0, 450, 10); // a right release plays from there too
     EXPECT_FALSE(w.Seeking);
-    EXPECT_EQ(device.log,
-              (QStringList{QStringLiteral("Play from 100000"), QStringLiteral("Play from 50000")}));
+    EXPECT_EQ(device.log, (QStringList{u"Play from 100000"_s, u"Play from 50000"_s}));
 }
 
 TEST_F(ProgressTest, PercentageHoldsForVeryLongSongs)
@@ -103,7 +104,7 @@ TEST_F(ProgressTest, PercentageHoldsForVeryLongSongs)
     frmMain &w = playing(36000000); // ten hours: a 32-bit product would overflow
     device.setPosition(30000000);
     w.MCI_StatusUpdate();
-    EXPECT_EQ(w.lblPct->text(), QStringLiteral("83%"));
+    EXPECT_EQ(w.lblPct->text(), u"83%"_s);
 }
 
 } // namespace

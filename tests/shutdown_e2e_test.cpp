@@ -7,14 +7,16 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList makeSongs(const ProgramRun &run, const QStringList &names)
 {
-    QDir().mkpath(run.scratch(QStringLiteral("songs")));
+    QDir().mkpath(run.scratch(u"songs"_s));
     QStringList paths;
     for (const QString &name : names) {
-        const QString path = run.scratch(QStringLiteral("songs/") + name);
+        const QString path = run.scratch(u"songs/"_s + name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write("not really music");
@@ -28,9 +30,8 @@ TEST(ShutdownEndToEnd, TerminationSignalsSaveSettingsAndPlaylist)
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
         ProgramRun run;
-        const QStringList songs =
-            makeSongs(run, {QStringLiteral("b.mid"), QStringLiteral("a.mid")});
-        QProcess *p = run.start({run.scratch(QStringLiteral("songs"))});
+        const QStringList songs = makeSongs(run, {u"b.mid"_s, u"a.mid"_s});
+        QProcess *p = run.start({run.scratch(u"songs"_s)});
         // The first start writes its settings while loading.
         ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
         ::kill(static_cast<pid_t>(p->processId()), number);
@@ -46,15 +47,15 @@ TEST(ShutdownEndToEnd, TerminationSignalsSaveSettingsAndPlaylist)
 TEST(ShutdownEndToEnd, UnwritableDefaultAlbumStillEndsCleanly)
 {
     ProgramRun run;
-    const QStringList songs = makeSongs(run, {QStringLiteral("a.mid")});
+    const QStringList songs = makeSongs(run, {u"a.mid"_s});
     // A folder standing where the file goes makes the write fail.
-    QDir().mkpath(run.defaultAlbum() + QStringLiteral("/blocked"));
+    QDir().mkpath(run.defaultAlbum() + u"/blocked"_s);
     QProcess *p = run.start({songs[0]});
     ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
     ASSERT_TRUE(ProgramRun::terminate(p, 30000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
-    EXPECT_TRUE(QSettings(run.iniFile(), QSettings::IniFormat).contains(QStringLiteral("Reset")));
+    EXPECT_TRUE(QSettings(run.iniFile(), QSettings::IniFormat).contains(u"Reset"_s));
     EXPECT_TRUE(QFileInfo(run.defaultAlbum()).isDir());
 }
 

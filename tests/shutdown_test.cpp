@@ -6,73 +6,46 @@
 #include <QDir>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class ShutdownTest : public WindowFixture
 {
 protected:
-    QString defaultAlbum() { return dir.filePath(QStringLiteral("default.mal")); }
+    QString defaultAlbum() { return dir.filePath(u"default.mal"_s); }
+    QStringList folder() { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden); }
 };
 
-TEST_F(ShutdownTest, EmptyPlaylistDeletesDefaultAlbum)
+TEST_F(ShutdownTest, EmptyPlaylistRemovesDefaultAlbumAndTouchesNothingElse)
 {
-    album(QStringLiteral("default.mal"), {QStringLiteral("/gone.mid")});
+    album(u"default.mal"_s, {u"/gone.mid"_s});
     frmMain &w = window();
     w.Form_Load();
-    ASSERT_EQ(w.lstMIDI->ListCount(), 0);
     w.Form_QueryUnload();
     EXPECT_FALSE(QFileInfo::exists(defaultAlbum()));
+    const QStringList before = folder();
+    frmMain again(services());
+    again.Form_QueryUnload();
+    EXPECT_EQ(folder(), before);
+    EXPECT_EQ(device.log.last(), u"Close"_s);
 }
 
-TEST_F(ShutdownTest, EmptyPlaylistWithoutDefaultAlbumTouchesNothing)
+TEST_F(ShutdownTest, PlaylistIsWrittenLineForLineOnce)
 {
-    frmMain &w = window();
-    w.Form_Load();
-    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
-    w.Form_QueryUnload();
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
-    EXPECT_EQ(device.log.last(), QStringLiteral("Close"));
-}
-
-TEST_F(ShutdownTest, PlaylistIsWrittenLineForLine)
-{
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b c.mid")),
-                  c = song(QStringLiteral("c.mid"));
+    const QString a = song(u"a.mid"_s), b = song(u"b c.mid"_s), c = song(u"c.mid"_s);
     frmMain &w = window();
     w.Form_Load();
     w.lstPlay = {c, a, b};
     w.UpdateMIDI();
     w.Global.CurrentAlbum = 1; // still written, though not read at the next start
-    w.Form_QueryUnload();
-    EXPECT_EQ(readBytes(defaultAlbum()),
-              (c + QStringLiteral("\r\n") + a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n"))
-                  .toUtf8());
-    EXPECT_EQ(store.values.value(QStringLiteral("CurrentAlbum")), QStringLiteral("1"));
-}
-
-TEST_F(ShutdownTest, SettingsAreSavedEvenWhenDefaultAlbumCannotBeWritten)
-{
-    QDir(dir.path()).mkpath(QStringLiteral("default.mal/inside"));
-    frmMain &w = window();
-    w.Form_Load();
-    w.lstPlay = {song(QStringLiteral("a.mid"))};
-    w.UpdateMIDI();
-    w.Global.ResetMode = 0;
-    w.Form_QueryUnload();
-    EXPECT_EQ(store.values.value(QStringLiteral("Reset")), QStringLiteral("0"));
-    EXPECT_TRUE(QFileInfo(defaultAlbum()).isDir());
-}
-
-TEST_F(ShutdownTest, ShutdownRunsOnce)
-{
-    frmMain &w = window();
-    w.Form_Load();
-    w.lstPlay = {song(QStringLiteral("a.mid"))};
-    w.UpdateMIDI();
     w.mnuClose_Click();
+    EXPECT_EQ(readBytes(defaultAlbum()), (c + u"\r\n"_s + a + u"\r\n"_s + b + u"\r\n"_s).toUtf8());
+    EXPECT_EQ(store.values.value(u"CurrentAlbum"_s), u"1"_s);
+    // The window system closing the window afterwards changes nothing.
     QFile::remove(defaultAlbum());
     const int writes = store.writes;
-    w.close(); // the window system closing it afterwards changes nothing
+    w.close();
     EXPECT_EQ(store.writes, writes);
     EXPECT_FALSE(QFileInfo::exists(defaultAlbum()));
 }

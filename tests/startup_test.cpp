@@ -3,6 +3,8 @@
 #include "app/Main.h"
 #include "support/WindowFixture.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class StartupTest : public WindowFixture
@@ -21,19 +23,19 @@ TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaults)
     EXPECT_EQ(w.y(), 0);
     EXPECT_TRUE(w.optReset[1]->isChecked());
     EXPECT_TRUE(w.optInterrupt[0]->isChecked() && w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(QStringLiteral("GM.MID")));
+    EXPECT_EQ(w.ResetFile, dir.filePath(u"GM.MID"_s));
     EXPECT_EQ(store.values.size(), 13); // written back at once
 }
 
 TEST_F(StartupTest, SavedSettingsSetTheControls)
 {
-    store.values.insert(QStringLiteral("Shade"), QStringLiteral("0"));
-    store.values.insert(QStringLiteral("onTop"), QStringLiteral("0"));
-    store.values.insert(QStringLiteral("Snap"), QStringLiteral("0"));
-    store.values.insert(QStringLiteral("onNew"), QStringLiteral("1"));
-    store.values.insert(QStringLiteral("Reset"), QStringLiteral("2"));
-    store.values.insert(QStringLiteral("X"), QStringLiteral("1500"));
-    store.values.insert(QStringLiteral("Y"), QStringLiteral("750"));
+    store.values.insert(u"Shade"_s, u"0"_s);
+    store.values.insert(u"onTop"_s, u"0"_s);
+    store.values.insert(u"Snap"_s, u"0"_s);
+    store.values.insert(u"onNew"_s, u"1"_s);
+    store.values.insert(u"Reset"_s, u"2"_s);
+    store.values.insert(u"X"_s, u"1500"_s);
+    store.values.insert(u"Y"_s, u"750"_s);
     frmMain &w = window();
     w.Form_Load();
     EXPECT_EQ(w.heightTwips(), 3150);
@@ -41,7 +43,7 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
     EXPECT_FALSE(w.mnuSnap->isChecked());
     EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
     EXPECT_FALSE(w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(QStringLiteral("GS.MID")));
+    EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
     EXPECT_EQ(w.pos(), QPoint(100, 50));
     EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
@@ -56,8 +58,8 @@ TEST_F(StartupTest, PositionOffEveryScreenFallsBackToFirstRunPosition)
     } cases[] = {{"-3000", "-1500", QPoint(-200, -100)},
                  {"-90000", "45000", QPoint(px(12000 - 4515 - 1000), 0)}};
     for (const auto &c : cases) {
-        store.values.insert(QStringLiteral("X"), QLatin1String(c.x));
-        store.values.insert(QStringLiteral("Y"), QLatin1String(c.y));
+        store.values.insert(u"X"_s, QLatin1String(c.x));
+        store.values.insert(u"Y"_s, QLatin1String(c.y));
         frmMain w(services());
         w.Form_Load();
         EXPECT_EQ(w.pos(), c.expected) << c.x;
@@ -66,57 +68,46 @@ TEST_F(StartupTest, PositionOffEveryScreenFallsBackToFirstRunPosition)
 
 TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlays)
 {
-    const QString a = song(QStringLiteral("a.mid")), b = song(QStringLiteral("b.mid"));
-    album(QStringLiteral("default.mal"), {a, b});
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
+    album(u"default.mal"_s, {a, b});
     frmMain &w = window();
     w.Form_Load();
     EXPECT_EQ(w.lstPlay, (QStringList{a, b}));
-    EXPECT_EQ(device.openFile(), a);
     EXPECT_EQ(w.PlayIndex, 0);
     // The reset file was played before the song, to its end.
-    EXPECT_EQ(device.opened(), (QStringList{dir.filePath(QStringLiteral("GM.MID")), a}));
-    EXPECT_TRUE(device.log.contains(QStringLiteral("Play wait")));
-    EXPECT_EQ(w.Global.AlbumList[1], QStringLiteral("Empty"));
+    EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
+    EXPECT_TRUE(device.log.contains(u"Play wait"_s));
+    EXPECT_EQ(w.Global.AlbumList[1], u"Empty"_s);
 }
 
 TEST_F(StartupTest, CurrentAlbumOneSkipsDefaultAlbumAndChecksFirstItem)
 {
-    album(QStringLiteral("default.mal"), {song(QStringLiteral("a.mid"))});
-    store.values.insert(QStringLiteral("CurrentAlbum"), QStringLiteral("1"));
-    store.values.insert(QStringLiteral("Album1"), QStringLiteral("/albums/Party.mal"));
+    album(u"default.mal"_s, {song(u"a.mid"_s)});
+    store.values.insert(u"CurrentAlbum"_s, u"1"_s);
+    store.values.insert(u"Album1"_s, u"/albums/Party.mal"_s);
     frmMain &w = window();
     w.Form_Load();
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_TRUE(w.mnuA[1]->isVisible());
-    EXPECT_EQ(w.mnuA[1]->text(), QStringLiteral("Party"));
+    EXPECT_EQ(w.mnuA[1]->text(), u"Party"_s);
     EXPECT_TRUE(w.mnuA[1]->isChecked());
 }
 
-TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumAndPlays)
+TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlayable)
 {
-    const QString a = song(QStringLiteral("a.mid")), z = song(QStringLiteral("z.mid"));
-    album(QStringLiteral("default.mal"), {a, a, a});
+    const QString a = song(u"a.mid"_s), z = song(u"z.mid"_s);
+    album(u"default.mal"_s, {a, a, a});
     frmMain &w = window();
     w.Form_Load();
-    TakeArgument(w, QStringLiteral("  ") + z);
-    EXPECT_EQ(w.lstPlay, QStringList{z});
-    EXPECT_EQ(device.openFile(), z);
-    EXPECT_EQ(w.PlayIndex, 0);
-    EXPECT_FALSE(w.Stopped);
-}
-
-TEST_F(StartupTest, ArgumentNamingNothingPlayableKeepsTheDefaultSongPlaying)
-{
-    const QString a = song(QStringLiteral("a.mid"));
-    album(QStringLiteral("default.mal"), {a});
-    const QString text = file(QStringLiteral("notes.txt"));
-    frmMain &w = window();
-    w.Form_Load();
-    TakeArgument(w, text);
+    // Neither a MIDI file nor an album: the playlist empties, the song goes on.
+    TakeArgument(w, file(u"notes.txt"_s));
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
     EXPECT_TRUE(device.isPlaying());
     EXPECT_FALSE(w.Stopped);
+    TakeArgument(w, u"  "_s + z);
+    EXPECT_EQ(w.lstPlay, QStringList{z});
+    EXPECT_EQ(device.openFile(), z);
 }
 
 TEST_F(StartupTest, ControlsStandWhereTheirTwipsSay)
@@ -130,7 +121,7 @@ TEST_F(StartupTest, ControlsStandWhereTheirTwipsSay)
     EXPECT_EQ(w.imgControls[4]->geometry().right() + 1, 304);
     QStringList menu;
     for (QAction *a : w.mnuMenu->actions())
-        menu.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        menu.append(a->isSeparator() ? u"-"_s : a->text());
     EXPECT_EQ(menu.join(u'|'), QStringLiteral("Always on top|Shade Mode|Snap to top screen|-|"
                                               "New entry to playlist|New entry to play "
                                               "immediately|-|Minimize|Close player|-|About ..."));

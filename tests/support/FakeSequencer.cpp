@@ -1,6 +1,8 @@
 // A scripted sequencer device for tests.
 #include "support/FakeSequencer.h"
 
+using namespace Qt::StringLiterals;
+
 void FakeSequencer::finish()
 {
     m_position = Length();
@@ -27,7 +29,7 @@ void FakeSequencer::endPendingPlay(int code)
 
 void FakeSequencer::open(const QString &fileName)
 {
-    log.append(QStringLiteral("Open ") + fileName);
+    log.append(u"Open "_s + fileName);
     if (m_file.isEmpty() && m_lengths.contains(fileName)) {
         m_file = fileName;
         m_position = 0;
@@ -37,9 +39,7 @@ void FakeSequencer::open(const QString &fileName)
 
 void FakeSequencer::play(std::optional<qint32> from, bool wait, bool notify)
 {
-    log.append(wait   ? QStringLiteral("Play wait")
-               : from ? QStringLiteral("Play from %1").arg(*from)
-                      : QStringLiteral("Play"));
+    log.append(wait ? u"Play wait"_s : from ? u"Play from %1"_s.arg(*from) : u"Play"_s);
     if (m_file.isEmpty())
         return;
     endPendingPlay(NotifySuperseded);
@@ -53,7 +53,7 @@ void FakeSequencer::play(std::optional<qint32> from, bool wait, bool notify)
 
 void FakeSequencer::pause(bool notify)
 {
-    log.append(m_state == Paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    log.append(m_state == Paused ? u"Resume"_s : u"Pause"_s);
     if (m_state == Paused) {
         m_state = Playing;
         m_notifyPending = notify;
@@ -65,7 +65,7 @@ void FakeSequencer::pause(bool notify)
 
 void FakeSequencer::stop()
 {
-    log.append(QStringLiteral("Stop"));
+    log.append(u"Stop"_s);
     m_state = Idle;
     m_position = 0;
     endPendingPlay(NotifyAborted);
@@ -73,7 +73,7 @@ void FakeSequencer::stop()
 
 void FakeSequencer::close()
 {
-    log.append(QStringLiteral("Close"));
+    log.append(u"Close"_s);
     endPendingPlay(NotifyAborted);
     m_file.clear();
     m_state = Idle;

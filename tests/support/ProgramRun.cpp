@@ -8,6 +8,8 @@
 #include <QThread>
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 ProgramRun::ProgramRun() : environment(QProcessEnvironment::systemEnvironment())
 {
     QDir().mkpath(programFolder());
@@ -17,16 +19,16 @@ ProgramRun::ProgramRun() : environment(QProcessEnvironment::systemEnvironment())
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QDir().mkpath(scratch());
     const QString build = QStringLiteral(SONABEL_BUILD_DIR);
-    QFile::copy(build + QStringLiteral("/sonabel"), program());
+    QFile::copy(build + u"/sonabel"_s, program());
     for (const char *name : {"GM.MID", "GS.MID"})
         QFile::copy(build + u'/' + QLatin1String(name),
                     programFolder() + u'/' + QLatin1String(name));
 
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_root.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("SONABEL_OUTPUT"), QStringLiteral("silent"));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"XDG_CONFIG_HOME"_s, configHome());
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir());
+    environment.insert(u"XDG_DATA_HOME"_s, m_root.filePath(u"data"_s));
+    environment.insert(u"SONABEL_OUTPUT"_s, u"silent"_s);
 }
 
 ProgramRun::~ProgramRun()
@@ -41,7 +43,7 @@ ProgramRun::~ProgramRun()
 
 QString ProgramRun::scratch(const QString &name) const
 {
-    const QString base = m_root.filePath(QStringLiteral("scratch"));
+    const QString base = m_root.filePath(u"scratch"_s);
     return name.isEmpty() ? base : base + u'/' + name;
 }
 
