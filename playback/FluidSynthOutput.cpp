@@ -9,6 +9,9 @@
 #include <fluidsynth.h>
 #include <mutex>
 #include <vector>
+#ifdef SONABEL_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
 
 namespace {
 
@@ -136,8 +139,22 @@ bool FluidSynthOutput::open()
     return audio && problem.empty();
 }
 
+namespace {
+
+#ifdef SONABEL_HAVE_ALSA
+// The ALSA library prints every step of a failed device lookup on stderr; the
+// reason that matters reaches the user in one line through FluidSynth instead.
+extern "C" void quietAlsaError(const char *, int, const char *, int, const char *, ...)
+{}
+#endif
+
+} // namespace
+
 bool FluidSynthOutput::openDriver()
 {
+#ifdef SONABEL_HAVE_ALSA
+    snd_lib_error_set_handler(quietAlsaError);
+#endif
     if (m_options.audioDriver == "none")
         return true;
     std::vector<std::string> drivers;

@@ -37,8 +37,6 @@ TEST_F(PlayFlowTest, AdvanceWrapsAndChoosingASongAlwaysRestartsIt)
     w.imgControls_Click(4);
     EXPECT_EQ(w.PlayIndex, 0);
     EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
-    EXPECT_TRUE(device.Notify());
-    EXPECT_FALSE(w.Stopped);
     device.log.clear();
     w.lstMIDI->setListIndex(0); // the current song: played again
     w.lstMIDI_DblClick();
@@ -61,7 +59,6 @@ TEST_F(PlayFlowTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
     w.imgControls_Click(0);
     EXPECT_EQ(device.openFile(), s(3));
     w.tme_Timer(); // the window closes: the next press restarts again
-    EXPECT_FALSE(w.PrevClicked);
     EXPECT_FALSE(w.tme->isActive());
     device.log.clear();
     w.imgControls_Click(0);
@@ -81,7 +78,6 @@ TEST_F(PlayFlowTest, IndexesBeforeTheFirstEntryReachEntryZeroWithinTwoUpdates)
     w.imgControls_Click(0);
     w.imgControls_Click(0);
     EXPECT_EQ(w.PlayIndex, -2);
-    EXPECT_TRUE(w.PlayFile.isEmpty());
     w.MCI_StatusUpdate();
     w.MCI_StatusUpdate();
     EXPECT_EQ(w.PlayIndex, 0);
@@ -108,7 +104,6 @@ TEST_F(PlayFlowTest, TransportImagesFollowTheStateTable)
     w.imgControls_Click(2);
     EXPECT_TRUE(device.isPlaying()); // pause twice resumes
     w.imgControls_Click(3);
-    EXPECT_TRUE(w.Stopped);
     EXPECT_TRUE(device.openFile().isEmpty());
     w.imgControls_Click(1); // stopped: the current song opens and plays again
     EXPECT_EQ(device.openFile(), s(0));
