@@ -70,7 +70,17 @@ echo "-- timing (real-time playback, silent output, other core busy)"
 seconds=${ENGINE_BENCH_SECONDS:-60}
 (while :; do :; done) &
 spinner=$!
-"$timing" "$seconds"
+# The peer: a bare real-time sleeper in the same minutes shows how late this
+# machine wakes any thread; a virtual machine's own pauses show up there too.
+"$build/bench/timer_floor" "$seconds" >"$tmp/floor.txt" &
+floor=$!
+"$timing" "$seconds" | tee "$tmp/timing.txt"
+wait "$floor"
 kill "$spinner"
 spinner=
+cat "$tmp/floor.txt"
+value() { awk -v k="$1:" '$1 == k { print $2 }' "$2"; }
+awk -v p="$(value lateness_p99_us "$tmp/timing.txt")" -v m="$(value lateness_max_us "$tmp/timing.txt")" \
+    -v fp="$(value floor_p99_us "$tmp/floor.txt")" -v fm="$(value floor_max_us "$tmp/floor.txt")" \
+    'BEGIN { printf "p99 against the floor: %.2f x   max against the floor: %.2f x\n", p / (fp > 0 ? fp : 1), m / (fm > 0 ? fm : 1) }'
 echo "(targets: p99 <= 1000 us, max <= 5000 us)"
