@@ -85,7 +85,8 @@ void frmMain::buildControls()
     static const ImageButton::Glyph glyphs[] = {ImageButton::Previous, ImageButton::Play,
                                                 ImageButton::Pause, ImageButton::Stop,
                                                 ImageButton::Next};
-    static const int widths[] = {255, 225, 225, 225, 255};
+    // The outer two wider; together they end at the window's right edge.
+    static const int widths[] = {240, 225, 210, 225, 240};
     int left = 3375;
     for (int i = 0; i < 5; ++i) {
         imgControls[i] = new ImageButton(glyphs[i], fraShade);
