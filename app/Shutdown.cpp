@@ -6,6 +6,7 @@
 #include "ui/frmMain.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
@@ -25,6 +26,9 @@ void frmMain::Form_QueryUnload()
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
             std::fprintf(stderr, "sonabel: could not remove %s\n", qPrintable(path));
     } else {
+        // The per-user data folder that stands in for a read-only program
+        // folder may not exist yet.
+        QDir().mkpath(QFileInfo(path).path());
         QString error;
         if (!writeAlbum(path, lstPlay, &error))
             std::fprintf(stderr, "sonabel: the playlist could not be kept in %s: %s\n",

@@ -50,4 +50,15 @@ TEST_F(ShutdownTest, PlaylistIsWrittenLineForLineOnce)
     EXPECT_FALSE(QFileInfo::exists(defaultAlbum()));
 }
 
+TEST_F(ShutdownTest, DataFolderThatDoesNotExistYetIsMade)
+{
+    MainWindowServices s = services();
+    s.dataFolder = dir.filePath(u"data/Sonabel"_s);
+    frmMain w(s);
+    w.lstPlay = {song(u"a.mid"_s)};
+    w.UpdateMIDI();
+    w.Form_QueryUnload();
+    EXPECT_EQ(readLines(s.dataFolder + u"/default.mal"_s), w.lstPlay);
+}
+
 } // namespace
