@@ -1,11 +1,11 @@
 // Start-up: the probe for a running instance, the main window, the argument.
 #include "app/Main.h"
 
+#include "engine/DeviceFactory.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
-#include "playback/DeviceFactory.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Closing the player: settings saved first, the device closed, then the
 // playlist kept in "default.mal" for the next start (or that file removed
 // when the playlist is empty).
-#include "playback/SequencerDevice.h"
+#include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "ui/frmMain.h"
 

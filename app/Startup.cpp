@@ -1,6 +1,6 @@
 // Loading the main window: settings into the controls, the sequencer prepared,
 // the default album read and played.
-#include "playback/SequencerDevice.h"
+#include "engine/SequencerDevice.h"
 #include "ui/frmMain.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // dialogs that never block, a store in memory, and a stopwatch.
 #pragma once
 
+#include "engine/SequencerDevice.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
-#include "playback/SequencerDevice.h"
 #include "ui/frmMain.h"
 
 #include <QElapsedTimer>

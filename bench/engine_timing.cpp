@@ -4,9 +4,9 @@
 // p99 and maximum lateness in microseconds.
 //
 // Usage: engine_timing [SECONDS]   (60 by default)
-#include "playback/MidiFile.h"
-#include "playback/MidiSequencer.h"
-#include "playback/SilentOutput.h"
+#include "engine/MidiFile.h"
+#include "engine/MidiSequencer.h"
+#include "engine/SilentOutput.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

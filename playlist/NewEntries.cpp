@@ -2,7 +2,7 @@
 // scanned, albums read, MIDI files appended, under the policy for new entries.
 #include "playlist/NewEntries.h"
 
-#include "playback/SequencerDevice.h"
+#include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/FolderScan.h"
 #include "playlist/frmEnumDir.h"

@@ -3,11 +3,11 @@
 // recorded message streams.
 #pragma once
 
-#include "playback/Chase.h"
-#include "playback/Clock.h"
-#include "playback/MidiFile.h"
-#include "playback/MidiSequencer.h"
-#include "playback/RecordingOutput.h"
+#include "engine/Chase.h"
+#include "engine/Clock.h"
+#include "engine/MidiFile.h"
+#include "engine/MidiSequencer.h"
+#include "engine/RecordingOutput.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

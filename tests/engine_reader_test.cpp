@@ -1,7 +1,7 @@
 // The MIDI file reader against the corpus and damaged files, the tempo map, and
 // the order of events that meet on one tick.
+#include "engine/Timeline.h"
 #include "engine_helpers.h"
-#include "playback/Timeline.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,8 +1,8 @@
 // The real FluidSynth output, the output registry, and the sonabel-render tool
 // with the reset files the build writes.
+#include "engine/FluidSynthOutput.h"
+#include "engine/OutputRegistry.h"
 #include "engine_helpers.h"
-#include "playback/FluidSynthOutput.h"
-#include "playback/OutputRegistry.h"
 #include "support/Wav.h"
 
 #include <QProcess>

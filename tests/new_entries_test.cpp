@@ -1,10 +1,10 @@
 // New entries on the main window: what the playlist, the player and the policy
 // controls do under each policy, albums among the entries, ForceClear, and
 // the folder-scan window.
-#include "playback/PlayMenu.h"
 #include "playlist/frmEnumDir.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
+#include "ui/SongMenu.h"
 
 #include <QPointer>
 

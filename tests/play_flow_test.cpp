@@ -1,8 +1,8 @@
 // Which song plays: advancing with wrap-round, the transport images, the
 // previous-button window, the reset before a song, device notifications and
 // the play menu.
-#include "playback/PlayMenu.h"
 #include "support/WindowFixture.h"
+#include "ui/SongMenu.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,8 @@
 // The once-a-second song line and bar, the end-of-song rule, and seeking by
 // dragging the bar.
-#include "app/frmDummy.h"
-#include "playback/Progress.h"
+#include "player/Progress.h"
 #include "support/WindowFixture.h"
+#include "ui/frmDummy.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 // the next song starts.
 //
 // Usage: sonabel-make-reset-files FOLDER
-#include "playback/MidiFile.h"
+#include "engine/MidiFile.h"
 
 #include <cstdint>
 #include <cstdio>

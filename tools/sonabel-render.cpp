@@ -3,10 +3,10 @@
 // with --info, prints what the reader makes of a file.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
-#include "playback/Chase.h"
-#include "playback/FluidSynthOutput.h"
-#include "playback/MidiFile.h"
-#include "playback/Timeline.h"
+#include "engine/Chase.h"
+#include "engine/FluidSynthOutput.h"
+#include "engine/MidiFile.h"
+#include "engine/Timeline.h"
 
 #include <algorithm>
 #include <cstdint>

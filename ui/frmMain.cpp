@@ -2,8 +2,8 @@
 // wiring of every control event to its handler.
 #include "ui/frmMain.h"
 
-#include "playback/PlayMenu.h"
-#include "playback/SequencerDevice.h"
+#include "engine/SequencerDevice.h"
+#include "ui/SongMenu.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>

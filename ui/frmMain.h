@@ -6,13 +6,15 @@
 //   app/Shutdown.cpp          Form_QueryUnload, mnuClose_Click, img1_DblClick
 //   app/Handover.cpp          Form_LinkExecute, optInterrupt_Click, mnuNewList/NewPlay_Click
 //   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
-//   settings/Association.cpp  chkDefault_Click
+//   app/WindowSettings.cpp    LoadSettings, SaveSettings, chkDefault_Click
 //   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, album paths
 //   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop, DirEntry
-//   playback/PlayFlow.cpp     MCI_Done, transport images, optReset_Click, tme_Timer
-//   playback/Progress.cpp     MCI_StatusUpdate, seeking on lblPct
-//   playback/PlayMenu.cpp     UpdateMIDIMenu, the play menu, playlist cues
+//   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
+//   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
+//   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
+// ui/ includes no header of the folders above it (app/, player/, playlist/):
+// what they own is declared here by name only.
 // Everything runs on the window's thread, one handler at a time.
 #pragma once
 
@@ -85,7 +87,7 @@ public:
     void mnuAbout_Click();
     void Form_MouseMove();
 
-    // ---- settings (settings/) ----
+    // ---- settings (app/) ----
     void chkDefault_Click();
     void LoadSettings();
     void SaveSettings();
@@ -115,7 +117,7 @@ public:
     void btnRn_Click();
     void btnSort_Click();
 
-    // ---- playback (playback/) ----
+    // ---- playback (player/) ----
     void MCI_Done(int NotifyCode);
     void MCI_StatusUpdate();
     void btnPlay_Click();

@@ -2,10 +2,10 @@
 // must parse (or fail with a reason) without crashing, hanging or allocating
 // beyond the input's size; a file that opens must build a time line, chase to
 // its end and write back into a file that reads the same.
-#include "playback/Chase.h"
-#include "playback/MidiFile.h"
-#include "playback/SilentOutput.h"
-#include "playback/Timeline.h"
+#include "engine/Chase.h"
+#include "engine/MidiFile.h"
+#include "engine/SilentOutput.h"
+#include "engine/Timeline.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // every command is logged, and time moves only when the test says so.
 #pragma once
 
-#include "playback/SequencerDevice.h"
+#include "engine/SequencerDevice.h"
 
 #include <QHash>
 #include <QStringList>

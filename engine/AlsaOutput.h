@@ -1,0 +1,38 @@
+// An ALSA sequencer output port: sends every message straight (unqueued) to
+// the client:port the user named, so a hardware or software synthesizer plays
+// the song. Built only where ALSA is (SONABEL_HAVE_ALSA) and offered only where
+// the sequencer exists (available()).
+//
+// Threads: as MidiOutput; the sequencer handle belongs to the thread that
+// opened it.
+#pragma once
+
+#ifdef SONABEL_HAVE_ALSA
+
+#include "engine/MidiOutput.h"
+
+struct _snd_seq;
+
+class AlsaOutput : public MidiOutput
+{
+public:
+    // destination: "CLIENT:PORT", by number or by name (as aconnect takes it).
+    explicit AlsaOutput(std::string destination);
+    ~AlsaOutput() override;
+
+    // Whether this machine has an ALSA sequencer to talk to.
+    static bool available();
+
+    std::string name() const override { return "alsa"; }
+    bool open() override;
+    void close() override;
+    void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
+    void sendSysEx(std::span<const std::uint8_t> message) override;
+
+private:
+    std::string m_destination;
+    _snd_seq *m_seq = nullptr;
+    int m_port = -1;
+};
+
+#endif

@@ -1,0 +1,286 @@
+// The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
+#include "engine/FluidSynthOutput.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fluidsynth.h>
+#include <mutex>
+#include <vector>
+#ifdef SONABEL_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
+namespace {
+
+constexpr const char *SoundFontFolder = "/usr/share/sounds/sf2";
+// MIDI channels 0-15 play; the rest only hold instruments loaded (prepare()).
+constexpr int PlayingChannels = 16;
+constexpr int HoldingChannels = 48;
+
+// FluidSynth's log goes here instead of stderr: a failed attempt at one audio
+// driver is no news when the next one works. The last error is kept so our
+// own message can say what went wrong.
+std::mutex logMutex;
+std::string lastFluidError;
+
+void logToMemory(int level, const char *message, void *)
+{
+    if (level > FLUID_WARN || !message)
+        return;
+    std::lock_guard lock(logMutex);
+    lastFluidError = message;
+}
+
+void quietFluidSynth()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, logToMemory, nullptr);
+    });
+}
+
+std::string takeFluidError()
+{
+    std::lock_guard lock(logMutex);
+    std::string e = std::move(lastFluidError);
+    lastFluidError.clear();
+    return e;
+}
+
+// Each complaint once per process: a player that opens a device per song must
+// not repeat it for every song.
+void sayOnce(std::atomic<bool> &said, const std::string &line)
+{
+    if (!said.exchange(true))
+        std::fprintf(stderr, "sonabel: %s\n", line.c_str());
+}
+
+std::atomic<bool> saidNoAudio{false};
+std::atomic<bool> saidNoSoundFont{false};
+
+} // namespace
+
+FluidSynthOutput::FluidSynthOutput(FluidSynthOptions options) : m_options(std::move(options))
+{
+    setStatus("FluidSynth: not started yet");
+}
+
+FluidSynthOutput::~FluidSynthOutput()
+{
+    close();
+}
+
+std::string FluidSynthOutput::findSoundFont()
+{
+    if (const char *env = std::getenv("SONABEL_SOUNDFONT"); env && *env)
+        return env;
+    std::error_code ec;
+    const std::filesystem::path folder(SoundFontFolder);
+    const std::filesystem::path preferred = folder / "default-GM.sf2";
+    if (std::filesystem::is_regular_file(preferred, ec))
+        return preferred.string();
+    std::vector<std::string> found;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+        std::string ext = entry.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        if (ext == ".sf2" && entry.is_regular_file(ec))
+            found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found.empty() ? std::string() : found.front();
+}
+
+bool FluidSynthOutput::open()
+{
+    quietFluidSynth();
+    m_settings = new_fluid_settings();
+    if (!m_settings) {
+        setStatus("FluidSynth: cannot create its settings");
+        return false;
+    }
+    // Only the samples of the instruments in use are loaded: a 140 MB SoundFont
+    // then costs a few MB.
+    fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(m_settings, "synth.midi-channels", PlayingChannels + HoldingChannels);
+    if (m_options.sampleRate > 0)
+        fluid_settings_setnum(m_settings, "synth.sample-rate", m_options.sampleRate);
+    m_synth = new_fluid_synth(m_settings);
+    if (!m_synth) {
+        setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
+        return false;
+    }
+
+    const std::string soundFont =
+        m_options.soundFont.empty() ? findSoundFont() : m_options.soundFont;
+    std::string problem;
+    if (soundFont.empty()) {
+        problem = std::string("no SoundFont found (set SONABEL_SOUNDFONT, or install one in ") +
+                  SoundFontFolder + ")";
+    } else {
+        m_soundFontId = fluid_synth_sfload(m_synth, soundFont.c_str(), 1);
+        if (m_soundFontId < 0)
+            problem = "cannot load the SoundFont " + soundFont + ": " + takeFluidError();
+    }
+    if (!problem.empty())
+        sayOnce(saidNoSoundFont, problem + "; songs play on in silence");
+
+    const bool audio = openDriver();
+    if (problem.empty() && audio)
+        setStatus("FluidSynth: playing with " + soundFont);
+    else if (problem.empty())
+        setStatus("FluidSynth: no audio output; songs play on in silence");
+    else
+        setStatus("FluidSynth: " + problem);
+    return audio && problem.empty();
+}
+
+namespace {
+
+#ifdef SONABEL_HAVE_ALSA
+// The ALSA library prints every step of a failed device lookup on stderr; the
+// reason that matters reaches the user in one line through FluidSynth instead.
+extern "C" void quietAlsaError(const char *, int, const char *, int, const char *, ...)
+{}
+#endif
+
+} // namespace
+
+bool FluidSynthOutput::openDriver()
+{
+#ifdef SONABEL_HAVE_ALSA
+    snd_lib_error_set_handler(quietAlsaError);
+#endif
+    if (m_options.audioDriver == "none")
+        return true;
+    std::vector<std::string> drivers;
+    if (!m_options.audioDriver.empty())
+        drivers.push_back(m_options.audioDriver);
+    else
+        drivers = {"pulseaudio", "alsa"}; // PipeWire serves the first one too
+    if (!m_options.audioFile.empty())
+        fluid_settings_setstr(m_settings, "audio.file.name", m_options.audioFile.c_str());
+    std::string reasons;
+    for (const std::string &d : drivers) {
+        if (fluid_settings_setstr(m_settings, "audio.driver", d.c_str()) != FLUID_OK) {
+            reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
+            continue;
+        }
+        m_driver = new_fluid_audio_driver(m_settings, m_synth);
+        if (m_driver)
+            return true;
+        const std::string why = takeFluidError();
+        reasons += (reasons.empty() ? "" : "; ") + d + (why.empty() ? "" : ": " + why);
+    }
+    sayOnce(saidNoAudio,
+            "no audio output could be opened (" + reasons + "); songs play on in silence");
+    return false;
+}
+
+void FluidSynthOutput::close()
+{
+    // The driver first: it renders from the synth, and the file driver writes
+    // its WAV header when deleted.
+    if (m_driver) {
+        delete_fluid_audio_driver(m_driver);
+        m_driver = nullptr;
+    }
+    if (m_synth) {
+        delete_fluid_synth(m_synth);
+        m_synth = nullptr;
+    }
+    if (m_settings) {
+        delete_fluid_settings(m_settings);
+        m_settings = nullptr;
+    }
+}
+
+void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
+{
+    if (!m_synth || m_soundFontId < 0)
+        return;
+    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, m_soundFontId);
+    int holder = PlayingChannels;
+    for (const MidiInstrument &i : instruments) {
+        if (holder == PlayingChannels + HoldingChannels)
+            break;
+        // As the synthesizer picks it: the percussion bank on channel 10, else
+        // the bank by its MSB, falling back to the General MIDI bank.
+        int bank = i.channel == 9 ? 128 : i.bankMsb;
+        if (!fluid_sfont_get_preset(sfont, bank, i.program))
+            bank = i.channel == 9 ? 128 : 0;
+        if (fluid_synth_program_select(m_synth, holder, m_soundFontId, bank, i.program) == FLUID_OK)
+            ++holder;
+    }
+    // Let go of what the previous song held.
+    for (; holder < PlayingChannels + HoldingChannels; ++holder)
+        fluid_synth_unset_program(m_synth, holder);
+}
+
+void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
+{
+    if (!m_synth)
+        return;
+    const int ch = status & 0x0F;
+    switch (status & 0xF0) {
+    case 0x80:
+        fluid_synth_noteoff(m_synth, ch, data1);
+        break;
+    case 0x90:
+        if (data2 == 0)
+            fluid_synth_noteoff(m_synth, ch, data1);
+        else
+            fluid_synth_noteon(m_synth, ch, data1, data2);
+        break;
+    case 0xA0:
+        fluid_synth_key_pressure(m_synth, ch, data1, data2);
+        break;
+    case 0xB0:
+        fluid_synth_cc(m_synth, ch, data1, data2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(m_synth, ch, data1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(m_synth, ch, data1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(m_synth, ch, data1 | (data2 << 7));
+        break;
+    default:
+        break;
+    }
+}
+
+void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
+{
+    if (!m_synth || message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
+        return;
+    // FluidSynth wants the bytes between F0 and F7.
+    fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(message.data() + 1),
+                      int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+}
+
+bool FluidSynthOutput::renderS16(std::int16_t *interleaved, int frames)
+{
+    if (!m_synth)
+        return false;
+    return fluid_synth_write_s16(m_synth, frames, interleaved, 0, 2, interleaved, 1, 2) == FLUID_OK;
+}
+
+int FluidSynthOutput::activeVoices() const
+{
+    return m_synth ? fluid_synth_get_active_voice_count(m_synth) : 0;
+}
+
+double FluidSynthOutput::sampleRate() const
+{
+    double rate = 44100.0;
+    if (m_settings)
+        fluid_settings_getnum(m_settings, "synth.sample-rate", &rate);
+    return rate;
+}

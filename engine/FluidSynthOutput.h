@@ -1,0 +1,72 @@
+// The built-in synthesizer: FluidSynth in the process, with a General MIDI
+// SoundFont, playing through one of FluidSynth's audio drivers, or through no
+// driver at all for offline rendering (renderS16()).
+//
+// Threads: as MidiOutput. FluidSynth's own API is thread-safe; its audio driver
+// renders on a thread of its own. open() and close() run on the thread that
+// sends (the sequencer's playback thread); close() deletes the audio driver
+// before the synthesizer, so the `file` driver finalises its WAV header.
+//
+// When no audio driver can be opened the output still takes every message and
+// says so once per process on stderr; songs play on in silence.
+#pragma once
+
+#include "engine/MidiOutput.h"
+
+#include <cstdint>
+#include <string>
+
+struct _fluid_hashtable_t;
+struct _fluid_synth_t;
+struct _fluid_audio_driver_t;
+
+struct FluidSynthOptions
+{
+    // A SoundFont file; empty: findSoundFont().
+    std::string soundFont;
+    // A FluidSynth audio driver name ("pulseaudio", "alsa", "file", ...);
+    // empty: the usual ones in turn; "none": no driver (offline rendering).
+    std::string audioDriver;
+    // The WAV file the "file" driver writes (FluidSynth's default when empty).
+    std::string audioFile;
+    // Sample rate in Hz; 0: FluidSynth's default.
+    double sampleRate = 0;
+};
+
+class FluidSynthOutput : public MidiOutput
+{
+public:
+    explicit FluidSynthOutput(FluidSynthOptions options = {});
+    ~FluidSynthOutput() override;
+
+    // $SONABEL_SOUNDFONT when set, else default-GM.sf2 in the system's sf2
+    // folder, else the first .sf2 there by name; empty when there is none.
+    static std::string findSoundFont();
+
+    std::string name() const override { return "synth"; }
+    bool open() override;
+    void close() override;
+    // Keeps every instrument of the song loaded until the next song, on hidden
+    // channels past the sixteen MIDI ones: with dynamic sample loading a
+    // program change would otherwise read samples from disk mid-song, and
+    // again each time the song comes back to an instrument.
+    void prepare(std::span<const MidiInstrument> instruments) override;
+    void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
+    void sendSysEx(std::span<const std::uint8_t> message) override;
+
+    // Offline use (audioDriver "none"): renders frames of interleaved stereo.
+    bool renderS16(std::int16_t *interleaved, int frames);
+    int activeVoices() const;
+    double sampleRate() const;
+    // Whether the SoundFont loaded (what open() found out).
+    bool hasSoundFont() const { return m_soundFontId >= 0; }
+
+private:
+    bool openDriver();
+
+    FluidSynthOptions m_options;
+    _fluid_hashtable_t *m_settings = nullptr;
+    _fluid_synth_t *m_synth = nullptr;
+    _fluid_audio_driver_t *m_driver = nullptr;
+    int m_soundFontId = -1;
+};

@@ -1,0 +1,16 @@
+// Status bookkeeping shared by every MIDI output.
+#include "engine/MidiOutput.h"
+
+MidiOutput::~MidiOutput() = default;
+
+std::string MidiOutput::status() const
+{
+    std::lock_guard lock(m_statusMutex);
+    return m_status;
+}
+
+void MidiOutput::setStatus(std::string status)
+{
+    std::lock_guard lock(m_statusMutex);
+    m_status = std::move(status);
+}

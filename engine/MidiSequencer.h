@@ -1,0 +1,50 @@
+// The real sequencer device: SequencerDevice's commands on top of a Scheduler.
+//
+// Threads: the object lives on the window's thread, and every command and
+// property is used from there. Files are read and prepared on that thread
+// (a fraction of a second even for large files); nothing here ever waits for
+// the playback thread, except "Play" with Wait True, which waits on purpose
+// for the song to end. Done and StatusUpdate come from the Scheduler's
+// callbacks, on either thread, and are always posted as queued events to this
+// object's thread (postDone/postStatusUpdate).
+#pragma once
+
+#include "engine/Clock.h"
+#include "engine/MidiOutput.h"
+#include "engine/Scheduler.h"
+#include "engine/SequencerDevice.h"
+
+#include <memory>
+
+class MidiSequencer : public SequencerDevice
+{
+    Q_OBJECT
+public:
+    MidiSequencer(std::shared_ptr<MidiOutput> output, std::shared_ptr<Clock> clock,
+                  QObject *parent = nullptr);
+    // Silences what sounds, stops the playback thread and closes the output.
+    ~MidiSequencer() override;
+
+    qint32 Length() const override;
+    qint32 Position() const override;
+
+    // Why the last "Open" failed, empty after a successful one.
+    QString errorString() const { return m_error; }
+    // The output's status line ("FluidSynth: ...", "no audio output ...").
+    QString outputStatus() const;
+
+    // For benchmarks: called on the playback thread after each event is sent.
+    void setDispatchProbe(std::function<void(std::int64_t due, std::int64_t sent)> probe);
+
+protected:
+    void open(const QString &fileName) override;
+    void play(std::optional<qint32> from, bool wait, bool notify) override;
+    void pause(bool notify) override;
+    void stop() override;
+    void close() override;
+
+private:
+    std::shared_ptr<std::function<void(std::int64_t, std::int64_t)>> m_probe;
+    std::unique_ptr<Scheduler> m_scheduler;
+    QString m_error;
+};

@@ -1,0 +1,344 @@
+// The scheduler's playback thread and the requests that steer it. The thread
+// model is described in Scheduler.h.
+#include "engine/Scheduler.h"
+
+#include <algorithm>
+#include <exception>
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
+
+// Switches the calling thread to or from real-time scheduling; true when done.
+bool Scheduler::setRealtime(bool on)
+{
+#ifdef __linux__
+    sched_param param{};
+    param.sched_priority = on ? 40 : 0;
+    return pthread_setschedparam(pthread_self(), on ? SCHED_FIFO : SCHED_OTHER, &param) == 0;
+#else
+    (void)on;
+    return false;
+#endif
+}
+
+Scheduler::Scheduler(std::shared_ptr<MidiOutput> output, std::shared_ptr<Clock> clock,
+                     Callbacks callbacks)
+    : m_output(std::move(output)), m_clock(std::move(clock)), m_callbacks(std::move(callbacks)),
+      m_thread([this] { run(); })
+{}
+
+Scheduler::~Scheduler()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_clock->wake();
+    m_thread.join();
+}
+
+void Scheduler::changed()
+{
+    ++m_state.generation;
+    m_generation.store(m_state.generation);
+}
+
+void Scheduler::endNotify(int code)
+{
+    // Called with m_mutex held.
+    if (m_notifyPending) {
+        m_notifyPending = false;
+        if (m_callbacks.done)
+            m_callbacks.done(code);
+    }
+}
+
+void Scheduler::load(std::shared_ptr<const Timeline> song)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        endNotify(Aborted);
+        m_state.song = std::move(song);
+        m_state.mode = m_state.song ? Mode::Stopped : Mode::Closed;
+        m_state.anchorSongUs = 0;
+        ++m_playId;
+        changed();
+    }
+    m_ended.notify_all();
+    m_clock->wake();
+}
+
+std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
+{
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_state.song) {
+            if (notify && m_callbacks.done)
+                m_callbacks.done(Failed);
+            return 0;
+        }
+        endNotify(Superseded);
+        const std::int64_t now = m_clock->now();
+        const std::int64_t from = fromUs ? *fromUs : positionLocked(now);
+        m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
+        m_state.anchorClockUs = now;
+        m_state.mode = Mode::Playing;
+        m_notifyPending = notify;
+        id = ++m_playId;
+        changed();
+    }
+    m_ended.notify_all();
+    m_clock->wake();
+    return id;
+}
+
+void Scheduler::waitFinished(std::uint64_t playId)
+{
+    std::unique_lock lock(m_mutex);
+    m_ended.wait(lock, [&] { return m_playId != playId || m_state.mode != Mode::Playing; });
+}
+
+void Scheduler::pause()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state.mode != Mode::Playing)
+            return;
+        endNotify(Aborted);
+        m_state.anchorSongUs = positionLocked(m_clock->now());
+        m_state.mode = Mode::Paused;
+        changed();
+    }
+    m_ended.notify_all();
+    m_clock->wake();
+}
+
+void Scheduler::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state.mode == Mode::Closed)
+            return;
+        endNotify(Aborted);
+        m_state.anchorSongUs = 0;
+        m_state.mode = Mode::Stopped;
+        changed();
+    }
+    m_ended.notify_all();
+    m_clock->wake();
+}
+
+Scheduler::Mode Scheduler::mode() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state.mode;
+}
+
+std::int64_t Scheduler::positionLocked(std::int64_t now) const
+{
+    if (!m_state.song)
+        return 0;
+    if (m_state.mode != Mode::Playing)
+        return m_state.anchorSongUs;
+    const std::int64_t elapsed = std::max<std::int64_t>(0, now - m_state.anchorClockUs);
+    return std::min(m_state.song->lengthUs(), m_state.anchorSongUs + elapsed);
+}
+
+std::int64_t Scheduler::positionUs() const
+{
+    const std::int64_t now = m_clock->now();
+    std::lock_guard lock(m_mutex);
+    return positionLocked(now);
+}
+
+std::int64_t Scheduler::lengthUs() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state.song ? m_state.song->lengthUs() : 0;
+}
+
+std::string Scheduler::status() const
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_error.empty())
+            return m_error;
+    }
+    return m_output->status();
+}
+
+void Scheduler::run() noexcept
+{
+#ifdef __linux__
+    // Wake-ups as close to the deadline as the kernel allows (the default slack
+    // is 50 us, on top of the scheduling delay).
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    // Real-time priority where the user may have it (as FluidSynth's audio
+    // thread does), so a busy machine does not make notes late. The thread
+    // sleeps between events, so it never holds a core. Refused: no matter.
+    m_realtime = setRealtime(true);
+#endif
+    try {
+        m_output->open();
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_error = "the output failed to open";
+    }
+    // The loop only returns when asked to quit; a failure inside ends the play
+    // that was running and the loop starts over.
+    for (;;) {
+        try {
+            loop();
+            break;
+        } catch (const std::exception &e) {
+            std::lock_guard lock(m_mutex);
+            m_error = std::string("playback failed: ") + e.what();
+            m_state.mode = m_state.song ? Mode::Stopped : Mode::Closed;
+            changed();
+            endNotify(Failed);
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            m_error = "playback failed";
+            m_state.mode = m_state.song ? Mode::Stopped : Mode::Closed;
+            changed();
+            endNotify(Failed);
+        }
+        m_ended.notify_all();
+    }
+    try {
+        m_notes.silence(*m_output, 0);
+        m_output->close();
+    } catch (...) {
+    }
+}
+
+void Scheduler::loop()
+{
+    State current; // what the thread plays now (generation 0: nothing yet)
+    std::int64_t nextStatus = m_clock->now() + StatusPeriodUs;
+    for (;;) {
+        State wanted;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_quit)
+                return;
+            wanted = m_state;
+        }
+        if (wanted.generation != current.generation) {
+            resync(current, wanted);
+            current = wanted;
+            continue;
+        }
+
+        const std::int64_t now = m_clock->now();
+        if (now >= nextStatus) {
+            if (m_callbacks.status)
+                m_callbacks.status();
+            nextStatus += StatusPeriodUs;
+            if (nextStatus <= now) // the clock jumped: keep the beat, skip the missed ones
+                nextStatus = now + StatusPeriodUs - (now - nextStatus) % StatusPeriodUs;
+        }
+
+        std::int64_t deadline = nextStatus;
+        if (current.mode == Mode::Playing) {
+            const std::int64_t due = dispatchDue(current, now);
+            if (due < 0) {
+                finish(current.generation);
+                continue;
+            }
+            deadline = std::min(deadline, due);
+        }
+        if (m_generation.load() != current.generation)
+            continue;
+        if (m_clock->now() < deadline)
+            m_clock->waitUntil(deadline);
+    }
+}
+
+void Scheduler::resync(const State &previous, const State &next)
+{
+    std::uint16_t channels = 0;
+    if (previous.song)
+        channels |= previous.song->channelsUsed();
+    if (next.song)
+        channels |= next.song->channelsUsed();
+    m_notes.silence(*m_output, channels);
+    m_cursor = 0;
+    if (next.song && next.song != m_preparedSong) {
+        // Loading instruments can take a while: not at real-time priority,
+        // where it would hold a core away from the window.
+        if (m_realtime)
+            setRealtime(false);
+        m_output->prepare(next.song->instruments());
+        if (m_realtime)
+            setRealtime(true);
+        m_preparedSong = next.song;
+    }
+    if (next.mode != Mode::Playing || !next.song)
+        return;
+
+    const Timeline &song = *next.song;
+    if (m_touchedSong != next.song) {
+        m_touched = ChaseState();
+        m_touched.applyUntil(song, song.events().size());
+        m_touchedSong = next.song;
+    }
+    m_cursor = song.indexAt(next.anchorSongUs);
+    ChaseState state;
+    state.applyUntil(song, m_cursor);
+    state.emit(*m_output, song.channelsUsed(), m_touched);
+}
+
+// Sends every event due by now. Returns the clock time the next event (or the
+// end of the song) is due, or -1 once the end has been reached.
+std::int64_t Scheduler::dispatchDue(const State &state, std::int64_t now)
+{
+    const Timeline &song = *state.song;
+    const auto &events = song.events();
+    const std::int64_t offset = state.anchorClockUs - state.anchorSongUs;
+    int sinceCheck = 0;
+    while (m_cursor < events.size()) {
+        const TimedEvent &e = events[m_cursor];
+        const std::int64_t due = e.timeUs + offset;
+        if (due > now) {
+            now = m_clock->now(); // sending may have taken a while
+            if (due > now)
+                return due;
+        }
+        if (e.eventClass == TimedEvent::SysEx) {
+            m_output->sendSysEx(song.sysEx(e));
+        } else if (e.eventClass != TimedEvent::Tempo) {
+            m_output->send(e.status, e.data1, e.data2);
+            m_notes.track(e.status, e.data1, e.data2);
+        }
+        ++m_cursor;
+        if (m_callbacks.dispatched)
+            m_callbacks.dispatched(due, m_clock->now());
+        // A request (stop, seek) is taken between two events, not after a burst.
+        if (++sinceCheck == 32) {
+            sinceCheck = 0;
+            if (m_generation.load() != state.generation)
+                return now;
+        }
+    }
+    const std::int64_t end = song.lengthUs() + offset;
+    return end > now ? end : -1;
+}
+
+void Scheduler::finish(std::uint64_t generation)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state.generation != generation)
+            return; // a request came first: it wins
+        m_state.anchorSongUs = m_state.song ? m_state.song->lengthUs() : 0;
+        m_state.mode = Mode::Stopped;
+        // The new generation makes the loop silence what the file left on.
+        changed();
+        endNotify(Finished);
+    }
+    m_ended.notify_all();
+}

@@ -1,0 +1,128 @@
+// The scheduler: plays a Timeline to a MidiOutput on its own thread, by an
+// injectable Clock. Plain C++ (no Qt); MidiSequencer puts the SequencerDevice
+// face on it.
+//
+// Threads and locks:
+//  - The control thread (the window's) calls load/play/pause/stop and the
+//    getters. Each request changes the shared state under m_mutex, bumps the
+//    generation and wakes the clock; it never waits for the playback thread
+//    (waitFinished() excepted, which is the point of it).
+//  - The playback thread owns the output, the chase and the sounding-note
+//    bookkeeping, and touches them without a lock. At a safe point (between
+//    two events, or on waking) it sees a new generation, silences what it
+//    sounded, chases to the new position and carries on from there.
+//  - The song's time line is fixed by an anchor: song time anchorSongUs at
+//    clock time anchorClockUs. The control thread sets it; the playback thread
+//    times events by it and position() reads it, so both agree by construction.
+//  - Callbacks (done, status, dispatched) run on whichever thread calls them:
+//    done on either, status and dispatched on the playback thread. They must
+//    only post work elsewhere (MidiSequencer queues Qt events).
+//  - The playback thread asks for real-time priority (SCHED_FIFO 40, below
+//    FluidSynth's audio thread) and gives it up while an output loads a song's
+//    instruments. Where the system refuses, it runs at normal priority.
+//  - No exception leaves the playback thread: a failure ends the play with
+//    code 8 and is kept in status().
+#pragma once
+
+#include "engine/Chase.h"
+#include "engine/Clock.h"
+#include "engine/MidiOutput.h"
+#include "engine/Timeline.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+class Scheduler
+{
+public:
+    enum class Mode { Closed, Stopped, Playing, Paused };
+    // The codes of SequencerDevice::NotifyCode.
+    enum DoneCode { Finished = 1, Superseded = 2, Aborted = 4, Failed = 8 };
+
+    struct Callbacks
+    {
+        // A notifying play ended with one of the DoneCode values.
+        std::function<void(int)> done;
+        // Every status period (1 s of clock time), whether anything plays or not.
+        std::function<void()> status;
+        // After each event sent: when it was due and when it went (clock us).
+        std::function<void(std::int64_t due, std::int64_t sent)> dispatched;
+    };
+
+    static constexpr std::int64_t StatusPeriodUs = 1000000;
+
+    Scheduler(std::shared_ptr<MidiOutput> output, std::shared_ptr<Clock> clock,
+              Callbacks callbacks);
+    // Silences what sounds, closes the output and joins the playback thread.
+    ~Scheduler();
+    Scheduler(const Scheduler &) = delete;
+    Scheduler &operator=(const Scheduler &) = delete;
+
+    // Opens a song (stopped at its start), or closes with nullptr. A notifying
+    // play still running ends with Aborted.
+    void load(std::shared_ptr<const Timeline> song);
+    // Plays from fromUs, or on from where the song stands. Returns an id for
+    // waitFinished(), or 0 when nothing is open (then a notifying play ends
+    // at once with Failed). A notifying play still running ends Superseded.
+    std::uint64_t play(std::optional<std::int64_t> fromUs, bool notify);
+    // Blocks until the play with this id has ended, for whatever reason.
+    void waitFinished(std::uint64_t playId);
+    void pause();
+    void stop();
+
+    Mode mode() const;
+    std::int64_t positionUs() const;
+    std::int64_t lengthUs() const;
+    // The output's status line, or the playback thread's last failure.
+    std::string status() const;
+
+private:
+    struct State
+    {
+        std::shared_ptr<const Timeline> song;
+        Mode mode = Mode::Closed;
+        std::int64_t anchorSongUs = 0;
+        std::int64_t anchorClockUs = 0;
+        std::uint64_t generation = 0;
+    };
+
+    void run() noexcept;
+    void loop();
+    void resync(const State &previous, const State &next);
+    std::int64_t dispatchDue(const State &state, std::int64_t now);
+    void finish(std::uint64_t generation);
+    void changed(); // after a request: bump the generation and wake the thread
+    std::int64_t positionLocked(std::int64_t now) const;
+    void endNotify(int code);
+    static bool setRealtime(bool on);
+
+    std::shared_ptr<MidiOutput> m_output;
+    std::shared_ptr<Clock> m_clock;
+    Callbacks m_callbacks;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ended; // a play ended (for waitFinished)
+    State m_state;
+    std::uint64_t m_playId = 0;
+    bool m_notifyPending = false;
+    bool m_quit = false;
+    std::string m_error;
+    std::atomic<std::uint64_t> m_generation{0};
+
+    // Playback thread only.
+    bool m_realtime = false;
+    std::size_t m_cursor = 0;
+    SoundingNotes m_notes;
+    std::shared_ptr<const Timeline> m_touchedSong;
+    std::shared_ptr<const Timeline> m_preparedSong;
+    ChaseState m_touched;
+
+    std::thread m_thread; // last: starts once everything above exists
+};

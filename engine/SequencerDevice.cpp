@@ -1,0 +1,40 @@
+// Command dispatch and queued events shared by every sequencer device.
+#include "engine/SequencerDevice.h"
+
+#include <QMetaObject>
+
+SequencerDevice::SequencerDevice(QObject *parent) : QObject(parent)
+{}
+
+SequencerDevice::~SequencerDevice() = default;
+
+void SequencerDevice::Command(const QString &command)
+{
+    // From belongs to the command that follows it, whatever that command is.
+    const std::optional<qint32> from = m_from;
+    m_from.reset();
+
+    if (command.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
+        open(m_fileName);
+    } else if (command.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
+        play(from, m_wait, m_notify);
+    } else if (command.compare(QLatin1String("Pause"), Qt::CaseInsensitive) == 0) {
+        pause(m_notify);
+    } else if (command.compare(QLatin1String("Stop"), Qt::CaseInsensitive) == 0) {
+        stop();
+    } else if (command.compare(QLatin1String("Close"), Qt::CaseInsensitive) == 0) {
+        close();
+    }
+}
+
+void SequencerDevice::postDone(int code)
+{
+    QMetaObject::invokeMethod(
+        this, [this, code] { Q_EMIT Done(code); }, Qt::QueuedConnection);
+}
+
+void SequencerDevice::postStatusUpdate()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT StatusUpdate(); }, Qt::QueuedConnection);
+}

@@ -1,7 +1,0 @@
-// The silent output; everything it does is inline in the header.
-#include "playback/SilentOutput.h"
-
-SilentOutput::SilentOutput()
-{
-    setStatus("silent output: nothing is played");
-}

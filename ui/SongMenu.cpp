@@ -1,0 +1,149 @@
+// The play menu's song items: plain menu items, or one scrolling list for a
+// long playlist.
+#include "ui/SongMenu.h"
+
+#include "ui/Controls.h"
+
+#include <QListView>
+#include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QWidgetAction>
+
+namespace {
+
+// Draws a row of the long-playlist list like a menu item, with the menu's
+// check mark in the margin of the current song.
+class SongRowDelegate : public QStyledItemDelegate
+{
+public:
+    SongRowDelegate(const int *checked, QObject *parent)
+        : QStyledItemDelegate(parent), m_checked(checked)
+    {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const int margin = option.rect.height();
+        QStyleOptionViewItem textOption = option;
+        textOption.rect.adjust(margin, 0, 0, 0);
+        QStyledItemDelegate::paint(painter, textOption, index);
+        if (index.row() == *m_checked) {
+            QStyleOption mark;
+            mark.rect = QRect(option.rect.left(), option.rect.top(), margin, margin);
+            mark.palette = option.palette;
+            mark.state = QStyle::State_On | QStyle::State_Enabled;
+            const QWidget *widget = option.widget;
+            widget->style()->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &mark, painter,
+                                           widget);
+        }
+    }
+
+private:
+    const int *m_checked;
+};
+
+} // namespace
+
+SongMenu::SongMenu(QMenu *playMenu, StringListModel *titles, QObject *parent)
+    : QObject(parent), m_menu(playMenu), m_titles(titles)
+{
+    m_sep3 = m_menu->addSeparator();
+    m_sep3->setVisible(false);
+    connect(m_menu, &QMenu::aboutToShow, this, &SongMenu::build);
+}
+
+void SongMenu::invalidate(int checkedIndex)
+{
+    m_checked = checkedIndex;
+    m_dirty = true;
+}
+
+void SongMenu::build()
+{
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    const QStringList &titles = m_titles->strings();
+    const int count = static_cast<int>(titles.size());
+    m_sep3->setVisible(count > 0);
+
+    const bool asList = count > PlainItemLimit;
+    if (m_listAction)
+        m_listAction->setVisible(asList);
+    if (asList) {
+        for (QAction *item : std::as_const(m_items))
+            item->setVisible(false);
+        if (!m_listAction) {
+            m_list = new QListView;
+            m_list->setModel(m_titles);
+            m_list->setUniformItemSizes(true);
+            m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            m_list->setItemDelegate(new SongRowDelegate(&m_checked, m_list));
+            m_list->setMinimumSize(260, 320);
+            connect(m_list, &QListView::clicked, this, [this](const QModelIndex &index) {
+                m_menu->close();
+                Q_EMIT songChosen(index.row());
+            });
+            m_listAction = new QWidgetAction(this);
+            m_listAction->setDefaultWidget(m_list);
+            m_menu->addAction(m_listAction);
+        }
+        if (m_checked >= 0 && m_checked < count)
+            m_list->scrollTo(m_titles->index(m_checked), QAbstractItemView::PositionAtCenter);
+        m_list->viewport()->update();
+        return;
+    }
+
+    // Plain items: reuse what exists, add what is missing, hide the rest.
+    while (m_items.size() < count) {
+        QAction *item = new QAction(this);
+        item->setCheckable(true);
+        const int index = static_cast<int>(m_items.size());
+        connect(item, &QAction::triggered, this, [this, index] { Q_EMIT songChosen(index); });
+        m_menu->insertAction(m_listAction, item);
+        m_items.append(item);
+    }
+    for (int i = 0; i < m_items.size(); ++i) {
+        QAction *item = m_items.at(i);
+        const bool shown = i < count;
+        item->setVisible(shown);
+        if (shown) {
+            item->setText(menuCaption(titles.at(i)));
+            item->setChecked(i == m_checked);
+        }
+    }
+}
+
+QStringList SongMenu::captions() const
+{
+    if (isList())
+        return m_titles->strings();
+    QStringList result;
+    for (QAction *item : m_items) {
+        if (item->isVisible())
+            result.append(item->text());
+    }
+    return result;
+}
+
+int SongMenu::checkedRow() const
+{
+    if (isList())
+        return m_checked < m_titles->rowCount() ? m_checked : -1;
+    for (int i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i)->isVisible() && m_items.at(i)->isChecked())
+            return i;
+    }
+    return -1;
+}
+
+bool SongMenu::separatorVisible() const
+{
+    return m_sep3->isVisible();
+}
+
+bool SongMenu::isList() const
+{
+    return m_listAction && m_listAction->isVisible();
+}
