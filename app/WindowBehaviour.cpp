@@ -35,6 +35,7 @@ void frmMain::img1_MouseUp(int Button, int, double, double)
 void frmMain::lblSongName_MouseDown(int Button, int, double X, double Y)
 {
     if (Button == 1) {
+        refreshWindowPosition(this);
         Dragging = true;
         DragStart = QPointF(X, Y);
     } else if (Button == 2) {
@@ -52,6 +53,7 @@ void frmMain::lblSongName_MouseMove(int, int, double X, double Y)
 
 void frmMain::lblSongName_MouseUp(int, int, double, double)
 {
+    refreshWindowPosition(this);
     if (chkSnap->isChecked() && Dragging && twips(y()) < SnapThreshold)
         move(x(), 0);
     Dragging = false;

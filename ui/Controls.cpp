@@ -65,6 +65,10 @@ ControlEvents::ControlEvents(QWidget *target, QWidget *eventSource)
     : QObject(target), m_source(eventSource ? eventSource : target)
 {
     m_source->setMouseTracking(true);
+    // A control's mouse events are its own: a label or a picture ignores them,
+    // and the toolkit would hand them on to the window underneath, whose own
+    // move handler would undo at once what the control's handler just did.
+    m_source->setAttribute(Qt::WA_NoMousePropagation);
     m_source->installEventFilter(this);
     if (m_source != target)
         target->installEventFilter(this);

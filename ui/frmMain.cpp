@@ -3,6 +3,7 @@
 #include "ui/frmMain.h"
 
 #include "engine/SequencerDevice.h"
+#include "platform/WindowSystem.h"
 #include "ui/SongMenu.h"
 
 #include <QButtonGroup>
@@ -300,6 +301,9 @@ int frmMain::heightTwips() const
 
 void frmMain::setHeightTwips(int height)
 {
+    // A resize also sends the position the toolkit believes in; make it true.
+    if (isVisible())
+        refreshWindowPosition(this);
     setFixedHeight(px(height));
 }
 
