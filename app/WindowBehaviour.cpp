@@ -1,6 +1,7 @@
 // The borderless window's own behaviour: drag by the title, shade to the top
 // strip, snap to the top screen edge, stay on top, and the popup menu.
 #include "platform/WindowSystem.h"
+#include "ui/frmDummy.h"
 #include "ui/frmMain.h"
 
 #include <QCursor>
@@ -107,10 +108,15 @@ void frmMain::mnuTop_Click()
 }
 
 void frmMain::mnuMinimize_Click()
-{}
-
-void frmMain::mnuAbout_Click()
-{}
+{
+    frmDummy *dummy = dummyForm();
+    dummy->move(refreshWindowPosition(this));
+    dummy->setWindowTitle(lblSongName->text());
+    dummy->setWindowState(Qt::WindowMinimized);
+    dummy->show();
+    // Hidden, not iconified: the placeholder is what the taskbar shows.
+    hide();
+}
 
 void frmMain::Form_MouseMove()
 {

@@ -1,6 +1,8 @@
 // The small controls the windows are made of.
 #include "ui/Controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBitmap>
 #include <QCursor>
 #include <QDragEnterEvent>
@@ -11,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QUrl>
 
 void placeTwips(QWidget *control, int left, int top, int width, int height)
@@ -57,6 +60,55 @@ QStringList localPaths(const QMimeData *data)
             paths.append(QFileInfo(url.toLocalFile()).filePath());
     }
     return paths;
+}
+
+// Label buttons and pictures act as push buttons: a screen reader announces a
+// button with a name, and the press action clicks it.
+class ButtonAccessible : public QAccessibleWidget
+{
+public:
+    ButtonAccessible(QWidget *widget, ControlEvents *events)
+        : QAccessibleWidget(widget, QAccessible::Button), m_events(events)
+    {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty()) {
+            if (const auto *label = qobject_cast<const QLabel *>(widget()))
+                value = label->text();
+        }
+        return value;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && m_events)
+            Q_EMIT m_events->Click();
+    }
+
+private:
+    QPointer<ControlEvents> m_events;
+};
+
+QAccessibleInterface *buttonAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("LabelButton"))
+        return new ButtonAccessible(static_cast<LabelButton *>(object),
+                                    static_cast<LabelButton *>(object)->events());
+    if (className == QLatin1String("ImageButton"))
+        return new ButtonAccessible(static_cast<ImageButton *>(object),
+                                    static_cast<ImageButton *>(object)->events());
+    return nullptr;
+}
+
+void installButtonAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(buttonAccessible);
+        return true;
+    }();
+    (void)installed;
 }
 
 } // namespace
@@ -164,6 +216,7 @@ bool ControlEvents::eventFilter(QObject *watched, QEvent *event)
 LabelButton::LabelButton(const QString &caption, QWidget *parent)
     : QLabel(caption, parent), m_events(new ControlEvents(this))
 {
+    installButtonAccessibility();
     setAlignment(Qt::AlignCenter);
     setCursor(handCursor());
     setOpaqueBordered(true);
@@ -184,6 +237,7 @@ EventLabel::EventLabel(const QString &caption, QWidget *parent)
 ImageButton::ImageButton(Glyph glyph, QWidget *parent)
     : QWidget(parent), m_glyph(glyph), m_events(new ControlEvents(this))
 {
+    installButtonAccessibility();
     setCursor(handCursor());
 }
 

@@ -5,6 +5,9 @@
 #include "engine/SequencerDevice.h"
 #include "platform/WindowSystem.h"
 #include "ui/SongMenu.h"
+#include "ui/Version.h"
+#include "ui/frmAbout.h"
+#include "ui/frmDummy.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -70,7 +73,12 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     connectHandlers();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The small windows have no parent (they stand alone on the desktop).
+    delete m_dummy;
+    delete m_about;
+}
 
 void frmMain::buildControls()
 {
@@ -79,7 +87,7 @@ void frmMain::buildControls()
     placeTwips(fraShade, 0, 0, 4560, 195);
     img1 = new ImageButton(ImageButton::AppIcon, fraShade);
     placeTwips(img1, 0, 0, 250, 200);
-    lblSongName = new EventLabel(QStringLiteral("Sonabel v1.1"), fraShade);
+    lblSongName = new EventLabel(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
     placeTwips(lblSongName, 315, 0, 3030, 195);
     lblSongName->setCursor(handCursor());
     lblSongName->events()->acceptFileDrops();
@@ -292,6 +300,7 @@ void frmMain::connectHandlers()
     connect(tme, &QTimer::timeout, this, &frmMain::tme_Timer);
 
     connectHover();
+    connectKeyboard();
 }
 
 int frmMain::heightTwips() const
