@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 
 class QWidget;
 
@@ -16,3 +17,7 @@ void setStayOnTop(QWidget *window, bool onTop);
 QPoint refreshWindowPosition(QWidget *window);
 // True when some part of rect (in logical pixels) lies on a screen.
 bool onAnyScreen(const QRect &rect);
+// Where a window of this size (its frame included) goes beside anchor: below
+// it when there is room on the screen, else above it, and always wholly on the
+// screen that holds the anchor.
+QPoint placeBeside(const QRect &anchor, const QSize &size);

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QUrl>
 
 void placeTwips(QWidget *control, int left, int top, int width, int height)
@@ -228,6 +229,80 @@ void LabelButton::setOpaqueBordered(bool opaque)
     setAutoFillBackground(opaque);
     setFrameStyle(opaque ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame);
     setLineWidth(1);
+}
+
+void LabelButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    drawFrame(&p);
+    const QRect room = contentsRect().adjusted(1, 0, -1, 0);
+    QFont f = font();
+    auto fits = [&] {
+        return QFontMetrics(f).horizontalAdvance(text()) <= room.width();
+    };
+    for (int i = 0; i < 4 && !fits(); ++i) {
+        if (f.pixelSize() > 0)
+            f.setPixelSize(f.pixelSize() - 1);
+        else
+            f.setPointSizeF(f.pointSizeF() * 0.9);
+    }
+    p.setFont(f);
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(contentsRect(), static_cast<int>(alignment()), text());
+}
+
+void SongTitle::paintEvent(QPaintEvent *event)
+{
+    const QFontMetrics metrics(font());
+    const QRect room = contentsRect();
+    if (metrics.horizontalAdvance(text()) <= room.width()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    static const QRegularExpression times(QStringLiteral(R"(^(.*)( \(\d+:\d\d\) - \d+:\d\d)$)"));
+    const QRegularExpressionMatch match = times.match(text());
+    QString shown;
+    if (match.hasMatch()) {
+        const QString tail = match.captured(2);
+        const int left = std::max(0, room.width() - metrics.horizontalAdvance(tail));
+        shown = metrics.elidedText(match.captured(1), Qt::ElideRight, left) + tail;
+    } else {
+        shown = metrics.elidedText(text(), Qt::ElideRight, room.width());
+    }
+    QPainter p(this);
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(room, static_cast<int>(alignment()), shown);
+}
+
+PercentLabel::PercentLabel(const QString &caption, QWidget *parent, QWidget *fill)
+    : EventLabel(caption, parent), m_fill(fill)
+{
+    m_fill->installEventFilter(this);
+}
+
+bool PercentLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_fill && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                              event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        update();
+    return EventLabel::eventFilter(watched, event);
+}
+
+void PercentLabel::paintEvent(QPaintEvent *)
+{
+    // The fill's right edge, in this label's coordinates (both share a parent).
+    const int split = m_fill->isVisible() ? m_fill->geometry().right() + 1 - x() : 0;
+    QPainter p(this);
+    const QRect room = contentsRect();
+    const int flags = static_cast<int>(alignment());
+    p.setClipRect(QRect(split, 0, width(), height()));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(room, flags, text());
+    if (split > 0) {
+        p.setClipRect(QRect(0, 0, split, height()));
+        p.setPen(Qt::white);
+        p.drawText(room, flags, text());
+    }
 }
 
 EventLabel::EventLabel(const QString &caption, QWidget *parent)

@@ -87,7 +87,7 @@ void frmMain::buildControls()
     placeTwips(fraShade, 0, 0, 4560, 195);
     img1 = new ImageButton(ImageButton::AppIcon, fraShade);
     placeTwips(img1, 0, 0, 250, 200);
-    lblSongName = new EventLabel(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
+    lblSongName = new SongTitle(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
     placeTwips(lblSongName, 315, 0, 3030, 195);
     lblSongName->setCursor(handCursor());
     lblSongName->events()->acceptFileDrops();
@@ -122,7 +122,7 @@ void frmMain::buildControls()
         barPalette.setColor(QPalette::Window, QColor(96, 96, 176));
         shpBarProg->setPalette(barPalette);
     }
-    lblPct = new EventLabel(QStringLiteral("50%"), this);
+    lblPct = new PercentLabel(QStringLiteral("50%"), this, shpBarProg);
     placeTwips(lblPct, 2655, 270, 1815, 225);
     lblPct->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblPct->setCursor(handCursor());

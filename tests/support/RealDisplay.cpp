@@ -214,12 +214,15 @@ QProcess *RealDisplay::start(ProgramRun &run, const QStringList &arguments)
     return run.start(arguments);
 }
 
-QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern) const
+QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, bool shownOnly) const
 {
     QList<quint64> found;
     QByteArray out;
+    QStringList arguments{u"search"_s, u"--pid"_s, QString::number(pid)};
+    if (shownOnly)
+        arguments.insert(1, u"--onlyvisible"_s);
     // Exit status 1 only says that nothing matched.
-    tool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)}, &out);
+    tool(u"xdotool"_s, arguments, &out);
     const QRegularExpression pattern(titlePattern);
     const QList<QByteArray> lines = out.split('\n');
     for (const QByteArray &line : lines) {

@@ -49,8 +49,10 @@ public:
     // The first shown window of process pid whose title matches the regular
     // expression; 0 when none appeared within timeoutMs.
     quint64 waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs = 10000) const;
-    // Shown windows of process pid whose title matches (all titles when empty).
-    QList<quint64> windows(qint64 pid, const QString &titlePattern = QString()) const;
+    // Shown windows of process pid whose title matches (all titles when empty);
+    // with shownOnly false, hidden and minimised ones too.
+    QList<quint64> windows(qint64 pid, const QString &titlePattern = QString(),
+                           bool shownOnly = true) const;
     // The main window of a program started with start().
     quint64 waitForMainWindow(QProcess *process, int timeoutMs = 10000) const;
 
