@@ -126,11 +126,13 @@ protected:
         return display.waitForGeometry(main, [&](const QRect &g) { return g.height() == height; });
     }
 
-    void keepScreenshot(const QString &name, const QImage &screen, const QRect &area)
+    // titleBar: room above the area for the frame the window manager draws.
+    void keepScreenshot(const QString &name, const QImage &screen, const QRect &area,
+                        int titleBar = 0)
     {
         const QString folder = qEnvironmentVariable("SONABEL_SCREENSHOT_DIR");
         if (!folder.isEmpty())
-            screen.copy(area.adjusted(-8, -8, 8, 8)).save(folder + u'/' + name, "PNG");
+            screen.copy(area.adjusted(-8, -8 - titleBar, 8, 8)).save(folder + u'/' + name, "PNG");
     }
 
     // Ends the player with Ctrl+Q and reads back the position it saved.
@@ -168,6 +170,9 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     const QString corpus = QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/");
     startPlayer({}, {corpus + u"test-all-gm-sounds.mid"_s, corpus + u"test-c-major-scale.mid"_s,
                      corpus + u"test-multichannel-chords-0.mid"_s});
+    // The first song plays: its title and percentage show (for the pictures).
+    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
     const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
     auto helpInk = [&](const QImage &screen) {
         return inkIn(screen, help);
@@ -349,7 +354,7 @@ TEST_F(PlayerOnDisplay, AboutBoxIsOneWindowWithAHoverOnClose)
     EXPECT_TRUE(display.waitForScreen(
         [&](const QImage &s) { return sameColor(s.pixelColor(lit), Lit, 2); }, 5000, &screen))
         << "\"Close\" did not light";
-    keepScreenshot(u"about.png"_s, screen, box);
+    keepScreenshot(u"about.png"_s, screen, box, 22);
     display.movePointer(box.topLeft() + QPoint(5, 100)); // the box's background
     EXPECT_TRUE(display.waitForScreen(
         [&](const QImage &s) { return sameColor(s.pixelColor(lit), Plain, 2); }));

@@ -240,6 +240,12 @@ void LabelButton::paintEvent(QPaintEvent *)
     auto fits = [&] {
         return QFontMetrics(f).horizontalAdvance(text()) <= room.width();
     };
+    // A narrower cut of the same font first, then a size smaller.
+    for (int stretch : {QFont::SemiCondensed, QFont::Condensed}) {
+        if (fits())
+            break;
+        f.setStretch(stretch);
+    }
     for (int i = 0; i < 4 && !fits(); ++i) {
         if (f.pixelSize() > 0)
             f.setPixelSize(f.pixelSize() - 1);
