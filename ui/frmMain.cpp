@@ -75,6 +75,12 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
 
 frmMain::~frmMain()
 {
+    // The controls outlive this destructor (QWidget deletes them later) and
+    // still raise events while they go, focus-out among them: by then the
+    // handlers they would call belong to an object that is no longer a frmMain.
+    const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
+    for (ControlEvents *events : sources)
+        events->disconnect(this);
     // The small windows have no parent (they stand alone on the desktop).
     delete m_dummy;
     delete m_about;
