@@ -1,11 +1,14 @@
 // The window's keys, its buttons as a screen reader sees them, the about box's
 // roll, and the play menu's single check mark (on the offscreen platform; the
 // real display tests cover what needs a window manager).
+#include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/SongMenu.h"
 #include "ui/frmAbout.h"
 
 #include <QAccessible>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -164,6 +167,32 @@ TEST_F(WindowControlsTest, AboutIsOneBoxThatCloseUnloads)
     w.mnuAbout_Click();
     EXPECT_NE(w.aboutForm(), nullptr);
     EXPECT_EQ(w.aboutForm()->textHeight(), 600);
+}
+
+TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size(300, 340);
+    struct Case
+    {
+        const char *what;
+        QRect anchor;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"room below", QRect(100, 0, 301, 210), QPoint(100, 210)},
+        {"near the bottom: above", QRect(100, screen.bottom() - 250, 301, 210),
+         QPoint(100, screen.bottom() - 250 - 340)},
+        {"past the right edge: pulled in", QRect(screen.right() - 100, 0, 301, 13),
+         QPoint(screen.right() + 1 - 300, 13)},
+        {"no room either way: on the screen",
+         QRect(0, screen.top() + 100, 301, screen.height() - 150), QPoint(0, screen.top())},
+    };
+    for (const Case &c : cases) {
+        const QPoint at = placeBeside(c.anchor, size);
+        EXPECT_EQ(at, c.expected) << c.what;
+        EXPECT_TRUE(screen.contains(QRect(at, size))) << c.what;
+    }
 }
 
 } // namespace
