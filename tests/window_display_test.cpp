@@ -213,6 +213,29 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     ASSERT_TRUE(waitForColour(2940, 920, Plain, &screen));
     EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return helpInk(s) == 0; }))
         << "the help line stayed visible";
+
+    // The seek bar explains itself; dragging it shows where the song will go,
+    // and the song goes on from there.
+    const QColor fill(96, 96, 176);
+    const QPoint barStart = at(2655 + 150, 360);
+    display.movePointer(barStart);
+    ASSERT_TRUE(
+        display.waitForScreen([&](const QImage &s) { return helpInk(s) > 20; }, 5000, &screen))
+        << "no help over the seek bar";
+    EXPECT_FALSE(sameColor(colourAt(screen, 2655 + 400, 300), fill, 4));
+    const QImage barHelp = screen.copy(help);
+    display.press(1);
+    display.glidePointer(barStart, at(2655 + 1000, 360), 8);
+    EXPECT_TRUE(display.waitForScreen(
+        [&](const QImage &s) {
+            return s.copy(help) != barHelp && sameColor(colourAt(s, 2655 + 400, 300), fill, 4);
+        },
+        5000))
+        << "dragging the bar showed no target";
+    display.release(1);
+    QThread::msleep(1500); // a status update after the seek
+    EXPECT_TRUE(sameColor(colourAt(display.screenshot(), 2655 + 400, 300), fill, 4))
+        << "the song did not go on from the new place";
 }
 
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
