@@ -1,0 +1,10 @@
+// Files that ship with the program, wherever it runs from: a build folder
+// keeps them beside the executable, an installed copy under share/sonabel.
+#pragma once
+
+#include <QString>
+
+// The path of the shipped file Name for the program in ProgramFolder: beside
+// the executable when it is there, else in ../share/sonabel when it is there,
+// else beside the executable all the same.
+QString programDataFile(const QString &ProgramFolder, const QString &Name);
