@@ -34,6 +34,39 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return result;
 }
 
+bool isToolkitOption(const QString &word)
+{
+    static const QStringList names = {u"platform"_s,
+                                      u"platformpluginpath"_s,
+                                      u"platformtheme"_s,
+                                      u"plugin"_s,
+                                      u"qwindowgeometry"_s,
+                                      u"qwindowicon"_s,
+                                      u"qwindowtitle"_s,
+                                      u"reverse"_s,
+                                      u"session"_s,
+                                      u"display"_s,
+                                      u"geometry"_s,
+                                      u"title"_s,
+                                      u"icon"_s,
+                                      u"name"_s,
+                                      u"visual"_s,
+                                      u"ncols"_s,
+                                      u"cmap"_s,
+                                      u"nograb"_s,
+                                      u"dograb"_s,
+                                      u"sync"_s,
+                                      u"style"_s,
+                                      u"stylesheet"_s,
+                                      u"widgetcount"_s,
+                                      u"qmljsdebugger"_s,
+                                      u"testability"_s};
+    QString name = word;
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
+    return names.contains(name.section(u'=', 0, 0));
+}
+
 QString usageText()
 {
     return uR"(Usage: sonabel [OPTION]... [--] [PATH]

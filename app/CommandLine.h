@@ -31,5 +31,10 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // exit status; Run prints nothing and returns -1.
 int reportCommandLine(const CommandLine &commandLine);
 
+// True for an option the toolkit itself takes out of the command line
+// ("-platform", "-display", "-style", ...), which only the application object
+// can tell apart from the player's own.
+bool isToolkitOption(const QString &word);
+
 // Everything the user may set: the options and the environment variables.
 QString usageText();

@@ -8,14 +8,14 @@
 
 int main(int argc, char *argv[])
 {
-    // Help and version are answered before the application object exists, so
-    // they need no display and touch nothing. Anything else waits until Qt has
-    // taken its own options out ("-platform NAME", ...).
+    // Help, version and unknown options are answered before the application
+    // object exists, so they need no display and touch nothing. Qt's own
+    // options ("-platform NAME", ...) are left for it to take out first.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
     const CommandLine early = parseCommandLine(arguments);
-    if (early.action == CommandLine::Action::Help || early.action == CommandLine::Action::Version)
+    if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption))
         return reportCommandLine(early);
 
     QApplication app(argc, argv);

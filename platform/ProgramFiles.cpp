@@ -13,3 +13,9 @@ QString programDataFile(const QString &ProgramFolder, const QString &Name)
         QDir::cleanPath(ProgramFolder + QStringLiteral("/../share/sonabel/") + Name);
     return QFileInfo(installed).isFile() ? installed : beside;
 }
+
+bool isInstalledProgram(const QString &ProgramFolder)
+{
+    return programDataFile(ProgramFolder, QStringLiteral("GM.MID")) !=
+           ProgramFolder + QDir::separator() + QStringLiteral("GM.MID");
+}

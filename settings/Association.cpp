@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -84,22 +85,28 @@ QByteArray playerFirst(const std::optional<QByteArray> &value)
     return result;
 }
 
-// A path as one argument of an Exec line: quoted, with the characters that
-// are special inside quotes escaped, "%" doubled, and then the backslashes
-// doubled once more for the entry's own string escapes.
+// A path as one argument of an Exec line. Quoted only where it holds a
+// character the line reserves, since simple readers of Exec lines take the
+// first word as it stands; inside the quotes the characters special there are
+// escaped. "%" is doubled either way, and the backslashes are doubled once
+// more for the entry's own string escapes.
 QByteArray execArgument(const QString &path)
 {
-    QString quoted = u"\""_s;
+    static const QString reserved = u" \t\"'\\><~|&;$*?#()`"_s;
+    const bool quote =
+        std::any_of(path.begin(), path.end(), [](QChar c) { return reserved.contains(c); });
+    QString argument = quote ? u"\""_s : QString();
     for (const QChar c : path) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            quoted += u'\\';
-        quoted += c;
+        if (quote && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
+            argument += u'\\';
+        argument += c;
         if (c == u'%')
-            quoted += u'%';
+            argument += u'%';
     }
-    quoted += u'"';
-    quoted.replace(u"\\"_s, u"\\\\"_s);
-    return quoted.toUtf8();
+    if (quote)
+        argument += u'"';
+    argument.replace(u"\\"_s, u"\\\\"_s);
+    return argument.toUtf8();
 }
 
 // The whole file; empty when it does not exist, nothing when it exists but
@@ -203,6 +210,7 @@ QByteArray desktopEntryText(const QString &executable)
            "Icon=sonabel\n"
            "Terminal=false\n"
            "Categories=AudioVideo;Audio;Player;Midi;\n"
+           "Keywords=MIDI;music;player;playlist;album;\n"
            "MimeType=audio/midi;audio/x-midi;audio/x-sonabel-album;\n"_ba;
 }
 

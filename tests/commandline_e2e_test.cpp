@@ -1,0 +1,105 @@
+// The real program's command line: the options print and end without touching
+// the playlist, the settings or a running player; "--" and every MIDI file
+// ending reach the playlist.
+#include "platform/InstanceLink.h"
+#include "support/ProgramRun.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Patience = 60000; // ms; only reached when something hangs
+
+struct OptionRun
+{
+    QStringList arguments;
+    int status;
+    const char *stdoutHas;
+    const char *stderrHas;
+};
+
+// Runs the program to its end; false when it did not end in time.
+bool runOnce(const ProgramRun &run, const QStringList &arguments, QProcess &process)
+{
+    process.setProcessEnvironment(run.environment);
+    process.start(run.program(), arguments);
+    return process.waitForFinished(Patience) && process.exitStatus() == QProcess::NormalExit;
+}
+
+TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
+{
+    ProgramRun run;
+    const QByteArray playlist = "/music/a.mid\r\n/music/b.mid\r\n";
+    QFile album(run.defaultAlbum());
+    ASSERT_TRUE(album.open(QIODevice::WriteOnly));
+    album.write(playlist);
+    album.close();
+    // Something listens where a running player would: no option may reach it.
+    QLocalServer player;
+    ASSERT_TRUE(player.listen(InstanceLink::socketPath(run.runtimeDir())));
+    // Help and version need no display: no X server is named here.
+    run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    run.environment.remove(u"DISPLAY"_s);
+    run.environment.remove(u"WAYLAND_DISPLAY"_s);
+
+    const OptionRun table[] = {
+        {{u"--help"_s}, 0, "SONABEL_OUTPUT", ""},
+        {{u"-h"_s, u"/music/c.mid"_s}, 0, "--version", ""},
+        {{u"--version"_s}, 0, "sonabel 1.", ""},
+        {{u"-v"_s}, 0, "sonabel 1.", ""},
+        // Unknown options are refused before the display is needed too.
+        {{u"--bogus"_s}, 2, "", "'--bogus'"},
+        {{u"-x"_s, u"/music/c.mid"_s}, 2, "", "'-x'"},
+    };
+    for (const OptionRun &row : table) {
+        SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+        QProcess process;
+        ASSERT_TRUE(runOnce(run, row.arguments, process));
+        EXPECT_EQ(process.exitCode(), row.status);
+        EXPECT_TRUE(process.readAllStandardOutput().contains(row.stdoutHas));
+        EXPECT_TRUE(process.readAllStandardError().contains(row.stderrHas));
+    }
+    // Qt's own options are taken out before the player's are looked at.
+    run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    QProcess process;
+    ASSERT_TRUE(runOnce(run, {u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, process));
+    EXPECT_EQ(process.exitCode(), 2);
+
+    EXPECT_EQ(readBytes(run.defaultAlbum()), playlist);
+    EXPECT_FALSE(QFile::exists(run.iniFile()));
+    EXPECT_FALSE(player.hasPendingConnections());
+}
+
+TEST(CommandLineEndToEnd, DoubleDashAndEveryMidiEndingReachThePlaylist)
+{
+    // A first start with a song whose name starts with "-" after "--", and
+    // songs of each ending handed over by later starts.
+    ProgramRun run;
+    QStringList songs;
+    for (const QString &name : {u"-odd.KAR"_s, u"b.midi"_s, u"c.Rmi"_s, u"d.SMF"_s, u"e.mId"_s}) {
+        QFile(run.scratch(name)).open(QIODevice::WriteOnly);
+        songs.append(run.scratch(name));
+    }
+    QProcess first;
+    first.setProcessEnvironment(run.environment);
+    first.setWorkingDirectory(run.scratch());
+    first.start(run.program(), {u"--"_s, u"-odd.KAR"_s});
+    ASSERT_TRUE(first.waitForStarted(Patience));
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return QFile::exists(InstanceLink::socketPath(run.runtimeDir())); }, Patience));
+    for (qsizetype i = 1; i < songs.size(); ++i) {
+        int status = -1;
+        ASSERT_TRUE(run.runToEnd({songs.at(i)}, Patience, &status));
+        EXPECT_EQ(status, 0);
+    }
+    ASSERT_TRUE(ProgramRun::terminate(&first, Patience));
+    QStringList expected = songs;
+    expected[0] = u"-odd.KAR"_s; // as it was given, relative to the first start's folder
+    EXPECT_EQ(readLines(run.defaultAlbum()), expected);
+}
+
+} // namespace
