@@ -1,7 +1,9 @@
-// The real program's command line: the options print and end without touching
+// The real program on the desktop: the options print and end without touching
 // the playlist, the settings or a running player; "--" and every MIDI file
-// ending reach the playlist.
+// ending reach the playlist; a checked default-player box registers the very
+// program that runs.
 #include "platform/InstanceLink.h"
+#include "platform/SettingsStore.h"
 #include "support/ProgramRun.h"
 
 #include <QFile>
@@ -100,6 +102,31 @@ TEST(CommandLineEndToEnd, DoubleDashAndEveryMidiEndingReachThePlaylist)
     QStringList expected = songs;
     expected[0] = u"-odd.KAR"_s; // as it was given, relative to the first start's folder
     EXPECT_EQ(readLines(run.defaultAlbum()), expected);
+}
+
+TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)
+{
+    ProgramRun run;
+    {
+        IniSettingsStore settings(run.iniFile());
+        settings.write(QString(), u"Sonabel"_s); // not a first start
+        settings.write(u"Default"_s, u"1"_s);
+        ASSERT_TRUE(settings.flush());
+    }
+    const QString list = run.configHome() + u"/mimeapps.list"_s;
+    const QString entry =
+        run.environment.value(u"XDG_DATA_HOME"_s) + u"/applications/sonabel.desktop"_s;
+    QProcess *player = run.start();
+    EXPECT_TRUE(ProgramRun::waitFor(
+        [&] {
+            return readBytes(list).contains("audio/midi=sonabel.desktop;") &&
+                   readBytes(list).contains("audio/x-midi=sonabel.desktop;");
+        },
+        Patience));
+    EXPECT_TRUE(readLines(entry).contains(u"Exec="_s + run.program() + u" %f"_s))
+        << readBytes(entry).toStdString();
+    ASSERT_TRUE(ProgramRun::terminate(player, Patience));
+    EXPECT_EQ(IniSettingsStore(run.iniFile()).read(u"Backup"_s), u"audio/midi=\naudio/x-midi="_s);
 }
 
 } // namespace
