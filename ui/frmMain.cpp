@@ -71,7 +71,15 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     connectHandlers();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The controls outlive this destructor (QWidget deletes them later) and
+    // still raise events while they go, focus-out among them: by then the
+    // handlers they would call belong to an object that is no longer a frmMain.
+    const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
+    for (ControlEvents *events : sources)
+        events->disconnect(this);
+}
 
 void frmMain::buildControls()
 {
