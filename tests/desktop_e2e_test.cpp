@@ -1,7 +1,6 @@
 // The real program on the desktop: the options print and end without touching
-// the playlist, the settings or a running player; "--" and every MIDI file
-// ending reach the playlist; a checked default-player box registers the very
-// program that runs.
+// the playlist, the settings or a running player; a checked default-player
+// box registers the very program that runs.
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "support/ProgramRun.h"
@@ -74,34 +73,6 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
     EXPECT_EQ(readBytes(run.defaultAlbum()), playlist);
     EXPECT_FALSE(QFile::exists(run.iniFile()));
     EXPECT_FALSE(player.hasPendingConnections());
-}
-
-TEST(CommandLineEndToEnd, DoubleDashAndEveryMidiEndingReachThePlaylist)
-{
-    // A first start with a song whose name starts with "-" after "--", and
-    // songs of each ending handed over by later starts.
-    ProgramRun run;
-    QStringList songs;
-    for (const QString &name : {u"-odd.KAR"_s, u"b.midi"_s, u"c.Rmi"_s, u"d.SMF"_s, u"e.mId"_s}) {
-        QFile(run.scratch(name)).open(QIODevice::WriteOnly);
-        songs.append(run.scratch(name));
-    }
-    QProcess first;
-    first.setProcessEnvironment(run.environment);
-    first.setWorkingDirectory(run.scratch());
-    first.start(run.program(), {u"--"_s, u"-odd.KAR"_s});
-    ASSERT_TRUE(first.waitForStarted(Patience));
-    ASSERT_TRUE(ProgramRun::waitFor(
-        [&] { return QFile::exists(InstanceLink::socketPath(run.runtimeDir())); }, Patience));
-    for (qsizetype i = 1; i < songs.size(); ++i) {
-        int status = -1;
-        ASSERT_TRUE(run.runToEnd({songs.at(i)}, Patience, &status));
-        EXPECT_EQ(status, 0);
-    }
-    ASSERT_TRUE(ProgramRun::terminate(&first, Patience));
-    QStringList expected = songs;
-    expected[0] = u"-odd.KAR"_s; // as it was given, relative to the first start's folder
-    EXPECT_EQ(readLines(run.defaultAlbum()), expected);
 }
 
 TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)

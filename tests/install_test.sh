@@ -49,16 +49,6 @@ tree)
     grep -q '^[0-9]*:audio/x-sonabel-album:\*\.mal$' "$root/usr/share/mime/globs2" ||
         fail "*.mal has no MIME type"
 
-    # The manual pages format without a warning.
-    if command -v man >/dev/null; then
-        for page in sonabel sonabel-render; do
-            MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1" \
-                >"$work/$page.txt" 2>"$work/$page.err" || fail "man $page"
-            [ ! -s "$work/$page.err" ] || { cat "$work/$page.err"; fail "man $page warns"; }
-            grep -q 'SYNOPSIS' "$work/$page.txt" || fail "man $page has no synopsis"
-        done
-    fi
-
     # The installed programs run from their new place.
     version=$(env -u DISPLAY "$root/usr/bin/sonabel" --version) || fail "sonabel --version"
     [[ $version == "sonabel "* ]] || fail "sonabel --version printed '$version'"
