@@ -3,6 +3,7 @@
 #include "ui/frmMain.h"
 
 #include "engine/SequencerDevice.h"
+#include "platform/ProgramFiles.h"
 #include "platform/WindowSystem.h"
 #include "ui/SongMenu.h"
 #include "ui/Version.h"
@@ -49,7 +50,8 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
 {
     if (m_services.dataFolder.isEmpty()) {
         const QByteArray folder = QFile::encodeName(m_services.programFolder);
-        if (::access(folder.constData(), W_OK) == 0)
+        if (::access(folder.constData(), W_OK) == 0 &&
+            !isInstalledProgram(m_services.programFolder))
             m_services.dataFolder = m_services.programFolder;
         else
             m_services.dataFolder =
