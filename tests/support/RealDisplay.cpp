@@ -109,7 +109,9 @@ bool RealDisplay::startServer()
     }
     ::fcntl(fds[1], F_SETFD, 0); // the server inherits the write end
     m_server = std::make_unique<QProcess>();
-    m_server->setProcessChannelMode(QProcess::ForwardedChannels);
+    // Quiet: it reports every display number it finds taken on the way.
+    m_server->setStandardOutputFile(QProcess::nullDevice());
+    m_server->setStandardErrorFile(QProcess::nullDevice());
     m_server->setChildProcessModifier(endWithParent);
     m_server->start(u"Xvfb"_s, {u"-displayfd"_s, QString::number(fds[1]), u"-screen"_s, u"0"_s,
                                 u"%1x%2x24"_s.arg(m_screen.width()).arg(m_screen.height()),
@@ -182,6 +184,11 @@ QProcessEnvironment RealDisplay::environment(const QProcessEnvironment &base) co
     env.remove(u"QT_QPA_PLATFORM"_s);
     env.remove(u"WAYLAND_DISPLAY"_s);
     env.remove(u"XAUTHORITY"_s);
+    // Under AddressSanitizer: the X keyboard library hands strndup a name of
+    // exactly the given length with no NUL after it, which the strict string
+    // checks of the test runs report as an overflow before any window shows.
+    if (env.contains(u"ASAN_OPTIONS"_s))
+        env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":intercept_strndup=0"_s);
     return env;
 }
 
