@@ -19,8 +19,10 @@ std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::
 {
     QFileDialog dialog(nullptr, setup.DialogTitle, setup.InitDir, qtFilter(setup.Filter));
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                       : QFileDialog::AnyFile);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && setup.FileMustExist
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.ConfirmOverwrite);
     QString suffix = setup.DefaultExt;
     if (suffix.startsWith(u'.'))
         suffix.remove(0, 1);

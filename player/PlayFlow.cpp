@@ -2,6 +2,7 @@
 // play actions of the playlist and the MIDI reset played before a song.
 // Runs on the window's thread; the device is driven only through its commands.
 #include "engine/SequencerDevice.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 #include <QDir>

@@ -3,6 +3,7 @@
 
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 namespace {

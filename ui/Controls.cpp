@@ -357,11 +357,14 @@ void StringListModel::clear()
     endResetModel();
 }
 
-ListBox::ListBox(QWidget *parent)
-    : QListView(parent), m_model(new StringListModel(this)),
-      m_events(new ControlEvents(this, viewport()))
+ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
+    : QListView(parent), m_events(new ControlEvents(this, viewport()))
 {
-    setModel(m_model);
+    if (!rows) {
+        m_strings = new StringListModel(this);
+        rows = m_strings;
+    }
+    setModel(rows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -380,7 +383,7 @@ void ListBox::setListIndex(int i)
     if (i < 0 || i >= ListCount())
         setCurrentIndex(QModelIndex());
     else
-        setCurrentIndex(m_model->index(i));
+        setCurrentIndex(model()->index(i, 0));
 }
 
 bool ListBox::Selected(int i) const
@@ -392,8 +395,8 @@ void ListBox::setSelected(int i, bool selected)
 {
     if (i < 0 || i >= ListCount())
         return;
-    selectionModel()->select(m_model->index(i), selected ? QItemSelectionModel::Select
-                                                         : QItemSelectionModel::Deselect);
+    selectionModel()->select(model()->index(i, 0), selected ? QItemSelectionModel::Select
+                                                            : QItemSelectionModel::Deselect);
 }
 
 void SetBackColor(QWidget *Ctl, bool Highlight)

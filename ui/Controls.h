@@ -153,22 +153,24 @@ private:
 };
 
 // A list box: an ordered list of strings shown one per row, with extended
-// multiple selection. Rows are addressed from 0.
+// multiple selection. Rows are addressed from 0. It shows its own strings, or
+// the rows of a model given to it (then the string editors are not used).
 class ListBox : public QListView
 {
     Q_OBJECT
 public:
-    explicit ListBox(QWidget *parent);
+    explicit ListBox(QWidget *parent, QAbstractItemModel *rows = nullptr);
     ControlEvents *events() const { return m_events; }
-    StringListModel *model() const { return m_model; }
+    // The list's own strings; nullptr when it shows a model given to it.
+    StringListModel *strings() const { return m_strings; }
 
-    int ListCount() const { return static_cast<int>(m_model->strings().size()); }
-    QString List(int i) const { return m_model->strings().at(i); }
-    void setList(int i, const QString &text) { m_model->set(i, text); }
-    void AddItem(const QString &text) { m_model->append(QStringList{text}); }
-    void AddItems(const QStringList &texts) { m_model->append(texts); }
-    void RemoveItem(int i) { m_model->remove(i); }
-    void Clear() { m_model->clear(); }
+    int ListCount() const { return model()->rowCount(); }
+    QString List(int i) const { return model()->index(i, 0).data().toString(); }
+    void setList(int i, const QString &text) { m_strings->set(i, text); }
+    void AddItem(const QString &text) { m_strings->append(QStringList{text}); }
+    void AddItems(const QStringList &texts) { m_strings->append(texts); }
+    void RemoveItem(int i) { m_strings->remove(i); }
+    void Clear() { m_strings->clear(); }
     // The focused row, -1 when none.
     int ListIndex() const;
     void setListIndex(int i);
@@ -176,7 +178,7 @@ public:
     void setSelected(int i, bool selected);
 
 private:
-    StringListModel *m_model;
+    StringListModel *m_strings = nullptr;
     ControlEvents *m_events;
 };
 
