@@ -41,7 +41,8 @@ void moveFocusedEntry(frmMain &w, int step)
 
 void frmMain::btnRemove_Click()
 {
-    if (lstMIDI->ListIndex() == -1)
+    const int focused = lstMIDI->ListIndex();
+    if (focused == -1)
         return;
     const int count = lstPlay.count();
     // The selection as one flag per row, read from its ranges: asking row by
@@ -56,33 +57,32 @@ void frmMain::btnRemove_Click()
 
     // The current song moves back by the entries removed at or before it;
     // when it goes itself, the next advance plays the entry that followed it.
-    int firstRemoved = -1;
-    int removedUpToPlaying = 0;
+    // The focus and the top row of the list move back by the entries removed
+    // before them: a removed focused entry hands the focus to the next one left.
+    const int topRow = lstMIDI->indexAt(QPoint(0, 0)).row();
+    int removed = 0, playingAfter = PlayIndex, focusAfter = focused, topAfter = topRow;
     for (int i = 0; i < count; ++i) {
         if (!selected[static_cast<std::size_t>(i)])
             continue;
-        if (firstRemoved < 0)
-            firstRemoved = i;
+        ++removed;
         if (i <= PlayIndex)
-            ++removedUpToPlaying;
+            --playingAfter;
+        if (i < focused)
+            --focusAfter;
+        if (i < topRow)
+            --topAfter;
     }
-    PlayIndex -= removedUpToPlaying;
+    PlayIndex = playingAfter;
 
-    if (firstRemoved >= 0) {
-        const int topRow = lstMIDI->indexAt(QPoint(0, 0)).row();
-        int removedAboveTop = 0;
-        for (int i = 0; i < topRow; ++i)
-            removedAboveTop += selected[static_cast<std::size_t>(i)] ? 1 : 0;
+    if (removed > 0) {
         lstPlay.removeFlagged(selected);
-        // The list keeps its place, and the focus rests where the first removed
-        // entry stood, without selecting anything.
         const int left = lstPlay.count();
         if (left > 0) {
             QAbstractItemModel *rows = lstMIDI->model();
-            if (topRow >= 0)
-                lstMIDI->scrollTo(rows->index(std::min(topRow - removedAboveTop, left - 1), 0),
+            if (topAfter >= 0)
+                lstMIDI->scrollTo(rows->index(std::min(topAfter, left - 1), 0),
                                   QAbstractItemView::PositionAtTop);
-            const QModelIndex focus = rows->index(std::min(firstRemoved, left - 1), 0);
+            const QModelIndex focus = rows->index(std::min(focusAfter, left - 1), 0);
             lstMIDI->selectionModel()->setCurrentIndex(focus, QItemSelectionModel::NoUpdate);
             lstMIDI->scrollTo(focus);
         }

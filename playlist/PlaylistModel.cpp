@@ -171,11 +171,13 @@ void PlaylistModel::sortByPath(const QLocale &locale)
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     // One sort key per entry, then plain byte comparisons: far cheaper than
-    // collating the two strings at every comparison of the sort.
+    // collating the two strings at every comparison of the sort. The path is
+    // case-folded first because the C locale's keys are the bare text, blind
+    // to the collator's case setting.
     std::vector<QCollatorSortKey> keys;
     keys.reserve(m_entries.size());
     for (const Entry &entry : m_entries)
-        keys.push_back(collator.sortKey(entry.path));
+        keys.push_back(collator.sortKey(entry.path.toCaseFolded()));
     std::vector<std::size_t> order(m_entries.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
