@@ -75,6 +75,11 @@ void frmMain::btnRemove_Click()
     PlayIndex = playingAfter;
 
     if (removed > 0) {
+        // Every selected entry goes, so nothing stays selected. The selection
+        // is dropped without signals first: a selection of many separate rows
+        // would otherwise be updated range by range as each run of rows goes.
+        lstMIDI->selectionModel()->reset();
+        lstMIDI->viewport()->update();
         lstPlay.removeFlagged(selected);
         const int left = lstPlay.count();
         if (left > 0) {

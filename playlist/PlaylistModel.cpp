@@ -5,7 +5,9 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QThreadPool>
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <utility>
 
@@ -16,7 +18,23 @@ namespace {
 // selection model does work per run too.
 constexpr std::size_t MaxRunsRemovedInPlace = 16;
 
+// Below this many entries a list is simply freed where it is dropped.
+constexpr std::size_t ReleasedElsewhereFrom = 10000;
+
 } // namespace
+
+void PlaylistModel::releaseElsewhere(std::vector<Entry> &&entries)
+{
+    // Freeing 100 000 paths and titles one by one is most of the cost of
+    // emptying a long playlist; a pool thread does it while the window goes
+    // on. Shared string data is reference counted atomically, so strings
+    // still held elsewhere (the song that plays) are unaffected.
+    if (entries.size() < ReleasedElsewhereFrom)
+        return;
+    auto doomed = std::make_shared<std::vector<Entry>>(std::move(entries));
+    QThreadPool::globalInstance()->start(
+        [doomed = std::move(doomed)]() mutable { doomed.reset(); });
+}
 
 PlaylistModel::PlaylistModel(QObject *parent) : QAbstractListModel(parent)
 {}
@@ -96,9 +114,10 @@ void PlaylistModel::clear()
     if (m_entries.empty())
         return;
     beginResetModel();
-    m_entries.clear();
-    m_entries.shrink_to_fit();
+    std::vector<Entry> old;
+    old.swap(m_entries);
     endResetModel();
+    releaseElsewhere(std::move(old));
 }
 
 int PlaylistModel::removeFlagged(const std::vector<bool> &flagged)
@@ -150,9 +169,10 @@ void PlaylistModel::swapEntries(int a, int b)
     if (!valid(a) || !valid(b) || a == b)
         return;
     std::swap(m_entries[static_cast<std::size_t>(a)], m_entries[static_cast<std::size_t>(b)]);
-    const QModelIndex first = index(std::min(a, b));
-    const QModelIndex last = index(std::max(a, b));
-    Q_EMIT dataChanged(first, last, {Qt::DisplayRole, PathRole});
+    // One signal per row: a list view repaints a single changed row, but
+    // answers a range of rows with a pass over all of them.
+    Q_EMIT dataChanged(index(a), index(a), {Qt::DisplayRole, PathRole});
+    Q_EMIT dataChanged(index(b), index(b), {Qt::DisplayRole, PathRole});
 }
 
 void PlaylistModel::shuffle(std::mt19937_64 &generator)
@@ -170,14 +190,15 @@ void PlaylistModel::sortByPath(const QLocale &locale)
         return;
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    // One sort key per entry, then plain byte comparisons: far cheaper than
-    // collating the two strings at every comparison of the sort. The path is
-    // case-folded first because the C locale's keys are the bare text, blind
-    // to the collator's case setting.
+    // One sort key per entry, then plain byte comparisons: cheaper than
+    // collating two paths at every comparison of the sort. In the C locale
+    // the keys are the bare text, blind to the collator's case setting, so
+    // the paths are case-folded for it first.
+    const bool foldFirst = locale.language() == QLocale::C;
     std::vector<QCollatorSortKey> keys;
     keys.reserve(m_entries.size());
     for (const Entry &entry : m_entries)
-        keys.push_back(collator.sortKey(entry.path.toCaseFolded()));
+        keys.push_back(collator.sortKey(foldFirst ? entry.path.toCaseFolded() : entry.path));
     std::vector<std::size_t> order(m_entries.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {

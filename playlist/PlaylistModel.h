@@ -58,6 +58,8 @@ private:
         QString title;
     };
     static Entry makeEntry(const QString &path);
+    // Frees dropped entries on a pool thread when there are many of them.
+    static void releaseElsewhere(std::vector<Entry> &&entries);
     bool valid(qsizetype i) const { return i >= 0 && i < size(); }
 
     std::vector<Entry> m_entries;

@@ -357,8 +357,21 @@ void StringListModel::clear()
     endResetModel();
 }
 
+RowListView::RowListView(QWidget *parent) : QListView(parent)
+{
+    setUniformItemSizes(true);
+}
+
+void RowListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                              const QList<int> &roles)
+{
+    // Skips QListView's own handling, which lays out all rows anew; with rows
+    // of one height a change of text moves nothing.
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
-    : QListView(parent), m_events(new ControlEvents(this, viewport()))
+    : RowListView(parent), m_events(new ControlEvents(this, viewport()))
 {
     if (!rows) {
         m_strings = new StringListModel(this);
@@ -366,7 +379,6 @@ ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
     }
     setModel(rows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -152,10 +152,24 @@ private:
     QStringList m_strings;
 };
 
+// A list view whose rows all have one height. A changed row is repainted;
+// a plain QListView lays every row out again, which costs milliseconds for
+// each changed row of a list of 100 000.
+class RowListView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit RowListView(QWidget *parent = nullptr);
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
+};
+
 // A list box: an ordered list of strings shown one per row, with extended
 // multiple selection. Rows are addressed from 0. It shows its own strings, or
 // the rows of a model given to it (then the string editors are not used).
-class ListBox : public QListView
+class ListBox : public RowListView
 {
     Q_OBJECT
 public:

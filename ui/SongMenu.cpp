@@ -74,9 +74,8 @@ void SongMenu::build()
         for (QAction *item : std::as_const(m_items))
             item->setVisible(false);
         if (!m_listAction) {
-            m_list = new QListView;
+            m_list = new RowListView;
             m_list->setModel(m_titles);
-            m_list->setUniformItemSizes(true);
             m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
             m_list->setItemDelegate(new SongRowDelegate(&m_checked, m_list));
             m_list->setMinimumSize(260, 320);
