@@ -168,7 +168,8 @@ protected:
 
 // A list box: an ordered list of strings shown one per row, with extended
 // multiple selection. Rows are addressed from 0. It shows its own strings, or
-// the rows of a model given to it (then the string editors are not used).
+// the rows of a model given to it; that model alone changes its rows, and the
+// string editors here then do nothing.
 class ListBox : public RowListView
 {
     Q_OBJECT
@@ -180,11 +181,27 @@ public:
 
     int ListCount() const { return model()->rowCount(); }
     QString List(int i) const { return model()->index(i, 0).data().toString(); }
-    void setList(int i, const QString &text) { m_strings->set(i, text); }
-    void AddItem(const QString &text) { m_strings->append(QStringList{text}); }
-    void AddItems(const QStringList &texts) { m_strings->append(texts); }
-    void RemoveItem(int i) { m_strings->remove(i); }
-    void Clear() { m_strings->clear(); }
+    void setList(int i, const QString &text)
+    {
+        if (m_strings)
+            m_strings->set(i, text);
+    }
+    void AddItem(const QString &text) { AddItems(QStringList{text}); }
+    void AddItems(const QStringList &texts)
+    {
+        if (m_strings)
+            m_strings->append(texts);
+    }
+    void RemoveItem(int i)
+    {
+        if (m_strings)
+            m_strings->remove(i);
+    }
+    void Clear()
+    {
+        if (m_strings)
+            m_strings->clear();
+    }
     // The focused row, -1 when none.
     int ListIndex() const;
     void setListIndex(int i);
