@@ -1,6 +1,7 @@
 // The real dialogs, on Qt's message box and file dialog.
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -17,10 +18,15 @@ QString qtFilter(const QString &filter)
 
 std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(nullptr, setup.DialogTitle, setup.InitDir, qtFilter(setup.Filter));
+    // Owned by the active window (the player), so the dialog stays above it
+    // even while the player is kept on top of other windows.
+    QFileDialog dialog(QApplication::activeWindow(), setup.DialogTitle, setup.InitDir,
+                       qtFilter(setup.Filter));
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                       : QFileDialog::AnyFile);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && setup.FileMustExist
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.ConfirmOverwrite);
     QString suffix = setup.DefaultExt;
     if (suffix.startsWith(u'.'))
         suffix.remove(0, 1);

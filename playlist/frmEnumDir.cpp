@@ -4,6 +4,7 @@
 #include "platform/WindowSystem.h"
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 namespace {

@@ -496,13 +496,28 @@ void StringListModel::clear()
     endResetModel();
 }
 
-ListBox::ListBox(QWidget *parent)
-    : QListView(parent), m_model(new StringListModel(this)),
-      m_events(new ControlEvents(this, viewport()))
+RowListView::RowListView(QWidget *parent) : QListView(parent)
 {
-    setModel(m_model);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);
+}
+
+void RowListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                              const QList<int> &roles)
+{
+    // Skips QListView's own handling, which lays out all rows anew; with rows
+    // of one height a change of text moves nothing.
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
+ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
+    : RowListView(parent), m_events(new ControlEvents(this, viewport()))
+{
+    if (!rows) {
+        m_strings = new StringListModel(this);
+        rows = m_strings;
+    }
+    setModel(rows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -519,7 +534,7 @@ void ListBox::setListIndex(int i)
     if (i < 0 || i >= ListCount())
         setCurrentIndex(QModelIndex());
     else
-        setCurrentIndex(m_model->index(i));
+        setCurrentIndex(model()->index(i, 0));
 }
 
 bool ListBox::Selected(int i) const
@@ -531,8 +546,8 @@ void ListBox::setSelected(int i, bool selected)
 {
     if (i < 0 || i >= ListCount())
         return;
-    selectionModel()->select(m_model->index(i), selected ? QItemSelectionModel::Select
-                                                         : QItemSelectionModel::Deselect);
+    selectionModel()->select(model()->index(i, 0), selected ? QItemSelectionModel::Select
+                                                            : QItemSelectionModel::Deselect);
 }
 
 void SetBackColor(QWidget *Ctl, bool Highlight)

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <unistd.h>
 
@@ -45,8 +46,8 @@ QAction *menuItem(QMenu *menu, const QString &caption, bool checkable = false)
 } // namespace
 
 frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), MCI(services.MCI),
-      dlg(services.dlg), store(services.store), m_services(services)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), lstPlay(createPlaylist()),
+      MCI(services.MCI), dlg(services.dlg), store(services.store), m_services(services)
 {
     if (m_services.dataFolder.isEmpty()) {
         const QByteArray folder = QFile::encodeName(m_services.programFolder);
@@ -112,7 +113,7 @@ void frmMain::buildControls()
     }
 
     // The playlist.
-    lstMIDI = new ListBox(this);
+    lstMIDI = new ListBox(this, playlistItems());
     placeTwips(lstMIDI, 45, 270, 2490, 2820);
     QPalette listPalette = lstMIDI->palette();
     listPalette.setColor(QPalette::Base, Colors::Lit);
@@ -249,6 +250,9 @@ void frmMain::connectHandlers()
     connect(lstMIDI->events(), &ControlEvents::GotFocus, this, &frmMain::lstMIDI_GotFocus);
     connect(lstMIDI->events(), &ControlEvents::LostFocus, this, &frmMain::lstMIDI_LostFocus);
     connect(lstMIDI->events(), &ControlEvents::FileDrop, this, &frmMain::lstMIDI_OLEDragDrop);
+    // Delete removes the selected entries, like "Remove from album".
+    new QShortcut(QKeySequence::Delete, lstMIDI, this, &frmMain::btnRemove_Click,
+                  Qt::WidgetShortcut);
 
     // Seek bar.
     connect(lblPct->events(), &ControlEvents::MouseDown, this, &frmMain::lblPct_MouseDown);

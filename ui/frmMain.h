@@ -7,7 +7,9 @@
 //   app/Handover.cpp          Form_LinkExecute, optInterrupt_Click, mnuNewList/NewPlay_Click
 //   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
 //   app/WindowSettings.cpp    LoadSettings, SaveSettings, chkDefault_Click
-//   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, album paths
+//   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, the playlist model
+//   playlist/AlbumCommands.cpp btnLoad/mnuLoad/btnSave/mnuSave_Click, mnuA_Click
+//   playlist/Editing.cpp      btnRemove/Clear/Up/Dn/Rn/Sort_Click (also the Delete key)
 //   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop, DirEntry
 //   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
@@ -44,6 +46,8 @@ class SongMenu;
 class frmAbout;
 class frmDummy;
 class frmEnumDir;
+class PlaylistModel;
+class QAbstractItemModel;
 
 // What the window needs of the world outside it; tests hand in fakes.
 struct MainWindowServices
@@ -173,8 +177,9 @@ public:
     bool Seeking = false;
     bool Dragging = false;
     QPointF DragStart;
-    QStringList lstPlay; // the playlist proper: full paths in play order
-    QStringList lstSort; // work list of the sort
+    // The playlist proper: every entry's full path and title, in play order
+    // (playlist/PlaylistModel.h). lstMIDI is a view of it.
+    PlaylistModel &lstPlay;
 
     // ---- controls ----
     Frame *fraShade;
@@ -259,6 +264,10 @@ private:
     void connectHandlers();
     void connectHover();
     void connectKeyboard();
+    // The playlist model, owned by the window, and the same model as the
+    // list view sees it (both in playlist/Playlist.cpp).
+    PlaylistModel &createPlaylist();
+    QAbstractItemModel *playlistItems() const;
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
