@@ -6,6 +6,7 @@
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
+#include "player/Sound.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -41,9 +42,9 @@ int Main(QApplication &app)
         return 0;
     }
 
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
     QtDialogs dialogs;
     IniSettingsStore store;
+    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice(storedSoundChoice(store));
     MainWindowServices services;
     services.MCI = device.get();
     services.dlg = &dialogs;

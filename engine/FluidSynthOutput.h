@@ -31,6 +31,10 @@ struct FluidSynthOptions
     std::string audioFile;
     // Sample rate in Hz; 0: FluidSynth's default.
     double sampleRate = 0;
+    // The synthesizer's volume (FluidSynth's synth.gain); below 0: its default.
+    double gain = -1;
+    bool reverb = true;
+    bool chorus = true;
 };
 
 class FluidSynthOutput : public MidiOutput
@@ -39,8 +43,8 @@ public:
     explicit FluidSynthOutput(FluidSynthOptions options = {});
     ~FluidSynthOutput() override;
 
-    // $SONABEL_SOUNDFONT when set, else default-GM.sf2 in the system's sf2
-    // folder, else the first .sf2 there by name; empty when there is none.
+    // $SONABEL_SOUNDFONT when set, else SoundFonts::findDefault(); empty when
+    // there is none. A chosen SoundFont that is gone falls back to this one.
     static std::string findSoundFont();
 
     std::string name() const override { return "synth"; }
@@ -63,10 +67,14 @@ public:
 
 private:
     bool openDriver();
+    // The SoundFont to load: the chosen one, or the default when none was
+    // chosen or the chosen file is gone (reported as a problem).
+    std::string pickSoundFont();
 
     FluidSynthOptions m_options;
     _fluid_hashtable_t *m_settings = nullptr;
     _fluid_synth_t *m_synth = nullptr;
     _fluid_audio_driver_t *m_driver = nullptr;
     int m_soundFontId = -1;
+    std::string m_driverName; // the audio driver that opened
 };

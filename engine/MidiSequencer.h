@@ -27,6 +27,13 @@ public:
 
     qint32 Length() const override;
     qint32 Position() const override;
+    QString outputDescription() const override;
+    void setSound(const SoundChoice &choice) override;
+
+    // Plays through another output from now on, the open song going on from
+    // where it stands. Waits (a few seconds at most) for the new output to
+    // open, so that the song does not rush to catch up afterwards.
+    void replaceOutput(std::shared_ptr<MidiOutput> output);
 
     // Why the last "Open" failed, empty after a successful one.
     QString errorString() const { return m_error; }
@@ -44,7 +51,12 @@ protected:
     void close() override;
 
 private:
+    std::unique_ptr<Scheduler> makeScheduler();
+
     std::shared_ptr<std::function<void(std::int64_t, std::int64_t)>> m_probe;
+    std::shared_ptr<MidiOutput> m_output;
+    std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<const Timeline> m_song; // the open song, for replaceOutput()
     std::unique_ptr<Scheduler> m_scheduler;
     QString m_error;
 };

@@ -12,6 +12,7 @@
 //   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
+//   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
 // ui/ includes no header of the folders above it (app/, player/, playlist/):
 // what they own is declared here by name only.
@@ -136,6 +137,10 @@ public:
     void lstMIDI_MouseMove();
     void lstMIDI_GotFocus();
     void lstMIDI_LostFocus();
+    // The sound dialog: applies the choice to the device at once and keeps it.
+    void mnuSound_Click();
+    // A sound problem raised by the device: shown once in a message.
+    void MCI_SoundProblem(const QString &text);
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
@@ -158,6 +163,8 @@ public:
     QPointF DragStart;
     QStringList lstPlay; // the playlist proper: full paths in play order
     QStringList lstSort; // work list of the sort
+    // Sound problems shown since the sound was last chosen (each shown once).
+    QStringList SoundProblemsShown;
 
     // ---- controls ----
     Frame *fraShade;
@@ -205,6 +212,7 @@ public:
     QAction *mnuMinimize;
     QAction *mnuClose;
     QAction *mnuAbout;
+    QAction *mnuSound;
     // The play menu: albums submenu, then the songs.
     QMenu *mnuPlay;
     QMenu *mnuMAlbums;
