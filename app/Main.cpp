@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "engine/DeviceFactory.h"
+#include "mpris/MprisService.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
@@ -61,6 +62,8 @@ int Main(QApplication &app)
 
     window.Form_Load();
     window.show();
+    MprisService mpris(window);
+    mpris.start();
 
     TakeArgument(window, argumentText);
     // Texts from later starts are taken once the first start's own argument

@@ -74,6 +74,11 @@ qint32 MidiSequencer::Position() const
     return toMs(m_scheduler->positionUs());
 }
 
+bool MidiSequencer::isPaused() const
+{
+    return m_scheduler->mode() == Scheduler::Mode::Paused;
+}
+
 QString MidiSequencer::outputDescription() const
 {
     return QString::fromStdString(m_output->status());

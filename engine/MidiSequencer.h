@@ -27,6 +27,7 @@ public:
 
     qint32 Length() const override;
     qint32 Position() const override;
+    bool isPaused() const override;
     QString outputDescription() const override;
     void setSound(const SoundChoice &choice) override;
 

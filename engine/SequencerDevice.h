@@ -65,6 +65,8 @@ public:
     virtual qint32 Length() const = 0;
     virtual qint32 Position() const = 0;
 
+    // Whether a song is open and paused (a "Pause" stands, no later "Play").
+    virtual bool isPaused() const { return false; }
     // What plays the songs now, in a line for the user (the about box).
     virtual QString outputDescription() const { return QString(); }
     // Plays through what the choice asks for from now on: the output is opened
