@@ -12,13 +12,19 @@
 #include "support/Wav.h"
 #include "ui/frmMain.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +201,48 @@ TEST(SoundChoice, EnvironmentWinsFieldByField)
     EXPECT_EQ(inForce.soundFont, u"/x.sf2"_s);
     EXPECT_EQ(inForce.audioDriver, u"alsa"_s);
     EXPECT_EQ(inForce.gain, 1.5);
+}
+
+// ---- the real dialog ----
+
+TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
+{
+    SoundDialogSetup setup;
+    setup.outputs = {{u"synth"_s, u"Built-in synthesizer"_s}, {u"silent"_s, u"Silent"_s}};
+    setup.soundFonts = {u"/a/one.sf2"_s, u"/a/two.sf3"_s};
+    setup.audioDrivers = {QString(), u"pulseaudio"_s, u"alsa"_s};
+    setup.soundFontFromEnvironment = u"SONABEL_SOUNDFONT=/x.sf2"_s;
+    setup.output = u"synth"_s;
+    setup.soundFont = u"/a/two.sf3"_s;
+    setup.audioDriver = u"alsa"_s;
+    setup.gain = 0.35;
+    setup.reverb = false;
+
+    QStringList notes;
+    bool soundFontLocked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        const auto boxes = dialog->findChildren<QComboBox *>();
+        ASSERT_EQ(boxes.size(), 3);
+        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
+        soundFontLocked = !boxes[1]->isEnabled();
+        for (QLabel *label : dialog->findChildren<QLabel *>())
+            notes.append(label->text());
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QtDialogs dialogs;
+    const std::optional<SoundDialogSetup> answer = dialogs.ShowSound(setup);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->output, u"silent"_s);
+    EXPECT_EQ(answer->soundFont, u"/a/two.sf3"_s);
+    EXPECT_EQ(answer->audioDriver, u"alsa"_s);
+    EXPECT_DOUBLE_EQ(answer->gain, 0.35);
+    EXPECT_FALSE(answer->reverb);
+    EXPECT_TRUE(answer->chorus);
+    EXPECT_TRUE(soundFontLocked);
+    EXPECT_EQ(notes.filter(u"SONABEL_SOUNDFONT=/x.sf2 is set"_s).size(), 1)
+        << notes.join(u'|').toStdString();
 }
 
 // ---- the window on the real device ----
