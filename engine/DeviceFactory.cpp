@@ -63,6 +63,7 @@ std::unique_ptr<MidiOutput> makeOutput(const SoundChoice &chosen)
     settings.synth.gain = choice.gain;
     settings.synth.reverb = choice.reverb;
     settings.synth.chorus = choice.chorus;
+    settings.synth.fallBackWhenGone = true;
     if (settings.synth.audioDriver == "none")
         settings.synth.audioDriver.clear(); // "none" is for offline rendering only
 

@@ -88,7 +88,7 @@ std::string FluidSynthOutput::pickSoundFont()
     std::error_code ec;
     if (chosen.empty())
         return findSoundFont();
-    if (std::filesystem::exists(chosen, ec))
+    if (!m_options.fallBackWhenGone || std::filesystem::exists(chosen, ec))
         return chosen;
     const std::string fallback = SoundFonts::findDefault();
     if (!fallback.empty())

@@ -35,6 +35,9 @@ struct FluidSynthOptions
     double gain = -1;
     bool reverb = true;
     bool chorus = true;
+    // A soundFont that is gone: true plays the default one instead (and says
+    // so in problems()); false fails to load it, as a tool wants.
+    bool fallBackWhenGone = false;
 };
 
 class FluidSynthOutput : public MidiOutput
@@ -68,7 +71,7 @@ public:
 private:
     bool openDriver();
     // The SoundFont to load: the chosen one, or the default when none was
-    // chosen or the chosen file is gone (reported as a problem).
+    // chosen or (fallBackWhenGone) the chosen file is gone.
     std::string pickSoundFont();
 
     FluidSynthOptions m_options;
