@@ -7,8 +7,9 @@
 // sends (the sequencer's playback thread); close() deletes the audio driver
 // before the synthesizer, so the `file` driver finalises its WAV header.
 //
-// When no audio driver can be opened the output still takes every message and
-// says so once per process on stderr; songs play on in silence.
+// When no audio driver can be opened the output still takes every message, says
+// so once per process on stderr and lists it in problems(); songs play on in
+// silence. The same goes for a SoundFont that is missing or cannot be loaded.
 #pragma once
 
 #include "engine/MidiOutput.h"
