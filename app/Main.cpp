@@ -3,10 +3,12 @@
 
 #include "app/CommandLine.h"
 #include "engine/DeviceFactory.h"
+#include "mpris/MprisService.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
+#include "player/Sound.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -46,9 +48,9 @@ int Main(QApplication &app)
         return 0;
     }
 
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
     QtDialogs dialogs;
     IniSettingsStore store;
+    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice(storedSoundChoice(store));
     MainWindowServices services;
     services.MCI = device.get();
     services.dlg = &dialogs;
@@ -66,6 +68,8 @@ int Main(QApplication &app)
 
     window.Form_Load();
     window.show();
+    MprisService mpris(window);
+    mpris.start();
 
     TakeArgument(window, argumentText);
     // Texts from later starts are taken once the first start's own argument

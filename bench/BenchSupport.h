@@ -35,6 +35,10 @@ public:
     void MsgBox(const QString &) override {}
     std::optional<QString> ShowOpen(const FileDialogSetup &) override { return std::nullopt; }
     std::optional<QString> ShowSave(const FileDialogSetup &) override { return std::nullopt; }
+    std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &) override
+    {
+        return std::nullopt;
+    }
 };
 
 class BenchStore : public SettingsStore

@@ -25,12 +25,64 @@ bool AlsaOutput::available()
     return true;
 }
 
+std::vector<AlsaOutput::Port> AlsaOutput::ports()
+{
+    std::vector<Port> found;
+    snd_seq_t *seq = nullptr;
+    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
+        return found;
+    const int self = snd_seq_client_id(seq);
+    snd_seq_client_info_t *client = nullptr;
+    snd_seq_port_info_t *port = nullptr;
+    snd_seq_client_info_malloc(&client);
+    snd_seq_port_info_malloc(&port);
+    snd_seq_client_info_set_client(client, -1);
+    while (snd_seq_query_next_client(seq, client) >= 0) {
+        const int id = snd_seq_client_info_get_client(client);
+        if (id == self || id == SND_SEQ_CLIENT_SYSTEM)
+            continue;
+        snd_seq_port_info_set_client(port, id);
+        snd_seq_port_info_set_port(port, -1);
+        while (snd_seq_query_next_port(seq, port) >= 0) {
+            const unsigned wanted = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+            if ((snd_seq_port_info_get_capability(port) & wanted) != wanted)
+                continue;
+            found.push_back(
+                {std::to_string(id) + ":" + std::to_string(snd_seq_port_info_get_port(port)),
+                 std::string(snd_seq_client_info_get_name(client)) + ": " +
+                     snd_seq_port_info_get_name(port)});
+        }
+    }
+    snd_seq_port_info_free(port);
+    snd_seq_client_info_free(client);
+    snd_seq_close(seq);
+    return found;
+}
+
+bool AlsaOutput::portExists(const std::string &destination)
+{
+    snd_seq_t *seq = nullptr;
+    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
+        return false;
+    snd_seq_addr_t address;
+    snd_seq_port_info_t *port = nullptr;
+    snd_seq_port_info_malloc(&port);
+    // Parsing resolves names; numbers it takes as they are, so ask for the port.
+    const bool exists = snd_seq_parse_address(seq, &address, destination.c_str()) >= 0 &&
+                        snd_seq_get_any_port_info(seq, address.client, address.port, port) >= 0;
+    snd_seq_port_info_free(port);
+    snd_seq_close(seq);
+    return exists;
+}
+
 bool AlsaOutput::open()
 {
     int err = snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_OUTPUT, 0);
     if (err < 0) {
         m_seq = nullptr;
         setStatus(std::string("ALSA sequencer: cannot open it: ") + snd_strerror(err));
+        reportProblem(std::string("The ALSA sequencer cannot be opened (") + snd_strerror(err) +
+                      "), so songs play in silence. Choose another output in \"Sound ...\".");
         return false;
     }
     snd_seq_set_client_name(m_seq, "Sonabel");
@@ -46,10 +98,14 @@ bool AlsaOutput::open()
     if (err >= 0)
         err = snd_seq_connect_to(m_seq, m_port, dest.client, dest.port);
     if (err < 0) {
-        setStatus("ALSA sequencer: cannot connect to " + m_destination + ": " + snd_strerror(err));
+        setStatus("ALSA sequencer port " + m_destination + ": refused (silent)");
+        reportProblem("The MIDI port " + m_destination + " refused the connection (" +
+                      snd_strerror(err) +
+                      "), so songs play in silence. Choose another output "
+                      "in \"Sound ...\".");
         return false;
     }
-    setStatus("ALSA sequencer: playing to " + m_destination);
+    setStatus("ALSA sequencer port " + m_destination);
     return true;
 }
 

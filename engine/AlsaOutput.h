@@ -11,6 +11,8 @@
 
 #include "engine/MidiOutput.h"
 
+#include <vector>
+
 struct _snd_seq;
 
 class AlsaOutput : public MidiOutput
@@ -22,6 +24,17 @@ public:
 
     // Whether this machine has an ALSA sequencer to talk to.
     static bool available();
+
+    struct Port
+    {
+        std::string address; // "CLIENT:PORT" in numbers
+        std::string name;    // "client name: port name"
+    };
+    // The ports that take MIDI now (our own excepted), in address order.
+    static std::vector<Port> ports();
+    // Whether destination ("CLIENT:PORT", by number or name) names a port that
+    // exists now.
+    static bool portExists(const std::string &destination);
 
     std::string name() const override { return "alsa"; }
     bool open() override;

@@ -1,42 +1,96 @@
-// Builds the real sequencer device from the environment; see DeviceFactory.h.
+// Builds the real sequencer device from a choice and the environment; see
+// DeviceFactory.h.
 #include "engine/DeviceFactory.h"
 
 #include "engine/Clock.h"
 #include "engine/MidiSequencer.h"
 #include "engine/OutputRegistry.h"
+#ifdef SONABEL_HAVE_ALSA
+#include "engine/AlsaOutput.h"
+#endif
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-std::string env(const char *name)
+QString env(const char *name)
 {
-    const char *value = std::getenv(name);
-    return value ? std::string(value) : std::string();
+    return qEnvironmentVariable(name);
+}
+
+bool portGone(const std::string &spec)
+{
+    if (spec.rfind("alsa:", 0) != 0)
+        return false;
+#ifdef SONABEL_HAVE_ALSA
+    return !AlsaOutput::portExists(spec.substr(5));
+#else
+    return true;
+#endif
 }
 
 } // namespace
 
-std::unique_ptr<SequencerDevice> makeSequencerDevice(QObject *parent)
+SoundChoice environmentSoundChoice()
 {
+    SoundChoice overrides;
+    overrides.output = env("SONABEL_OUTPUT");
+    overrides.soundFont = env("SONABEL_SOUNDFONT");
+    overrides.audioDriver = env("SONABEL_AUDIO_DRIVER");
+    return overrides;
+}
+
+SoundChoice soundChoiceInForce(const SoundChoice &chosen)
+{
+    const SoundChoice overrides = environmentSoundChoice();
+    SoundChoice choice = chosen;
+    if (!overrides.output.isEmpty())
+        choice.output = overrides.output;
+    if (!overrides.soundFont.isEmpty())
+        choice.soundFont = overrides.soundFont;
+    if (!overrides.audioDriver.isEmpty())
+        choice.audioDriver = overrides.audioDriver;
+    return choice;
+}
+
+std::unique_ptr<MidiOutput> makeOutput(const SoundChoice &chosen)
+{
+    const SoundChoice choice = soundChoiceInForce(chosen);
     OutputSettings settings;
-    settings.synth.soundFont = env("SONABEL_SOUNDFONT");
-    settings.synth.audioDriver = env("SONABEL_AUDIO_DRIVER");
-    settings.synth.audioFile = env("SONABEL_AUDIO_FILE");
+    settings.synth.soundFont = choice.soundFont.toStdString();
+    settings.synth.audioDriver = choice.audioDriver.toStdString();
+    settings.synth.audioFile = env("SONABEL_AUDIO_FILE").toStdString();
+    settings.synth.gain = choice.gain;
+    settings.synth.reverb = choice.reverb;
+    settings.synth.chorus = choice.chorus;
+    settings.synth.fallBackWhenGone = true;
     if (settings.synth.audioDriver == "none")
         settings.synth.audioDriver.clear(); // "none" is for offline rendering only
 
-    std::string spec = env("SONABEL_OUTPUT");
-    if (spec.empty())
-        spec = OutputRegistry::DefaultName;
+    const std::string spec = choice.output.isEmpty() ? std::string(OutputRegistry::DefaultName)
+                                                     : choice.output.toStdString();
     std::string error;
-    std::unique_ptr<MidiOutput> output = OutputRegistry::create(spec, settings, error);
+    std::unique_ptr<MidiOutput> output;
+    if (portGone(spec)) {
+        output = OutputRegistry::create(OutputRegistry::DefaultName, settings, error);
+        output->reportProblem("The MIDI port " + spec.substr(5) +
+                              " is gone; playing through the built-in synthesizer instead.");
+        return output;
+    }
+    output = OutputRegistry::create(spec, settings, error);
     if (!output) {
-        std::fprintf(stderr, "sonabel: SONABEL_OUTPUT: %s; using %s\n", error.c_str(),
+        std::fprintf(stderr, "sonabel: output %s: %s; using %s\n", spec.c_str(), error.c_str(),
                      OutputRegistry::DefaultName);
         output = OutputRegistry::create(OutputRegistry::DefaultName, settings, error);
+        output->reportProblem("The output \"" + spec +
+                              "\" cannot be used; playing through the built-in synthesizer "
+                              "instead.");
     }
-    return std::make_unique<MidiSequencer>(std::shared_ptr<MidiOutput>(std::move(output)),
+    return output;
+}
+
+std::unique_ptr<SequencerDevice> makeSequencerDevice(const SoundChoice &chosen, QObject *parent)
+{
+    return std::make_unique<MidiSequencer>(std::shared_ptr<MidiOutput>(makeOutput(chosen)),
                                            std::make_shared<SteadyClock>(), parent);
 }

@@ -1,6 +1,8 @@
 // The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
 #include "engine/FluidSynthOutput.h"
 
+#include "engine/SoundFonts.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr const char *SoundFontFolder = "/usr/share/sounds/sf2";
 // MIDI channels 0-15 play; the rest only hold instruments loaded (prepare()).
 constexpr int PlayingChannels = 16;
 constexpr int HoldingChannels = 48;
@@ -78,21 +79,22 @@ std::string FluidSynthOutput::findSoundFont()
 {
     if (const char *env = std::getenv("SONABEL_SOUNDFONT"); env && *env)
         return env;
+    return SoundFonts::findDefault();
+}
+
+std::string FluidSynthOutput::pickSoundFont()
+{
+    const std::string &chosen = m_options.soundFont;
     std::error_code ec;
-    const std::filesystem::path folder(SoundFontFolder);
-    const std::filesystem::path preferred = folder / "default-GM.sf2";
-    if (std::filesystem::is_regular_file(preferred, ec))
-        return preferred.string();
-    std::vector<std::string> found;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
-        std::string ext = entry.path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return char(std::tolower(c)); });
-        if (ext == ".sf2" && entry.is_regular_file(ec))
-            found.push_back(entry.path().string());
-    }
-    std::sort(found.begin(), found.end());
-    return found.empty() ? std::string() : found.front();
+    if (chosen.empty())
+        return findSoundFont();
+    if (!m_options.fallBackWhenGone || std::filesystem::exists(chosen, ec))
+        return chosen;
+    const std::string fallback = SoundFonts::findDefault();
+    if (!fallback.empty())
+        reportProblem("The SoundFont " + chosen + " is gone; playing with " + fallback +
+                      " instead.");
+    return fallback;
 }
 
 bool FluidSynthOutput::open()
@@ -109,33 +111,44 @@ bool FluidSynthOutput::open()
     fluid_settings_setint(m_settings, "synth.midi-channels", PlayingChannels + HoldingChannels);
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings, "synth.sample-rate", m_options.sampleRate);
+    if (m_options.gain >= 0)
+        fluid_settings_setnum(m_settings, "synth.gain", m_options.gain);
+    fluid_settings_setint(m_settings, "synth.reverb.active", m_options.reverb ? 1 : 0);
+    fluid_settings_setint(m_settings, "synth.chorus.active", m_options.chorus ? 1 : 0);
     m_synth = new_fluid_synth(m_settings);
     if (!m_synth) {
         setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
         return false;
     }
 
-    const std::string soundFont =
-        m_options.soundFont.empty() ? findSoundFont() : m_options.soundFont;
+    const std::string soundFont = pickSoundFont();
     std::string problem;
     if (soundFont.empty()) {
-        problem = std::string("no SoundFont found (set SONABEL_SOUNDFONT, or install one in ") +
-                  SoundFontFolder + ")";
+        problem = "no SoundFont found";
+        reportProblem("No SoundFont was found, so songs play in silence. Install the Debian "
+                      "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".");
     } else {
         m_soundFontId = fluid_synth_sfload(m_synth, soundFont.c_str(), 1);
-        if (m_soundFontId < 0)
+        if (m_soundFontId < 0) {
             problem = "cannot load the SoundFont " + soundFont + ": " + takeFluidError();
+            reportProblem("The SoundFont " + soundFont +
+                          " cannot be loaded, so songs play in silence. Choose another one in "
+                          "\"Sound ...\".");
+        }
     }
     if (!problem.empty())
         sayOnce(saidNoSoundFont, problem + "; songs play on in silence");
 
     const bool audio = openDriver();
-    if (problem.empty() && audio)
-        setStatus("FluidSynth: playing with " + soundFont);
-    else if (problem.empty())
-        setStatus("FluidSynth: no audio output; songs play on in silence");
+    const std::string name = std::filesystem::path(soundFont).filename().string();
+    if (!problem.empty())
+        setStatus("FluidSynth synthesizer: " + problem + " (silent)");
+    else if (!audio)
+        setStatus("FluidSynth synthesizer with " + name + ", but no audio output (silent)");
+    else if (m_driverName.empty())
+        setStatus("FluidSynth synthesizer with " + name);
     else
-        setStatus("FluidSynth: " + problem);
+        setStatus("FluidSynth synthesizer with " + name + " through " + m_driverName);
     return audio && problem.empty();
 }
 
@@ -171,13 +184,17 @@ bool FluidSynthOutput::openDriver()
             continue;
         }
         m_driver = new_fluid_audio_driver(m_settings, m_synth);
-        if (m_driver)
+        if (m_driver) {
+            m_driverName = d;
             return true;
+        }
         const std::string why = takeFluidError();
         reasons += (reasons.empty() ? "" : "; ") + d + (why.empty() ? "" : ": " + why);
     }
     sayOnce(saidNoAudio,
             "no audio output could be opened (" + reasons + "); songs play on in silence");
+    reportProblem("No audio output could be opened (" + reasons +
+                  "), so songs play in silence. Choose another audio driver in \"Sound ...\".");
     return false;
 }
 

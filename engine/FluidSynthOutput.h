@@ -7,8 +7,9 @@
 // sends (the sequencer's playback thread); close() deletes the audio driver
 // before the synthesizer, so the `file` driver finalises its WAV header.
 //
-// When no audio driver can be opened the output still takes every message and
-// says so once per process on stderr; songs play on in silence.
+// When no audio driver can be opened the output still takes every message, says
+// so once per process on stderr and lists it in problems(); songs play on in
+// silence. The same goes for a SoundFont that is missing or cannot be loaded.
 #pragma once
 
 #include "engine/MidiOutput.h"
@@ -31,6 +32,13 @@ struct FluidSynthOptions
     std::string audioFile;
     // Sample rate in Hz; 0: FluidSynth's default.
     double sampleRate = 0;
+    // The synthesizer's volume (FluidSynth's synth.gain); below 0: its default.
+    double gain = -1;
+    bool reverb = true;
+    bool chorus = true;
+    // A soundFont that is gone: true plays the default one instead (and says
+    // so in problems()); false fails to load it, as a tool wants.
+    bool fallBackWhenGone = false;
 };
 
 class FluidSynthOutput : public MidiOutput
@@ -39,8 +47,8 @@ public:
     explicit FluidSynthOutput(FluidSynthOptions options = {});
     ~FluidSynthOutput() override;
 
-    // $SONABEL_SOUNDFONT when set, else default-GM.sf2 in the system's sf2
-    // folder, else the first .sf2 there by name; empty when there is none.
+    // $SONABEL_SOUNDFONT when set, else SoundFonts::findDefault(); empty when
+    // there is none. A chosen SoundFont that is gone falls back to this one.
     static std::string findSoundFont();
 
     std::string name() const override { return "synth"; }
@@ -63,10 +71,14 @@ public:
 
 private:
     bool openDriver();
+    // The SoundFont to load: the chosen one, or the default when none was
+    // chosen or (fallBackWhenGone) the chosen file is gone.
+    std::string pickSoundFont();
 
     FluidSynthOptions m_options;
     _fluid_hashtable_t *m_settings = nullptr;
     _fluid_synth_t *m_synth = nullptr;
     _fluid_audio_driver_t *m_driver = nullptr;
     int m_soundFontId = -1;
+    std::string m_driverName; // the audio driver that opened
 };

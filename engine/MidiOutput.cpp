@@ -14,3 +14,15 @@ void MidiOutput::setStatus(std::string status)
     std::lock_guard lock(m_statusMutex);
     m_status = std::move(status);
 }
+
+std::vector<std::string> MidiOutput::problems() const
+{
+    std::lock_guard lock(m_statusMutex);
+    return m_problems;
+}
+
+void MidiOutput::reportProblem(std::string problem)
+{
+    std::lock_guard lock(m_statusMutex);
+    m_problems.push_back(std::move(problem));
+}

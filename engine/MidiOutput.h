@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 // An instrument a song selects: the bank (controllers 0 and 32) in force on
 // its channel when it changes program, and the program.
@@ -54,6 +55,12 @@ public:
 
     // What the output is doing or why it cannot: a line for the user.
     std::string status() const;
+    // What open() found that the user should be told about (no SoundFont, no
+    // audio, a port that refuses, a fall-back): whole sentences, each once.
+    std::vector<std::string> problems() const;
+    // Adds to problems(); also used by whoever put this output in place of
+    // another (a fall-back), so that the reason travels with it.
+    void reportProblem(std::string problem);
 
 protected:
     void setStatus(std::string status);
@@ -61,4 +68,5 @@ protected:
 private:
     mutable std::mutex m_statusMutex;
     std::string m_status;
+    std::vector<std::string> m_problems;
 };

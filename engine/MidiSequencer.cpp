@@ -1,6 +1,7 @@
 // The real sequencer device; the thread model is in MidiSequencer.h.
 #include "engine/MidiSequencer.h"
 
+#include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "engine/Timeline.h"
 
@@ -20,7 +21,13 @@ qint32 toMs(std::int64_t us)
 MidiSequencer::MidiSequencer(std::shared_ptr<MidiOutput> output, std::shared_ptr<Clock> clock,
                              QObject *parent)
     : SequencerDevice(parent),
-      m_probe(std::make_shared<std::function<void(std::int64_t, std::int64_t)>>())
+      m_probe(std::make_shared<std::function<void(std::int64_t, std::int64_t)>>()),
+      m_output(std::move(output)), m_clock(std::move(clock))
+{
+    m_scheduler = makeScheduler();
+}
+
+std::unique_ptr<Scheduler> MidiSequencer::makeScheduler()
 {
     Scheduler::Callbacks callbacks;
     callbacks.done = [this](int code) {
@@ -35,7 +42,16 @@ MidiSequencer::MidiSequencer(std::shared_ptr<MidiOutput> output, std::shared_ptr
         if (*probe)
             (*probe)(due, sent);
     };
-    m_scheduler = std::make_unique<Scheduler>(std::move(output), std::move(clock), callbacks);
+    // What the output found while opening reaches the window as queued events;
+    // they are dropped when this device is gone by then.
+    callbacks.opened = [this, output = m_output] {
+        for (const std::string &problem : output->problems()) {
+            const QString text = QString::fromStdString(problem);
+            QMetaObject::invokeMethod(
+                this, [this, text] { Q_EMIT SoundProblem(text); }, Qt::QueuedConnection);
+        }
+    };
+    return std::make_unique<Scheduler>(m_output, m_clock, callbacks);
 }
 
 MidiSequencer::~MidiSequencer()
@@ -58,6 +74,41 @@ qint32 MidiSequencer::Position() const
     return toMs(m_scheduler->positionUs());
 }
 
+bool MidiSequencer::isPaused() const
+{
+    return m_scheduler->mode() == Scheduler::Mode::Paused;
+}
+
+QString MidiSequencer::outputDescription() const
+{
+    return QString::fromStdString(m_output->status());
+}
+
+void MidiSequencer::setSound(const SoundChoice &choice)
+{
+    replaceOutput(makeOutput(choice));
+}
+
+void MidiSequencer::replaceOutput(std::shared_ptr<MidiOutput> output)
+{
+    const Scheduler::Mode mode = m_scheduler->mode();
+    const std::int64_t at = m_scheduler->positionUs();
+    const bool notify = m_scheduler->notifyPending();
+    // The old scheduler silences what sounds and closes its output; it raises
+    // no Done, so a notified play carries over to the new one.
+    m_scheduler.reset();
+    m_output = std::move(output);
+    m_scheduler = makeScheduler();
+    m_scheduler->waitOutputOpen(10000);
+    if (mode == Scheduler::Mode::Closed || !m_song)
+        return;
+    m_scheduler->load(m_song);
+    if (mode == Scheduler::Mode::Playing)
+        m_scheduler->play(at, notify);
+    else
+        m_scheduler->cue(at, mode == Scheduler::Mode::Paused);
+}
+
 QString MidiSequencer::outputStatus() const
 {
     return QString::fromStdString(m_scheduler->status());
@@ -69,11 +120,13 @@ void MidiSequencer::open(const QString &fileName)
         MidiFile::load(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
     if (!file.ok()) {
         m_error = QString::fromStdString(file.error());
+        m_song.reset();
         m_scheduler->load(nullptr);
         return;
     }
     m_error.clear();
-    m_scheduler->load(Timeline::build(file));
+    m_song = Timeline::build(file);
+    m_scheduler->load(m_song);
 }
 
 void MidiSequencer::play(std::optional<qint32> from, bool wait, bool notify)
@@ -101,6 +154,7 @@ void MidiSequencer::stop()
 
 void MidiSequencer::close()
 {
+    m_song.reset();
     if (m_scheduler->mode() != Scheduler::Mode::Closed)
         m_scheduler->load(nullptr);
 }

@@ -27,12 +27,19 @@ public:
 
     qint32 Length() const override;
     qint32 Position() const override;
+    bool isPaused() const override;
+    QString outputDescription() const override;
+    void setSound(const SoundChoice &choice) override;
+
+    // Plays through another output from now on, the open song going on from
+    // where it stands. Waits (a few seconds at most) for the new output to
+    // open, so that the song does not rush to catch up afterwards.
+    void replaceOutput(std::shared_ptr<MidiOutput> output);
 
     // Why the last "Open" failed, empty after a successful one.
     QString errorString() const { return m_error; }
     // The output's status line ("FluidSynth: ...", "no audio output ...").
     QString outputStatus() const;
-    QString outputDescription() const override { return outputStatus(); }
 
     // For benchmarks: called on the playback thread after each event is sent.
     void setDispatchProbe(std::function<void(std::int64_t due, std::int64_t sent)> probe);
@@ -45,7 +52,12 @@ protected:
     void close() override;
 
 private:
+    std::unique_ptr<Scheduler> makeScheduler();
+
     std::shared_ptr<std::function<void(std::int64_t, std::int64_t)>> m_probe;
+    std::shared_ptr<MidiOutput> m_output;
+    std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<const Timeline> m_song; // the open song, for replaceOutput()
     std::unique_ptr<Scheduler> m_scheduler;
     QString m_error;
 };

@@ -3,6 +3,7 @@
 #include "engine/Scheduler.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #ifdef __linux__
 #include <pthread.h>
@@ -131,6 +132,34 @@ void Scheduler::stop()
     m_clock->wake();
 }
 
+void Scheduler::cue(std::int64_t atUs, bool paused)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_state.song)
+            return;
+        endNotify(Aborted);
+        m_state.anchorSongUs = std::clamp<std::int64_t>(atUs, 0, m_state.song->lengthUs());
+        m_state.mode = paused ? Mode::Paused : Mode::Stopped;
+        changed();
+    }
+    m_ended.notify_all();
+    m_clock->wake();
+}
+
+bool Scheduler::waitOutputOpen(std::int64_t timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    return m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [&] { return m_outputOpen; });
+}
+
+bool Scheduler::notifyPending() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_notifyPending;
+}
+
 Scheduler::Mode Scheduler::mode() const
 {
     std::lock_guard lock(m_mutex);
@@ -187,6 +216,13 @@ void Scheduler::run() noexcept
         std::lock_guard lock(m_mutex);
         m_error = "the output failed to open";
     }
+    {
+        std::lock_guard lock(m_mutex);
+        m_outputOpen = true;
+    }
+    m_ended.notify_all();
+    if (m_callbacks.opened)
+        m_callbacks.opened();
     // The loop only returns when asked to quit; a failure inside ends the play
     // that was running and the loop starts over.
     for (;;) {

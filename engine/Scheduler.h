@@ -54,6 +54,8 @@ public:
         std::function<void()> status;
         // After each event sent: when it was due and when it went (clock us).
         std::function<void(std::int64_t due, std::int64_t sent)> dispatched;
+        // Once, on the playback thread, when the output's open() has returned.
+        std::function<void()> opened;
     };
 
     static constexpr std::int64_t StatusPeriodUs = 1000000;
@@ -76,10 +78,19 @@ public:
     void waitFinished(std::uint64_t playId);
     void pause();
     void stop();
+    // Puts the open song at atUs without playing it: paused there (a "Play"
+    // without a position goes on from there), or stopped there. Used to carry
+    // a song over to a new output.
+    void cue(std::int64_t atUs, bool paused);
+    // Blocks until the output's open() has returned, or the time-out passed;
+    // true when it has returned.
+    bool waitOutputOpen(std::int64_t timeoutMs);
 
     Mode mode() const;
     std::int64_t positionUs() const;
     std::int64_t lengthUs() const;
+    // Whether the play running would raise done() when it ends.
+    bool notifyPending() const;
     // The output's status line, or the playback thread's last failure.
     std::string status() const;
 
@@ -113,6 +124,7 @@ private:
     std::uint64_t m_playId = 0;
     bool m_notifyPending = false;
     bool m_quit = false;
+    bool m_outputOpen = false;
     std::string m_error;
     std::atomic<std::uint64_t> m_generation{0};
 

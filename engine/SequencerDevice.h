@@ -24,6 +24,8 @@
 // From applies to the next command only. Unknown commands are ignored.
 #pragma once
 
+#include "engine/SoundChoice.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -63,13 +65,21 @@ public:
     virtual qint32 Length() const = 0;
     virtual qint32 Position() const = 0;
 
-    // One line for people: what the songs play through (the synthesizer and
-    // its SoundFont, or a sequencer port). Empty when the device cannot say.
-    virtual QString outputDescription() const { return {}; }
+    // Whether a song is open and paused (a "Pause" stands, no later "Play").
+    virtual bool isPaused() const { return false; }
+    // What plays the songs now, in a line for the user (the about box).
+    virtual QString outputDescription() const { return QString(); }
+    // Plays through what the choice asks for from now on: the output is opened
+    // anew and the open song goes on from where it stands, playing, paused or
+    // stopped as it was. The environment still wins over the choice.
+    virtual void setSound(const SoundChoice &choice) { (void)choice; }
 
 Q_SIGNALS:
     void Done(int NotifyCode);
     void StatusUpdate();
+    // Something the user should know about the sound (no SoundFont, no audio,
+    // a fall-back): one whole sentence, raised once per output opened.
+    void SoundProblem(const QString &text);
 
 protected:
     virtual void open(const QString &fileName) = 0;

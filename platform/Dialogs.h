@@ -1,8 +1,10 @@
-// The dialogs the player shows: a message box and the album file dialogs.
-// Behind an interface so that tests answer them.
+// The dialogs the player shows: a message box, the album file dialogs and the
+// sound dialog. Behind an interface so that tests answer them.
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 struct FileDialogSetup
@@ -16,6 +18,34 @@ struct FileDialogSetup
     bool ConfirmOverwrite = false; // save: ask before replacing an existing file
 };
 
+// The sound dialog: what can be chosen, and what is chosen. ShowSound returns
+// the same with the user's choice in the chosen fields.
+struct SoundDialogSetup
+{
+    struct Output
+    {
+        QString name;  // "synth", "silent", "alsa:CLIENT:PORT"
+        QString label; // what the list shows
+    };
+    QList<Output> outputs;    // the synthesizer, each MIDI port found now, silent
+    QStringList soundFonts;   // the SoundFonts found, the synthesizer's default first
+    QStringList audioDrivers; // "" (automatic), then driver names
+    // An environment variable in force for a field, as "NAME=value"; empty when
+    // none is. The field is then shown but cannot be changed here.
+    QString outputFromEnvironment;
+    QString soundFontFromEnvironment;
+    QString audioDriverFromEnvironment;
+    QString playingNow; // what plays the songs now
+
+    // The choice: shown when the dialog opens, the user's when it returns.
+    QString output;
+    QString soundFont; // empty: the default
+    QString audioDriver;
+    double gain = 0.2;
+    bool reverb = true;
+    bool chorus = true;
+};
+
 class Dialogs
 {
 public:
@@ -25,6 +55,8 @@ public:
     // The chosen full path, or nothing when the user cancelled.
     virtual std::optional<QString> ShowOpen(const FileDialogSetup &setup) = 0;
     virtual std::optional<QString> ShowSave(const FileDialogSetup &setup) = 0;
+    // The user's sound choice, or nothing when the user cancelled.
+    virtual std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) = 0;
 };
 
 // The real dialogs, on Qt's message box and file dialog.
@@ -34,4 +66,6 @@ public:
     void MsgBox(const QString &text) override;
     std::optional<QString> ShowOpen(const FileDialogSetup &setup) override;
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override;
+    // In platform/SoundDialog.cpp.
+    std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override;
 };

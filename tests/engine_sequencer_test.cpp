@@ -2,6 +2,7 @@
 // Done codes, Wait, the status cadence, silence and the chase.
 #include "engine_helpers.h"
 
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -201,4 +202,52 @@ TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
         const ChaseState b = stateOf(sought.output->messages());
         EXPECT_TRUE(a == b) << "at " << at << " ms: " << a.differenceFrom(b);
     }
+}
+
+// A new output (the user chose another sound) takes the song on where it
+// stood: the old one is left with nothing sounding, the new one gets the
+// channel state of playing there, a pause stays a pause, and the notified
+// play still ends with its own Done.
+TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
+{
+    SongRig played;
+    played.command("Play");
+    played.advance(1300);
+
+    SongRig rig;
+    const auto recorder = [&rig] {
+        return std::make_shared<RecordingOutput>([c = rig.clock] { return c->now(); });
+    };
+    const auto noteOns = [](const std::shared_ptr<RecordingOutput> &output) {
+        const auto messages = output->messages();
+        return std::count_if(messages.begin(), messages.end(), [](const auto &m) {
+            return m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] != 0;
+        });
+    };
+    rig.device->setNotify(true);
+    rig.command("Play");
+    rig.advance(1300);
+    const auto second = recorder();
+    rig.device->replaceOutput(second);
+    rig.clock->waitForIdle();
+    EXPECT_EQ(rig.device->Position(), 1300);
+    EXPECT_EQ(hangingNotes(rig.output->messages()), "");
+    const ChaseState a = stateOf(played.output->messages());
+    const ChaseState b = stateOf(second->messages());
+    EXPECT_TRUE(a == b) << a.differenceFrom(b);
+
+    rig.command("Pause");
+    const auto third = recorder();
+    rig.device->replaceOutput(third);
+    rig.clock->waitForIdle();
+    EXPECT_TRUE(rig.device->isPaused());
+    rig.advance(500);
+    EXPECT_EQ(rig.device->Position(), 1300);
+    EXPECT_EQ(noteOns(third), 0);
+
+    rig.command("Pause"); // resumes
+    rig.advance(SongMs - 1300);
+    EXPECT_GT(noteOns(third), 0);
+    ASSERT_TRUE(pumpUntil([&] { return rig.done.size() == 2; }));
+    EXPECT_EQ(rig.done, (std::vector<int>{4, 1}));
 }

@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> kFolders = {"app",      "engine",   "platform", "player",
-                                           "playlist", "settings", "tools",    "ui"};
+const std::vector<std::string> kFolders = {"app",      "engine",   "mpris", "platform", "player",
+                                           "playlist", "settings", "tools", "ui"};
 
 // folder -> folder it includes -> one file that does it (for the message)
 using Graph = std::map<std::string, std::map<std::string, std::string>>;
@@ -104,6 +104,11 @@ TEST(Layout, EngineAndToolsStayApart)
     for (const auto &[to, file] : graph.at("tools")) {
         if (to != "engine")
             ADD_FAILURE() << file << " (a tool) includes from " << to << "/";
+    }
+    // The media player on the session bus is the program's business only.
+    for (const auto &[from, edges] : graph) {
+        if (from != "app" && edges.count("mpris"))
+            ADD_FAILURE() << edges.at("mpris") << " includes from mpris/";
     }
     for (const char *folder : {"platform", "settings"}) {
         for (const auto &[to, file] : graph.at(folder)) {

@@ -122,9 +122,10 @@ TEST_F(StartupTest, ControlsStandWhereTheirTwipsSay)
     QStringList menu;
     for (QAction *a : w.mnuMenu->actions())
         menu.append(a->isSeparator() ? u"-"_s : a->text());
-    EXPECT_EQ(menu.join(u'|'), QStringLiteral("Always on top|Shade Mode|Snap to top screen|-|"
-                                              "New entry to playlist|New entry to play "
-                                              "immediately|-|Minimize|Close player|-|About ..."));
+    EXPECT_EQ(menu.join(u'|'),
+              QStringLiteral("Always on top|Shade Mode|Snap to top screen|-|"
+                             "New entry to playlist|New entry to play "
+                             "immediately|-|Minimize|Close player|-|Sound ...|About ..."));
 }
 
 } // namespace

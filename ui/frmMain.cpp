@@ -210,6 +210,7 @@ void frmMain::buildMenus()
     mnuMinimize = menuItem(mnuMenu, QStringLiteral("Minimize"));
     mnuClose = menuItem(mnuMenu, QStringLiteral("Close player"));
     mnuMenu->addSeparator();
+    mnuSound = menuItem(mnuMenu, QStringLiteral("Sound ..."));
     mnuAbout = menuItem(mnuMenu, QStringLiteral("About ..."));
 
     mnuPlay = new QMenu(QStringLiteral("PlayMenu"), this);
@@ -300,6 +301,7 @@ void frmMain::connectHandlers()
     connect(mnuMinimize, &QAction::triggered, this, &frmMain::mnuMinimize_Click);
     connect(mnuClose, &QAction::triggered, this, &frmMain::mnuClose_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(mnuSound, &QAction::triggered, this, &frmMain::mnuSound_Click);
     connect(mnuLoad, &QAction::triggered, this, &frmMain::mnuLoad_Click);
     connect(mnuSave, &QAction::triggered, this, &frmMain::mnuSave_Click);
     for (int i = 1; i <= 4; ++i)
@@ -309,6 +311,7 @@ void frmMain::connectHandlers()
     // The sequencer's events and the previous-button timer.
     connect(MCI, &SequencerDevice::Done, this, &frmMain::MCI_Done);
     connect(MCI, &SequencerDevice::StatusUpdate, this, &frmMain::MCI_StatusUpdate);
+    connect(MCI, &SequencerDevice::SoundProblem, this, &frmMain::MCI_SoundProblem);
     connect(tme, &QTimer::timeout, this, &frmMain::tme_Timer);
 
     connectHover();

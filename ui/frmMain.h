@@ -14,6 +14,7 @@
 //   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
+//   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
 //   ui/frmAbout.cpp           mnuAbout_Click (the about box)
 //   ui/frmDummy.cpp           the taskbar placeholder's restore
@@ -149,6 +150,10 @@ public:
     void lstMIDI_MouseMove();
     void lstMIDI_GotFocus();
     void lstMIDI_LostFocus();
+    // The sound dialog: applies the choice to the device at once and keeps it.
+    void mnuSound_Click();
+    // A sound problem raised by the device: shown once in a message.
+    void MCI_SoundProblem(const QString &text);
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
@@ -180,6 +185,8 @@ public:
     // The playlist proper: every entry's full path and title, in play order
     // (playlist/PlaylistModel.h). lstMIDI is a view of it.
     PlaylistModel &lstPlay;
+    // Sound problems shown since the sound was last chosen (each shown once).
+    QStringList SoundProblemsShown;
 
     // ---- controls ----
     Frame *fraShade;
@@ -227,6 +234,7 @@ public:
     QAction *mnuMinimize;
     QAction *mnuClose;
     QAction *mnuAbout;
+    QAction *mnuSound;
     // The play menu: albums submenu, then the songs.
     QMenu *mnuPlay;
     QMenu *mnuMAlbums;

@@ -1,10 +1,12 @@
 // Dialogs answered by the test: messages are recorded, file dialogs return
-// the next scripted answer (nothing: the user cancelled).
+// the next scripted answer (nothing: the user cancelled), and the sound dialog
+// hands its setup to soundAnswer (none: the user cancelled).
 #pragma once
 
 #include "platform/Dialogs.h"
 
 #include <QStringList>
+#include <functional>
 
 class FakeDialogs : public Dialogs
 {
@@ -13,7 +15,19 @@ public:
     std::optional<QString> ShowOpen(const FileDialogSetup &setup) override { return answer(setup); }
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override { return answer(setup); }
 
+    std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
+    {
+        soundShown.append(setup);
+        if (!soundAnswer)
+            return std::nullopt;
+        SoundDialogSetup choice = setup;
+        soundAnswer(choice);
+        return choice;
+    }
+
     QStringList messages;
+    std::function<void(SoundDialogSetup &)> soundAnswer;
+    QList<SoundDialogSetup> soundShown;
     QList<std::optional<QString>> answers;
     QList<FileDialogSetup> shown;
 

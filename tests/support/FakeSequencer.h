@@ -21,7 +21,7 @@ public:
     qint32 Position() const override { return m_file.isEmpty() ? 0 : m_position; }
     QString openFile() const { return m_file; }
     bool isPlaying() const { return m_state == Playing; }
-    bool isPaused() const { return m_state == Paused; }
+    bool isPaused() const override { return m_state == Paused; }
     // The files "Open" was sent for, in order.
     QStringList opened() const;
 

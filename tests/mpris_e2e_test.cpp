@@ -1,0 +1,204 @@
+// The real program as a media player on a private session bus, driven with
+// gdbus the way media keys and desktop widgets drive it.
+#include "engine/MidiFile.h"
+#include "support/ProgramRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
+const QString Path = u"/org/mpris/MediaPlayer2"_s;
+const QString Player = u"org.mpris.MediaPlayer2.Player"_s;
+
+// A song of 40 s: a note every half second.
+void writeSong(const QString &path)
+{
+    SmfWriter w(0, 100);
+    w.beginTrack();
+    w.tempo(0, 500000); // 5 ms a tick
+    for (std::int64_t tick = 0; tick < 8000; tick += 100) {
+        w.channel(tick, 0x90, 60, 100);
+        w.channel(tick + 50, 0x80, 60, 0);
+    }
+    w.endTrack(8000);
+    const std::vector<std::uint8_t> bytes = w.bytes();
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A session bus of the test's own, ended with the test.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        if (m_daemon.waitForStarted(10000) && m_daemon.waitForReadyRead(10000))
+            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    QString address;
+
+private:
+    QProcess m_daemon;
+};
+
+class MediaPlayer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
+            QStandardPaths::findExecutable(u"gdbus"_s).isEmpty())
+            GTEST_SKIP() << "dbus-daemon or gdbus is not installed";
+        ASSERT_FALSE(bus.address.isEmpty());
+        run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
+    }
+
+    // gdbus with the given arguments on the private bus; its output.
+    QString gdbus(const QStringList &arguments)
+    {
+        QProcess p;
+        p.setProcessEnvironment(run.environment);
+        p.start(u"gdbus"_s, arguments);
+        if (!p.waitForFinished(10000)) {
+            p.kill();
+            p.waitForFinished(2000);
+            return QString();
+        }
+        return QString::fromUtf8(p.readAllStandardOutput()) +
+               QString::fromUtf8(p.readAllStandardError());
+    }
+    QString call(const QString &method, const QStringList &arguments = {})
+    {
+        return gdbus(QStringList{u"call"_s, u"--session"_s, u"--dest"_s, Dest, u"--object-path"_s,
+                                 Path, u"--method"_s, method} +
+                     arguments);
+    }
+    QString get(const QString &property)
+    {
+        return call(u"org.freedesktop.DBus.Properties.Get"_s, {Player, property});
+    }
+    qint64 position()
+    {
+        const QRegularExpressionMatch m =
+            QRegularExpression(u"int64 (\\d+)"_s).match(get(u"Position"_s));
+        return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    }
+    bool waitForGet(const QString &property, const QString &part)
+    {
+        return ProgramRun::waitFor([&] { return get(property).contains(part); }, 10000);
+    }
+
+    PrivateBus bus;
+    ProgramRun run;
+};
+
+TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
+{
+    QDir().mkpath(run.scratch(u"songs"_s));
+    QStringList songs;
+    for (const QString &name : {u"alpha.mid"_s, u"beta.mid"_s, u"gamma.mid"_s}) {
+        songs.append(run.scratch(u"songs/"_s + name));
+        writeSong(songs.last());
+    }
+    QProcess *player = run.start({run.scratch(u"songs"_s)});
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] {
+            return gdbus({u"call"_s, u"--session"_s, u"--dest"_s, u"org.freedesktop.DBus"_s,
+                          u"--object-path"_s, u"/org/freedesktop/DBus"_s, u"--method"_s,
+                          u"org.freedesktop.DBus.NameHasOwner"_s, Dest})
+                .contains(u"true"_s);
+        },
+        20000));
+    QProcess monitor;
+    monitor.setProcessEnvironment(run.environment);
+    monitor.start(u"gdbus"_s, {u"monitor"_s, u"--session"_s, u"--dest"_s, Dest});
+    ASSERT_TRUE(monitor.waitForStarted(10000));
+    QString announced;
+    const auto heard = [&](const QString &part) {
+        return ProgramRun::waitFor(
+            [&] {
+                announced += QString::fromUtf8(monitor.readAllStandardOutput());
+                return announced.contains(part);
+            },
+            10000);
+    };
+
+    // The first song plays, with its title and length.
+    EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
+    const QString metadata = get(u"Metadata"_s);
+    EXPECT_TRUE(metadata.contains(u"'xesam:title': <'alpha'>"_s)) << metadata.toStdString();
+    EXPECT_TRUE(metadata.contains(u"'mpris:length': <int64 40000000>"_s)) << metadata.toStdString();
+    EXPECT_TRUE(metadata.contains(QUrl::fromLocalFile(songs[0]).toString()))
+        << metadata.toStdString();
+
+    // Pause holds the position; Play goes on from it.
+    call(Player + u".Pause"_s);
+    EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Paused'"_s));
+    EXPECT_TRUE(heard(u"'PlaybackStatus': <'Paused'>"_s)) << announced.toStdString();
+    const qint64 held = position();
+    QThread::msleep(400);
+    EXPECT_EQ(position(), held);
+    call(Player + u".Play"_s);
+    EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
+    EXPECT_TRUE(ProgramRun::waitFor([&] { return position() > held; }, 5000));
+
+    // Next: the second song, announced.
+    call(Player + u".Next"_s);
+    EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:title': <'beta'>"_s));
+    EXPECT_TRUE(heard(u"'xesam:title': <'beta'>"_s)) << announced.toStdString();
+
+    // A jump within the song, for the song playing only.
+    const QString track =
+        QRegularExpression(u"objectpath '([^']+)'"_s).match(get(u"Metadata"_s)).captured(1);
+    ASSERT_FALSE(track.isEmpty());
+    call(Player + u".SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
+    EXPECT_LT(position(), 10000000);
+    call(Player + u".SetPosition"_s, {track, u"20000000"_s});
+    EXPECT_GE(position(), 20000000);
+    EXPECT_LT(position(), 25000000);
+
+    // Quit is "Close player": the playlist is kept.
+    call(u"org.mpris.MediaPlayer2.Quit"_s);
+    ASSERT_TRUE(player->waitForFinished(15000));
+    EXPECT_EQ(player->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player->exitCode(), 0);
+    EXPECT_EQ(readLines(run.defaultAlbum()), songs);
+    monitor.kill();
+    monitor.waitForFinished(5000);
+}
+
+TEST(MediaPlayerWithoutBus, RunsAsBeforeWithOneLineOnStderr)
+{
+    ProgramRun run;
+    run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
+                           u"unix:path="_s + run.scratch(u"no-bus-here"_s));
+    QProcess player;
+    player.setProcessEnvironment(run.environment);
+    player.start(run.program(), {});
+    ASSERT_TRUE(player.waitForStarted(10000));
+    // The first start writes its settings while loading.
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
+    ASSERT_TRUE(ProgramRun::terminate(&player, 30000));
+    EXPECT_EQ(player.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(player.readAllStandardError()).split(u'\n');
+    EXPECT_EQ(lines.filter(u"D-Bus"_s).size(), 1) << lines.join(u'\n').toStdString();
+}
+
+} // namespace

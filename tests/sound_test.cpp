@@ -1,0 +1,451 @@
+// The sound choice: the [Sound] settings, the SoundFont search, and the sound
+// dialog and sound problems on the real device with the real synthesizer
+// (FluidSynth's file driver writes what is heard; the dialogs are fakes).
+#include "engine/DeviceFactory.h"
+#include "engine/MidiFile.h"
+#include "engine/SoundFonts.h"
+#include "platform/SettingsStore.h"
+#include "player/Sound.h"
+#include "settings/SoundSettings.h"
+#include "support/FakeDialogs.h"
+#include "support/MemoryStore.h"
+#include "support/Wav.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString SmallSoundFont = u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s;
+
+void pumpFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+bool pumpUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+int peakOf(const QString &wavPath)
+{
+    const Wav wav = readWav(wavPath.toStdString());
+    EXPECT_EQ(wav.problem, "") << wavPath.toStdString();
+    int peak = 0;
+    for (std::int16_t s : wav.samples)
+        peak = std::max(peak, std::abs(int(s)));
+    return peak;
+}
+
+void touch(const QString &path, const QByteArray &content = "x")
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// Sets environment variables for one test and puts them back after it.
+class ScopedEnvironment
+{
+public:
+    void set(const char *name, const QString &value)
+    {
+        m_saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+        qputenv(name, value.toUtf8());
+    }
+    ~ScopedEnvironment()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            if (it->wasSet)
+                qputenv(it->name, it->value);
+            else
+                qunsetenv(it->name);
+        }
+    }
+
+private:
+    struct Saved
+    {
+        const char *name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::vector<Saved> m_saved;
+};
+
+// ---- the settings file's [Sound] group ----
+
+TEST(SoundSettings, KeptInTheSoundGroupUnderTheirOwnNames)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"Sonabel.ini"_s);
+    SoundSettings chosen;
+    chosen.SoundFont = u"/home/u/My Fonts/piano, grand.sf2"_s;
+    chosen.Output = u"alsa:128:0"_s;
+    chosen.AudioDriver = u"jack"_s;
+    chosen.Gain = 0.75;
+    chosen.Reverb = false;
+    {
+        IniSettingsStore store(ini);
+        store.write(u"Snap"_s, u"1"_s);
+        SaveSoundSettings(chosen, store);
+    }
+    QSettings file(ini, QSettings::IniFormat);
+    EXPECT_EQ(file.childGroups(), QStringList{u"Sound"_s});
+    file.beginGroup(u"Sound"_s);
+    EXPECT_EQ(file.childKeys(), (QStringList{u"AudioDriver"_s, u"Chorus"_s, u"Gain"_s, u"Output"_s,
+                                             u"Reverb"_s, u"SoundFont"_s}));
+    EXPECT_EQ(file.value(u"Output"_s).toString(), u"alsa:128:0"_s);
+    EXPECT_EQ(file.value(u"Reverb"_s).toString(), u"0"_s);
+    file.endGroup();
+    EXPECT_EQ(file.value(u"Snap"_s).toString(), u"1"_s); // the other values stay where they were
+
+    EXPECT_EQ(LoadSoundSettings(IniSettingsStore(ini)), chosen);
+}
+
+TEST(SoundSettings, UnreadableValuesTakeTheirDefaults)
+{
+    const SoundSettings defaults;
+    for (const QString &gain : {u"loud"_s, u"-1"_s, u"11"_s, u"nan"_s, u""_s}) {
+        MemoryStore store;
+        store.values.insert(u"Sound/Gain"_s, gain);
+        store.values.insert(u"Sound/Reverb"_s, u"yes"_s);
+        const SoundSettings read = LoadSoundSettings(store);
+        EXPECT_EQ(read.Gain, defaults.Gain) << gain.toStdString();
+        EXPECT_TRUE(read.Reverb);
+    }
+    MemoryStore store;
+    store.values.insert(u"Sound/Gain"_s, u" 2.5 "_s);
+    store.values.insert(u"Sound/Chorus"_s, u"0"_s);
+    EXPECT_EQ(LoadSoundSettings(store).Gain, 2.5);
+    EXPECT_FALSE(LoadSoundSettings(store).Chorus);
+}
+
+// ---- where SoundFonts are found ----
+
+TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
+{
+    QTemporaryDir dir;
+    const QString system = dir.filePath(u"sf2"_s), user = dir.filePath(u"user"_s);
+    QDir().mkpath(system);
+    QDir().mkpath(user);
+    QDir().mkpath(system + u"/folder.sf2"_s); // a folder is no SoundFont
+    for (const QString &name : {u"b.sf2"_s, u"A.SF3"_s, u"default-GM.sf2"_s, u"notes.txt"_s})
+        touch(system + u'/' + name);
+    touch(user + u"/mine.sf2"_s);
+    touch(dir.filePath(u"chosen.sf2"_s));
+
+    const auto found = [](const std::vector<std::string> &paths) {
+        QStringList names;
+        for (const std::string &p : paths)
+            names.append(QString::fromStdString(std::filesystem::path(p).filename().string()));
+        return names;
+    };
+    const std::vector<std::string> folders = {system.toStdString(), user.toStdString(),
+                                              dir.filePath(u"missing"_s).toStdString()};
+    EXPECT_EQ(
+        found(SoundFonts::list(dir.filePath(u"chosen.sf2"_s).toStdString(), folders)),
+        (QStringList{u"chosen.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"b.sf2"_s, u"mine.sf2"_s}));
+    // A default that does not exist is left out; one inside a folder is listed once.
+    EXPECT_EQ(found(SoundFonts::list(dir.filePath(u"gone.sf2"_s).toStdString(), folders)).first(),
+              u"default-GM.sf2"_s);
+    EXPECT_EQ(found(SoundFonts::list((system + u"/b.sf2"_s).toStdString(), folders)),
+              (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
+}
+
+TEST(SoundChoice, EnvironmentWinsFieldByField)
+{
+    ScopedEnvironment env;
+    env.set("SONABEL_OUTPUT", u"silent"_s);
+    env.set("SONABEL_SOUNDFONT", u""_s);
+    env.set("SONABEL_AUDIO_DRIVER", u"alsa"_s);
+    SoundChoice chosen;
+    chosen.output = u"synth"_s;
+    chosen.soundFont = u"/x.sf2"_s;
+    chosen.audioDriver = u"jack"_s;
+    chosen.gain = 1.5;
+    const SoundChoice inForce = soundChoiceInForce(chosen);
+    EXPECT_EQ(inForce.output, u"silent"_s);
+    EXPECT_EQ(inForce.soundFont, u"/x.sf2"_s);
+    EXPECT_EQ(inForce.audioDriver, u"alsa"_s);
+    EXPECT_EQ(inForce.gain, 1.5);
+}
+
+// ---- the real dialog ----
+
+TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
+{
+    SoundDialogSetup setup;
+    setup.outputs = {{u"synth"_s, u"Built-in synthesizer"_s}, {u"silent"_s, u"Silent"_s}};
+    setup.soundFonts = {u"/a/one.sf2"_s, u"/a/two.sf3"_s};
+    setup.audioDrivers = {QString(), u"pulseaudio"_s, u"alsa"_s};
+    setup.soundFontFromEnvironment = u"SONABEL_SOUNDFONT=/x.sf2"_s;
+    setup.output = u"synth"_s;
+    setup.soundFont = u"/a/two.sf3"_s;
+    setup.audioDriver = u"alsa"_s;
+    setup.gain = 0.35;
+    setup.reverb = false;
+
+    QStringList notes;
+    bool soundFontLocked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        const auto boxes = dialog->findChildren<QComboBox *>();
+        ASSERT_EQ(boxes.size(), 3);
+        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
+        soundFontLocked = !boxes[1]->isEnabled();
+        for (QLabel *label : dialog->findChildren<QLabel *>())
+            notes.append(label->text());
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QtDialogs dialogs;
+    const std::optional<SoundDialogSetup> answer = dialogs.ShowSound(setup);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->output, u"silent"_s);
+    EXPECT_EQ(answer->soundFont, u"/a/two.sf3"_s);
+    EXPECT_EQ(answer->audioDriver, u"alsa"_s);
+    EXPECT_DOUBLE_EQ(answer->gain, 0.35);
+    EXPECT_FALSE(answer->reverb);
+    EXPECT_TRUE(answer->chorus);
+    EXPECT_TRUE(soundFontLocked);
+    EXPECT_EQ(notes.filter(u"SONABEL_SOUNDFONT=/x.sf2 is set"_s).size(), 1)
+        << notes.join(u'|').toStdString();
+}
+
+// ---- the window on the real device ----
+
+// A song of 30 s: a short note every quarter of a second.
+QString longSong(const QTemporaryDir &dir, const QString &name)
+{
+    SmfWriter w(0, 100);
+    w.beginTrack();
+    w.tempo(0, 500000); // 5 ms a tick
+    w.channel(0, 0xC0, 0);
+    std::int64_t tick = 0;
+    for (; tick < 6000; tick += 50) {
+        w.channel(tick, 0x90, 60, 120);
+        w.channel(tick + 40, 0x80, 60, 0);
+    }
+    w.endTrack(tick);
+    const std::vector<std::uint8_t> bytes = w.bytes();
+    const QString path = dir.filePath(name);
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
+}
+
+class SoundWindow : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        if (!QFile::exists(SmallSoundFont))
+            GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+        env.set("SONABEL_OUTPUT", QString());
+        env.set("SONABEL_SOUNDFONT", QString());
+        env.set("SONABEL_AUDIO_DRIVER", u"file"_s);
+        env.set("SONABEL_AUDIO_FILE", wav(u"start"_s));
+        store.values.insert(QString(), u"1"_s);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        device.reset(); // the file driver finishes its WAV
+    }
+
+    // The device for what the store holds, and the window on it.
+    void start()
+    {
+        device = makeSequencerDevice(storedSoundChoice(store));
+        MainWindowServices services;
+        services.MCI = device.get();
+        services.dlg = &dialogs;
+        services.store = &store;
+        services.programFolder = dir.path();
+        services.screenWidthTwips = 12000;
+        window = std::make_unique<frmMain>(services);
+        window->Global.ResetMode = 0;
+    }
+    void play(const QString &song)
+    {
+        window->PlayFile = song;
+        window->imgControls_Click(1);
+    }
+    // Chooses in the sound dialog; what is heard from then on goes to wavName.
+    void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
+    {
+        env.set("SONABEL_AUDIO_FILE", wav(wavName));
+        dialogs.soundAnswer = answer;
+        window->mnuSound_Click();
+    }
+    QString wav(const QString &name) const { return dir.filePath(name + u".wav"_s); }
+    void finish() { TearDown(); }
+
+    ScopedEnvironment env;
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    MemoryStore store;
+    std::unique_ptr<SequencerDevice> device;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
+{
+    start();
+    play(longSong(dir, u"song.mid"_s));
+    ASSERT_TRUE(pumpUntil([&] { return device->Position() >= 1000; }, 10000));
+
+    // Volume off: the song goes on, silently.
+    qint32 before = device->Position();
+    choose(u"quiet"_s, [](SoundDialogSetup &s) {
+        s.soundFont = SmallSoundFont;
+        s.gain = 0;
+    });
+    ASSERT_EQ(dialogs.soundShown.size(), 1);
+    const SoundDialogSetup &shown = dialogs.soundShown.first();
+    EXPECT_EQ(shown.output, u"synth"_s);
+    EXPECT_TRUE(shown.soundFonts.contains(SmallSoundFont));
+    EXPECT_EQ(shown.audioDriverFromEnvironment, u"SONABEL_AUDIO_DRIVER=file"_s);
+    EXPECT_TRUE(shown.outputFromEnvironment.isEmpty());
+    EXPECT_GE(device->Position(), before);
+    EXPECT_LT(device->Position(), before + 3000);
+    EXPECT_TRUE(device->outputDescription().contains(u"TimGM6mb.sf2"_s));
+    EXPECT_EQ(store.values.value(u"Sound/SoundFont"_s), SmallSoundFont);
+    EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0"_s);
+    pumpFor(1200);
+
+    // Paused, a new choice keeps it paused at the same point.
+    window->imgControls_Click(2);
+    before = device->Position();
+    choose(u"loud"_s, [](SoundDialogSetup &s) { s.gain = 1.0; });
+    EXPECT_TRUE(device->isPaused());
+    EXPECT_EQ(device->Position(), before);
+    window->imgControls_Click(2); // resumes
+    pumpFor(1200);
+    EXPECT_GT(device->Position(), before + 500);
+    EXPECT_FALSE(window->Stopped);
+    finish();
+
+    EXPECT_LT(peakOf(wav(u"quiet"_s)), 50);
+    EXPECT_GT(peakOf(wav(u"loud"_s)), 2000);
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
+}
+
+TEST_F(SoundWindow, SilentOutputAndCancelledDialog)
+{
+    start();
+    play(longSong(dir, u"song.mid"_s));
+    ASSERT_TRUE(pumpUntil([&] { return device->Position() >= 500; }, 10000));
+    const QString synth = device->outputDescription();
+
+    window->mnuSound_Click(); // cancelled: nothing changes
+    EXPECT_EQ(device->outputDescription(), synth);
+    EXPECT_FALSE(store.values.contains(u"Sound/Output"_s));
+
+    choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
+    EXPECT_TRUE(device->outputDescription().contains(u"silent"_s));
+    EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
+    const qint32 at = device->Position();
+    pumpFor(600);
+    EXPECT_GT(device->Position(), at); // time still runs
+}
+
+// A chosen SoundFont or port that is gone falls back and says so once; so do
+// the other problems, however many songs play.
+TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(SoundWindow &)> arrange;
+        QStringList words;
+        bool heard;
+    };
+    const std::vector<Case> cases = {
+        {"gone SoundFont",
+         [](SoundWindow &t) {
+             const QString copy = t.dir.filePath(u"gone.sf2"_s);
+             QFile::copy(SmallSoundFont, copy);
+             t.store.values.insert(u"Sound/SoundFont"_s, copy);
+             QFile::remove(copy);
+         },
+         {u"gone.sf2 is gone"_s, u"instead"_s},
+         true},
+        {"gone port",
+         [](SoundWindow &t) { t.store.values.insert(u"Sound/Output"_s, u"alsa:250:7"_s); },
+         {u"MIDI port 250:7 is gone"_s, u"built-in synthesizer"_s},
+         true},
+        {"not a SoundFont",
+         [](SoundWindow &t) {
+             const QString junk = t.dir.filePath(u"junk.sf2"_s);
+             touch(junk, "not a SoundFont");
+             t.env.set("SONABEL_SOUNDFONT", junk);
+         },
+         {u"junk.sf2 cannot be loaded"_s, u"\"Sound ...\""_s},
+         false},
+        {"no audio",
+         [](SoundWindow &t) { t.env.set("SONABEL_AUDIO_DRIVER", u"nosuchdriver"_s); },
+         {u"No audio output"_s, u"\"Sound ...\""_s},
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        dialogs.messages.clear();
+        store.values.clear();
+        SetUp();
+        c.arrange(*this);
+        start();
+        const QString song = longSong(dir, u"song.mid"_s);
+        play(song);
+        ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.isEmpty(); }, 10000));
+        for (const QString &word : c.words)
+            EXPECT_TRUE(dialogs.messages.first().contains(word))
+                << dialogs.messages.first().toStdString();
+        // The next song brings no second message.
+        window->imgControls_Click(3);
+        play(song);
+        pumpFor(1200);
+        EXPECT_EQ(dialogs.messages.size(), 1);
+        EXPECT_GT(device->Position(), 500);
+        finish();
+        if (c.heard) {
+            EXPECT_GT(peakOf(wav(u"start"_s)), 1000);
+        }
+    }
+}
+
+} // namespace
