@@ -14,11 +14,9 @@
 #include "engine/MidiOutput.h"
 
 #include <cstdint>
+#include <fluidsynth.h>
+#include <memory>
 #include <string>
-
-struct _fluid_hashtable_t;
-struct _fluid_synth_t;
-struct _fluid_audio_driver_t;
 
 struct FluidSynthOptions
 {
@@ -64,9 +62,19 @@ public:
 private:
     bool openDriver();
 
+    // FluidSynth's objects, each freed by its own delete function.
+    struct Free
+    {
+        void operator()(fluid_settings_t *p) const { delete_fluid_settings(p); }
+        void operator()(fluid_synth_t *p) const { delete_fluid_synth(p); }
+        void operator()(fluid_audio_driver_t *p) const { delete_fluid_audio_driver(p); }
+    };
+
     FluidSynthOptions m_options;
-    _fluid_hashtable_t *m_settings = nullptr;
-    _fluid_synth_t *m_synth = nullptr;
-    _fluid_audio_driver_t *m_driver = nullptr;
+    // In this order: the driver renders from the synthesizer, which reads the
+    // settings, so they go in reverse.
+    std::unique_ptr<fluid_settings_t, Free> m_settings;
+    std::unique_ptr<fluid_synth_t, Free> m_synth;
+    std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     int m_soundFontId = -1;
 };

@@ -47,9 +47,29 @@ void Scheduler::changed()
 
 void Scheduler::endNotify(int code)
 {
-    // Called with m_mutex held.
+    // Called with m_mutex held; deliverDone() passes the code on.
     if (m_notifyPending) {
         m_notifyPending = false;
+        m_doneCodes.push_back(code);
+    }
+}
+
+void Scheduler::deliverDone()
+{
+    // Called without m_mutex. Codes leave in the order they were queued, even
+    // when the two threads both deliver: whoever holds m_delivering drains the
+    // queue. The mutex is recursive so that a done callback that calls back
+    // into a request does not deadlock.
+    std::lock_guard delivering(m_delivering);
+    for (;;) {
+        int code = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_doneCodes.empty())
+                return;
+            code = m_doneCodes.front();
+            m_doneCodes.pop_front();
+        }
         if (m_callbacks.done)
             m_callbacks.done(code);
     }
@@ -66,6 +86,7 @@ void Scheduler::load(std::shared_ptr<const Timeline> song)
         ++m_playId;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -75,23 +96,25 @@ std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
     std::uint64_t id = 0;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_state.song) {
-            if (notify && m_callbacks.done)
-                m_callbacks.done(Failed);
-            return 0;
+        if (m_state.song) {
+            endNotify(Superseded);
+            const std::int64_t now = m_clock->now();
+            const std::int64_t from = fromUs ? *fromUs : positionLocked(now);
+            m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
+            m_state.anchorClockUs = now;
+            m_state.mode = Mode::Playing;
+            m_notifyPending = notify;
+            id = ++m_playId;
+            changed();
+        } else if (notify) {
+            m_doneCodes.push_back(Failed); // nothing to play
         }
-        endNotify(Superseded);
-        const std::int64_t now = m_clock->now();
-        const std::int64_t from = fromUs ? *fromUs : positionLocked(now);
-        m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
-        m_state.anchorClockUs = now;
-        m_state.mode = Mode::Playing;
-        m_notifyPending = notify;
-        id = ++m_playId;
-        changed();
     }
-    m_ended.notify_all();
-    m_clock->wake();
+    deliverDone();
+    if (id != 0) {
+        m_ended.notify_all();
+        m_clock->wake();
+    }
     return id;
 }
 
@@ -112,6 +135,7 @@ void Scheduler::pause()
         m_state.mode = Mode::Paused;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -127,6 +151,7 @@ void Scheduler::stop()
         m_state.mode = Mode::Stopped;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -206,6 +231,7 @@ void Scheduler::run() noexcept
             changed();
             endNotify(Failed);
         }
+        deliverDone();
         m_ended.notify_all();
     }
     try {
@@ -340,5 +366,6 @@ void Scheduler::finish(std::uint64_t generation)
         changed();
         endNotify(Finished);
     }
+    deliverDone();
     m_ended.notify_all();
 }

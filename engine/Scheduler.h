@@ -16,7 +16,9 @@
 //    times events by it and position() reads it, so both agree by construction.
 //  - Callbacks (done, status, dispatched) run on whichever thread calls them:
 //    done on either, status and dispatched on the playback thread. They must
-//    only post work elsewhere (MidiSequencer queues Qt events).
+//    only post work elsewhere (MidiSequencer queues Qt events). No callback
+//    runs with m_mutex held: done codes are queued under it and delivered
+//    after it is released, in the order they were queued.
 //  - The playback thread asks for real-time priority (SCHED_FIFO 40, below
 //    FluidSynth's audio thread) and gives it up while an output loads a song's
 //    instruments. Where the system refuses, it runs at normal priority.
@@ -32,6 +34,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -101,6 +104,7 @@ private:
     void changed(); // after a request: bump the generation and wake the thread
     std::int64_t positionLocked(std::int64_t now) const;
     void endNotify(int code);
+    void deliverDone();
     static bool setRealtime(bool on);
 
     std::shared_ptr<MidiOutput> m_output;
@@ -112,6 +116,8 @@ private:
     State m_state;
     std::uint64_t m_playId = 0;
     bool m_notifyPending = false;
+    std::deque<int> m_doneCodes; // waiting for deliverDone()
+    std::recursive_mutex m_delivering;
     bool m_quit = false;
     std::string m_error;
     std::atomic<std::uint64_t> m_generation{0};
