@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fluidsynth.h>
 #include <mutex>
+#include <thread>
 #include <vector>
 #ifdef SONABEL_HAVE_ALSA
 #include <alsa/asoundlib.h>
@@ -195,6 +197,8 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 {
     if (!m_synth || m_soundFontId < 0)
         return;
+    if (instruments.data() != m_held.data())
+        m_held.assign(instruments.begin(), instruments.end());
     fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth.get(), m_soundFontId);
     int holder = PlayingChannels;
     for (const MidiInstrument &i : instruments) {
@@ -256,6 +260,33 @@ void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
     // FluidSynth wants the bytes between F0 and F7.
     fluid_synth_sysex(m_synth.get(), reinterpret_cast<const char *>(message.data() + 1),
                       int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+}
+
+void FluidSynthOutput::cutSound(std::uint16_t)
+{
+    if (!m_synth)
+        return;
+    fluid_synth_t *synth = m_synth.get();
+    fluid_synth_all_sounds_off(synth, -1);
+    if (m_driver) {
+        // The driver renders a block of 64 frames at a time, so this takes a
+        // millisecond or two; the bound only matters when the audio stalls.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (fluid_synth_get_active_voice_count(synth) > 0 &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    // A reset with voices still killed but not rendered would bring them back.
+    if (fluid_synth_get_active_voice_count(synth) == 0)
+        reset();
+}
+
+void FluidSynthOutput::reset()
+{
+    fluid_synth_system_reset(m_synth.get());
+    // The reset let go of the instruments held for the song: take them again
+    // (from memory, unless FluidSynth has dropped them meanwhile).
+    prepare(m_held);
 }
 
 bool FluidSynthOutput::renderS16(std::int16_t *interleaved, int frames)

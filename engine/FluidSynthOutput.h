@@ -17,6 +17,7 @@
 #include <fluidsynth.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct FluidSynthOptions
 {
@@ -51,6 +52,15 @@ public:
     void prepare(std::span<const MidiInstrument> instruments) override;
     void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
     void sendSysEx(std::span<const std::uint8_t> message) override;
+    // Kills every voice on every channel, waits until the audio driver has
+    // rendered the kill (FluidSynth applies a kill at its next block, and a
+    // note-off, All Notes Off or pedal release that arrives before it brings
+    // the voice back into its release), then resets the synthesizer, which
+    // also empties the reverb and chorus. The channels are at their power-on
+    // state afterwards: the sequencer's chase sets up what plays next. Without
+    // an audio driver the caller renders, and the reset waits for a cut with
+    // no voice left.
+    void cutSound(std::uint16_t channels) override;
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
@@ -61,6 +71,8 @@ public:
 
 private:
     bool openDriver();
+    // Power-on state with the prepared instruments still held.
+    void reset();
 
     // FluidSynth's objects, each freed by its own delete function.
     struct Free
@@ -77,4 +89,5 @@ private:
     std::unique_ptr<fluid_synth_t, Free> m_synth;
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     int m_soundFontId = -1;
+    std::vector<MidiInstrument> m_held; // what prepare() was last given
 };

@@ -14,3 +14,11 @@ void MidiOutput::setStatus(std::string status)
     std::lock_guard lock(m_statusMutex);
     m_status = std::move(status);
 }
+
+void MidiOutput::cutSound(std::uint16_t channels)
+{
+    for (int ch = 0; ch < 16; ++ch) {
+        if (channels & (1u << ch))
+            send(std::uint8_t(0xB0 | ch), 120, 0);
+    }
+}

@@ -41,6 +41,7 @@ Scheduler::~Scheduler()
 
 void Scheduler::changed()
 {
+    m_state.ended = false;
     ++m_state.generation;
     m_generation.store(m_state.generation);
 }
@@ -291,8 +292,14 @@ void Scheduler::resync(const State &previous, const State &next)
         channels |= previous.song->channelsUsed();
     if (next.song)
         channels |= next.song->channelsUsed();
-    m_notes.silence(*m_output, channels);
     m_cursor = 0;
+    if (next.ended) {
+        // The song's own end: its last notes ring out.
+        m_notes.release(*m_output, channels);
+        return;
+    }
+    // Every request silences at once, before the chase sets up what comes next.
+    m_notes.silence(*m_output, channels);
     if (next.song && next.song != m_preparedSong) {
         // Loading instruments can take a while: not at real-time priority,
         // where it would hold a core away from the window.
@@ -362,8 +369,10 @@ void Scheduler::finish(std::uint64_t generation)
             return; // a request came first: it wins
         m_state.anchorSongUs = m_state.song ? m_state.song->lengthUs() : 0;
         m_state.mode = Mode::Stopped;
-        // The new generation makes the loop silence what the file left on.
+        // The new generation makes the loop release what the file left on;
+        // the notes ring out (any later request cuts them).
         changed();
+        m_state.ended = true;
         endNotify(Finished);
     }
     deliverDone();

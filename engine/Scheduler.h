@@ -10,7 +10,9 @@
 //  - The playback thread owns the output, the chase and the sounding-note
 //    bookkeeping, and touches them without a lock. At a safe point (between
 //    two events, or on waking) it sees a new generation, silences what it
-//    sounded, chases to the new position and carries on from there.
+//    sounded (releases every note, then cuts the sound for good), chases to
+//    the new position and carries on from there. At the song's own end it
+//    only releases the notes, so they ring out.
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
@@ -94,6 +96,7 @@ private:
         std::int64_t anchorSongUs = 0;
         std::int64_t anchorClockUs = 0;
         std::uint64_t generation = 0;
+        bool ended = false; // stopped by reaching the end, not by a request
     };
 
     void run() noexcept;

@@ -6,10 +6,13 @@
 #include "support/Wav.h"
 
 #include <QProcess>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -34,7 +37,211 @@ std::vector<std::uint8_t> chord()
     return w.bytes();
 }
 
+// Ticks of a millisecond: 1000 ticks per quarter at 1 000 000 us per quarter.
+SmfWriter msWriter()
+{
+    SmfWriter w(0, 1000);
+    w.beginTrack();
+    w.tempo(0, 1000000);
+    return w;
+}
+
+constexpr std::uint8_t Strings = 48; // a long release: still -20 dBFS 300 ms after note-off
+constexpr std::uint8_t ChordKeys[] = {60, 64, 67, 72};
+
+// A loud string chord held under the sustain pedal from 1 s to 10 s. The song
+// starts as many files do, with Reset All Controllers, the pedal up and All
+// Notes Off: the very messages that must not revive what a cut has just ended.
+std::vector<std::uint8_t> heldChord()
+{
+    SmfWriter w = msWriter();
+    for (std::uint8_t cc : {121, 64, 123})
+        w.channel(0, 0xB0, cc, 0);
+    w.channel(0, 0xC0, Strings);
+    w.channel(1000, 0xB0, 64, 127);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(1000, 0x90, key, 120);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(10000, 0x80, key, 0);
+    w.channel(10100, 0xB0, 64, 0);
+    w.endTrack(10500);
+    return w.bytes();
+}
+
+// Peak level of the frames [from, to) of a stereo WAV, in dBFS.
+double peakDb(const Wav &wav, std::int64_t from, std::int64_t to)
+{
+    int peak = 0;
+    const auto frames = std::int64_t(wav.samples.size() / 2);
+    for (std::int64_t i = std::max<std::int64_t>(0, from) * 2; i < std::min(to, frames) * 2; ++i)
+        peak = std::max(peak, std::abs(int(wav.samples[std::size_t(i)])));
+    return 20 * std::log10(std::max(peak, 1) / 32768.0);
+}
+
+// Where sound starts after at least 300 ms of silence: the frames at
+// which a 10 ms window first peaks above -30 dBFS.
+std::vector<std::int64_t> onsets(const Wav &wav)
+{
+    const std::int64_t window = wav.rate / 100;
+    const auto frames = std::int64_t(wav.samples.size() / 2);
+    std::vector<std::int64_t> found;
+    std::int64_t quietSince = 0;
+    for (std::int64_t at = 0; at + window <= frames; at += window) {
+        const double level = peakDb(wav, at, at + window);
+        if (level < -60) {
+            if (quietSince < 0)
+                quietSince = at;
+        } else if (level > -30 && quietSince >= 0 && at - quietSince >= wav.rate * 3 / 10) {
+            found.push_back(at);
+            quietSince = -1;
+        } else if (level > -30) {
+            quietSince = -1;
+        }
+    }
+    return found;
+}
+
+// The synthesizer on FluidSynth's file driver, which renders in real time.
+struct LiveSynth
+{
+    QTemporaryDir dir;
+    std::string wavPath = dir.path().toStdString() + "/out.wav";
+    std::shared_ptr<FluidSynthOutput> synth;
+
+    LiveSynth()
+    {
+        FluidSynthOptions options;
+        options.soundFont = SmallSoundFont;
+        options.audioDriver = "file";
+        options.audioFile = wavPath;
+        synth = std::make_shared<FluidSynthOutput>(options);
+    }
+};
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 } // namespace
+
+// Each command that interrupts a song silences it at once and for good: from
+// 300 ms after it the held chord is gone, also when the next song's first
+// messages release notes and reset controllers right after the cut. Each try
+// plays the chord from its start, 1 s in, and interrupts it 250 ms later; the
+// audio is then silent until the next try's chord.
+TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    LiveSynth live;
+    const QString song = QString::fromStdString(writeFile(live.dir, "held.mid", heldChord()));
+    const QString resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GM.MID");
+    using Command = std::function<void(MidiSequencer &)>;
+    const auto open = [](MidiSequencer &d, const QString &file) {
+        d.setFileName(file);
+        d.Command(u"Open"_s);
+    };
+    const std::vector<std::pair<std::string, Command>> commands = {
+        {"Stop, Close",
+         [&](MidiSequencer &d) {
+             d.Command(u"Stop"_s);
+             d.Command(u"Close"_s);
+             open(d, song);
+         }},
+        {"Pause",
+         [](MidiSequencer &d) {
+             d.Command(u"Pause"_s);
+         }},
+        {"seek",
+         [](MidiSequencer &d) {
+             d.setFrom(5000);
+             d.Command(u"Play"_s);
+         }},
+        {"restart",
+         [](MidiSequencer &d) {
+             d.setFrom(0);
+             d.Command(u"Play"_s);
+             sleepMs(900); // gone before its chord comes back
+             d.Command(u"Stop"_s);
+         }},
+        {"song change",
+         [&](MidiSequencer &d) {
+             d.Command(u"Close"_s);
+             open(d, song);
+             d.Command(u"Play"_s);
+             sleepMs(900);
+             d.Command(u"Stop"_s);
+         }},
+        {"song change with reset",
+         [&](MidiSequencer &d) {
+             d.Command(u"Close"_s);
+             open(d, resetFile);
+             d.setWait(true);
+             d.Command(u"Play"_s);
+             d.setWait(false);
+             d.Command(u"Close"_s);
+             open(d, song);
+             d.Command(u"Play"_s);
+             sleepMs(800);
+             d.Command(u"Stop"_s);
+         }},
+    };
+    std::vector<std::string> tries;
+    {
+        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
+        open(device, song);
+        for (const auto &[name, command] : commands) {
+            device.setFrom(0);
+            device.Command(u"Play"_s);
+            sleepMs(1250);
+            command(device);
+            sleepMs(600);
+            tries.push_back(name);
+        }
+    }
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    const std::vector<std::int64_t> chords = onsets(wav);
+    ASSERT_EQ(chords.size(), tries.size());
+    const std::int64_t ms = wav.rate / 1000;
+    for (std::size_t i = 0; i < tries.size(); ++i) {
+        const std::int64_t command = chords[i] + 250 * ms;
+        EXPECT_GT(peakDb(wav, chords[i] + 50 * ms, command - 50 * ms), -20) << tries[i];
+        // 50 ms of leeway for the two threads' timing.
+        EXPECT_LT(peakDb(wav, command + 350 * ms, command + 800 * ms), -60) << tries[i];
+    }
+}
+
+// At its own end a song lets its last notes ring out in their release.
+TEST(FluidSynthOutput, ASongsLastNotesRingPastItsEnd)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    LiveSynth live;
+    SmfWriter w = msWriter();
+    w.channel(0, 0xC0, Strings);
+    w.channel(500, 0xC0, Strings); // the chord after half a second of silence
+    for (std::uint8_t key : ChordKeys)
+        w.channel(500, 0x90, key, 120);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(1000, 0x80, key, 0);
+    w.endTrack(1020);
+    {
+        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
+        device.setFileName(QString::fromStdString(writeFile(live.dir, "end.mid", w.bytes())));
+        device.Command(u"Open"_s);
+        device.setWait(true);
+        device.Command(u"Play"_s);
+        sleepMs(500);
+    }
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    const std::vector<std::int64_t> chords = onsets(wav);
+    ASSERT_EQ(chords.size(), 1u);
+    const std::int64_t end = chords[0] + wav.rate * 520 / 1000;
+    EXPECT_GT(peakDb(wav, end + wav.rate / 10, end + wav.rate / 5), -25);
+}
 
 // The synthesizer plays in real time through FluidSynth's file driver; closing
 // the output finalises the WAV file.

@@ -247,7 +247,7 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
     }
     // Let what still sounds fade out, for at most two seconds.
     SoundingNotes notes;
-    notes.silence(synth, timeline->channelsUsed());
+    notes.release(synth, timeline->channelsUsed());
     for (const std::int64_t tailEnd = frame + 2 * std::int64_t(rate);
          frame < tailEnd && synth.activeVoices() > 0; frame += 1024)
         renderFrames(synth, wav, 1024, buffer);
