@@ -297,9 +297,28 @@ bool FluidSynthOutput::renderS16(std::int16_t *interleaved, int frames)
            FLUID_OK;
 }
 
+bool FluidSynthOutput::renderFloat(float *interleaved, int frames)
+{
+    if (!m_synth)
+        return false;
+    return fluid_synth_write_float(m_synth.get(), frames, interleaved, 0, 2, interleaved, 1, 2) ==
+           FLUID_OK;
+}
+
 int FluidSynthOutput::activeVoices() const
 {
     return m_synth ? fluid_synth_get_active_voice_count(m_synth.get()) : 0;
+}
+
+double FluidSynthOutput::chorusSpeed() const
+{
+    int active = 0;
+    double speed = 0;
+    if (!m_settings ||
+        fluid_settings_getint(m_settings.get(), "synth.chorus.active", &active) != FLUID_OK ||
+        !active || fluid_synth_get_chorus_group_speed(m_synth.get(), -1, &speed) != FLUID_OK)
+        return 0;
+    return speed;
 }
 
 double FluidSynthOutput::sampleRate() const

@@ -64,8 +64,11 @@ public:
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
+    bool renderFloat(float *interleaved, int frames);
     int activeVoices() const;
     double sampleRate() const;
+    // The chorus oscillator's rate in Hz; 0 when the chorus is off.
+    double chorusSpeed() const;
     // Whether the SoundFont loaded (what open() found out).
     bool hasSoundFont() const { return m_soundFontId >= 0; }
 
