@@ -445,7 +445,7 @@ private:
         m_out.clear();
     }
 
-    static constexpr float Quiet = 1.0f / 65536; // below half a 16-bit step
+    static constexpr float Quiet = 1.0e-4f; // -80 dBFS, a few 16-bit steps
     static constexpr std::size_t FlushSamples = 2 * 16384;
 
     const Timeline &m_timeline;
