@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -377,18 +378,23 @@ private:
         m_mix.end(piece);
     }
 
-    // The chorus sweeps its delay with a slow oscillator that runs on through
-    // every frame a synthesizer renders, silence included, and no reset stops
-    // it. A piece sounds as the song does there only when its oscillator
-    // stands where the song's would: so many frames of silence are rendered
-    // (and dropped) first that the synthesizer's frame count matches the
-    // piece's start, modulo the oscillator's period.
+    // The chorus and the reverb sweep their delays with slow oscillators that
+    // run on through every frame a synthesizer renders, silence included, and
+    // no reset stops them: the chorus at its speed, the reverb at 1 Hz. A piece
+    // sounds as the song does there only when its oscillators stand where the
+    // song's would: so many frames of silence are rendered (and dropped) first
+    // that the synthesizer's frame count matches the piece's start, modulo the
+    // period both oscillators share (10 s with FluidSynth's default chorus).
     void alignEffects(std::int64_t start)
     {
-        const double speed = m_synth.chorusSpeed();
-        if (speed <= 0)
-            return;
-        const auto period = std::int64_t(std::llround(m_settings.rate / speed));
+        const std::int64_t reverbPeriod = m_settings.rate;
+        std::int64_t period = reverbPeriod;
+        if (const double speed = m_synth.chorusSpeed(); speed > 0) {
+            const auto chorusPeriod = std::int64_t(std::llround(m_settings.rate / speed));
+            const std::int64_t both = std::lcm(chorusPeriod, reverbPeriod);
+            // Beyond a minute of silence per piece, the chorus alone.
+            period = both <= 60 * std::int64_t(m_settings.rate) ? both : chorusPeriod;
+        }
         const auto modulo = [](std::int64_t a, std::int64_t m) {
             return ((a % m) + m) % m;
         };
