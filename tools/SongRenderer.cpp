@@ -474,12 +474,12 @@ std::string renderSong(const MidiFile &file, const Timeline &timeline,
                        const RenderSettings &settings, const FrameSink &sink)
 {
     const Schedule schedule = makeSchedule(timeline, file.division(), settings.rate);
-    // Pieces of at least four seconds, up to four per worker: enough to keep
-    // every core busy to the end, few enough that starting a piece (a reset
-    // and a chase) costs little.
+    // Pieces of at least four seconds, up to two per worker: enough to keep
+    // every core busy to the end, few enough that starting a piece (silence
+    // that lines up the effects, and a chase) costs little.
     const int jobs = std::max(1, settings.jobs);
     const std::int64_t byLength = schedule.endFrame / (4 * std::int64_t(settings.rate));
-    const int pieces = jobs == 1 ? 1 : int(std::clamp<std::int64_t>(byLength, 1, 4 * jobs));
+    const int pieces = jobs == 1 ? 1 : int(std::clamp<std::int64_t>(byLength, 1, 2 * jobs));
     const std::vector<std::int64_t> points = splitPoints(timeline, schedule, pieces);
     const int workers = std::min(jobs, int(points.size()) - 1);
 
