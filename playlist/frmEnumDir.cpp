@@ -1,6 +1,7 @@
 // The folder-scan window.
 #include "playlist/frmEnumDir.h"
 
+#include "platform/WindowSystem.h"
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
 #include "ui/frmMain.h"
@@ -55,8 +56,11 @@ void frmEnumDir::DirEntry(const QString &DirPath)
 {
     lstFound.clear();
     lstMIDI->Clear();
-    const QRect mainFrame = m_main->frameGeometry();
-    move(mainFrame.left(), mainFrame.top() + mainFrame.height());
+    refreshWindowPosition(m_main);
+    // Below the player, or above it near the screen's bottom; the allowance
+    // is for the title bar the window manager adds.
+    constexpr int FrameAllowance = 32;
+    move(placeBeside(m_main->frameGeometry(), size() + QSize(0, FrameAllowance)));
     show();
     setWindowTitle(QStringLiteral("Searching ") + DirPath);
 

@@ -71,6 +71,10 @@ public:
     // Opaque with a border (the plain look) or transparent without one.
     void setOpaqueBordered(bool opaque);
 
+protected:
+    // The caption is drawn a size smaller where it would touch the border.
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     ControlEvents *m_events;
 };
@@ -85,6 +89,35 @@ public:
 
 private:
     ControlEvents *m_events;
+};
+
+// The song title: when the line is too long, the title is shortened with an
+// ellipsis and the times after it, "(length) - position", stay readable. The
+// text itself is never changed.
+class SongTitle : public EventLabel
+{
+    Q_OBJECT
+public:
+    using EventLabel::EventLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// The percentage over the progress bar: dark over the empty part, light over
+// the filled part (fill, a sibling), so it reads over both.
+class PercentLabel : public EventLabel
+{
+    Q_OBJECT
+public:
+    PercentLabel(const QString &caption, QWidget *parent, QWidget *fill);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_fill;
 };
 
 // A picture drawn from vector paths, crisp at any scale.

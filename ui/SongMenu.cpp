@@ -98,7 +98,6 @@ void SongMenu::build()
     // Plain items: reuse what exists, add what is missing, hide the rest.
     while (m_items.size() < count) {
         QAction *item = new QAction(this);
-        item->setCheckable(true);
         const int index = static_cast<int>(m_items.size());
         connect(item, &QAction::triggered, this, [this, index] { Q_EMIT songChosen(index); });
         m_menu->insertAction(m_listAction, item);
@@ -110,6 +109,9 @@ void SongMenu::build()
         item->setVisible(shown);
         if (shown) {
             item->setText(menuCaption(titles.at(i)));
+            // Only the current song is checkable: the menu style draws an
+            // empty box beside every other checkable item.
+            item->setCheckable(i == m_checked);
             item->setChecked(i == m_checked);
         }
     }

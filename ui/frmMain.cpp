@@ -4,7 +4,11 @@
 
 #include "engine/SequencerDevice.h"
 #include "platform/ProgramFiles.h"
+#include "platform/WindowSystem.h"
 #include "ui/SongMenu.h"
+#include "ui/Version.h"
+#include "ui/frmAbout.h"
+#include "ui/frmDummy.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -79,6 +83,9 @@ frmMain::~frmMain()
     const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
     for (ControlEvents *events : sources)
         events->disconnect(this);
+    // The small windows have no parent (they stand alone on the desktop).
+    delete m_dummy;
+    delete m_about;
 }
 
 void frmMain::buildControls()
@@ -88,7 +95,7 @@ void frmMain::buildControls()
     placeTwips(fraShade, 0, 0, 4560, 195);
     img1 = new ImageButton(ImageButton::AppIcon, fraShade);
     placeTwips(img1, 0, 0, 250, 200);
-    lblSongName = new EventLabel(QStringLiteral("Sonabel v1.1"), fraShade);
+    lblSongName = new SongTitle(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
     placeTwips(lblSongName, 315, 0, 3030, 195);
     lblSongName->setCursor(handCursor());
     lblSongName->events()->acceptFileDrops();
@@ -123,7 +130,7 @@ void frmMain::buildControls()
         barPalette.setColor(QPalette::Window, QColor(96, 96, 176));
         shpBarProg->setPalette(barPalette);
     }
-    lblPct = new EventLabel(QStringLiteral("50%"), this);
+    lblPct = new PercentLabel(QStringLiteral("50%"), this, shpBarProg);
     placeTwips(lblPct, 2655, 270, 1815, 225);
     lblPct->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblPct->setCursor(handCursor());
@@ -301,6 +308,7 @@ void frmMain::connectHandlers()
     connect(tme, &QTimer::timeout, this, &frmMain::tme_Timer);
 
     connectHover();
+    connectKeyboard();
 }
 
 int frmMain::heightTwips() const
@@ -310,6 +318,9 @@ int frmMain::heightTwips() const
 
 void frmMain::setHeightTwips(int height)
 {
+    // A resize also sends the position the toolkit believes in; make it true.
+    if (isVisible())
+        refreshWindowPosition(this);
     setFixedHeight(px(height));
 }
 

@@ -13,6 +13,9 @@
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
+//   ui/frmAbout.cpp           mnuAbout_Click (the about box)
+//   ui/frmDummy.cpp           the taskbar placeholder's restore
+//   ui/Keyboard.cpp           keyboard shortcuts, accessible names
 // ui/ includes no header of the folders above it (app/, player/, playlist/):
 // what they own is declared here by name only.
 // Everything runs on the window's thread, one handler at a time.
@@ -26,6 +29,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPointF>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
@@ -37,6 +41,7 @@ class SettingsStore;
 class QAction;
 class QButtonGroup;
 class SongMenu;
+class frmAbout;
 class frmDummy;
 class frmEnumDir;
 
@@ -145,6 +150,14 @@ public:
     void ClearUnderline();
     void btnConfig_Click();
 
+    // ---- keyboard (ui/Keyboard.cpp) ----
+    void playPauseKey();         // Space: play, or pause and resume
+    void seekBy(qint32 deltaMs); // Left, Right: 5 s back or on, within the song
+    void seekBackKey();
+    void seekForwardKey();
+    void previousSongKey(); // Page Up
+    void nextSongKey();     // Page Down
+
     // ---- places ----
     QString programFolder() const { return m_services.programFolder; }
     QString defaultAlbumPath() const;
@@ -230,6 +243,8 @@ public:
     void placeWindow();
     // The taskbar placeholder, created on first use.
     frmDummy *dummyForm();
+    // The about box while it is open, else nullptr.
+    frmAbout *aboutForm() const;
 
 Q_SIGNALS:
     // Raised when the player has closed itself (shutdown done); the program ends.
@@ -243,9 +258,11 @@ private:
     void buildMenus();
     void connectHandlers();
     void connectHover();
+    void connectKeyboard();
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
+    QPointer<frmAbout> m_about; // deletes itself when closed
     frmEnumDir *m_enumDir = nullptr;
     double m_shadeRestoreHeight = 0;
     bool m_unloaded = false;
