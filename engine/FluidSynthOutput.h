@@ -103,6 +103,6 @@ private:
     std::unique_ptr<fluid_synth_t, Free> m_synth;
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     int m_soundFontId = -1;
-    std::string m_driverName; // the audio driver that opened
+    std::string m_driverName;           // the audio driver that opened
     std::vector<MidiInstrument> m_held; // what prepare() was last given
 };
