@@ -1,9 +1,10 @@
 // Standard MIDI File reader and writer; see MidiFile.h for what is tolerated.
 #include "engine/MidiFile.h"
 
+#include "engine/RegularFile.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 namespace {
 
@@ -114,25 +115,12 @@ void midi::appendVarLen(std::vector<std::uint8_t> &out, std::uint64_t value)
 MidiFile MidiFile::load(const std::filesystem::path &path)
 {
     MidiFile file;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        file.fail("cannot open the file for reading");
-        return file;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        file.fail("cannot read the file");
-        return file;
-    }
-    if (std::uintmax_t(size) > midi::MaxFileSize) {
-        file.fail("the file is too large to be a MIDI file");
-        return file;
-    }
-    in.seekg(0, std::ios::beg);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!bytes.empty() && !in.read(reinterpret_cast<char *>(bytes.data()), size)) {
-        file.fail("cannot read the file");
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    // Only a regular file is read: a FIFO or a device in its place never
+    // blocks the caller.
+    if (!readRegularFile(path.c_str(), midi::MaxFileSize, &bytes, &error)) {
+        file.fail("cannot read the file: " + error);
         return file;
     }
     return parse(std::move(bytes));

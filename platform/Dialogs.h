@@ -23,6 +23,9 @@ public:
     // The chosen full path, or nothing when the user cancelled.
     virtual std::optional<QString> ShowOpen(const FileDialogSetup &setup) = 0;
     virtual std::optional<QString> ShowSave(const FileDialogSetup &setup) = 0;
+    // The program is closing: an open dialog ends as if cancelled (a message
+    // box as if answered), and later ones return at once without showing.
+    virtual void CloseAll() {}
 };
 
 // The real dialogs, on Qt's message box and file dialog.
@@ -32,4 +35,10 @@ public:
     void MsgBox(const QString &text) override;
     std::optional<QString> ShowOpen(const FileDialogSetup &setup) override;
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override;
+    void CloseAll() override;
+
+private:
+    std::optional<QString> runFileDialog(const FileDialogSetup &setup, bool save);
+
+    bool m_closing = false;
 };

@@ -1,6 +1,7 @@
 // The real dialogs, on Qt's message box and file dialog.
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -15,8 +16,13 @@ QString qtFilter(const QString &filter)
     return filter.left(bar) + QLatin1String(" (") + filter.mid(bar + 1) + u')';
 }
 
-std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::AcceptMode mode)
+} // namespace
+
+std::optional<QString> QtDialogs::runFileDialog(const FileDialogSetup &setup, bool save)
 {
+    if (m_closing)
+        return std::nullopt;
+    const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
     QFileDialog dialog(nullptr, setup.DialogTitle, setup.InitDir, qtFilter(setup.Filter));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
@@ -32,20 +38,32 @@ std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::
     return dialog.selectedFiles().constFirst();
 }
 
-} // namespace
-
 void QtDialogs::MsgBox(const QString &text)
 {
+    if (m_closing)
+        return;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sonabel"), text, QMessageBox::Ok);
     box.exec();
 }
 
 std::optional<QString> QtDialogs::ShowOpen(const FileDialogSetup &setup)
 {
-    return runFileDialog(setup, QFileDialog::AcceptOpen);
+    return runFileDialog(setup, false);
 }
 
 std::optional<QString> QtDialogs::ShowSave(const FileDialogSetup &setup)
 {
-    return runFileDialog(setup, QFileDialog::AcceptSave);
+    return runFileDialog(setup, true);
+}
+
+void QtDialogs::CloseAll()
+{
+    m_closing = true;
+    // Every dialog of ours runs modal; ending each one's loop returns from its
+    // exec() as a cancel.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+            dialog->reject();
+    }
 }
