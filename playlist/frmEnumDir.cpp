@@ -68,6 +68,7 @@ void frmEnumDir::DirEntry(const QString &DirPath)
 
     m_cancelled = false;
     m_closedByUser = false;
+    m_sinceInput.invalidate();
     m_scanning = true;
     qApp->installEventFilter(this);
     SearchDir(DirPath);
@@ -85,8 +86,10 @@ void frmEnumDir::DirEntry(const QString &DirPath)
 bool frmEnumDir::scanCancelled()
 {
     // Input reaches the scan between folders, so that it can be stopped.
-    if (!m_sincePaint.isValid() || m_sincePaint.elapsed() >= PaintIntervalMs)
+    if (!m_sinceInput.isValid() || m_sinceInput.elapsed() >= PaintIntervalMs) {
         QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+        m_sinceInput.start();
+    }
     if (TerminationSignals::pending() || m_main->closeRequested())
         m_cancelled = true;
     return m_cancelled;

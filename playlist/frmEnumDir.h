@@ -54,6 +54,7 @@ private:
 
     frmMain *m_main;
     QElapsedTimer m_sincePaint;
+    QElapsedTimer m_sinceInput;
     bool m_scanning = false;
     bool m_cancelled = false;
     bool m_closedByUser = false;

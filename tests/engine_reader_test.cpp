@@ -217,9 +217,10 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
                 const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
                 const auto kind = rng() % 5;
                 const auto ch = std::uint8_t(rng() % 3);
+                // A controller's value names its track.
                 if (kind < 3)
                     w.channel(tick, status[kind] | ch, std::uint8_t(kind == 2 ? 7 : 60 + rng() % 4),
-                              std::uint8_t(rng() % 128));
+                              std::uint8_t(kind == 2 ? track : int(rng() % 128)));
                 else if (kind == 3)
                     w.tempo(tick, 400000 + rng() % 200000);
                 else
@@ -238,13 +239,19 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
     for (std::size_t i = 1; i < events.size(); ++i) {
         const TimedEvent &a = events[i - 1];
         const TimedEvent &b = events[i];
-        ASSERT_LE(a.tick, b.tick);
+        const std::int64_t aTick = t->tickAt(i - 1), bTick = t->tickAt(i);
+        ASSERT_NE(b.status, 0) << i; // every place of the list is filled
+        ASSERT_LE(aTick, bTick);
         ASSERT_LE(a.timeUs, b.timeUs);
         // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
         // note-offs of zero-length notes; track order within a class.
-        if (a.tick == b.tick)
-            ASSERT_LE(std::tie(a.eventClass, a.track), std::tie(b.eventClass, b.track)) << i;
-        else // the last track's zero-length note ends the tick
-            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << a.tick;
+        if (aTick == bTick) {
+            ASSERT_LE(a.eventClass, b.eventClass) << i;
+            if (a.eventClass == TimedEvent::Control && b.eventClass == TimedEvent::Control) {
+                ASSERT_LE(a.data2, b.data2) << i;
+            }
+        } else { // the last track's zero-length note ends the tick
+            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << aTick;
+        }
     }
 }

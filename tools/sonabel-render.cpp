@@ -228,17 +228,17 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
     // Up to the End of Track; the blocks between two due ticks in one go.
     while (next < events.size() || clock.dueAt(frame) < timeline->lengthTicks()) {
         const std::int64_t due = clock.dueAt(frame);
-        for (; next < events.size() && events[next].tick <= due; ++next) {
+        for (; next < events.size() && timeline->tickAt(next) <= due; ++next) {
             const TimedEvent &e = events[next];
             if (e.eventClass == TimedEvent::Tempo)
-                clock.setTempo(e.tempo, frame, due);
+                clock.setTempo(timeline->tempoAt(next), frame, due);
             else if (e.eventClass == TimedEvent::SysEx)
                 synth.sendSysEx(timeline->sysEx(e));
             else
                 synth.send(e.status, e.data1, e.data2);
         }
         const std::int64_t until =
-            next < events.size() ? events[next].tick : timeline->lengthTicks();
+            next < events.size() ? timeline->tickAt(next) : timeline->lengthTicks();
         std::int64_t end = frame + BlockClock::Block;
         while (clock.dueAt(end) < until)
             end += BlockClock::Block;
