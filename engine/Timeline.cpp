@@ -64,7 +64,15 @@ public:
             do {
                 if (out.size() > group && m_next.eventClass < out.back().eventClass)
                     sorted = false;
-                out.push_back(m_next);
+                // Field by field: m_next was just written so, and one wide
+                // load of it would wait for those writes to land.
+                Candidate &c = out.emplace_back();
+                c.tick = m_next.tick;
+                c.tempo = m_next.tempo;
+                c.status = m_next.status;
+                c.data1 = m_next.data1;
+                c.data2 = m_next.data2;
+                c.eventClass = m_next.eventClass;
                 m_haveNext = readNext();
             } while (m_haveNext && m_next.tick == tick);
             if (!sorted)
