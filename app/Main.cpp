@@ -1,6 +1,7 @@
 // Start-up: the probe for a running instance, the main window, the argument.
 #include "app/Main.h"
 
+#include "app/CommandLine.h"
 #include "engine/DeviceFactory.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceLink.h"
@@ -47,10 +48,14 @@ int Main(QApplication &app)
 {
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Sonabel"));
+    QApplication::setDesktopFileName(QStringLiteral("sonabel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The argument text: the arguments joined by single spaces, never split again.
-    const QString argumentText = app.arguments().mid(1).join(u' ');
+    // The options, with Qt's own taken out; the argument text is what follows.
+    const CommandLine commandLine = parseCommandLine(app.arguments().mid(1));
+    if (commandLine.action != CommandLine::Action::Run)
+        return reportCommandLine(commandLine);
+    const QString argumentText = commandLine.argumentText;
 
     // The probe, before any window exists. A running instance takes the
     // argument and this start ends: no window, nothing saved. Otherwise this
@@ -70,6 +75,7 @@ int Main(QApplication &app)
     services.MCI = device.get();
     services.dlg = &dialogs;
     services.store = &store;
+    services.association = userAssociationPlaces();
     services.programFolder = QApplication::applicationDirPath();
 
     frmMain window(services);

@@ -1,9 +1,9 @@
 // Loading the main window: settings into the controls, the sequencer prepared,
 // the default album read and played.
 #include "engine/SequencerDevice.h"
+#include "platform/ProgramFiles.h"
 #include "ui/frmMain.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 void frmMain::Form_Load()
@@ -20,9 +20,9 @@ void frmMain::Form_Load()
     optInterrupt[Global.OnNewEntry]->setChecked(true);
 
     if (Global.ResetMode == 1)
-        ResetFile = programFolder() + QDir::separator() + QStringLiteral("GM.MID");
+        ResetFile = programDataFile(programFolder(), QStringLiteral("GM.MID"));
     else if (Global.ResetMode == 2)
-        ResetFile = programFolder() + QDir::separator() + QStringLiteral("GS.MID");
+        ResetFile = programDataFile(programFolder(), QStringLiteral("GS.MID"));
     optReset[Global.ResetMode]->setChecked(true);
 
     placeWindow();

@@ -8,7 +8,7 @@
 void frmMain::chkDefault_Click()
 {
     Global.DefaultPlayer = chkDefault->isChecked();
-    SetDefaultPlayer(Global.DefaultPlayer);
+    SetDefaultPlayer(Global.DefaultPlayer, *store, m_services.association);
 }
 
 void frmMain::LoadSettings()
@@ -18,10 +18,14 @@ void frmMain::LoadSettings()
         const QScreen *screen = QGuiApplication::primaryScreen();
         width = screen ? twips(screen->geometry().width()) : 0;
     }
-    ::LoadSettings(Global, *store, width, SetDefaultPlayer);
+    ::LoadSettings(Global, *store, width, [this](bool Enable) {
+        SetDefaultPlayer(Enable, *store, m_services.association);
+    });
 }
 
 void frmMain::SaveSettings()
 {
-    ::SaveSettings(Global, *store, SetDefaultPlayer);
+    ::SaveSettings(Global, *store, [this](bool Enable) {
+        SetDefaultPlayer(Enable, *store, m_services.association);
+    });
 }

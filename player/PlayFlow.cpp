@@ -2,9 +2,8 @@
 // play actions of the playlist and the MIDI reset played before a song.
 // Runs on the window's thread; the device is driven only through its commands.
 #include "engine/SequencerDevice.h"
+#include "platform/ProgramFiles.h"
 #include "ui/frmMain.h"
-
-#include <QDir>
 
 void frmMain::MCI_Done(int NotifyCode)
 {
@@ -125,7 +124,7 @@ void frmMain::optReset_Click(int Index)
 {
     Global.ResetMode = static_cast<quint8>(Index);
     if (Index == 1)
-        ResetFile = programFolder() + QDir::separator() + QStringLiteral("GM.MID");
+        ResetFile = programDataFile(programFolder(), QStringLiteral("GM.MID"));
     else if (Index == 2)
-        ResetFile = programFolder() + QDir::separator() + QStringLiteral("GS.MID");
+        ResetFile = programDataFile(programFolder(), QStringLiteral("GS.MID"));
 }

@@ -5,25 +5,33 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// extension: lower-case ASCII.
-bool endsWithAscii(const QString &name, const char *extension)
+// The endings of MIDI file names, lower-case ASCII.
+constexpr std::array<std::string_view, 5> MidiExtensions{".mid", ".midi", ".kar", ".rmi", ".smf"};
+
+// True when name ends in extension, ignoring ASCII letter case. Char is a
+// byte of a native name or a UTF-16 unit of a path; either way an extension
+// is plain ASCII.
+template <typename Char>
+bool endsWithAscii(const Char *name, std::size_t length, std::string_view extension)
 {
-    const qsizetype length = static_cast<qsizetype>(std::strlen(extension));
-    if (name.size() < length)
+    if (length < extension.size())
         return false;
-    const QChar *end = name.constData() + name.size() - length;
-    for (qsizetype i = 0; i < length; ++i) {
-        char16_t c = end[i].unicode();
+    const Char *end = name + length - extension.size();
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        auto c = static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(end[i]));
         if (c >= u'A' && c <= u'Z')
             c = static_cast<char16_t>(c + (u'a' - u'A'));
         if (c != static_cast<char16_t>(extension[i]))
@@ -32,13 +40,12 @@ bool endsWithAscii(const QString &name, const char *extension)
     return true;
 }
 
-bool bytesEndWithMid(const char *name, std::size_t length)
+// The one test of a MIDI file name, for paths and for names read from a folder.
+template <typename Char> bool midiName(const Char *name, std::size_t length)
 {
-    if (length < 4)
-        return false;
-    const char *end = name + length - 4;
-    return end[0] == '.' && (end[1] | 0x20) == 'm' && (end[2] | 0x20) == 'i' &&
-           (end[3] | 0x20) == 'd';
+    return std::any_of(
+        MidiExtensions.begin(), MidiExtensions.end(),
+        [&](std::string_view extension) { return endsWithAscii(name, length, extension); });
 }
 
 // A name as it appears in a folder: its bytes for the system, its text for
@@ -76,7 +83,7 @@ Listing readFolder(int fd)
         if (name[0] == '.')
             continue;
         const std::size_t length = std::strlen(name);
-        const bool midiName = bytesEndWithMid(name, length);
+        const bool isMidi = midiName(name, length);
         bool isFile = entry->d_type == DT_REG;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
@@ -86,7 +93,7 @@ Listing readFolder(int fd)
             isFile = S_ISREG(info.st_mode);
             isFolder = S_ISDIR(info.st_mode);
         }
-        if (!(isFolder || (isFile && midiName)))
+        if (!(isFolder || (isFile && isMidi)))
             continue;
 
         Name item{QByteArray(name, static_cast<qsizetype>(length)), QString()};
@@ -177,12 +184,12 @@ private:
 
 bool hasMidiExtension(const QString &Name)
 {
-    return endsWithAscii(Name, ".mid");
+    return midiName(Name.utf16(), static_cast<std::size_t>(Name.size()));
 }
 
 bool hasAlbumExtension(const QString &Name)
 {
-    return endsWithAscii(Name, ".mal");
+    return endsWithAscii(Name.utf16(), static_cast<std::size_t>(Name.size()), ".mal");
 }
 
 QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit,

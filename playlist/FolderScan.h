@@ -2,11 +2,11 @@
 // the order the playlist takes them. Plain code: no widgets, safe to drive
 // from a test.
 //
-// The walk is depth-first and pre-order. In each folder its own "*.mid" files
+// The walk is depth-first and pre-order. In each folder its own MIDI files
 // come first, then its subfolders, each completely before the next; both are
 // taken in ascending name order ignoring letter case (names equal but for case
-// are ordered by their exact text, so the order is always the same). The
-// "*.mid" match ignores letter case as well. Names starting with a dot are
+// are ordered by their exact text, so the order is always the same). MIDI
+// files are those hasMidiExtension accepts. Names starting with a dot are
 // hidden and left out, files and folders alike. Links are followed, but never
 // back into a folder on the current path, so a link loop ends. A folder that
 // cannot be opened is skipped, and a root that names nothing is an empty
@@ -17,8 +17,9 @@
 #include <QStringList>
 #include <functional>
 
-// True when the last four characters of Name are ".mid" in any letter case
-// (ASCII case only: the extension is plain ASCII).
+// True when Name ends in ".mid", ".midi", ".kar", ".rmi" or ".smf", in any
+// letter case (ASCII case only: the extensions are plain ASCII). The one test
+// of a MIDI file everywhere: command line, hand-over, drop and folder scan.
 bool hasMidiExtension(const QString &Name);
 // The same for ".mal", the extension of album files.
 bool hasAlbumExtension(const QString &Name);

@@ -39,12 +39,14 @@ protected:
 TEST_F(FolderScanTest, FilesThenSubfoldersDepthFirstByNameIgnoringCase)
 {
     make(QStringLiteral("A/b.mid A/a.mid A/Z/z2.mid A/Z/Z1.MID A/Z/deep/e.mid A/Y/c.mid A/x/ "
-                        "A/Song.Mid A/s.midi A/s.rmi A/p.MAL A/mid A/x.mid A/X.mid A/.h.mid "
+                        "A/Song.Mid A/s.midi A/s.rmi A/k.Kar A/q.smf A/n.mi A/p.MAL A/mid A/x.mid "
+                        "A/X.mid A/.h.mid "
                         "A/.cache/h.mid A/dir.mid/in.mid"));
     // A FIFO named like a song is neither taken nor allowed to block the walk.
     ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"A/pipe.mid"_s)).constData(), 0600), 0);
     EXPECT_EQ(scan(u"A"_s),
-              QStringLiteral("A/a.mid A/b.mid A/Song.Mid A/X.mid A/x.mid A/dir.mid/in.mid "
+              QStringLiteral("A/a.mid A/b.mid A/k.Kar A/q.smf A/s.midi A/s.rmi A/Song.Mid A/X.mid "
+                             "A/x.mid A/dir.mid/in.mid "
                              "A/Y/c.mid A/Z/Z1.MID A/Z/z2.mid A/Z/deep/e.mid"));
 }
 

@@ -48,7 +48,7 @@ protected:
     void SetUp() override
     {
         for (const char *name : {"a.mid", "b.mid", "c.mid", "odd.kar", "F/d.mid", "Song.Mid",
-                                 "notes.txt", "s.midi", "s.rmi"})
+                                 "notes.txt", "s.midi", "s.rmi", "t.KAR", "u.Smf", "s.mi"})
             song(QLatin1String(name));
         w->Global.ResetMode = 1;
         w->ResetFile = song(u"GM.MID"_s, 100);
@@ -107,9 +107,9 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
     album(u"list.mal"_s, paths("c.mid"));
     w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
     EXPECT_EQ(w->lstPlay, paths("a.mid c.mid"));
-    // Extensions in any letter case.
-    w->UpdateOLE(paths("Song.Mid s.midi s.rmi"), true);
-    EXPECT_EQ(w->lstPlay, paths("Song.Mid"));
+    // Every MIDI file ending, in any letter case.
+    w->UpdateOLE(paths("Song.Mid s.midi s.mi s.rmi t.KAR notes.txt u.Smf"), true);
+    EXPECT_EQ(w->lstPlay, paths("Song.Mid s.midi s.rmi t.KAR u.Smf"));
     w->UpdateOLE({album(u"party.MAL"_s, paths("b.mid"))}, true);
     EXPECT_EQ(w->lstPlay, paths("b.mid"));
     w->UpdateOLE(paths("notes.txt"), true);

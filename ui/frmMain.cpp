@@ -3,6 +3,7 @@
 #include "ui/frmMain.h"
 
 #include "engine/SequencerDevice.h"
+#include "platform/ProgramFiles.h"
 #include "ui/SongMenu.h"
 
 #include <QButtonGroup>
@@ -45,7 +46,8 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
 {
     if (m_services.dataFolder.isEmpty()) {
         const QByteArray folder = QFile::encodeName(m_services.programFolder);
-        if (::access(folder.constData(), W_OK) == 0)
+        if (::access(folder.constData(), W_OK) == 0 &&
+            !isInstalledProgram(m_services.programFolder))
             m_services.dataFolder = m_services.programFolder;
         else
             m_services.dataFolder =
@@ -69,7 +71,15 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     connectHandlers();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The controls outlive this destructor (QWidget deletes them later) and
+    // still raise events while they go, focus-out among them: by then the
+    // handlers they would call belong to an object that is no longer a frmMain.
+    const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
+    for (ControlEvents *events : sources)
+        events->disconnect(this);
+}
 
 void frmMain::buildControls()
 {

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "settings/Association.h"
 #include "settings/Settings.h"
 #include "ui/Controls.h"
 
@@ -52,6 +53,9 @@ struct MainWindowServices
     QString dataFolder;
     // Screen width in twips for the first-run position; 0: the primary screen's.
     double screenWidthTwips = 0;
+    // Where the default-player choice is applied; with no folders set (tests)
+    // the choice is only remembered.
+    AssociationPlaces association;
 };
 
 class frmMain : public QWidget

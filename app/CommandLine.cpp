@@ -1,0 +1,108 @@
+// The command line's options and argument text.
+#include "app/CommandLine.h"
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine result;
+    qsizetype first = 0;
+    for (; first < arguments.size(); ++first) {
+        const QString &word = arguments.at(first);
+        if (word == u"--") {
+            ++first;
+            break;
+        }
+        // A lone "-" and anything not starting with "-" begin the text.
+        if (!word.startsWith(u'-') || word == u"-")
+            break;
+        if (word == u"--help" || word == u"-h") {
+            result.action = CommandLine::Action::Help;
+            return result;
+        }
+        if (word == u"--version" || word == u"-v") {
+            result.action = CommandLine::Action::Version;
+            return result;
+        }
+        result.action = CommandLine::Action::Error;
+        result.badOption = word;
+        return result;
+    }
+    result.argumentText = arguments.mid(first).join(u' ');
+    return result;
+}
+
+bool isToolkitOption(const QString &word)
+{
+    static const QStringList names = {u"platform"_s,
+                                      u"platformpluginpath"_s,
+                                      u"platformtheme"_s,
+                                      u"plugin"_s,
+                                      u"qwindowgeometry"_s,
+                                      u"qwindowicon"_s,
+                                      u"qwindowtitle"_s,
+                                      u"reverse"_s,
+                                      u"session"_s,
+                                      u"display"_s,
+                                      u"geometry"_s,
+                                      u"title"_s,
+                                      u"icon"_s,
+                                      u"name"_s,
+                                      u"visual"_s,
+                                      u"ncols"_s,
+                                      u"cmap"_s,
+                                      u"nograb"_s,
+                                      u"dograb"_s,
+                                      u"sync"_s,
+                                      u"style"_s,
+                                      u"stylesheet"_s,
+                                      u"widgetcount"_s,
+                                      u"qmljsdebugger"_s,
+                                      u"testability"_s};
+    QString name = word;
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
+    return names.contains(name.section(u'=', 0, 0));
+}
+
+QString usageText()
+{
+    return uR"(Usage: sonabel [OPTION]... [--] [PATH]
+Plays Standard MIDI Files in a loop. PATH is a MIDI file (.mid, .midi, .kar,
+.rmi, .smf), an album (.mal) or a folder searched for MIDI files; it may hold
+blanks without quotes. When the player already runs, PATH is handed to it and
+this start ends.
+
+  -h, --help       print this help and exit
+  -v, --version    print the version and exit
+  --               end of options: what follows is PATH, even if it starts with -
+
+Environment:
+  SONABEL_OUTPUT        synth (the default), silent, or alsa:CLIENT:PORT
+  SONABEL_SOUNDFONT     the SoundFont of the built-in synthesizer
+  SONABEL_AUDIO_DRIVER  the synthesizer's audio driver (pulseaudio, alsa, jack, file, ...)
+  SONABEL_AUDIO_FILE    with the file driver, the WAV file written as songs play
+  XDG_CONFIG_HOME       where the settings (Orvane/Sonabel.ini) are kept
+)"_s;
+}
+
+int reportCommandLine(const CommandLine &commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::Run:
+        return -1;
+    case CommandLine::Action::Help:
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs("sonabel " SONABEL_VERSION "\n", stdout);
+        return 0;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr, "sonabel: unknown option '%s'\nTry 'sonabel --help'.\n",
+                     commandLine.badOption.toLocal8Bit().constData());
+        return 2;
+    }
+    return -1;
+}

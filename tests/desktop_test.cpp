@@ -1,0 +1,301 @@
+// Sonabel on the desktop: the default-player association as the desktop's own
+// tools read it back, the desktop entry it writes, the command line's options
+// and where a program finds the files it ships with.
+#include "app/CommandLine.h"
+#include "platform/ProgramFiles.h"
+#include "platform/SettingsStore.h"
+#include "settings/Association.h"
+#include "support/ProgramRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Patience = 30000; // ms; only reached when something hangs
+
+void writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    if (executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+}
+
+// ---- editing mimeapps.list ----
+
+TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
+{
+    struct Edit
+    {
+        const char *before;
+        const char *value; // nullptr: remove the key
+        const char *after;
+    };
+    const Edit table[] = {
+        // A new group goes at the end, after a blank line.
+        {"[Added Associations]\naudio/midi=a;", "s;",
+         "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
+        // A new key goes after the group's last line; comments, CR LF line
+        // ends and other groups stay as they were.
+        {"#mine\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\naudio/midi=x;\r\n", "s;",
+         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\n\r\n[X]\r\naudio/midi=x;\r\n"},
+        // A present key is replaced where it stands; its repeats go, since
+        // readers disagree on which one counts.
+        {"[Default Applications]\naudio/midi = a;\nb=1\naudio/midi=c;\n", "s;",
+         "[Default Applications]\naudio/midi=s;\nb=1\n"},
+        // Removal takes only that key, not keys that merely start alike.
+        {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
+         "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
+    };
+    for (const Edit &edit : table) {
+        SCOPED_TRACE(edit.before);
+        const std::optional<QByteArray> value =
+            edit.value ? std::optional(QByteArray(edit.value)) : std::nullopt;
+        const QByteArray after = withDefaultApplications(edit.before, "audio/midi", value);
+        EXPECT_EQ(after, QByteArray(edit.after));
+        EXPECT_EQ(defaultApplications(after, "audio/midi"), value);
+    }
+}
+
+// ---- the association, read back by the desktop's tools ----
+
+class AssociationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        places = {root.filePath(u"config"_s), root.filePath(u"data/applications"_s),
+                  program(u"bin"_s)};
+        store = std::make_unique<IniSettingsStore>(root.filePath(u"Sonabel.ini"_s));
+    }
+
+    // A stand-in for the program in folder: it notes how it was started.
+    QString program(const QString &folder)
+    {
+        const QString path = root.filePath(folder) + u"/sonabel"_s;
+        writeFile(path, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"$SONABEL_LAUNCHED\"\n", true);
+        return path;
+    }
+    // Another installed application: xdg-mime names only handlers that exist.
+    void install(const QString &name)
+    {
+        writeFile(places.applicationsFolder + u'/' + name + u".desktop"_s,
+                  "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+                      "\nExec=true\nMimeType=audio/midi;text/plain;\n");
+    }
+    QString listPath() const { return places.configFolder + u"/mimeapps.list"_s; }
+    QString entryPath() const { return places.applicationsFolder + u"/sonabel.desktop"_s; }
+
+    // A desktop tool run in the private folders only, as no desktop in particular.
+    QString tool(const QString &name, const QStringList &arguments, int *exitCode = nullptr)
+    {
+        const QString path = QStandardPaths::findExecutable(name);
+        if (path.isEmpty())
+            return u"<%1 missing>"_s.arg(name);
+        QProcessEnvironment env;
+        env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
+        env.insert(u"HOME"_s, root.filePath(u"home"_s));
+        env.insert(u"XDG_CONFIG_HOME"_s, places.configFolder);
+        env.insert(u"XDG_DATA_HOME"_s, root.filePath(u"data"_s));
+        env.insert(u"XDG_CONFIG_DIRS"_s, root.filePath(u"none"_s));
+        env.insert(u"XDG_DATA_DIRS"_s, root.filePath(u"none"_s));
+        env.insert(u"SONABEL_LAUNCHED"_s, root.filePath(u"launched"_s));
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(path, arguments);
+        EXPECT_TRUE(process.waitForFinished(Patience)) << name.toStdString();
+        if (exitCode)
+            *exitCode = process.exitCode();
+        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())
+            .trimmed();
+    }
+    QString defaultFor(const QString &type)
+    {
+        return tool(u"xdg-mime"_s, {u"query"_s, u"default"_s, type});
+    }
+    void expectValidEntry()
+    {
+        int status = -1;
+        const QString problems = tool(u"desktop-file-validate"_s, {entryPath()}, &status);
+        EXPECT_EQ(status, 0) << problems.toStdString();
+        EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
+    }
+    QString backup() const { return store->read(u"Backup"_s).value_or(u"<none>"_s); }
+
+    QTemporaryDir root;
+    AssociationPlaces places;
+    std::unique_ptr<IniSettingsStore> store;
+};
+
+TEST_F(AssociationTest, TakesOverKeepingEveryOtherLineAndGivesBackExactly)
+{
+    const QByteArray mine = "# my choices\n[Added Associations]\naudio/midi=other.desktop;\n\n"
+                            "[Default Applications]\ntext/plain=editor.desktop;\n"
+                            "audio/midi=other.desktop;\n[Removed Associations]\n"
+                            "audio/x-midi=bad.desktop;\n";
+    writeFile(listPath(), mine);
+    install(u"other"_s);
+    install(u"editor"_s);
+
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
+    EXPECT_EQ(defaultFor(u"audio/x-midi"_s), u"sonabel.desktop"_s);
+    EXPECT_EQ(defaultFor(u"text/plain"_s), u"editor.desktop"_s);
+    // The handler it replaced stays behind as a fall-back.
+    EXPECT_EQ(readBytes(listPath()),
+              QByteArray("# my choices\n[Added Associations]\naudio/midi=other.desktop;\n\n"
+                         "[Default Applications]\ntext/plain=editor.desktop;\n"
+                         "audio/midi=sonabel.desktop;other.desktop;\n"
+                         "audio/x-midi=sonabel.desktop;\n[Removed Associations]\n"
+                         "audio/x-midi=bad.desktop;\n"));
+    expectValidEntry();
+    // A fresh store reads the backup: it is on disk before anything was taken.
+    EXPECT_EQ(IniSettingsStore(store->fileName()).read(u"Backup"_s),
+              u"audio/midi=other.desktop;\naudio/x-midi="_s);
+
+    // Every save applies it again; nothing changes the second time.
+    SetDefaultPlayer(true, *store, places);
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_EQ(readBytes(listPath()), mine);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"other.desktop"_s);
+    EXPECT_EQ(backup(), u"audio/midi=other.desktop;\naudio/x-midi="_s);
+}
+
+TEST_F(AssociationTest, TheFirstBackupIsKeptThroughLaterTakeOvers)
+{
+    install(u"first"_s);
+    install(u"second"_s);
+    // The user's list is a link into a dotfiles folder; it stays one.
+    writeFile(root.filePath(u"dotfiles/mimeapps.list"_s),
+              "[Default Applications]\naudio/midi=first.desktop;\n");
+    QDir().mkpath(places.configFolder);
+    ASSERT_TRUE(QFile::link(root.filePath(u"dotfiles/mimeapps.list"_s), listPath()));
+
+    SetDefaultPlayer(true, *store, places);
+    SetDefaultPlayer(false, *store, places);
+    writeFile(root.filePath(u"dotfiles/mimeapps.list"_s),
+              "[Default Applications]\naudio/midi=second.desktop;\n");
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
+    SetDefaultPlayer(false, *store, places);
+
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"first.desktop"_s);
+    EXPECT_EQ(backup(), u"audio/midi=first.desktop;\naudio/x-midi="_s);
+    EXPECT_TRUE(QFileInfo(listPath()).isSymLink());
+}
+
+TEST_F(AssociationTest, GivingBackChangesNothingItDoesNotHold)
+{
+    // Never taken over: no backup, and nothing is written at all.
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_FALSE(QFileInfo::exists(places.configFolder));
+    EXPECT_FALSE(QFileInfo::exists(places.applicationsFolder));
+    EXPECT_EQ(backup(), u"<none>"_s);
+
+    // Taken over where the user had no handler: giving back leaves none.
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_EQ(readBytes(listPath()), QByteArray("[Default Applications]\n"));
+
+    // A handler the user picked after the take-over is the user's choice.
+    install(u"picked"_s);
+    SetDefaultPlayer(true, *store, places);
+    writeFile(listPath(), "[Default Applications]\naudio/midi=picked.desktop;\n");
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"picked.desktop"_s);
+}
+
+TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
+{
+    const QString launched = root.filePath(u"launched"_s);
+    const QString song = root.filePath(u"My Song.mid"_s);
+    // Each folder name carries characters an Exec line must quote or escape.
+    for (const QString &folder : {u"bin"_s, u"with space"_s, u"dollar$sign"_s, u"back\\slash"_s,
+                                  u"quote\"mark"_s, u"tick`and'apostrophe"_s, u"Ünïcode"_s}) {
+        SCOPED_TRACE(folder.toStdString());
+        places.executable = program(folder);
+        SetDefaultPlayer(true, *store, places);
+        expectValidEntry();
+        if (QStandardPaths::findExecutable(u"gio"_s).isEmpty())
+            continue;
+        QFile::remove(launched);
+        tool(u"gio"_s, {u"launch"_s, entryPath(), song});
+        ASSERT_TRUE(ProgramRun::waitFor([&] { return readLines(launched).size() == 2; }, Patience));
+        EXPECT_EQ(readLines(launched), QStringList({places.executable, song}));
+    }
+    // A path no Exec line can carry registers nothing.
+    const QByteArray before = readBytes(entryPath());
+    places.executable = root.filePath(u"line\nbreak/sonabel"_s);
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(readBytes(entryPath()), before);
+}
+
+TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
+{
+    QFile installed(QStringLiteral(SONABEL_SOURCE_DIR "/dist/sonabel.desktop"));
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+    QByteArray expected = installed.readAll();
+    expected.replace("Exec=sonabel %f", "Exec=\"/opt/my player/sonabel\" %f");
+    EXPECT_EQ(desktopEntryText(u"/opt/my player/sonabel"_s), expected);
+}
+
+// ---- the command line ----
+
+TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
+{
+    using A = CommandLine::Action;
+    const struct
+    {
+        QStringList arguments;
+        A action;
+        const char *text; // the argument text, or the option not understood
+    } table[] = {
+        {{u"  My"_s, u"Song.mid "_s}, A::Run, "  My Song.mid "}, // untrimmed, never split
+        {{u"--"_s, u"--help"_s}, A::Run, "--help"},
+        {{u"-"_s}, A::Run, "-"},
+        {{u"a.mid"_s, u"--help"_s}, A::Run, "a.mid --help"},
+        {{u"--help"_s, u"--bogus"_s}, A::Help, ""},
+        {{u"-v"_s, u"a.mid"_s}, A::Version, ""},
+        {{u"--bogus"_s, u"--help"_s}, A::Error, "--bogus"},
+        {{u"-hv"_s}, A::Error, "-hv"},
+    };
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.arguments.join(u'|').toStdString());
+        const CommandLine line = parseCommandLine(row.arguments);
+        EXPECT_EQ(line.action, row.action);
+        EXPECT_EQ(row.action == A::Error ? line.badOption : line.argumentText,
+                  QString::fromUtf8(row.text));
+    }
+}
+
+// ---- files that ship with the program ----
+
+TEST(ProgramFilesTest, BesideTheProgramFirstThenTheInstalledTree)
+{
+    QTemporaryDir root;
+    const QString bin = root.filePath(u"usr/bin"_s);
+    const QString share = root.filePath(u"usr/share/sonabel"_s);
+    QDir().mkpath(bin);
+    EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s); // nowhere: beside
+    EXPECT_FALSE(isInstalledProgram(bin));
+    writeFile(share + u"/GM.MID"_s, "x");
+    EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), share + u"/GM.MID"_s);
+    EXPECT_EQ(programDataFile(bin, u"GS.MID"_s), bin + u"/GS.MID"_s);
+    EXPECT_TRUE(isInstalledProgram(bin));
+    writeFile(bin + u"/GM.MID"_s, "x"); // a build folder: everything beside
+    EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s);
+    EXPECT_FALSE(isInstalledProgram(bin));
+}
+
+} // namespace
