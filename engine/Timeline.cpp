@@ -224,27 +224,50 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     };
 
     constexpr std::size_t Classes = 6;
-    constexpr std::int64_t MaxSpan = std::int64_t(1) << 18;
+    // Far apart ticks make wide windows (sorted by comparison then).
+    constexpr std::int64_t MaxSpan = std::int64_t(1) << 40;
     std::int64_t span = 256; // ticks in a window, adapted to hold some 10^4 events
     std::vector<Candidate> window;
     std::vector<TimedEvent> sorted;
-    std::vector<std::size_t> slots;
+    std::vector<std::size_t> slots, place, order;
     std::vector<std::pair<std::size_t, std::size_t>> tempoSlots; // (event index, window index)
     std::vector<std::pair<std::int64_t, std::uint32_t>> changes;
     t.m_events.reserve(upperBound);
     std::int64_t from = 0;
     while (firstTick(&from)) {
-        const std::int64_t until = from + span;
+        const std::int64_t until = from > std::numeric_limits<std::int64_t>::max() - span
+                                       ? std::numeric_limits<std::int64_t>::max()
+                                       : from + span;
         window.clear();
         for (const auto &s : streams)
             s->appendUntil(until, window);
-        slots.assign(std::size_t(span) * Classes + 1, 0);
-        for (const Candidate &c : window)
-            ++slots[std::size_t(c.tick - from) * Classes + c.eventClass];
-        std::size_t at = 0;
-        for (std::size_t &slot : slots) {
-            at += slot;
-            slot = at - slot;
+        // Where each event of the window goes: by a counting sort where the
+        // window is dense, by a stable comparison sort where it is sparse
+        // (ticks far apart), so that neither costs more than the window.
+        place.resize(window.size());
+        const std::size_t keys = std::size_t(std::min<std::int64_t>(span, 1 << 18)) * Classes;
+        if (span <= (std::int64_t(1) << 18) && window.size() * 4 >= keys) {
+            slots.assign(keys, 0);
+            for (const Candidate &c : window)
+                ++slots[std::size_t(c.tick - from) * Classes + c.eventClass];
+            std::size_t at = 0;
+            for (std::size_t &slot : slots) {
+                at += slot;
+                slot = at - slot;
+            }
+            for (std::size_t i = 0; i < window.size(); ++i)
+                place[i] =
+                    slots[std::size_t(window[i].tick - from) * Classes + window[i].eventClass]++;
+        } else {
+            order.resize(window.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(), [&window](std::size_t a, std::size_t b) {
+                const Candidate &x = window[a], &y = window[b];
+                return x.tick != y.tick ? x.tick < y.tick : x.eventClass < y.eventClass;
+            });
+            for (std::size_t k = 0; k < order.size(); ++k)
+                place[order[k]] = k;
         }
         // Sorted in a buffer the cache holds, then appended in one go.
         sorted.resize(window.size());
@@ -252,7 +275,7 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
         tempoSlots.clear();
         for (std::size_t i = 0; i < window.size(); ++i) {
             const Candidate &c = window[i];
-            const std::size_t slot = slots[std::size_t(c.tick - from) * Classes + c.eventClass]++;
+            const std::size_t slot = place[i];
             const std::size_t index = base + slot;
             TimedEvent &e = sorted[slot];
             e.timeUs = c.tick;

@@ -8,6 +8,8 @@
 #include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
+#include <QTimer>
+
 bool NotAFile(const QString &Path)
 {
     return !albumLineNamesFile(Path);
@@ -17,6 +19,13 @@ bool NotAFile(const QString &Path)
 // argument, the handed-over string, or the dropped paths in drop order).
 void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 {
+    if (m_enumDir && m_enumDir->isScanning()) {
+        // A scan lets events through so that it can be stopped; entries that
+        // come meanwhile (a later start's text) wait until it is done.
+        QTimer::singleShot(20, this,
+                           [this, DataList, ForceClear] { UpdateOLE(DataList, ForceClear); });
+        return;
+    }
     if (ForceClear) {
         lstPlay.clear();
         lstMIDI->Clear();

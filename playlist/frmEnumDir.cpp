@@ -59,6 +59,9 @@ frmEnumDir::frmEnumDir(frmMain *main) : QWidget(main, Qt::Tool), m_main(main)
 
 void frmEnumDir::DirEntry(const QString &DirPath)
 {
+    // The scan lets events through; the unload timer of an earlier scan must
+    // not fire inside it.
+    tme->stop();
     lstFound.clear();
     lstMIDI->Clear();
     const QRect mainFrame = m_main->frameGeometry();
@@ -180,6 +183,8 @@ void frmEnumDir::dir_Change(const QString &Path, const QStringList &Files)
 
 void frmEnumDir::tme_Timer()
 {
+    if (m_scanning)
+        return;
     tme->stop();
     hide();
     Q_EMIT unloaded();
