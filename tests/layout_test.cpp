@@ -6,7 +6,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,11 +20,29 @@ const std::vector<std::string> kFolders = {"app",      "engine",   "platform", "
 // folder -> folder it includes -> one file that does it (for the message)
 using Graph = std::map<std::string, std::map<std::string, std::string>>;
 
+// "engine" for a line #include "engine/MidiFile.h"; empty for anything else.
+std::string includedFolder(const std::string &line)
+{
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#')
+        return {};
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0)
+        return {};
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || line[at] != '"')
+        return {};
+    const size_t slash = line.find('/', at);
+    const size_t close = line.find('"', at + 1);
+    if (slash == std::string::npos || close < slash)
+        return {};
+    return line.substr(at + 1, slash - at - 1);
+}
+
 Graph includeGraph()
 {
     const fs::path top = SONABEL_SOURCE_DIR;
     const std::set<std::string> known(kFolders.begin(), kFolders.end());
-    const std::regex include(R"re(^\s*#\s*include\s*"([A-Za-z_]+)/)re");
     Graph graph;
     for (const std::string &folder : kFolders) {
         graph[folder];
@@ -37,10 +54,10 @@ Graph includeGraph()
                 continue;
             std::ifstream in(entry.path());
             std::string line;
-            std::smatch m;
             while (std::getline(in, line)) {
-                if (std::regex_search(line, m, include) && known.count(m[1]) && m[1] != folder)
-                    graph[folder].emplace(m[1], fs::relative(entry.path(), top).string());
+                const std::string to = includedFolder(line);
+                if (known.count(to) && to != folder)
+                    graph[folder].emplace(to, fs::relative(entry.path(), top).string());
             }
         }
     }
