@@ -345,8 +345,15 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
 
 std::int64_t Timeline::tickAt(std::size_t i) const
 {
-    // The time is the tick's time rounded to whole microseconds.
-    return m_tempo.toTick(double(m_events[i].timeUs) + 0.5);
+    // The time is the tick's time rounded to whole microseconds; far into a
+    // song the inverse may land a tick off, which the check below puts right.
+    const std::int64_t us = m_events[i].timeUs;
+    std::int64_t tick = m_tempo.toTick(double(us) + 0.5);
+    for (int step = 0; step < 4 && toWholeUs(m_tempo.toMicroseconds(tick + 1)) <= us; ++step)
+        ++tick;
+    for (int step = 0; step < 4 && tick > 0 && toWholeUs(m_tempo.toMicroseconds(tick)) > us; ++step)
+        --tick;
+    return tick;
 }
 
 std::uint32_t Timeline::tempoAt(std::size_t i) const

@@ -255,3 +255,28 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
         }
     }
 }
+
+// Ticks far apart (a sparse song, or a damaged delta) merge in order too.
+TEST(Timeline, FarApartTicksMergeInOrder)
+{
+    SmfWriter w(1, 96);
+    const std::int64_t ticks[2][3] = {{0, 1 << 26, std::int64_t(3) << 26},
+                                      {5, std::int64_t(2) << 26, std::int64_t(3) << 26}};
+    for (int track = 0; track < 2; ++track) {
+        w.beginTrack();
+        for (std::int64_t tick : ticks[track])
+            w.channel(tick, std::uint8_t(0x90 | track), 60, 100);
+        w.endTrack(ticks[track][2]);
+    }
+    const auto t = Timeline::build(MidiFile::parse(w.bytes()));
+    std::vector<std::pair<std::int64_t, int>> got;
+    for (std::size_t i = 0; i < t->events().size(); ++i)
+        got.emplace_back(t->tickAt(i), t->events()[i].channel());
+    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 0},
+                                                                {5, 1},
+                                                                {1 << 26, 0},
+                                                                {std::int64_t(2) << 26, 1},
+                                                                {std::int64_t(3) << 26, 0},
+                                                                {std::int64_t(3) << 26, 1}};
+    EXPECT_EQ(got, expected);
+}
