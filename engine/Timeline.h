@@ -33,9 +33,23 @@
 #include <string>
 #include <vector>
 
+// A count of microseconds kept as two 32-bit halves, so that a TimedEvent
+// packs into 12 bytes without losing alignment; reads and writes like an
+// std::int64_t.
+struct SplitTime
+{
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+
+    SplitTime() = default;
+    SplitTime(std::int64_t value) // NOLINT: converts implicitly, as an int64 would
+        : low(std::uint32_t(std::uint64_t(value))), high(std::uint32_t(std::uint64_t(value) >> 32))
+    {}
+    operator std::int64_t() const { return std::int64_t((std::uint64_t(high) << 32) | low); }
+};
+
 // One event of the merged time line: 12 bytes, since a "black MIDI" song has
 // tens of millions of them.
-#pragma pack(push, 4)
 struct TimedEvent
 {
     enum Class : std::uint8_t {
@@ -47,7 +61,7 @@ struct TimedEvent
         LateNoteOff = 5,
     };
 
-    std::int64_t timeUs = 0; // from the start of the song
+    SplitTime timeUs;        // from the start of the song
     std::uint8_t status = 0; // channel status, 0xF0 SysEx, 0xFF tempo
     // Channel messages: the data bytes. Tempo: 0x51 and 0. SysEx: which
     // message (Timeline::sysEx() finds it).
@@ -58,7 +72,6 @@ struct TimedEvent
     int channel() const { return status & 0x0F; }
     int kind() const { return status & 0xF0; }
 };
-#pragma pack(pop)
 static_assert(sizeof(TimedEvent) == 12);
 
 class Timeline
