@@ -171,6 +171,11 @@ TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
 // start still finds the player instead of becoming a second one.
 TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks open descriptors (they probe memory through
+    // a pipe) and fail in a starved process, which ends it.
+    GTEST_SKIP() << "not under the sanitizers";
+#endif
     ProgramRun run;
     const QStringList songs = makeFiles(run, {u"a.mid"_s, u"b.mid"_s});
     QProcess *player = startPlayer(run);
