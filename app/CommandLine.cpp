@@ -1,6 +1,8 @@
 // The command line's options and argument text.
 #include "app/CommandLine.h"
 
+#include "ui/Version.h"
+
 #include <cstdio>
 
 using namespace Qt::StringLiterals;

@@ -3,6 +3,7 @@
 // when the playlist is empty).
 #include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
+#include "playlist/PlaylistModel.h"
 #include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
@@ -35,7 +36,7 @@ void frmMain::Form_QueryUnload()
         // folder may not exist yet.
         QDir().mkpath(QFileInfo(path).path());
         QString error;
-        if (!writeAlbum(path, lstPlay, &error))
+        if (!writeAlbum(path, lstPlay.paths(), &error))
             std::fprintf(stderr, "sonabel: the playlist could not be kept in %s: %s\n",
                          qPrintable(path), qPrintable(error));
     }

@@ -1,6 +1,7 @@
 // The borderless window's own behaviour: drag by the title, shade to the top
 // strip, snap to the top screen edge, stay on top, and the popup menu.
 #include "platform/WindowSystem.h"
+#include "ui/frmDummy.h"
 #include "ui/frmMain.h"
 
 #include <QCursor>
@@ -35,6 +36,7 @@ void frmMain::img1_MouseUp(int Button, int, double, double)
 void frmMain::lblSongName_MouseDown(int Button, int, double X, double Y)
 {
     if (Button == 1) {
+        refreshWindowPosition(this);
         Dragging = true;
         DragStart = QPointF(X, Y);
     } else if (Button == 2) {
@@ -52,6 +54,7 @@ void frmMain::lblSongName_MouseMove(int, int, double X, double Y)
 
 void frmMain::lblSongName_MouseUp(int, int, double, double)
 {
+    refreshWindowPosition(this);
     if (chkSnap->isChecked() && Dragging && twips(y()) < SnapThreshold)
         move(x(), 0);
     Dragging = false;
@@ -105,10 +108,15 @@ void frmMain::mnuTop_Click()
 }
 
 void frmMain::mnuMinimize_Click()
-{}
-
-void frmMain::mnuAbout_Click()
-{}
+{
+    frmDummy *dummy = dummyForm();
+    dummy->move(refreshWindowPosition(this));
+    dummy->setWindowTitle(lblSongName->text());
+    dummy->setWindowState(Qt::WindowMinimized);
+    dummy->show();
+    // Hidden, not iconified: the placeholder is what the taskbar shows.
+    hide();
+}
 
 void frmMain::Form_MouseMove()
 {

@@ -1,6 +1,7 @@
 // The cost of an advance, a status update, appending an entry and opening the
 // play menu, with playlists of 1 000, 10 000 and 100 000 entries.
 #include "BenchSupport.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/SongMenu.h"
 #include "ui/frmMain.h"
 

@@ -32,6 +32,7 @@ public:
     QString errorString() const { return m_error; }
     // The output's status line ("FluidSynth: ...", "no audio output ...").
     QString outputStatus() const;
+    QString outputDescription() const override { return outputStatus(); }
 
     // For benchmarks: called on the playback thread after each event is sent.
     void setDispatchProbe(std::function<void(std::int64_t due, std::int64_t sent)> probe);

@@ -63,6 +63,10 @@ public:
     virtual qint32 Length() const = 0;
     virtual qint32 Position() const = 0;
 
+    // One line for people: what the songs play through (the synthesizer and
+    // its SoundFont, or a sequencer port). Empty when the device cannot say.
+    virtual QString outputDescription() const { return {}; }
+
 Q_SIGNALS:
     void Done(int NotifyCode);
     void StatusUpdate();

@@ -8,10 +8,12 @@
 struct FileDialogSetup
 {
     QString DialogTitle;
-    QString Filter;     // "Description|*.ext"
-    QString DefaultExt; // ".mal"
-    QString FileName;   // shown in the name box
-    QString InitDir;
+    QString Filter;                // "Description|*.ext", shown as "Description (*.ext)"
+    QString DefaultExt;            // ".mal": added to a name typed without one
+    QString FileName;              // shown in the name box; a pattern such as "*.mal" is not
+    QString InitDir;               // the folder the dialog opens in
+    bool FileMustExist = false;    // open: only an existing file is accepted
+    bool ConfirmOverwrite = false; // save: ask before replacing an existing file
 };
 
 class Dialogs

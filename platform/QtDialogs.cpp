@@ -23,10 +23,15 @@ std::optional<QString> QtDialogs::runFileDialog(const FileDialogSetup &setup, bo
     if (m_closing)
         return std::nullopt;
     const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
-    QFileDialog dialog(nullptr, setup.DialogTitle, setup.InitDir, qtFilter(setup.Filter));
+    // Owned by the active window (the player), so the dialog stays above it
+    // even while the player is kept on top of other windows.
+    QFileDialog dialog(QApplication::activeWindow(), setup.DialogTitle, setup.InitDir,
+                       qtFilter(setup.Filter));
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                       : QFileDialog::AnyFile);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && setup.FileMustExist
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.ConfirmOverwrite);
     QString suffix = setup.DefaultExt;
     if (suffix.startsWith(u'.'))
         suffix.remove(0, 1);

@@ -5,6 +5,11 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
+
+#ifdef SONABEL_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 void setStayOnTop(QWidget *window, bool onTop)
 {
@@ -27,4 +32,49 @@ bool onAnyScreen(const QRect &rect)
             return true;
     }
     return false;
+}
+
+QPoint refreshWindowPosition(QWidget *window)
+{
+    QPoint real = window->pos();
+#ifdef SONABEL_HAVE_XCB
+    // Only the xcb platform has a server to ask (the offscreen one may offer
+    // the same interface without a connection behind it).
+    const auto *x11 = QGuiApplication::platformName() == QLatin1String("xcb")
+                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                          : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (connection && window->isVisible() && window->windowHandle()) {
+        const auto native = static_cast<xcb_window_t>(window->winId());
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
+            connection, xcb_translate_coordinates(connection, native, screen->root, 0, 0), nullptr);
+        if (reply) {
+            const qreal ratio = window->devicePixelRatioF();
+            real = QPoint(qRound(reply->dst_x / ratio), qRound(reply->dst_y / ratio));
+            std::free(reply);
+        }
+    }
+#endif
+    if (real != window->pos())
+        window->move(real);
+    return real;
+}
+
+QPoint placeBeside(const QRect &anchor, const QSize &size)
+{
+    const QScreen *screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    QPoint at(anchor.left(), anchor.bottom() + 1);
+    if (!screen)
+        return at;
+    const QRect room = screen->availableGeometry();
+    if (at.y() + size.height() > room.bottom() + 1)
+        at.setY(anchor.top() - size.height());
+    at.setX(
+        std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width())));
+    at.setY(
+        std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
+    return at;
 }

@@ -3,6 +3,7 @@
 // Runs on the window's thread; the device is driven only through its commands.
 #include "engine/SequencerDevice.h"
 #include "platform/ProgramFiles.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 void frmMain::MCI_Done(int NotifyCode)

@@ -5,6 +5,7 @@
 #include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/FolderScan.h"
+#include "playlist/PlaylistModel.h"
 #include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
@@ -28,7 +29,6 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
     }
     if (ForceClear) {
         lstPlay.clear();
-        lstMIDI->Clear();
     }
     if (DataList.isEmpty())
         return;
@@ -77,7 +77,6 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
     if (optInterrupt[1]->isChecked()) {
         // The new file plays at once, outside the playlist, whatever its name.
         lstPlay.clear();
-        lstMIDI->Clear();
         UpdateMIDIMenu();
         Global.CurrentAlbum = 0;
         mnuA[1]->setChecked(false);

@@ -1,7 +1,8 @@
-// The playlist on the main window: reading albums into it, keeping the
-// display list in step, and the recent-album list with its menu items.
+// The playlist on the main window: its model, reading albums into it, and the
+// recent-album list with its menu items.
 #include "playlist/AlbumFile.h"
 #include "playlist/FileTitle.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 namespace {
@@ -22,14 +23,13 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
 
     if (optInterrupt[1]->isChecked()) {
         lstPlay.clear();
-        lstMIDI->Clear();
         PlayAfter = true;
     }
-    lstPlay.append(std::move(album.entries));
-
     if (album.missing != 0)
         dlg->MsgBox(QString::number(album.missing) +
                     QStringLiteral(" files could not be found and skipped"));
+    // The new entries show only once the message is closed.
+    lstPlay.append(album.entries);
     UpdateMIDI();
     if (PlayAfter) {
         PlayIndex = -1;
@@ -40,15 +40,20 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
     return true;
 }
 
+PlaylistModel &frmMain::createPlaylist()
+{
+    return *new PlaylistModel(this);
+}
+
+QAbstractItemModel *frmMain::playlistItems() const
+{
+    return &lstPlay;
+}
+
 void frmMain::UpdateMIDI()
 {
-    const int from = lstMIDI->ListCount();
-    const int to = static_cast<int>(lstPlay.size());
-    QStringList titles;
-    titles.reserve(std::max(0, to - from));
-    for (int i = from; i < to; ++i)
-        titles.append(FileTitle(lstPlay.at(i)));
-    lstMIDI->AddItems(titles);
+    // The list shows the model's titles as entries come and go; what is left
+    // to bring up to date is the play menu.
     UpdateMIDIMenu();
 }
 

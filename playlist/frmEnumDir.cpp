@@ -2,8 +2,10 @@
 #include "playlist/frmEnumDir.h"
 
 #include "platform/Signals.h"
+#include "platform/WindowSystem.h"
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
+#include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -64,8 +66,11 @@ void frmEnumDir::DirEntry(const QString &DirPath)
     tme->stop();
     lstFound.clear();
     lstMIDI->Clear();
-    const QRect mainFrame = m_main->frameGeometry();
-    move(mainFrame.left(), mainFrame.top() + mainFrame.height());
+    refreshWindowPosition(m_main);
+    // Below the player, or above it near the screen's bottom; the allowance
+    // is for the title bar the window manager adds.
+    constexpr int FrameAllowance = 32;
+    move(placeBeside(m_main->frameGeometry(), size() + QSize(0, FrameAllowance)));
     show();
     setWindowTitle(QStringLiteral("Searching ") + DirPath);
 

@@ -162,7 +162,7 @@ TEST_F(IntakeTest, PathsWithLineBreaksAreRefusedLikeMissingFiles)
     w->optInterrupt[0]->setChecked(true);
     // Among other entries and inside a scanned folder: counted once, together.
     w->UpdateOLE({a, broken, dir.filePath(u"F"_s)}, true);
-    EXPECT_EQ(w->lstPlay, (QStringList{a, dir.filePath(u"F/ok.mid"_s)}));
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{a, dir.filePath(u"F/ok.mid"_s)}));
     EXPECT_EQ(dialogs.messages, QStringList{u"2 files could not be found and skipped"_s});
     Q_UNUSED(cr);
 }
@@ -179,7 +179,7 @@ TEST_F(IntakeTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFound)
     // Escape pressed in the main window.
     QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     w->UpdateOLE({root}, true);
-    EXPECT_EQ(w->lstPlay, first);
+    EXPECT_EQ(w->lstPlay.paths(), first);
     ASSERT_TRUE(w->enumDirForm());
     EXPECT_TRUE(w->enumDirForm()->isVisible()); // it goes 2 s later, as usual
 
@@ -187,7 +187,7 @@ TEST_F(IntakeTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFound)
     QPointer<frmEnumDir> form = w->enumDirForm();
     QCoreApplication::postEvent(form, new QCloseEvent);
     w->UpdateOLE({root}, true);
-    EXPECT_EQ(w->lstPlay, first);
+    EXPECT_EQ(w->lstPlay.paths(), first);
     EXPECT_FALSE(w->enumDirForm());
 
     // Untouched, the scan runs to its end; clicks on the main window wait.
@@ -208,9 +208,9 @@ TEST_F(IntakeTest, CloseRequestInsideAHandlerWaitsForIt)
     QTimer::singleShot(0, w, [&] { w->requestClose(); });
     w->UpdateOLE({dir.filePath(u"T"_s)}, false);
     EXPECT_FALSE(closed);
-    EXPECT_EQ(w->lstPlay, (QStringList{a, dir.filePath(u"T/a.mid"_s)}));
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{a, dir.filePath(u"T/a.mid"_s)}));
     ASSERT_TRUE(ProgramRun::waitFor([&] { return closed; }, Patience));
-    EXPECT_EQ(readLines(w->defaultAlbumPath()), w->lstPlay);
+    EXPECT_EQ(readLines(w->defaultAlbumPath()), w->lstPlay.paths());
     // Dialogs asked for afterwards return at once.
     EXPECT_EQ(dialogs.messages.size(), 0);
 }

@@ -84,7 +84,7 @@ TEST_P(NewEntryOutcome, PlaylistPlayerAndPolicy)
     device.log.clear();
 
     w->UpdateOLE(paths(c.entries), false);
-    EXPECT_EQ(w->lstPlay, paths(c.after));
+    EXPECT_EQ(w->lstPlay.paths(), paths(c.after));
     w->songMenu->build();
     EXPECT_EQ(w->songMenu->captions().size(), w->lstPlay.size());
     // Either the reset and the song, or not a single command.
@@ -106,12 +106,12 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
 {
     album(u"list.mal"_s, paths("c.mid"));
     w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
-    EXPECT_EQ(w->lstPlay, paths("a.mid c.mid"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid c.mid"));
     // Every MIDI file ending, in any letter case.
     w->UpdateOLE(paths("Song.Mid s.midi s.mi s.rmi t.KAR notes.txt u.Smf"), true);
-    EXPECT_EQ(w->lstPlay, paths("Song.Mid s.midi s.rmi t.KAR u.Smf"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("Song.Mid s.midi s.rmi t.KAR u.Smf"));
     w->UpdateOLE({album(u"party.MAL"_s, paths("b.mid"))}, true);
-    EXPECT_EQ(w->lstPlay, paths("b.mid"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("b.mid"));
     w->UpdateOLE(paths("notes.txt"), true);
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
     // A later start's text is taken as it came, untrimmed.
@@ -124,7 +124,7 @@ TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)
     for (const char *name : {"A/b.mid", "A/Z/z.mid", "A/Y/y.mid", "B/1.mid"})
         file(QLatin1String(name));
     w->UpdateOLE(paths("a.mid A gone B"), false);
-    EXPECT_EQ(w->lstPlay, paths("a.mid A/b.mid A/Y/y.mid A/Z/z.mid B/1.mid"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid A/b.mid A/Y/y.mid A/Z/z.mid B/1.mid"));
     // One window, its list emptied for each folder.
     QPointer<frmEnumDir> form = w->enumDirForm();
     ASSERT_TRUE(form && form->isVisible());

@@ -193,7 +193,6 @@ TEST_F(PlayFlowTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     for (const Step &step : steps) {
         SCOPED_TRACE(step.songs);
         w.lstPlay.clear();
-        w.lstMIDI->Clear();
         for (int i = 0; i < step.songs; ++i)
             w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
         w.PlayIndex = step.playIndex;

@@ -34,14 +34,14 @@ TEST_F(PlaylistWindowTest, AddModeAppendsAndPlaysOnlyWhenThePlaylistWasEmpty)
     const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
     const QString list = album(u"one.mal"_s, {a, dir.filePath(u"gone.mid"_s), b});
     ASSERT_TRUE(m_w->AddPlayList(list, false));
-    EXPECT_EQ(m_w->lstMIDI->model()->strings(), (QStringList{u"a"_s, u"b"_s}));
+    EXPECT_EQ(m_w->lstPlay.titles(), (QStringList{u"a"_s, u"b"_s}));
     EXPECT_EQ(dialogs.messages, QStringList{u"1 files could not be found and skipped"_s});
     EXPECT_EQ(device.openFile(), a);
     EXPECT_EQ(m_w->Global.AlbumList[1], u"Empty"_s); // Update False
     // Again: every entry doubled, nothing started, the album heads the list.
     device.log.clear();
     m_w->AddPlayList(list, true);
-    EXPECT_EQ(m_w->lstPlay, (QStringList{a, b, a, b}));
+    EXPECT_EQ(m_w->lstPlay.paths(), (QStringList{a, b, a, b}));
     EXPECT_EQ(m_w->lstMIDI->ListCount(), 4);
     EXPECT_TRUE(device.log.isEmpty());
     EXPECT_EQ(m_w->Global.AlbumList[1], list);
@@ -53,12 +53,12 @@ TEST_F(PlaylistWindowTest, InterruptModeReplacesThePlaylistWhenTheAlbumCanBeRead
     m_w->AddPlayList(album(u"first.mal"_s, {a, a}), false);
     m_w->optInterrupt[1]->setChecked(true);
     m_w->AddPlayList(album(u"second.mal"_s, {b}), true);
-    EXPECT_EQ(m_w->lstMIDI->model()->strings(), QStringList{u"b"_s});
+    EXPECT_EQ(m_w->lstPlay.titles(), QStringList{u"b"_s});
     EXPECT_EQ(device.openFile(), b);
     EXPECT_EQ(m_w->PlayIndex, 0);
     // An album that cannot be opened leaves the playlist as it was.
     EXPECT_FALSE(m_w->AddPlayList(dir.filePath(u"vanished.mal"_s), true));
-    EXPECT_EQ(m_w->lstPlay, QStringList{b});
+    EXPECT_EQ(m_w->lstPlay.paths(), QStringList{b});
     // One whose files are all missing empties it; the song that played goes on.
     device.log.clear();
     m_w->AddPlayList(album(u"gone.mal"_s, {u"/no/x.mid"_s, QString(), u"/no/y.mid"_s}), false);

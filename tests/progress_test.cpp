@@ -16,7 +16,7 @@ protected:
         frmMain &w = window();
         w.Form_Load();
         w.Global.ResetMode = 0;
-        w.lstPlay = {song(u"Etude.mid"_s, lengthMs), song(u"next.mid"_s)};
+        w.lstPlay.append(QStringList{song(u"Etude.mid"_s, lengthMs), song(u"next.mid"_s)});
         w.UpdateMIDI();
         w.MCI_Done(0);
         return w;

@@ -36,7 +36,7 @@ TEST_F(ShutdownTest, PlaylistIsWrittenLineForLineOnce)
     const QString a = song(u"a.mid"_s), b = song(u"b c.mid"_s), c = song(u"c.mid"_s);
     frmMain &w = window();
     w.Form_Load();
-    w.lstPlay = {c, a, b};
+    w.lstPlay.append(QStringList{c, a, b});
     w.UpdateMIDI();
     w.Global.CurrentAlbum = 1; // still written, though not read at the next start
     w.mnuClose_Click();
@@ -55,10 +55,10 @@ TEST_F(ShutdownTest, DataFolderThatDoesNotExistYetIsMade)
     MainWindowServices s = services();
     s.dataFolder = dir.filePath(u"data/Sonabel"_s);
     frmMain w(s);
-    w.lstPlay = {song(u"a.mid"_s)};
+    w.lstPlay.append(song(u"a.mid"_s));
     w.UpdateMIDI();
     w.Form_QueryUnload();
-    EXPECT_EQ(readLines(s.dataFolder + u"/default.mal"_s), w.lstPlay);
+    EXPECT_EQ(readLines(s.dataFolder + u"/default.mal"_s), w.lstPlay.paths());
 }
 
 } // namespace

@@ -72,7 +72,7 @@ TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlays)
     album(u"default.mal"_s, {a, b});
     frmMain &w = window();
     w.Form_Load();
-    EXPECT_EQ(w.lstPlay, (QStringList{a, b}));
+    EXPECT_EQ(w.lstPlay.paths(), (QStringList{a, b}));
     EXPECT_EQ(w.PlayIndex, 0);
     // The reset file was played before the song, to its end.
     EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
@@ -106,7 +106,7 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     EXPECT_TRUE(device.isPlaying());
     EXPECT_FALSE(w.Stopped);
     TakeArgument(w, u"  "_s + z);
-    EXPECT_EQ(w.lstPlay, QStringList{z});
+    EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
 }
 

@@ -1,6 +1,8 @@
 // The small controls the windows are made of.
 #include "ui/Controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBitmap>
 #include <QCursor>
 #include <QDragEnterEvent>
@@ -11,6 +13,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QUrl>
 
 void placeTwips(QWidget *control, int left, int top, int width, int height)
@@ -59,12 +63,65 @@ QStringList localPaths(const QMimeData *data)
     return paths;
 }
 
+// Label buttons and pictures act as push buttons: a screen reader announces a
+// button with a name, and the press action clicks it.
+class ButtonAccessible : public QAccessibleWidget
+{
+public:
+    ButtonAccessible(QWidget *widget, ControlEvents *events)
+        : QAccessibleWidget(widget, QAccessible::Button), m_events(events)
+    {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        QString value = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && value.isEmpty()) {
+            if (const auto *label = qobject_cast<const QLabel *>(widget()))
+                value = label->text();
+        }
+        return value;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && m_events)
+            Q_EMIT m_events->Click();
+    }
+
+private:
+    QPointer<ControlEvents> m_events;
+};
+
+QAccessibleInterface *buttonAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("LabelButton"))
+        return new ButtonAccessible(static_cast<LabelButton *>(object),
+                                    static_cast<LabelButton *>(object)->events());
+    if (className == QLatin1String("ImageButton"))
+        return new ButtonAccessible(static_cast<ImageButton *>(object),
+                                    static_cast<ImageButton *>(object)->events());
+    return nullptr;
+}
+
+void installButtonAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(buttonAccessible);
+        return true;
+    }();
+    (void)installed;
+}
+
 } // namespace
 
 ControlEvents::ControlEvents(QWidget *target, QWidget *eventSource)
     : QObject(target), m_source(eventSource ? eventSource : target)
 {
     m_source->setMouseTracking(true);
+    // A control's mouse events are its own: a label or a picture ignores them,
+    // and the toolkit would hand them on to the window underneath, whose own
+    // move handler would undo at once what the control's handler just did.
+    m_source->setAttribute(Qt::WA_NoMousePropagation);
     m_source->installEventFilter(this);
     if (m_source != target)
         target->installEventFilter(this);
@@ -160,6 +217,7 @@ bool ControlEvents::eventFilter(QObject *watched, QEvent *event)
 LabelButton::LabelButton(const QString &caption, QWidget *parent)
     : QLabel(caption, parent), m_events(new ControlEvents(this))
 {
+    installButtonAccessibility();
     setAlignment(Qt::AlignCenter);
     setCursor(handCursor());
     setOpaqueBordered(true);
@@ -173,6 +231,86 @@ void LabelButton::setOpaqueBordered(bool opaque)
     setLineWidth(1);
 }
 
+void LabelButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    drawFrame(&p);
+    const QRect room = contentsRect().adjusted(1, 0, -1, 0);
+    QFont f = font();
+    auto fits = [&] {
+        return QFontMetrics(f).horizontalAdvance(text()) <= room.width();
+    };
+    // A narrower cut of the same font first, then a size smaller.
+    for (int stretch : {QFont::SemiCondensed, QFont::Condensed}) {
+        if (fits())
+            break;
+        f.setStretch(stretch);
+    }
+    for (int i = 0; i < 4 && !fits(); ++i) {
+        if (f.pixelSize() > 0)
+            f.setPixelSize(f.pixelSize() - 1);
+        else
+            f.setPointSizeF(f.pointSizeF() * 0.9);
+    }
+    p.setFont(f);
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(contentsRect(), static_cast<int>(alignment()), text());
+}
+
+void SongTitle::paintEvent(QPaintEvent *event)
+{
+    const QFontMetrics metrics(font());
+    const QRect room = contentsRect();
+    if (metrics.horizontalAdvance(text()) <= room.width()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    static const QRegularExpression times(QStringLiteral(R"(^(.*)( \(\d+:\d\d\) - \d+:\d\d)$)"));
+    const QRegularExpressionMatch match = times.match(text());
+    QString shown;
+    if (match.hasMatch()) {
+        const QString tail = match.captured(2);
+        const int left = std::max(0, room.width() - metrics.horizontalAdvance(tail));
+        shown = metrics.elidedText(match.captured(1), Qt::ElideRight, left) + tail;
+    } else {
+        shown = metrics.elidedText(text(), Qt::ElideRight, room.width());
+    }
+    QPainter p(this);
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(room, static_cast<int>(alignment()), shown);
+}
+
+PercentLabel::PercentLabel(const QString &caption, QWidget *parent, QWidget *fill)
+    : EventLabel(caption, parent), m_fill(fill)
+{
+    m_fill->installEventFilter(this);
+}
+
+bool PercentLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_fill && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                              event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        update();
+    return EventLabel::eventFilter(watched, event);
+}
+
+void PercentLabel::paintEvent(QPaintEvent *)
+{
+    // The fill's right edge, in this label's coordinates (both share a parent).
+    const int split = m_fill->isVisible() ? m_fill->geometry().right() + 1 - x() : 0;
+    QPainter p(this);
+    const QRect room = contentsRect();
+    const int flags = static_cast<int>(alignment());
+    p.setClipRect(QRect(split, 0, width(), height()));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(room, flags, text());
+    if (split > 0) {
+        p.setClipRect(QRect(0, 0, split, height()));
+        p.setPen(Qt::white);
+        p.drawText(room, flags, text());
+    }
+}
+
 EventLabel::EventLabel(const QString &caption, QWidget *parent)
     : QLabel(caption, parent), m_events(new ControlEvents(this))
 {}
@@ -180,6 +318,7 @@ EventLabel::EventLabel(const QString &caption, QWidget *parent)
 ImageButton::ImageButton(Glyph glyph, QWidget *parent)
     : QWidget(parent), m_glyph(glyph), m_events(new ControlEvents(this))
 {
+    installButtonAccessibility();
     setCursor(handCursor());
 }
 
@@ -357,13 +496,28 @@ void StringListModel::clear()
     endResetModel();
 }
 
-ListBox::ListBox(QWidget *parent)
-    : QListView(parent), m_model(new StringListModel(this)),
-      m_events(new ControlEvents(this, viewport()))
+RowListView::RowListView(QWidget *parent) : QListView(parent)
 {
-    setModel(m_model);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformItemSizes(true);
+}
+
+void RowListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                              const QList<int> &roles)
+{
+    // Skips QListView's own handling, which lays out all rows anew; with rows
+    // of one height a change of text moves nothing.
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
+ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
+    : RowListView(parent), m_events(new ControlEvents(this, viewport()))
+{
+    if (!rows) {
+        m_strings = new StringListModel(this);
+        rows = m_strings;
+    }
+    setModel(rows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -380,7 +534,7 @@ void ListBox::setListIndex(int i)
     if (i < 0 || i >= ListCount())
         setCurrentIndex(QModelIndex());
     else
-        setCurrentIndex(m_model->index(i));
+        setCurrentIndex(model()->index(i, 0));
 }
 
 bool ListBox::Selected(int i) const
@@ -392,8 +546,8 @@ void ListBox::setSelected(int i, bool selected)
 {
     if (i < 0 || i >= ListCount())
         return;
-    selectionModel()->select(m_model->index(i), selected ? QItemSelectionModel::Select
-                                                         : QItemSelectionModel::Deselect);
+    selectionModel()->select(model()->index(i, 0), selected ? QItemSelectionModel::Select
+                                                            : QItemSelectionModel::Deselect);
 }
 
 void SetBackColor(QWidget *Ctl, bool Highlight)

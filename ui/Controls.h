@@ -71,6 +71,10 @@ public:
     // Opaque with a border (the plain look) or transparent without one.
     void setOpaqueBordered(bool opaque);
 
+protected:
+    // The caption is drawn a size smaller where it would touch the border.
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     ControlEvents *m_events;
 };
@@ -85,6 +89,35 @@ public:
 
 private:
     ControlEvents *m_events;
+};
+
+// The song title: when the line is too long, the title is shortened with an
+// ellipsis and the times after it, "(length) - position", stay readable. The
+// text itself is never changed.
+class SongTitle : public EventLabel
+{
+    Q_OBJECT
+public:
+    using EventLabel::EventLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// The percentage over the progress bar: dark over the empty part, light over
+// the filled part (fill, a sibling), so it reads over both.
+class PercentLabel : public EventLabel
+{
+    Q_OBJECT
+public:
+    PercentLabel(const QString &caption, QWidget *parent, QWidget *fill);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_fill;
 };
 
 // A picture drawn from vector paths, crisp at any scale.
@@ -152,23 +185,56 @@ private:
     QStringList m_strings;
 };
 
-// A list box: an ordered list of strings shown one per row, with extended
-// multiple selection. Rows are addressed from 0.
-class ListBox : public QListView
+// A list view whose rows all have one height. A changed row is repainted;
+// a plain QListView lays every row out again, which costs milliseconds for
+// each changed row of a list of 100 000.
+class RowListView : public QListView
 {
     Q_OBJECT
 public:
-    explicit ListBox(QWidget *parent);
-    ControlEvents *events() const { return m_events; }
-    StringListModel *model() const { return m_model; }
+    explicit RowListView(QWidget *parent = nullptr);
 
-    int ListCount() const { return static_cast<int>(m_model->strings().size()); }
-    QString List(int i) const { return m_model->strings().at(i); }
-    void setList(int i, const QString &text) { m_model->set(i, text); }
-    void AddItem(const QString &text) { m_model->append(QStringList{text}); }
-    void AddItems(const QStringList &texts) { m_model->append(texts); }
-    void RemoveItem(int i) { m_model->remove(i); }
-    void Clear() { m_model->clear(); }
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
+};
+
+// A list box: an ordered list of strings shown one per row, with extended
+// multiple selection. Rows are addressed from 0. It shows its own strings, or
+// the rows of a model given to it; that model alone changes its rows, and the
+// string editors here then do nothing.
+class ListBox : public RowListView
+{
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent, QAbstractItemModel *rows = nullptr);
+    ControlEvents *events() const { return m_events; }
+    // The list's own strings; nullptr when it shows a model given to it.
+    StringListModel *strings() const { return m_strings; }
+
+    int ListCount() const { return model()->rowCount(); }
+    QString List(int i) const { return model()->index(i, 0).data().toString(); }
+    void setList(int i, const QString &text)
+    {
+        if (m_strings)
+            m_strings->set(i, text);
+    }
+    void AddItem(const QString &text) { AddItems(QStringList{text}); }
+    void AddItems(const QStringList &texts)
+    {
+        if (m_strings)
+            m_strings->append(texts);
+    }
+    void RemoveItem(int i)
+    {
+        if (m_strings)
+            m_strings->remove(i);
+    }
+    void Clear()
+    {
+        if (m_strings)
+            m_strings->clear();
+    }
     // The focused row, -1 when none.
     int ListIndex() const;
     void setListIndex(int i);
@@ -176,7 +242,7 @@ public:
     void setSelected(int i, bool selected);
 
 private:
-    StringListModel *m_model;
+    StringListModel *m_strings = nullptr;
     ControlEvents *m_events;
 };
 

@@ -45,7 +45,7 @@ private:
 
 } // namespace
 
-SongMenu::SongMenu(QMenu *playMenu, StringListModel *titles, QObject *parent)
+SongMenu::SongMenu(QMenu *playMenu, QAbstractItemModel *titles, QObject *parent)
     : QObject(parent), m_menu(playMenu), m_titles(titles)
 {
     m_sep3 = m_menu->addSeparator();
@@ -64,8 +64,7 @@ void SongMenu::build()
     if (!m_dirty)
         return;
     m_dirty = false;
-    const QStringList &titles = m_titles->strings();
-    const int count = static_cast<int>(titles.size());
+    const int count = m_titles->rowCount();
     m_sep3->setVisible(count > 0);
 
     const bool asList = count > PlainItemLimit;
@@ -75,9 +74,8 @@ void SongMenu::build()
         for (QAction *item : std::as_const(m_items))
             item->setVisible(false);
         if (!m_listAction) {
-            m_list = new QListView;
+            m_list = new RowListView;
             m_list->setModel(m_titles);
-            m_list->setUniformItemSizes(true);
             m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
             m_list->setItemDelegate(new SongRowDelegate(&m_checked, m_list));
             m_list->setMinimumSize(260, 320);
@@ -90,7 +88,7 @@ void SongMenu::build()
             m_menu->addAction(m_listAction);
         }
         if (m_checked >= 0 && m_checked < count)
-            m_list->scrollTo(m_titles->index(m_checked), QAbstractItemView::PositionAtCenter);
+            m_list->scrollTo(m_titles->index(m_checked, 0), QAbstractItemView::PositionAtCenter);
         m_list->viewport()->update();
         return;
     }
@@ -98,7 +96,6 @@ void SongMenu::build()
     // Plain items: reuse what exists, add what is missing, hide the rest.
     while (m_items.size() < count) {
         QAction *item = new QAction(this);
-        item->setCheckable(true);
         const int index = static_cast<int>(m_items.size());
         connect(item, &QAction::triggered, this, [this, index] { Q_EMIT songChosen(index); });
         m_menu->insertAction(m_listAction, item);
@@ -109,17 +106,28 @@ void SongMenu::build()
         const bool shown = i < count;
         item->setVisible(shown);
         if (shown) {
-            item->setText(menuCaption(titles.at(i)));
+            item->setText(menuCaption(title(i)));
+            // Only the current song is checkable: the menu style draws an
+            // empty box beside every other checkable item.
+            item->setCheckable(i == m_checked);
             item->setChecked(i == m_checked);
         }
     }
 }
 
+QString SongMenu::title(int row) const
+{
+    return m_titles->index(row, 0).data().toString();
+}
+
 QStringList SongMenu::captions() const
 {
-    if (isList())
-        return m_titles->strings();
     QStringList result;
+    if (isList()) {
+        for (int i = 0; i < m_titles->rowCount(); ++i)
+            result.append(title(i));
+        return result;
+    }
     for (QAction *item : m_items) {
         if (item->isVisible())
             result.append(item->text());

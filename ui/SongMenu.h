@@ -15,7 +15,7 @@ class QAction;
 class QListView;
 class QMenu;
 class QWidgetAction;
-class StringListModel;
+class QAbstractItemModel;
 
 class SongMenu : public QObject
 {
@@ -23,9 +23,9 @@ class SongMenu : public QObject
 public:
     static constexpr int PlainItemLimit = 200;
 
-    // Adds the separator and the song items at the end of playMenu; titles is
-    // the display list the captions come from.
-    SongMenu(QMenu *playMenu, StringListModel *titles, QObject *parent);
+    // Adds the separator and the song items at the end of playMenu; the
+    // captions are the rows of titles (the playlist as the list shows it).
+    SongMenu(QMenu *playMenu, QAbstractItemModel *titles, QObject *parent);
 
     // The songs changed and the check belongs at checkedIndex (-1: none).
     void invalidate(int checkedIndex);
@@ -45,7 +45,8 @@ Q_SIGNALS:
 
 private:
     QMenu *m_menu;
-    StringListModel *m_titles;
+    QAbstractItemModel *m_titles;
+    QString title(int row) const;
     QAction *m_sep3;
     QList<QAction *> m_items;
     QWidgetAction *m_listAction = nullptr;

@@ -1,5 +1,8 @@
 // The taskbar placeholder shown while the main window is minimised: an
-// ordinary window with a caption and the program's icon.
+// ordinary window with a caption and the program's icon. The borderless main
+// window has no taskbar button of its own, so minimising hides it and shows
+// this window minimised in its stead; restoring this window from the taskbar
+// brings the main window back and hides this one again.
 #pragma once
 
 #include <QWidget>
@@ -8,5 +11,21 @@ class frmDummy : public QWidget
 {
     Q_OBJECT
 public:
+    // mainWindow is the window this one stands in for; it owns this window.
     explicit frmDummy(QWidget *mainWindow);
+
+    // Any change of the window's state: when it is no longer minimised the
+    // user restored it, and the main window comes back in its place.
+    void Form_Resize();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    // Closing the placeholder from the taskbar restores the main window, so
+    // the player never runs on with no window at all.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void restoreMainWindow();
+
+    QWidget *m_main;
 };

@@ -4,12 +4,17 @@
 
 #include "engine/SequencerDevice.h"
 #include "platform/ProgramFiles.h"
+#include "platform/WindowSystem.h"
 #include "ui/SongMenu.h"
+#include "ui/Version.h"
+#include "ui/frmAbout.h"
+#include "ui/frmDummy.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <unistd.h>
 
@@ -41,8 +46,8 @@ QAction *menuItem(QMenu *menu, const QString &caption, bool checkable = false)
 } // namespace
 
 frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), MCI(services.MCI),
-      dlg(services.dlg), store(services.store), m_services(services)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), lstPlay(createPlaylist()),
+      MCI(services.MCI), dlg(services.dlg), store(services.store), m_services(services)
 {
     if (m_services.dataFolder.isEmpty()) {
         const QByteArray folder = QFile::encodeName(m_services.programFolder);
@@ -79,6 +84,9 @@ frmMain::~frmMain()
     const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
     for (ControlEvents *events : sources)
         events->disconnect(this);
+    // The small windows have no parent (they stand alone on the desktop).
+    delete m_dummy;
+    delete m_about;
 }
 
 void frmMain::buildControls()
@@ -88,7 +96,7 @@ void frmMain::buildControls()
     placeTwips(fraShade, 0, 0, 4560, 195);
     img1 = new ImageButton(ImageButton::AppIcon, fraShade);
     placeTwips(img1, 0, 0, 250, 200);
-    lblSongName = new EventLabel(QStringLiteral("Sonabel v1.1"), fraShade);
+    lblSongName = new SongTitle(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
     placeTwips(lblSongName, 315, 0, 3030, 195);
     lblSongName->setCursor(handCursor());
     lblSongName->events()->acceptFileDrops();
@@ -105,7 +113,7 @@ void frmMain::buildControls()
     }
 
     // The playlist.
-    lstMIDI = new ListBox(this);
+    lstMIDI = new ListBox(this, playlistItems());
     placeTwips(lstMIDI, 45, 270, 2490, 2820);
     QPalette listPalette = lstMIDI->palette();
     listPalette.setColor(QPalette::Base, Colors::Lit);
@@ -123,7 +131,7 @@ void frmMain::buildControls()
         barPalette.setColor(QPalette::Window, QColor(96, 96, 176));
         shpBarProg->setPalette(barPalette);
     }
-    lblPct = new EventLabel(QStringLiteral("50%"), this);
+    lblPct = new PercentLabel(QStringLiteral("50%"), this, shpBarProg);
     placeTwips(lblPct, 2655, 270, 1815, 225);
     lblPct->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblPct->setCursor(handCursor());
@@ -242,6 +250,9 @@ void frmMain::connectHandlers()
     connect(lstMIDI->events(), &ControlEvents::GotFocus, this, &frmMain::lstMIDI_GotFocus);
     connect(lstMIDI->events(), &ControlEvents::LostFocus, this, &frmMain::lstMIDI_LostFocus);
     connect(lstMIDI->events(), &ControlEvents::FileDrop, this, &frmMain::lstMIDI_OLEDragDrop);
+    // Delete removes the selected entries, like "Remove from album".
+    new QShortcut(QKeySequence::Delete, lstMIDI, this, &frmMain::btnRemove_Click,
+                  Qt::WidgetShortcut);
 
     // Seek bar.
     connect(lblPct->events(), &ControlEvents::MouseDown, this, &frmMain::lblPct_MouseDown);
@@ -301,6 +312,7 @@ void frmMain::connectHandlers()
     connect(tme, &QTimer::timeout, this, &frmMain::tme_Timer);
 
     connectHover();
+    connectKeyboard();
 }
 
 int frmMain::heightTwips() const
@@ -310,6 +322,9 @@ int frmMain::heightTwips() const
 
 void frmMain::setHeightTwips(int height)
 {
+    // A resize also sends the position the toolkit believes in; make it true.
+    if (isVisible())
+        refreshWindowPosition(this);
     setFixedHeight(px(height));
 }
 

@@ -7,12 +7,17 @@
 //   app/Handover.cpp          Form_LinkExecute, optInterrupt_Click, mnuNewList/NewPlay_Click
 //   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
 //   app/WindowSettings.cpp    LoadSettings, SaveSettings, chkDefault_Click
-//   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, album paths
+//   playlist/Playlist.cpp     AddPlayList, UpdateMIDI, UpdateAlbum, the playlist model
+//   playlist/AlbumCommands.cpp btnLoad/mnuLoad/btnSave/mnuSave_Click, mnuA_Click
+//   playlist/Editing.cpp      btnRemove/Clear/Up/Dn/Rn/Sort_Click (also the Delete key)
 //   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop, DirEntry
 //   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
+//   ui/frmAbout.cpp           mnuAbout_Click (the about box)
+//   ui/frmDummy.cpp           the taskbar placeholder's restore
+//   ui/Keyboard.cpp           keyboard shortcuts, accessible names
 // ui/ includes no header of the folders above it (app/, player/, playlist/):
 // what they own is declared here by name only.
 // Everything runs on the window's thread, one handler at a time.
@@ -26,6 +31,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPointF>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
@@ -37,8 +43,11 @@ class SettingsStore;
 class QAction;
 class QButtonGroup;
 class SongMenu;
+class frmAbout;
 class frmDummy;
 class frmEnumDir;
+class PlaylistModel;
+class QAbstractItemModel;
 
 // What the window needs of the world outside it; tests hand in fakes.
 struct MainWindowServices
@@ -153,6 +162,14 @@ public:
     void ClearUnderline();
     void btnConfig_Click();
 
+    // ---- keyboard (ui/Keyboard.cpp) ----
+    void playPauseKey();         // Space: play, or pause and resume
+    void seekBy(qint32 deltaMs); // Left, Right: 5 s back or on, within the song
+    void seekBackKey();
+    void seekForwardKey();
+    void previousSongKey(); // Page Up
+    void nextSongKey();     // Page Down
+
     // ---- places ----
     QString programFolder() const { return m_services.programFolder; }
     QString defaultAlbumPath() const;
@@ -168,8 +185,9 @@ public:
     bool Seeking = false;
     bool Dragging = false;
     QPointF DragStart;
-    QStringList lstPlay; // the playlist proper: full paths in play order
-    QStringList lstSort; // work list of the sort
+    // The playlist proper: every entry's full path and title, in play order
+    // (playlist/PlaylistModel.h). lstMIDI is a view of it.
+    PlaylistModel &lstPlay;
 
     // ---- controls ----
     Frame *fraShade;
@@ -238,6 +256,8 @@ public:
     void placeWindow();
     // The taskbar placeholder, created on first use.
     frmDummy *dummyForm();
+    // The about box while it is open, else nullptr.
+    frmAbout *aboutForm() const;
 
 Q_SIGNALS:
     // Raised when the player has closed itself (shutdown done); the program ends.
@@ -252,9 +272,15 @@ private:
     void buildMenus();
     void connectHandlers();
     void connectHover();
+    void connectKeyboard();
+    // The playlist model, owned by the window, and the same model as the
+    // list view sees it (both in playlist/Playlist.cpp).
+    PlaylistModel &createPlaylist();
+    QAbstractItemModel *playlistItems() const;
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
+    QPointer<frmAbout> m_about; // deletes itself when closed
     frmEnumDir *m_enumDir = nullptr;
     double m_shadeRestoreHeight = 0;
     bool m_unloaded = false;

@@ -1,0 +1,1 @@
+sonabel_add_bench(playlist_edit_bench playlist_edit_bench.cpp BenchSupport.h)

@@ -1,0 +1,215 @@
+// The playlist model: entries, titles and the bulk edits.
+#include "playlist/PlaylistModel.h"
+
+#include "playlist/FileTitle.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QThreadPool>
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <utility>
+
+namespace {
+
+// More separate runs than this are removed with one reset: removing rows one
+// run at a time costs a move of the tail per run, and every attached view and
+// selection model does work per run too.
+constexpr std::size_t MaxRunsRemovedInPlace = 16;
+
+// Below this many entries a list is simply freed where it is dropped.
+constexpr std::size_t ReleasedElsewhereFrom = 10000;
+
+} // namespace
+
+void PlaylistModel::releaseElsewhere(std::vector<Entry> &&entries)
+{
+    // Freeing 100 000 paths and titles one by one is most of the cost of
+    // emptying a long playlist; a pool thread does it while the window goes
+    // on. Shared string data is reference counted atomically, so strings
+    // still held elsewhere (the song that plays) are unaffected.
+    if (entries.size() < ReleasedElsewhereFrom)
+        return;
+    auto doomed = std::make_shared<std::vector<Entry>>(std::move(entries));
+    QThreadPool::globalInstance()->start(
+        [doomed = std::move(doomed)]() mutable { doomed.reset(); });
+}
+
+PlaylistModel::PlaylistModel(QObject *parent) : QAbstractListModel(parent)
+{}
+
+int PlaylistModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant PlaylistModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.column() != 0 || !valid(index.row()))
+        return QVariant();
+    const Entry &entry = m_entries[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return entry.title;
+    if (role == PathRole)
+        return entry.path;
+    return QVariant();
+}
+
+QString PlaylistModel::at(qsizetype i) const
+{
+    return valid(i) ? m_entries[static_cast<std::size_t>(i)].path : QString();
+}
+
+QString PlaylistModel::title(qsizetype i) const
+{
+    return valid(i) ? m_entries[static_cast<std::size_t>(i)].title : QString();
+}
+
+QStringList PlaylistModel::paths() const
+{
+    QStringList result;
+    result.reserve(size());
+    for (const Entry &entry : m_entries)
+        result.append(entry.path);
+    return result;
+}
+
+QStringList PlaylistModel::titles() const
+{
+    QStringList result;
+    result.reserve(size());
+    for (const Entry &entry : m_entries)
+        result.append(entry.title);
+    return result;
+}
+
+PlaylistModel::Entry PlaylistModel::makeEntry(const QString &path)
+{
+    return Entry{path, FileTitle(path)};
+}
+
+void PlaylistModel::append(const QString &path)
+{
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row);
+    m_entries.push_back(makeEntry(path));
+    endInsertRows();
+}
+
+void PlaylistModel::append(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    const int first = count();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(paths.size()) - 1);
+    m_entries.reserve(m_entries.size() + static_cast<std::size_t>(paths.size()));
+    for (const QString &path : paths)
+        m_entries.push_back(makeEntry(path));
+    endInsertRows();
+}
+
+void PlaylistModel::clear()
+{
+    if (m_entries.empty())
+        return;
+    beginResetModel();
+    std::vector<Entry> old;
+    old.swap(m_entries);
+    endResetModel();
+    releaseElsewhere(std::move(old));
+}
+
+int PlaylistModel::removeFlagged(const std::vector<bool> &flagged)
+{
+    const std::size_t n = std::min(flagged.size(), m_entries.size());
+    // The runs of flagged rows, first and last row of each.
+    std::vector<std::pair<int, int>> runs;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!flagged[i])
+            continue;
+        const int row = static_cast<int>(i);
+        if (!runs.empty() && runs.back().second == row - 1)
+            runs.back().second = row;
+        else
+            runs.emplace_back(row, row);
+    }
+    int removed = 0;
+    for (const auto &run : runs)
+        removed += run.second - run.first + 1;
+    if (runs.empty())
+        return 0;
+
+    if (runs.size() <= MaxRunsRemovedInPlace) {
+        // From the last run back, so the rows still to go keep their numbers.
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            beginRemoveRows(QModelIndex(), run->first, run->second);
+            m_entries.erase(m_entries.begin() + run->first, m_entries.begin() + run->second + 1);
+            endRemoveRows();
+        }
+        return removed;
+    }
+
+    beginResetModel();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (i < n && flagged[i])
+            continue;
+        if (kept != i)
+            m_entries[kept] = std::move(m_entries[i]);
+        ++kept;
+    }
+    m_entries.resize(kept);
+    endResetModel();
+    return removed;
+}
+
+void PlaylistModel::swapEntries(int a, int b)
+{
+    if (!valid(a) || !valid(b) || a == b)
+        return;
+    std::swap(m_entries[static_cast<std::size_t>(a)], m_entries[static_cast<std::size_t>(b)]);
+    // One signal per row: a list view repaints a single changed row, but
+    // answers a range of rows with a pass over all of them.
+    Q_EMIT dataChanged(index(a), index(a), {Qt::DisplayRole, PathRole});
+    Q_EMIT dataChanged(index(b), index(b), {Qt::DisplayRole, PathRole});
+}
+
+void PlaylistModel::shuffle(std::mt19937_64 &generator)
+{
+    if (m_entries.size() < 2)
+        return;
+    beginResetModel();
+    std::shuffle(m_entries.begin(), m_entries.end(), generator);
+    endResetModel();
+}
+
+void PlaylistModel::sortByPath(const QLocale &locale)
+{
+    if (m_entries.size() < 2)
+        return;
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // One sort key per entry, then plain byte comparisons: cheaper than
+    // collating two paths at every comparison of the sort. In the C locale
+    // the keys are the bare text, blind to the collator's case setting, so
+    // the paths are case-folded for it first.
+    const bool foldFirst = locale.language() == QLocale::C;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(m_entries.size());
+    for (const Entry &entry : m_entries)
+        keys.push_back(collator.sortKey(foldFirst ? entry.path.toCaseFolded() : entry.path));
+    std::vector<std::size_t> order(m_entries.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+        return keys[a].compare(keys[b]) < 0;
+    });
+
+    beginResetModel();
+    std::vector<Entry> sorted;
+    sorted.reserve(m_entries.size());
+    for (std::size_t from : order)
+        sorted.push_back(std::move(m_entries[from]));
+    m_entries = std::move(sorted);
+    endResetModel();
+}

@@ -1,0 +1,163 @@
+// The album commands through the fake dialogs: what each leaves behind in the
+// playlist, the policy for new entries, the recent list and its check mark;
+// Cancel, an album that cannot be written and one that has gone.
+#include "support/ProgramRun.h"
+#include "support/WindowFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class AlbumCommandsTest : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        w = &window();
+        w->Global.ResetMode = 0;
+        a = song(u"a.mid"_s);
+        b = song(u"b.mid"_s);
+        c = song(u"c.mid"_s);
+    }
+    // The recent list, the current album and the items' check marks ("1000").
+    QString albums() const
+    {
+        QString marks;
+        for (int i = 1; i <= 4; ++i)
+            marks += w->mnuA[i]->isChecked() ? u'1' : u'0';
+        QStringList slots;
+        for (int i = 1; i <= 4; ++i)
+            slots.append(QFileInfo(w->Global.AlbumList[i]).fileName());
+        return slots.join(u' ') + u" current "_s + QString::number(w->Global.CurrentAlbum) + u' ' +
+               marks;
+    }
+    int policy() const { return w->optInterrupt[1]->isChecked() ? 1 : 0; }
+
+    frmMain *w = nullptr;
+    QString a, b, c;
+};
+
+TEST_F(AlbumCommandsTest, DialogsAreSetUpAndCancelChangesNothing)
+{
+    const QString list = album(u"list.mal"_s, {a, b});
+    w->lstPlay.append(c);
+    w->optInterrupt[1]->setChecked(true);
+    w->UpdateAlbum(list);
+    w->Global.CurrentAlbum = 0;
+    w->mnuA[1]->setChecked(false);
+    // No answer scripted: every dialog is cancelled.
+    w->btnLoad_Click();
+    w->mnuLoad_Click();
+    w->btnSave_Click();
+    w->mnuSave_Click();
+    EXPECT_EQ(w->lstPlay.paths(), QStringList{c});
+    EXPECT_EQ(policy(), 1);
+    EXPECT_EQ(albums(), u"list.mal Empty Empty Empty current 0 0000"_s);
+    EXPECT_TRUE(device.log.isEmpty() && dialogs.messages.isEmpty());
+
+    ASSERT_EQ(dialogs.shown.size(), 4);
+    EXPECT_TRUE(QFileInfo(dir.filePath(u"Albums"_s)).isDir()); // made on first use
+    for (int i = 0; i < 4; ++i) {
+        const FileDialogSetup &s = dialogs.shown.at(i);
+        const bool open = i < 2;
+        EXPECT_EQ(s.DialogTitle, open ? u"Open MIDI Album"_s : u"Save this album to"_s);
+        EXPECT_EQ(s.Filter + s.DefaultExt + s.FileName, u"MIDI Album|*.mal.mal*.mal"_s);
+        EXPECT_EQ(s.InitDir, dir.filePath(u"Albums"_s));
+        EXPECT_EQ(s.FileMustExist, open);
+        EXPECT_EQ(s.ConfirmOverwrite, !open);
+    }
+}
+
+TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
+{
+    const QString list = album(u"list.mal"_s, {a, b});
+    w->optInterrupt[1]->setChecked(true);
+    // Add, twice, on an empty playlist: appended, the first entry plays once.
+    dialogs.answers = {list, list};
+    w->btnLoad_Click();
+    EXPECT_EQ(device.openFile(), a);
+    device.log.clear();
+    w->btnLoad_Click();
+    EXPECT_TRUE(device.log.isEmpty());
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{a, b, a, b}));
+    EXPECT_EQ(policy(), 0);
+    EXPECT_EQ(albums(), u"list.mal Empty Empty Empty current 0 0000"_s);
+
+    // Load: replaced, plays from its first entry, the album is current.
+    dialogs.answers = {album(u"other.mal"_s, {c, a})};
+    w->mnuLoad_Click();
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{c, a}));
+    EXPECT_EQ(device.openFile(), c);
+    EXPECT_EQ(w->PlayIndex, 0);
+    EXPECT_EQ(policy(), 1);
+    EXPECT_EQ(w->Global.OnNewEntry, 1);
+    EXPECT_EQ(albums(), u"other.mal list.mal Empty Empty current 1 1000"_s);
+}
+
+TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
+{
+    const QString path = dir.filePath(u"Albums/two.mal"_s);
+    w->lstPlay.append(QStringList{a, b});
+    dialogs.answers = {path, path};
+    w->btnSave_Click();
+    EXPECT_EQ(readBytes(path), (a + u"\r\n"_s + b + u"\r\n"_s).toUtf8());
+    // Saved over itself from the menu: still the first item, checked.
+    w->UpdateAlbum(dir.filePath(u"x.mal"_s));
+    w->mnuSave_Click();
+    EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 1 1000"_s);
+
+    // Nothing written: the user is told, the recent list gets nothing.
+    w->Global.CurrentAlbum = 0;
+    w->mnuA[1]->setChecked(false);
+    QDir().mkpath(dir.filePath(u"taken.mal"_s)); // a folder where the file goes
+    for (const QString &target :
+         {dir.filePath(u"no folder/x.mal"_s), dir.filePath(u"taken.mal"_s)}) {
+        dialogs.messages.clear();
+        dialogs.answers = {target};
+        w->btnSave_Click();
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages.first().contains(target));
+        EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 0 0000"_s);
+    }
+
+    // An empty playlist makes an album of zero bytes.
+    w->btnClear_Click();
+    dialogs.answers = {path};
+    w->btnSave_Click();
+    EXPECT_TRUE(QFileInfo::exists(path) && QFileInfo(path).size() == 0);
+    EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 1 1000"_s);
+}
+
+TEST_F(AlbumCommandsTest, RecentAlbumsReplaceThePlaylistOrAreNamedWhenGone)
+{
+    const QString gone = dir.filePath(u"gone.mal"_s);
+    w->UpdateAlbum(album(u"four.mal"_s, {a}));
+    w->UpdateAlbum(gone);
+    w->UpdateAlbum(album(u"two.mal"_s, {b}));
+    w->UpdateAlbum(album(u"one.mal"_s, {a, b}));
+    w->lstPlay.append(QStringList{c, c});
+    w->PlayIndex = 1;
+
+    // Gone: named in a message; playlist, policy and list stay as they were.
+    w->mnuA[3]->trigger(); // as a click: the item toggles its own mark first
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().contains(gone));
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{c, c}));
+    EXPECT_EQ(w->PlayIndex, 1);
+    EXPECT_EQ(policy(), 0);
+    EXPECT_EQ(albums(), u"one.mal two.mal gone.mal four.mal current 0 0000"_s);
+    EXPECT_TRUE(device.log.isEmpty());
+
+    // Picked: the album replaces the playlist and becomes item 1.
+    w->mnuA[2]->trigger();
+    EXPECT_EQ(w->lstPlay.paths(), QStringList{b});
+    EXPECT_EQ(device.openFile(), b);
+    EXPECT_EQ(policy(), 1);
+    EXPECT_EQ(w->mnuA[1]->text(), u"two"_s);
+    EXPECT_EQ(albums(), u"two.mal one.mal gone.mal four.mal current 1 1000"_s);
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+// The playlist model without a window: an unbiased shuffle, the case-blind,
+// stable sort by whole path with consistent signals (Qt's model tester), and
+// clearing; titles always follow their paths. Removal is tested on the window.
+#include "playlist/PlaylistModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QThreadPool>
+#include <array>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Tester = QAbstractItemModelTester;
+
+QStringList songs(int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths.append(u"/m/s%1.mid"_s.arg(i));
+    return paths;
+}
+
+void expectTitlesFollowPaths(const PlaylistModel &model)
+{
+    for (int i = 0; i < model.count(); ++i)
+        EXPECT_EQ(model.index(i).data().toString(), model.at(i).section(u'/', -1).chopped(4));
+}
+
+TEST(PlaylistModelTest, ClearingALongListLeavesCopiesOfItsPathsIntact)
+{
+    // A long list is freed on a pool thread; strings shared with it survive.
+    PlaylistModel model;
+    model.append(songs(30000));
+    const QStringList kept = model.paths();
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_TRUE(model.at(0).isEmpty() && model.title(-1).isEmpty());
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    EXPECT_EQ(kept, songs(30000));
+}
+
+TEST(PlaylistModelTest, ShuffleIsAUniformPermutation)
+{
+    std::mt19937_64 generator(20261206);
+    PlaylistModel model;
+    model.shuffle(generator); // empty: nothing to do
+    // Every song at every place equally often: the last song of the old order
+    // is no less likely to come first than any other.
+    constexpr int N = 5, Rounds = 50000;
+    const QStringList start = songs(N);
+    std::array<std::array<int, N>, N> seen{}; // seen[song][place]
+    for (int round = 0; round < Rounds; ++round) {
+        model.clear();
+        model.append(start);
+        model.shuffle(generator);
+        QStringList sorted = model.paths();
+        sorted.sort();
+        ASSERT_EQ(sorted, start);
+        for (int place = 0; place < N; ++place)
+            ++seen[static_cast<std::size_t>(start.indexOf(model.at(place)))]
+                  [static_cast<std::size_t>(place)];
+    }
+    expectTitlesFollowPaths(model);
+    for (const auto &song : seen) {
+        for (int count : song)
+            EXPECT_NEAR(count, Rounds / N, 500); // the standard deviation is about 90
+    }
+}
+
+TEST(PlaylistModelTest, SortsByWholePathIgnoringCaseAndKeepsEqualsInOrder)
+{
+    struct Case
+    {
+        QStringList before, after;
+        bool letters = false; // beyond ASCII: not in the C locale, which compares code points
+    };
+    const Case cases[] = {
+        {{u"/C/MIDI/b.mid"_s, u"/D/a.mid"_s, u"/c/midi/A.mid"_s},
+         {u"/c/midi/A.mid"_s, u"/C/MIDI/b.mid"_s, u"/D/a.mid"_s}},
+        {{u"/x/B.mid"_s, u"/a/z.mid"_s, u"/x/b.mid"_s, u"/A/Z.mid"_s, u"/x/B.mid"_s},
+         {u"/a/z.mid"_s, u"/A/Z.mid"_s, u"/x/B.mid"_s, u"/x/b.mid"_s, u"/x/B.mid"_s}},
+        {{u"/Ä/2.mid"_s, u"/ä/1.mid"_s, u"/b/0.mid"_s},
+         {u"/ä/1.mid"_s, u"/Ä/2.mid"_s, u"/b/0.mid"_s},
+         true},
+    };
+    for (const QLocale &locale :
+         {QLocale::c(), QLocale(QLocale::English), QLocale(QLocale::German)}) {
+        for (const Case &c : cases) {
+            if (c.letters && locale.language() == QLocale::C)
+                continue;
+            PlaylistModel model;
+            Tester tester(&model, Tester::FailureReportingMode::Fatal);
+            model.append(c.before);
+            model.sortByPath(locale);
+            EXPECT_EQ(model.paths(), c.after) << locale.name().toStdString();
+            expectTitlesFollowPaths(model);
+        }
+    }
+}
+
+} // namespace

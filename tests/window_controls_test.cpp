@@ -1,0 +1,198 @@
+// The window's keys, its buttons as a screen reader sees them, the about box's
+// roll, and the play menu's single check mark (on the offscreen platform; the
+// real display tests cover what needs a window manager).
+#include "platform/WindowSystem.h"
+#include "support/WindowFixture.h"
+#include "ui/SongMenu.h"
+#include "ui/frmAbout.h"
+
+#include <QAccessible>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class WindowControlsTest : public WindowFixture
+{
+protected:
+    frmMain &shownWithSongs(int n)
+    {
+        store.values.insert(u"Reset"_s, u"0"_s);
+        frmMain &w = window();
+        w.Form_Load();
+        for (int i = 0; i < n; ++i)
+            w.lstPlay.append(song(u"s%1.mid"_s.arg(i), 60000));
+        w.UpdateMIDI();
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return w;
+    }
+    QString s(int i) { return dir.filePath(u"s%1.mid"_s.arg(i)); }
+};
+
+TEST_F(WindowControlsTest, KeysPlayPauseSeekAndChangeSongs)
+{
+    frmMain &w = shownWithSongs(3);
+    w.mnuMID_Click(1);
+    ASSERT_TRUE(device.isPlaying());
+
+    QTest::keyClick(&w, Qt::Key_Space);
+    EXPECT_TRUE(device.isPaused());
+    QTest::keyClick(&w, Qt::Key_Space);
+    EXPECT_TRUE(device.isPlaying());
+
+    // Seeks stay within the song.
+    struct Seek
+    {
+        qint32 from;
+        Qt::Key key;
+        const char *expected;
+    };
+    for (const Seek &seek :
+         {Seek{10000, Qt::Key_Right, "Play from 15000"},
+          Seek{10000, Qt::Key_Left, "Play from 5000"}, Seek{2000, Qt::Key_Left, "Play from 0"},
+          Seek{58000, Qt::Key_Right, "Play from 60000"}}) {
+        device.setPosition(seek.from);
+        device.log.clear();
+        QTest::keyClick(&w, seek.key);
+        EXPECT_EQ(device.log, QStringList{QString::fromLatin1(seek.expected)}) << seek.from;
+    }
+
+    QTest::keyClick(&w, Qt::Key_PageDown);
+    EXPECT_EQ(device.openFile(), s(2));
+    QTest::keyClick(&w, Qt::Key_PageUp);
+    EXPECT_EQ(device.openFile(), s(1));
+
+    // Stopped: Space opens and plays the song again; the seek keys do nothing.
+    w.imgControls_Click(3);
+    device.log.clear();
+    QTest::keyClick(&w, Qt::Key_Right);
+    EXPECT_TRUE(device.log.isEmpty());
+    QTest::keyClick(&w, Qt::Key_Space);
+    EXPECT_TRUE(device.isPlaying());
+    EXPECT_EQ(device.openFile(), s(1));
+}
+
+TEST_F(WindowControlsTest, CtrlQClosesThePlayer)
+{
+    frmMain &w = shownWithSongs(1);
+    QSignalSpy closed(&w, &frmMain::closed);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
+{
+    frmMain &w = shownWithSongs(1);
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             w.btnLoad, w.btnSave, w.btnRemove, w.btnClear, w.btnPlay, w.btnRn, w.btnSort,
+             w.btnConfig, w.btnUp, w.btnDn, w.img1, w.imgControls[0], w.imgControls[4]}) {
+        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(a11y, nullptr);
+        EXPECT_EQ(a11y->role(), QAccessible::Button) << control->objectName().toStdString();
+        EXPECT_FALSE(a11y->text(QAccessible::Name).isEmpty());
+        EXPECT_FALSE(a11y->text(QAccessible::Description).isEmpty());
+    }
+    // The press action is a click: the panel opens and closes.
+    QAccessibleInterface *config = QAccessible::queryAccessibleInterface(w.btnConfig);
+    ASSERT_TRUE(config->actionInterface());
+    config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(w.heightTwips(), 5955);
+    config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(w.heightTwips(), 3150);
+}
+
+TEST_F(WindowControlsTest, PlayMenuMarksOnlyTheCurrentSong)
+{
+    frmMain &w = shownWithSongs(4);
+    w.mnuMID_Click(2);
+    w.songMenu->build();
+    int checkable = 0;
+    const QList<QAction *> actions = w.mnuPlay->actions();
+    for (QAction *action : actions)
+        checkable += action->isCheckable() ? 1 : 0;
+    EXPECT_EQ(checkable, 1);
+    EXPECT_EQ(w.songMenu->checkedRow(), 2);
+}
+
+TEST(AboutBox, RollsUpInFiveStepsAndDownInSixThenRests)
+{
+    frmAbout about(u"FluidSynth: playing with test.sf2"_s);
+    EXPECT_EQ(about.textTop(), 240);
+    EXPECT_EQ(about.textHeight(), 600);
+    EXPECT_TRUE(about.AuthorText.contains(u"\r\n"_s));
+    EXPECT_FALSE(about.Label3->text().endsWith(u'v'));
+
+    // Activation waits 500 ms before a roll.
+    about.Form_Activate();
+    EXPECT_TRUE(about.tmeChange->isActive());
+    EXPECT_EQ(about.tmeChange->interval(), 500);
+
+    auto roll = [&] {
+        about.tmeChange_Timer();
+        EXPECT_FALSE(about.tmeChange->isActive());
+        EXPECT_EQ(about.tmeClear->interval(), 10);
+        std::vector<int> heights;
+        for (int step = 0; step < 40 && about.tmeClear->isActive(); ++step) {
+            about.tmeClear_Timer();
+            heights.push_back(about.textHeight());
+        }
+        return heights;
+    };
+    EXPECT_EQ(roll(), (std::vector<int>{500, 400, 300, 200, 100, 200, 300, 400, 500, 600, 700}));
+    EXPECT_EQ(about.textTop(), 240);
+    EXPECT_TRUE(about.tmeChange->isActive());
+    EXPECT_EQ(about.tmeChange->interval(), 3000);
+    // Later rolls start from 700 and take one step more to roll up.
+    EXPECT_EQ(roll(),
+              (std::vector<int>{600, 500, 400, 300, 200, 100, 200, 300, 400, 500, 600, 700}));
+}
+
+TEST_F(WindowControlsTest, AboutIsOneBoxThatCloseUnloads)
+{
+    frmMain &w = shownWithSongs(1);
+    w.mnuAbout_Click();
+    frmAbout *first = w.aboutForm();
+    ASSERT_NE(first, nullptr);
+    w.mnuAbout_Click();
+    EXPECT_EQ(w.aboutForm(), first);
+    first->btnClose_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.aboutForm(), nullptr);
+    w.mnuAbout_Click();
+    EXPECT_NE(w.aboutForm(), nullptr);
+    EXPECT_EQ(w.aboutForm()->textHeight(), 600);
+}
+
+TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size(300, 340);
+    struct Case
+    {
+        const char *what;
+        QRect anchor;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"room below", QRect(100, 0, 301, 210), QPoint(100, 210)},
+        {"near the bottom: above", QRect(100, screen.bottom() - 250, 301, 210),
+         QPoint(100, screen.bottom() - 250 - 340)},
+        {"past the right edge: pulled in", QRect(screen.right() - 100, 0, 301, 13),
+         QPoint(screen.right() + 1 - 300, 13)},
+        {"no room either way: on the screen",
+         QRect(0, screen.top() + 100, 301, screen.height() - 150), QPoint(0, screen.top())},
+    };
+    for (const Case &c : cases) {
+        const QPoint at = placeBeside(c.anchor, size);
+        EXPECT_EQ(at, c.expected) << c.what;
+        EXPECT_TRUE(screen.contains(QRect(at, size))) << c.what;
+    }
+}
+
+} // namespace
