@@ -12,6 +12,7 @@
 #include "ui/frmMain.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 void TakeArgument(frmMain &window, const QString &argumentText)
@@ -23,6 +24,26 @@ void TakeArgument(frmMain &window, const QString &argumentText)
     window.PlayIndex = -1;
     window.MCI_Done(0);
     window.Stopped = false;
+}
+
+// A later start: the argument goes to the running instance. A text that was
+// never acknowledged is not reported as delivered.
+static int HandOver(InstanceLink &link, const QString &argumentText)
+{
+    if (argumentText.trimmed().isEmpty())
+        return 0;
+    switch (link.execute(argumentText)) {
+    case InstanceLink::Delivery::Accepted:
+        return 0;
+    case InstanceLink::Delivery::Refused:
+        std::fprintf(stderr, "sonabel: the running player refused the argument\n");
+        return 1;
+    case InstanceLink::Delivery::Lost:
+        break;
+    }
+    std::fprintf(stderr, "sonabel: the running player did not acknowledge the argument; "
+                         "it may not have been taken\n");
+    return 1;
 }
 
 int Main(QApplication &app)
@@ -42,11 +63,12 @@ int Main(QApplication &app)
     // argument and this start ends: no window, nothing saved. Otherwise this
     // start listens from here on.
     InstanceLink link;
-    if (link.probe() == InstanceLink::Probe::InstanceRunning) {
-        if (!argumentText.trimmed().isEmpty())
-            link.execute(argumentText); // the answer is awaited, not examined
-        return 0;
-    }
+    if (link.probe() == InstanceLink::Probe::InstanceRunning)
+        return HandOver(link, argumentText);
+
+    // From here on a termination signal closes the player the normal way, also
+    // one that comes before the event loop runs or inside a message box.
+    TerminationSignals termination;
 
     QtDialogs dialogs;
     IniSettingsStore store;
@@ -59,24 +81,32 @@ int Main(QApplication &app)
     services.programFolder = QApplication::applicationDirPath();
 
     frmMain window(services);
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
-                     &frmMain::mnuClose_Click);
+                     &frmMain::requestClose);
     QObject::connect(&window, &frmMain::closed, &app, &QCoreApplication::quit);
     // The session manager's quit ends the event loop; the shutdown still runs.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
 
     window.Form_Load();
-    window.show();
+    if (!window.closeRequested()) {
+        window.show();
+        TakeArgument(window, argumentText);
+    }
+    if (window.closeRequested()) {
+        // Asked to close while loading: the playlist as it stands is kept.
+        link.close();
+        window.Form_QueryUnload();
+        return 0;
+    }
     MprisService mpris(window);
     mpris.start();
-
-    TakeArgument(window, argumentText);
     // Texts from later starts are taken once the first start's own argument
     // is in, and no longer once the player has closed.
     link.setHandler([&window](const QString &CmdStr) { window.Form_LinkExecute(CmdStr); });
     QObject::connect(&window, &frmMain::closed, &link, &InstanceLink::close);
+    window.setEventLoopRunning(true);
     const int status = app.exec();
+    window.setEventLoopRunning(false);
     link.close();
     window.Form_QueryUnload();
     return status;

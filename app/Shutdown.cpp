@@ -4,12 +4,15 @@
 #include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/PlaylistModel.h"
+#include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+#include <QTimer>
 #include <cstdio>
 
 void frmMain::Form_QueryUnload()
@@ -21,8 +24,10 @@ void frmMain::Form_QueryUnload()
     SaveSettings();
     MCI->Command(QStringLiteral("Close"));
 
+    // The playlist proper decides: the visible list may lag behind it inside
+    // a handler (a message box open before UpdateMIDI).
     const QString path = defaultAlbumPath();
-    if (lstMIDI->ListCount() == 0) {
+    if (lstPlay.isEmpty()) {
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
             std::fprintf(stderr, "sonabel: could not remove %s\n", qPrintable(path));
@@ -46,5 +51,29 @@ void frmMain::mnuClose_Click()
 
 void frmMain::img1_DblClick()
 {
+    mnuClose_Click();
+}
+
+void frmMain::requestClose()
+{
+    m_closeRequested = true;
+    // A box or dialog answered as cancelled; a popup menu closed; a scan stops
+    // by itself once it sees the request (keeping what it found).
+    dlg->CloseAll();
+    for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+        QApplication::activePopupWidget()->close();
+    QTimer::singleShot(0, this, &frmMain::finishRequestedClose);
+}
+
+void frmMain::finishRequestedClose()
+{
+    if (m_unloaded || !m_eventLoopRunning)
+        return; // closed already, or Main closes once the window is loaded
+    // Inside a nested loop or a scan the handler that opened it has not yet
+    // finished its work on the playlist; close once it has.
+    if (QThread::currentThread()->loopLevel() > 1 || (m_enumDir && m_enumDir->isScanning())) {
+        QTimer::singleShot(10, this, &frmMain::finishRequestedClose);
+        return;
+    }
     mnuClose_Click();
 }

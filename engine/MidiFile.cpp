@@ -1,9 +1,10 @@
 // Standard MIDI File reader and writer; see MidiFile.h for what is tolerated.
 #include "engine/MidiFile.h"
 
+#include "engine/RegularFile.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 namespace {
 
@@ -114,25 +115,12 @@ void midi::appendVarLen(std::vector<std::uint8_t> &out, std::uint64_t value)
 MidiFile MidiFile::load(const std::filesystem::path &path)
 {
     MidiFile file;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        file.fail("cannot open the file for reading");
-        return file;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        file.fail("cannot read the file");
-        return file;
-    }
-    if (std::uintmax_t(size) > midi::MaxFileSize) {
-        file.fail("the file is too large to be a MIDI file");
-        return file;
-    }
-    in.seekg(0, std::ios::beg);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!bytes.empty() && !in.read(reinterpret_cast<char *>(bytes.data()), size)) {
-        file.fail("cannot read the file");
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    // Only a regular file is read: a FIFO or a device in its place never
+    // blocks the caller.
+    if (!readRegularFile(path.c_str(), midi::MaxFileSize, &bytes, &error)) {
+        file.fail("cannot read the file: " + error);
         return file;
     }
     return parse(std::move(bytes));
@@ -141,15 +129,32 @@ MidiFile MidiFile::load(const std::filesystem::path &path)
 void MidiFile::fail(std::string reason)
 {
     m_error = std::move(reason);
-    m_tracks.clear();
+    m_spans.clear();
 }
 
 std::size_t MidiFile::eventCount() const
 {
     std::size_t n = 0;
-    for (const MidiTrack &t : m_tracks)
-        n += t.events.size();
+    for (const Span &s : m_spans)
+        n += s.events;
     return n;
+}
+
+const std::vector<MidiTrack> &MidiFile::tracks() const
+{
+    std::call_once(m_tracks->made, [this] {
+        std::vector<MidiTrack> &tracks = m_tracks->tracks;
+        tracks.resize(m_spans.size());
+        for (std::size_t i = 0; i < m_spans.size(); ++i) {
+            tracks[i].events.reserve(m_spans[i].events);
+            tracks[i].hasEndOfTrack = m_spans[i].hasEndOfTrack;
+            MidiEventReader reader = events(i);
+            MidiEvent e;
+            while (reader.next(e))
+                tracks[i].events.push_back(e);
+        }
+    });
+    return m_tracks->tracks;
 }
 
 MidiFile MidiFile::parse(std::vector<std::uint8_t> bytes)
@@ -222,7 +227,7 @@ MidiFile MidiFile::parse(std::vector<std::uint8_t> bytes)
     file.readChunks(std::min<std::size_t>(end, header + 8 + std::size_t(headerLength)));
     if (!file.ok())
         return file;
-    if (file.m_tracks.empty()) {
+    if (file.m_spans.empty()) {
         file.fail("the file has no track");
         return file;
     }
@@ -256,31 +261,57 @@ void MidiFile::readChunks(std::size_t pos)
         m_warnings.push_back("ignored a truncated chunk at the end");
 }
 
+namespace {
+
+struct TrackScan
+{
+    std::size_t stop = 0; // where reading ended
+    std::size_t events = 0;
+    std::int64_t lastTick = 0;
+    bool truncated = false;
+    bool endOfTrack = false;
+};
+
+TrackScan scanTrack(const std::vector<std::uint8_t> &b, std::size_t begin, std::size_t end)
+{
+    TrackScan scan;
+    MidiEventReader reader(b, begin, end);
+    MidiEvent e;
+    while (reader.next(e)) {
+        ++scan.events;
+        scan.lastTick = e.tick;
+    }
+    scan.stop = reader.position();
+    scan.truncated = reader.truncated();
+    scan.endOfTrack = reader.endOfTrack();
+    return scan;
+}
+
+} // namespace
+
 // Reads one track whose events begin at begin; returns where the next chunk starts.
 std::size_t MidiFile::readTrack(std::size_t begin, std::size_t declaredEnd)
 {
     const std::vector<std::uint8_t> &b = m_bytes;
-    MidiTrack track;
-    bool truncated = false;
-    std::size_t stop = parseEvents(begin, declaredEnd, track, truncated);
-    if (!track.hasEndOfTrack && declaredEnd < b.size() && !looksLikeChunk(b, declaredEnd)) {
+    std::size_t end = declaredEnd;
+    TrackScan scan = scanTrack(b, begin, end);
+    if (!scan.endOfTrack && declaredEnd < b.size() && !looksLikeChunk(b, declaredEnd)) {
         // The declared length ends inside the track: read on to its End of Track.
-        track = MidiTrack();
-        truncated = false;
-        stop = parseEvents(begin, b.size(), track, truncated);
+        end = b.size();
+        scan = scanTrack(b, begin, end);
         m_warnings.push_back("a track's length is wrong");
     }
-    if (truncated)
+    if (scan.truncated)
         m_warnings.push_back("a track is truncated");
-    else if (!track.hasEndOfTrack)
+    else if (!scan.endOfTrack)
         m_warnings.push_back("a track has no End of Track");
-    m_tracks.push_back(std::move(track));
+    m_spans.push_back(Span{begin, end, scan.events, scan.lastTick, scan.endOfTrack});
 
     if (declaredEnd < b.size() && looksLikeChunk(b, declaredEnd))
         return declaredEnd;
     // The declared length runs past the track's end (or past the file's):
     // resynchronise on the next track header after what was read.
-    const std::size_t next = find(b, stop, b.size(), "MTrk");
+    const std::size_t next = find(b, scan.stop, b.size(), "MTrk");
     if (next != std::string::npos) {
         if (next != declaredEnd)
             m_warnings.push_back("a track's length is wrong");
@@ -292,82 +323,80 @@ std::size_t MidiFile::readTrack(std::size_t begin, std::size_t declaredEnd)
     return b.size();
 }
 
-std::size_t MidiFile::parseEvents(std::size_t pos, std::size_t end, MidiTrack &track,
-                                  bool &truncated) const
+bool MidiEventReader::next(MidiEvent &ev)
 {
-    const std::vector<std::uint8_t> &b = m_bytes;
-    std::int64_t tick = 0;
-    std::uint8_t running = 0;
-    while (pos < end) {
+    const std::vector<std::uint8_t> &b = *m_bytes;
+    while (!m_done && m_pos < m_end) {
         std::uint32_t delta = 0;
-        if (!readVarLen(b, pos, end, delta) || pos >= end) {
-            truncated = true;
+        if (!readVarLen(b, m_pos, m_end, delta) || m_pos >= m_end) {
+            m_truncated = true;
             break;
         }
-        tick += delta;
-        MidiEvent ev;
-        ev.tick = tick;
-        std::uint8_t status = b[pos];
+        m_tick += delta;
+        ev = MidiEvent();
+        ev.tick = m_tick;
+        std::uint8_t status = b[m_pos];
         if (status & 0x80) {
-            ++pos;
-        } else if (running != 0) {
-            status = running; // running status: this byte is the first data byte
+            ++m_pos;
+        } else if (m_running != 0) {
+            status = m_running; // running status: this byte is the first data byte
         } else {
-            ++pos; // a data byte with no status to run on: skip it
+            ++m_pos; // a data byte with no status to run on: skip it
             continue;
         }
         ev.status = status;
 
         if (status < 0xF0) {
-            running = status;
+            m_running = status;
             const int n = midi::channelDataLength(status);
-            if (pos + std::size_t(n) > end) {
-                truncated = true;
+            if (m_pos + std::size_t(n) > m_end) {
+                m_truncated = true;
                 break;
             }
-            if ((b[pos] & 0x80) || (n == 2 && (b[pos + 1] & 0x80))) {
+            if ((b[m_pos] & 0x80) || (n == 2 && (b[m_pos + 1] & 0x80))) {
                 // A status byte where data belongs: drop the broken message and
                 // go on from that byte as if it began the next event's delta.
                 continue;
             }
-            ev.data1 = b[pos];
-            ev.data2 = n == 2 ? b[pos + 1] : 0;
-            pos += std::size_t(n);
-            track.events.push_back(ev);
-        } else if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
+            ev.data1 = b[m_pos];
+            ev.data2 = n == 2 ? b[m_pos + 1] : 0;
+            m_pos += std::size_t(n);
+            return true;
+        }
+        if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
             if (status == 0xFF) {
-                if (pos >= end) {
-                    truncated = true;
+                if (m_pos >= m_end) {
+                    m_truncated = true;
                     break;
                 }
-                ev.data1 = b[pos++];
+                ev.data1 = b[m_pos++];
             }
             std::uint32_t length = 0;
-            if (!readVarLen(b, pos, end, length) || pos + std::size_t(length) > end) {
-                truncated = true;
+            if (!readVarLen(b, m_pos, m_end, length) || m_pos + std::size_t(length) > m_end) {
+                m_truncated = true;
                 break;
             }
-            ev.offset = std::uint32_t(pos);
+            ev.offset = std::uint32_t(m_pos);
             ev.length = length;
-            pos += length;
-            track.events.push_back(ev);
+            m_pos += length;
             if (ev.isMeta(midi::MetaEndOfTrack)) {
-                track.hasEndOfTrack = true;
-                break;
+                m_endOfTrack = true;
+                m_done = true;
             }
-        } else {
-            // Real-time and system common messages do not belong in a file;
-            // step over them and their data, keeping running status.
-            const int n = systemDataLength(status);
-            if (n >= 1 && pos < end && !(b[pos] & 0x80)) {
-                ev.data1 = b[pos++];
-                if (n == 2 && pos < end && !(b[pos] & 0x80))
-                    ev.data2 = b[pos++];
-            }
-            track.events.push_back(ev);
+            return true;
         }
+        // Real-time and system common messages do not belong in a file;
+        // step over them and their data, keeping running status.
+        const int n = systemDataLength(status);
+        if (n >= 1 && m_pos < m_end && !(b[m_pos] & 0x80)) {
+            ev.data1 = b[m_pos++];
+            if (n == 2 && m_pos < m_end && !(b[m_pos] & 0x80))
+                ev.data2 = b[m_pos++];
+        }
+        return true;
     }
-    return pos;
+    m_done = true;
+    return false;
 }
 
 std::vector<std::uint8_t> MidiFile::serialize() const
@@ -378,13 +407,13 @@ std::vector<std::uint8_t> MidiFile::serialize() const
         out.push_back(std::uint8_t(v));
     };
     put16(unsigned(m_format));
-    put16(unsigned(m_tracks.size()));
+    put16(unsigned(m_spans.size()));
     if (m_division.smpte)
         put16((unsigned(std::uint8_t(-m_division.framesPerSecond)) << 8) |
               unsigned(m_division.ticksPerFrame));
     else
         put16(unsigned(m_division.ticksPerQuarter));
-    for (const MidiTrack &t : m_tracks) {
+    for (const MidiTrack &t : tracks()) {
         std::vector<std::uint8_t> data;
         std::int64_t last = 0;
         for (const MidiEvent &e : t.events) {

@@ -12,11 +12,14 @@
 // each leave a warning and keep every event read before the damage. Only a file
 // with no header or no track at all fails, with a reason. Memory is bounded by
 // the size of the file: no declared count or length is ever trusted for an
-// allocation.
+// allocation. The reader keeps the file's bytes and where each track lies,
+// not its events: they are read again from the bytes when asked for.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +66,33 @@ constexpr std::uint32_t DefaultTempo = 500000; // microseconds per quarter note
 constexpr std::size_t MaxFileSize = 256u * 1024u * 1024u;
 } // namespace midi
 
+// Reads the events of one track from a file's bytes, one at a time, with the
+// same tolerance as the reader: the way to walk a huge file without holding
+// its events in memory.
+class MidiEventReader
+{
+public:
+    MidiEventReader(const std::vector<std::uint8_t> &bytes, std::size_t begin, std::size_t end)
+        : m_bytes(&bytes), m_pos(begin), m_end(end)
+    {}
+    // The next event; false once the track has ended (End of Track, its end,
+    // or a truncated event).
+    bool next(MidiEvent &event);
+    std::size_t position() const { return m_pos; }
+    bool truncated() const { return m_truncated; }
+    bool endOfTrack() const { return m_endOfTrack; }
+
+private:
+    const std::vector<std::uint8_t> *m_bytes;
+    std::size_t m_pos;
+    std::size_t m_end;
+    std::int64_t m_tick = 0;
+    std::uint8_t m_running = 0;
+    bool m_truncated = false;
+    bool m_endOfTrack = false;
+    bool m_done = false;
+};
+
 class MidiFile
 {
 public:
@@ -77,8 +107,20 @@ public:
 
     int format() const { return m_format; }
     const MidiDivision &division() const { return m_division; }
-    const std::vector<MidiTrack> &tracks() const { return m_tracks; }
+    // Every track's events. Built on first use (the reader itself keeps only
+    // where each track lies); a huge file is better walked with events().
+    const std::vector<MidiTrack> &tracks() const;
+    std::size_t trackCount() const { return m_spans.size(); }
     std::size_t eventCount() const;
+    // The events of track i, read on demand, exactly those of tracks()[i].
+    MidiEventReader events(std::size_t track) const
+    {
+        return MidiEventReader(m_bytes, m_spans[track].begin, m_spans[track].end);
+    }
+    // The number of events of track i.
+    std::size_t eventCount(std::size_t track) const { return m_spans[track].events; }
+    // The tick of the last event of track i (0 for an empty track).
+    std::int64_t lastTick(std::size_t track) const { return m_spans[track].lastTick; }
     std::span<const std::uint8_t> payload(const MidiEvent &event) const
     {
         return std::span<const std::uint8_t>(m_bytes).subspan(event.offset, event.length);
@@ -92,15 +134,31 @@ private:
     void fail(std::string reason);
     void readChunks(std::size_t pos);
     std::size_t readTrack(std::size_t begin, std::size_t declaredEnd);
-    std::size_t parseEvents(std::size_t begin, std::size_t end, MidiTrack &track,
-                            bool &truncated) const;
+
+    // Where a track's events lie in m_bytes, and what reading them gave.
+    struct Span
+    {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        std::size_t events = 0;
+        std::int64_t lastTick = 0;
+        bool hasEndOfTrack = false;
+    };
+    // The tracks' events, made once when first asked for (shared by copies,
+    // which hold the same bytes).
+    struct Tracks
+    {
+        std::once_flag made;
+        std::vector<MidiTrack> tracks;
+    };
 
     std::vector<std::uint8_t> m_bytes;
     std::string m_error;
     std::vector<std::string> m_warnings;
     int m_format = 0;
     MidiDivision m_division;
-    std::vector<MidiTrack> m_tracks;
+    std::vector<Span> m_spans;
+    std::shared_ptr<Tracks> m_tracks = std::make_shared<Tracks>();
 };
 
 // Builds a Standard MIDI File event by event: the writer behind the reset files

@@ -16,7 +16,11 @@
 //
 // Only what a synthesizer needs is kept: tempo changes, SysEx and channel
 // messages. Text and other meta events, and system messages a file should not
-// contain, are dropped (they still count for the length).
+// contain, are dropped (they still count for the length). A song with more
+// than 65536 distinct SysEx messages keeps the first 65536.
+//
+// Building reads the tracks straight from the file's bytes and merges them as
+// it goes, so memory is the file plus 12 bytes an event kept.
 #pragma once
 
 #include "engine/MidiFile.h"
@@ -29,6 +33,23 @@
 #include <string>
 #include <vector>
 
+// A count of microseconds kept as two 32-bit halves, so that a TimedEvent
+// packs into 12 bytes without losing alignment; reads and writes like an
+// std::int64_t.
+struct SplitTime
+{
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+
+    SplitTime() = default;
+    SplitTime(std::int64_t value) // NOLINT: converts implicitly, as an int64 would
+        : low(std::uint32_t(std::uint64_t(value))), high(std::uint32_t(std::uint64_t(value) >> 32))
+    {}
+    operator std::int64_t() const { return std::int64_t((std::uint64_t(high) << 32) | low); }
+};
+
+// One event of the merged time line: 12 bytes, since a "black MIDI" song has
+// tens of millions of them.
 struct TimedEvent
 {
     enum Class : std::uint8_t {
@@ -40,19 +61,18 @@ struct TimedEvent
         LateNoteOff = 5,
     };
 
-    std::int64_t tick = 0;   // on the merged time line
-    std::int64_t timeUs = 0; // from the start of the song
+    SplitTime timeUs;        // from the start of the song
     std::uint8_t status = 0; // channel status, 0xF0 SysEx, 0xFF tempo
+    // Channel messages: the data bytes. Tempo: 0x51 and 0. SysEx: which
+    // message (Timeline::sysEx() finds it).
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
     std::uint8_t eventClass = Control;
-    std::uint32_t track = 0;
-    std::uint32_t sysEx = 0; // SysEx: index into Timeline::sysEx()
-    std::uint32_t tempo = 0; // Tempo: microseconds per quarter
 
     int channel() const { return status & 0x0F; }
     int kind() const { return status & 0xF0; }
 };
+static_assert(sizeof(TimedEvent) == 12);
 
 class Timeline
 {
@@ -62,7 +82,14 @@ public:
 
     const std::vector<TimedEvent> &events() const { return m_events; }
     // Complete SysEx messages, F0 ... F7 (continuation packets joined).
-    std::span<const std::uint8_t> sysEx(const TimedEvent &e) const { return m_sysEx[e.sysEx]; }
+    std::span<const std::uint8_t> sysEx(const TimedEvent &e) const
+    {
+        return m_sysEx[std::size_t(e.data1) | (std::size_t(e.data2) << 8)];
+    }
+    // The tick of event i on the merged time line (exact while a tick lasts
+    // at least a microsecond), and the tempo a Tempo event i sets.
+    std::int64_t tickAt(std::size_t i) const;
+    std::uint32_t tempoAt(std::size_t i) const;
     const TempoMap &tempoMap() const { return m_tempo; }
 
     // Time of the last event, End of Track included.
@@ -80,10 +107,11 @@ public:
     std::size_t indexAt(std::int64_t timeUs) const;
 
 private:
-    void collectInstruments();
-
     std::vector<TimedEvent> m_events;
+    // Distinct SysEx messages (a song repeats the same few); at most 65536.
     std::vector<std::vector<std::uint8_t>> m_sysEx;
+    // (event index, tempo) of every Tempo event, in order.
+    std::vector<std::pair<std::size_t, std::uint32_t>> m_tempoEvents;
     TempoMap m_tempo;
     std::int64_t m_lengthUs = 0;
     std::int64_t m_lengthTicks = 0;

@@ -57,6 +57,9 @@ public:
     virtual std::optional<QString> ShowSave(const FileDialogSetup &setup) = 0;
     // The user's sound choice, or nothing when the user cancelled.
     virtual std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) = 0;
+    // The program is closing: an open dialog ends as if cancelled (a message
+    // box as if answered), and later ones return at once without showing.
+    virtual void CloseAll() {}
 };
 
 // The real dialogs, on Qt's message box and file dialog.
@@ -68,4 +71,10 @@ public:
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override;
     // In platform/SoundDialog.cpp.
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override;
+    void CloseAll() override;
+
+private:
+    std::optional<QString> runFileDialog(const FileDialogSetup &setup, bool save);
+
+    bool m_closing = false;
 };

@@ -1,16 +1,19 @@
 // The link between starts of the program: the probe under the lock, the
 // sending side on plain blocking-with-deadline socket calls, and the serving
-// side on QLocalServer.
+// side on a listening socket of its own (accepted connections are served by
+// QLocalSocket).
 #include "platform/InstanceLink.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtEndian>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -116,6 +119,8 @@ Connect connectTo(const QString &path, int timeoutMs, int *fd)
             return Connect::NoServer;
         if (error == ECONNREFUSED)
             return Connect::Stale;
+        // EAGAIN: the queue stayed full for the whole time-out; the instance
+        // is there but busy.
         return Connect::Failed;
     }
     ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK);
@@ -169,17 +174,30 @@ bool peerIsThisUser(qintptr fd)
 
 QString InstanceLink::defaultFolder()
 {
+    // Places a later start finds the same way; each must be a private folder,
+    // so a name another user made first is passed over, never used.
+    const auto usable = [](const QString &folder, bool strict) {
+        return privateFolder(QFile::encodeName(folder), strict) && socketPathFits(folder);
+    };
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && runtime.startsWith('/') && privateFolder(runtime, false)) {
-        const QString folder = QFile::decodeName(runtime);
-        if (socketPathFits(folder))
+    if (!runtime.isEmpty() && runtime.startsWith('/') && usable(QFile::decodeName(runtime), false))
+        return QFile::decodeName(runtime);
+    const QString uid = QString::number(::geteuid());
+    const QString systemRuntime = QStringLiteral("/run/user/") + uid;
+    if (usable(systemRuntime, false))
+        return systemRuntime;
+    // The user's own cache folder: nobody else can create names in it.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.startsWith(u'/')) {
+        QDir().mkpath(cache);
+        const QString folder = cache + QStringLiteral("/sonabel-link");
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+        if (usable(folder, true))
             return folder;
     }
-    const QString folder =
-        QDir::tempPath() + QStringLiteral("/sonabel-") + QString::number(::geteuid());
-    const QByteArray native = QFile::encodeName(folder);
-    ::mkdir(native.constData(), 0700);
-    if (privateFolder(native, true) && socketPathFits(folder))
+    const QString folder = QDir::tempPath() + QStringLiteral("/sonabel-") + uid;
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (usable(folder, true))
         return folder;
     return QString();
 }
@@ -219,7 +237,7 @@ InstanceLink::Probe InstanceLink::probe()
         return Probe::InstanceRunning;
     case Connect::Stale:
         // Left behind by an instance that did not end normally; nobody listens.
-        QLocalServer::removeServer(path);
+        ::unlink(QFile::encodeName(path).constData());
         break;
     case Connect::NoServer:
         break;
@@ -228,35 +246,58 @@ InstanceLink::Probe InstanceLink::probe()
     return Probe::FirstInstance;
 }
 
-bool InstanceLink::execute(const QString &Text)
+InstanceLink::Delivery InstanceLink::execute(const QString &Text)
 {
-    if (m_clientFd < 0)
-        return false;
-    const int fd = m_clientFd;
-    m_clientFd = -1;
     const QByteArray text = Text.toUtf8();
-    bool accepted = false;
-    if (text.size() <= MaxMessageBytes) {
-        QByteArray message(4, Qt::Uninitialized);
-        qToBigEndian<quint32>(static_cast<quint32>(text.size()), message.data());
-        message += text;
+    if (text.size() > MaxMessageBytes) {
+        if (m_clientFd >= 0)
+            ::close(m_clientFd);
+        m_clientFd = -1;
+        return Delivery::Refused;
+    }
+    QByteArray message(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(static_cast<quint32>(text.size()), message.data());
+    message += text;
+
+    const QString path = socketPath(m_folder);
+    int pause = timeouts.retryMs;
+    for (int attempt = 0; attempt < std::max(1, timeouts.attempts); ++attempt) {
+        if (attempt > 0) {
+            ::usleep(static_cast<useconds_t>(pause) * 1000);
+            pause *= 2;
+        }
+        if (m_clientFd < 0 && (m_folder.isEmpty() || connectTo(path, timeouts.connectMs,
+                                                               &m_clientFd) != Connect::Connected))
+            continue;
+        const int fd = m_clientFd;
+        m_clientFd = -1;
+        enum { Broken, TimedOut, Answered } outcome = Broken;
+        char reply = Refused;
         if (writeAll(fd, message, QDeadlineTimer(timeouts.sendMs))) {
             const QDeadlineTimer deadline(timeouts.answerMs);
-            char reply = Refused;
             for (;;) {
                 const ssize_t n = ::recv(fd, &reply, 1, 0);
                 if (n == 1) {
-                    accepted = reply == Accepted;
+                    outcome = Answered;
                     break;
                 }
-                if (n == 0 || (errno != EAGAIN && errno != EINTR) ||
-                    !waitReady(fd, POLLIN, deadline))
+                if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    break; // the connection ended without an answer
+                if (!waitReady(fd, POLLIN, deadline)) {
+                    outcome = deadline.hasExpired() ? TimedOut : Broken;
                     break;
+                }
             }
         }
+        ::close(fd);
+        if (outcome == Answered)
+            return reply == Accepted ? Delivery::Accepted : Delivery::Refused;
+        // A running instance that took the text but is still busy with it
+        // would take it twice if it were sent again.
+        if (outcome == TimedOut)
+            return Delivery::Lost;
     }
-    ::close(fd);
-    return accepted;
+    return Delivery::Lost;
 }
 
 void InstanceLink::setHandler(std::function<void(const QString &)> handler)
@@ -267,24 +308,124 @@ void InstanceLink::setHandler(std::function<void(const QString &)> handler)
 
 bool InstanceLink::isListening() const
 {
-    return m_server && m_server->isListening();
+    return m_listenFd >= 0;
 }
 
-void InstanceLink::listen()
+bool InstanceLink::listen()
 {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &InstanceLink::acceptConnections);
-    // Should listening fail (a start that went on without the lock got there
-    // first), this instance runs without a link.
-    m_server->listen(socketPath(m_folder));
+    const QByteArray native = QFile::encodeName(socketPath(m_folder));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (static_cast<std::size_t>(native.size()) > MaxSocketPath)
+        return false;
+    std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // Made for its owner only from the start: no moment where others may connect.
+    const mode_t mask = ::umask(077);
+    const int bound = ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    ::umask(mask);
+    struct stat info;
+    // As long a queue as the system grants: starts that come while the window
+    // is busy wait there instead of being turned away.
+    if (bound != 0 || ::listen(fd, SOMAXCONN) != 0 || ::stat(native.constData(), &info) != 0) {
+        if (bound == 0)
+            ::unlink(native.constData());
+        ::close(fd);
+        return false;
+    }
+
+    // A socket made anew replaces the old one; connections already queued on
+    // the old one are taken first.
+    if (m_listenFd >= 0)
+        acceptConnections();
+    stopListening();
+    m_listenFd = fd;
+    m_socketDevice = info.st_dev;
+    m_socketInode = info.st_ino;
+    m_wanted = true;
+    if (!m_clients)
+        m_clients = new QObject(this);
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &InstanceLink::acceptConnections);
+    if (!m_acceptRetry) {
+        m_acceptRetry = new QTimer(this);
+        m_acceptRetry->setSingleShot(true);
+        connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+            if (m_notifier)
+                m_notifier->setEnabled(true);
+            acceptConnections();
+        });
+        m_watch = new QTimer(this);
+        connect(m_watch, &QTimer::timeout, this, &InstanceLink::watchSocketFile);
+    }
+    m_watch->start(timeouts.watchMs);
+    return true;
+}
+
+// Closes the listening socket (the socket file stays; close() removes it).
+void InstanceLink::stopListening()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_listenFd >= 0)
+        ::close(m_listenFd);
+    m_listenFd = -1;
+}
+
+void InstanceLink::watchSocketFile()
+{
+    if (!m_wanted)
+        return;
+    const QString path = socketPath(m_folder);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (m_listenFd >= 0 && ::lstat(native.constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+        info.st_dev == m_socketDevice && info.st_ino == m_socketInode)
+        return;
+    // The socket file is gone or another file stands there: make it again,
+    // under the lock, unless another instance answers there now.
+    if (!privateFolder(QFile::encodeName(m_folder), false))
+        ::mkdir(QFile::encodeName(m_folder).constData(), 0700);
+    LockFile lock(lockPath(m_folder), 0);
+    int fd = -1;
+    switch (connectTo(path, 1000, &fd)) {
+    case Connect::Connected:
+        ::close(fd);
+        return; // someone serves the link; leave it to them
+    case Connect::Failed:
+        return; // a busy instance, or no descriptor here: try again later
+    case Connect::NoServer:
+        break;
+    case Connect::Stale:
+        // A socket nobody serves, or some other file in its place.
+        if (::lstat(native.constData(), &info) == 0 && !S_ISDIR(info.st_mode))
+            ::unlink(native.constData());
+        break;
+    }
+    listen();
 }
 
 void InstanceLink::close()
 {
-    if (m_server) {
-        m_server->close();
-        const auto clients = m_server->findChildren<QLocalSocket *>();
+    m_wanted = false;
+    if (m_watch)
+        m_watch->stop();
+    if (m_acceptRetry)
+        m_acceptRetry->stop();
+    if (m_listenFd >= 0) {
+        // The socket file goes with the listening socket, unless it is no
+        // longer ours.
+        const QByteArray native = QFile::encodeName(socketPath(m_folder));
+        struct stat info;
+        if (::lstat(native.constData(), &info) == 0 && info.st_dev == m_socketDevice &&
+            info.st_ino == m_socketInode)
+            ::unlink(native.constData());
+    }
+    stopListening();
+    if (m_clients) {
+        const auto clients = m_clients->findChildren<QLocalSocket *>();
         for (QLocalSocket *client : clients) {
             client->disconnect(this);
             client->abort();
@@ -296,26 +437,50 @@ void InstanceLink::close()
 
 void InstanceLink::acceptConnections()
 {
-    while (QLocalSocket *client = m_server->nextPendingConnection()) {
-        if (!peerIsThisUser(client->socketDescriptor())) {
-            client->abort();
-            client->deleteLater();
+    while (m_listenFd >= 0) {
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd >= 0) {
+            takeClient(fd);
             continue;
         }
-        // Bounded, so that a client that keeps sending after its message
-        // costs no memory.
-        client->setReadBufferSize(64 * 1024);
-        connect(client, &QLocalSocket::readyRead, this, [this, client] { readFrom(client); });
-        connect(client, &QLocalSocket::disconnected, this, [this, client] { forget(client); });
-        // A client that sends nothing, or not all of its message, in time is
-        // dropped.
-        auto *idle = new QTimer(client);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, this, [this, client] { idleTimeout(client); });
-        idle->start(timeouts.idleMs);
-        client->setProperty(BufferProperty, QByteArray());
-        readFrom(client);
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return;
+        // Out of descriptors or memory: the connection stays queued. Wait a
+        // little rather than spin on a socket that stays readable.
+        if (m_notifier)
+            m_notifier->setEnabled(false);
+        m_acceptRetry->start(timeouts.acceptRetryMs);
+        return;
     }
+}
+
+void InstanceLink::takeClient(int fd)
+{
+    if (!peerIsThisUser(fd)) {
+        ::close(fd);
+        return;
+    }
+    auto *client = new QLocalSocket(m_clients);
+    if (!client->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete client;
+        return;
+    }
+    // Bounded, so that a client that keeps sending after its message
+    // costs no memory.
+    client->setReadBufferSize(64 * 1024);
+    connect(client, &QLocalSocket::readyRead, this, [this, client] { readFrom(client); });
+    connect(client, &QLocalSocket::disconnected, this, [this, client] { forget(client); });
+    // A client that sends nothing, or not all of its message, in time is
+    // dropped.
+    auto *idle = new QTimer(client);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, this, [this, client] { idleTimeout(client); });
+    idle->start(timeouts.idleMs);
+    client->setProperty(BufferProperty, QByteArray());
+    readFrom(client);
 }
 
 void InstanceLink::readFrom(QLocalSocket *client)

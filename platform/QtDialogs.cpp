@@ -16,8 +16,13 @@ QString qtFilter(const QString &filter)
     return filter.left(bar) + QLatin1String(" (") + filter.mid(bar + 1) + u')';
 }
 
-std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::AcceptMode mode)
+} // namespace
+
+std::optional<QString> QtDialogs::runFileDialog(const FileDialogSetup &setup, bool save)
 {
+    if (m_closing)
+        return std::nullopt;
+    const QFileDialog::AcceptMode mode = save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen;
     // Owned by the active window (the player), so the dialog stays above it
     // even while the player is kept on top of other windows.
     QFileDialog dialog(QApplication::activeWindow(), setup.DialogTitle, setup.InitDir,
@@ -38,20 +43,32 @@ std::optional<QString> runFileDialog(const FileDialogSetup &setup, QFileDialog::
     return dialog.selectedFiles().constFirst();
 }
 
-} // namespace
-
 void QtDialogs::MsgBox(const QString &text)
 {
+    if (m_closing)
+        return;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Sonabel"), text, QMessageBox::Ok);
     box.exec();
 }
 
 std::optional<QString> QtDialogs::ShowOpen(const FileDialogSetup &setup)
 {
-    return runFileDialog(setup, QFileDialog::AcceptOpen);
+    return runFileDialog(setup, false);
 }
 
 std::optional<QString> QtDialogs::ShowSave(const FileDialogSetup &setup)
 {
-    return runFileDialog(setup, QFileDialog::AcceptSave);
+    return runFileDialog(setup, true);
+}
+
+void QtDialogs::CloseAll()
+{
+    m_closing = true;
+    // Every dialog of ours runs modal; ending each one's loop returns from its
+    // exec() as a cancel.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (auto *dialog = qobject_cast<QDialog *>(w); dialog && dialog->isVisible())
+            dialog->reject();
+    }
 }

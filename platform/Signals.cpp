@@ -9,10 +9,12 @@
 namespace {
 
 int pipeFds[2] = {-1, -1};
+volatile std::sig_atomic_t arrived = 0;
 const int caught[] = {SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void onSignal(int number)
 {
+    arrived = 1;
     const unsigned char byte = static_cast<unsigned char>(number);
     // Nothing but write() is safe here; a full pipe means a request is pending.
     [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
@@ -36,6 +38,11 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     for (int number : caught)
         ::sigaction(number, &action, nullptr);
+}
+
+bool TerminationSignals::pending()
+{
+    return arrived != 0;
 }
 
 TerminationSignals::~TerminationSignals()

@@ -14,6 +14,10 @@ public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
+    // True once a termination signal has arrived, also before the event loop
+    // has delivered terminationRequested; safe to poll from long work.
+    static bool pending();
+
 Q_SIGNALS:
     void terminationRequested(int signalNumber);
 

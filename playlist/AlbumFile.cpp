@@ -1,9 +1,15 @@
 // Album file reader and writer.
 #include "playlist/AlbumFile.h"
 
+#include "engine/RegularFile.h"
+
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,9 +44,11 @@ bool albumLineNamesFile(const QString &Line)
 AlbumReadResult readAlbum(const QString &FPath)
 {
     AlbumReadResult result;
-    QFile file(FPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
+    // Only a regular file is read: a FIFO or a device never blocks the window.
+    std::string why;
+    const int fd = openRegularFile(QFile::encodeName(FPath).constData(), &why);
+    if (fd < 0) {
+        result.error = QString::fromLocal8Bit(why.c_str());
         return result;
     }
     result.opened = true;
@@ -67,7 +75,9 @@ AlbumReadResult readAlbum(const QString &FPath)
     bool lineOpen = false;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {
-        const qint64 got = file.read(buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd, buffer.data(), static_cast<std::size_t>(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got <= 0)
             break;
         const char *p = buffer.constData();
@@ -103,10 +113,72 @@ AlbumReadResult readAlbum(const QString &FPath)
             p = runEnd;
         }
     }
+    ::close(fd);
     if (lineOpen)
         finishLine();
     return result;
 }
+
+namespace {
+
+// The file a write to path lands in: path itself, or, when path is a symbolic
+// link, the file the chain of links ends at (which need not exist yet), so
+// that the link stays a link.
+QByteArray writeTarget(const QByteArray &path)
+{
+    QByteArray current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t n =
+            ::readlink(current.constData(), target.data(), static_cast<std::size_t>(target.size()));
+        if (n < 0 || n >= target.size())
+            return current; // not a link (or nothing there)
+        target.truncate(n);
+        if (!target.startsWith('/')) {
+            const qsizetype slash = current.lastIndexOf('/');
+            target.prepend(slash < 0 ? QByteArray() : current.left(slash + 1));
+        }
+        current = target;
+    }
+    return current;
+}
+
+// Removes what interrupted writes of target left behind: "<target>.XXXXXX"
+// files of this user that no writer holds (a writer keeps its temporary file
+// locked until it is renamed).
+void removeStaleTemporaries(const QByteArray &target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
+    const QByteArray prefix = target.mid(slash + 1) + '.';
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        const QByteArray suffix = name.mid(prefix.size());
+        const bool madeByMkstemp = std::all_of(suffix.begin(), suffix.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        });
+        if (!madeByMkstemp)
+            continue;
+        const int fd = ::openat(::dirfd(dir), name.constData(),
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info;
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), name.constData(), 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
 
 bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error)
 {
@@ -116,13 +188,18 @@ bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error
         size += entry.size() + 2;
     text.reserve(size);
     for (const QString &entry : Entries) {
+        // A line break inside a path would split it into two lines.
+        if (entry.contains(u'\n') || entry.contains(u'\r'))
+            continue;
         text.append(entry.toUtf8());
         text.append("\r\n", 2);
     }
 
     // Written beside the target and renamed over it only once every byte is
-    // on disk, so the old album survives any failure on the way.
-    const QByteArray target = QFile::encodeName(FPath);
+    // on disk, so the old album survives any failure on the way. A link is
+    // written through: its target is replaced, the link stays.
+    const QByteArray target = writeTarget(QFile::encodeName(FPath));
+    removeStaleTemporaries(target);
     QByteArray temp = target + ".XXXXXX";
     auto fail = [&](int code) {
         if (error)
@@ -132,9 +209,16 @@ bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(errno);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // Held until the rename, so that no other writer takes it for stale.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777); // a replaced album keeps its permissions
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     const char *p = text.constData();
     qsizetype left = text.size();
     int code = 0;
@@ -151,13 +235,13 @@ bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error
     }
     if (code == 0 && ::fsync(fd) != 0)
         code = errno;
-    if (::close(fd) != 0 && code == 0)
-        code = errno;
     if (code == 0 && ::rename(temp.constData(), target.constData()) != 0)
         code = errno;
-    if (code != 0) {
+    if (code != 0)
         ::unlink(temp.constData());
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code != 0)
         return fail(code);
-    }
     return true;
 }

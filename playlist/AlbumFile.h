@@ -28,6 +28,9 @@ bool albumLineNamesFile(const QString &Line);
 AlbumReadResult readAlbum(const QString &FPath);
 
 // Writes Entries to FPath in the album format, replacing the file atomically.
-// Returns false and sets *error when the file could not be written; the old
-// file, if any, is then left as it was.
+// A symbolic link is written through (its target is replaced, atomically; the
+// link stays), temporary files that interrupted writes left beside the target
+// are removed, and entries holding a line break are left out. Returns false
+// and sets *error when the file could not be written; the old file, if any, is
+// then left as it was.
 bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error = nullptr);

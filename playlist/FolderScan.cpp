@@ -95,6 +95,7 @@ Listing readFolder(int fd)
         }
         if (!(isFolder || (isFile && isMidi)))
             continue;
+
         Name item{QByteArray(name, static_cast<qsizetype>(length)), QString()};
         item.text = QFile::decodeName(item.bytes);
         // A name the program's text cannot hold could never be opened again by
@@ -119,7 +120,9 @@ int openFolder(const QByteArray &path)
 class Walk
 {
 public:
-    explicit Walk(const FolderVisitor &visit) : m_visit(visit) {}
+    Walk(const FolderVisitor &visit, const ScanCancelled &cancelled)
+        : m_visit(visit), m_cancelled(cancelled)
+    {}
 
     // Scans the open folder fd, then its subfolders; path is what the
     // playlist shows, nativePath what the system opens.
@@ -142,14 +145,23 @@ public:
 
         QStringList files;
         files.reserve(static_cast<qsizetype>(listing.files.size()));
-        for (const Name &file : listing.files)
-            files.append(prefix + file.text);
+        for (const Name &file : listing.files) {
+            QString full = prefix + file.text;
+            if (full.contains(u'\n') || full.contains(u'\r'))
+                ++refused;
+            else
+                files.append(std::move(full));
+        }
         if (m_visit)
             m_visit(path, files);
         result.append(files);
 
         m_path.push_back(identity);
         for (const Name &sub : listing.folders) {
+            if (m_cancelled && (m_stopped || m_cancelled())) {
+                m_stopped = true;
+                break;
+            }
             const QByteArray subPath = nativePrefix + sub.bytes;
             const int subFd = openFolder(subPath);
             if (subFd >= 0)
@@ -159,9 +171,12 @@ public:
     }
 
     QStringList result;
+    int refused = 0;
 
 private:
     const FolderVisitor &m_visit;
+    const ScanCancelled &m_cancelled;
+    bool m_stopped = false;
     std::vector<std::pair<dev_t, ino_t>> m_path; // the folders being scanned
 };
 
@@ -177,9 +192,10 @@ bool hasAlbumExtension(const QString &Name)
     return endsWithAscii(Name.utf16(), static_cast<std::size_t>(Name.size()), ".mal");
 }
 
-QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit)
+QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit,
+                           const ScanCancelled &Cancelled, int *refused)
 {
-    Walk walk(Visit);
+    Walk walk(Visit, Cancelled);
     const QByteArray nativeRoot = QFile::encodeName(Root);
     // A path with a NUL, or one the system's encoding cannot carry, would name
     // some other folder once encoded: it names nothing.
@@ -192,5 +208,7 @@ QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit)
         return {};
     }
     walk.folder(fd, Root, nativeRoot);
+    if (refused)
+        *refused += walk.refused;
     return std::move(walk.result);
 }

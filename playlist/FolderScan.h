@@ -29,6 +29,13 @@ bool hasAlbumExtension(const QString &Name);
 // lists reach the callback in the order they end up in the result.
 using FolderVisitor = std::function<void(const QString &Folder, const QStringList &MidiFiles)>;
 
+// Asked before each folder after the root's own files; true ends the walk
+// there, with what was found so far as its result.
+using ScanCancelled = std::function<bool()>;
+
 // The MIDI files under Root, full paths in walk order. Paths are Root, "/"
-// and the names below it; a trailing "/" of Root is not doubled.
-QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit = {});
+// and the names below it; a trailing "/" of Root is not doubled. Names with a
+// line break cannot stand in an album and are left out; *refused, when
+// given, counts those files.
+QStringList scanFolderTree(const QString &Root, const FolderVisitor &Visit = {},
+                           const ScanCancelled &Cancelled = {}, int *refused = nullptr);

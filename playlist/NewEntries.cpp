@@ -9,6 +9,8 @@
 #include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
+#include <QTimer>
+
 bool NotAFile(const QString &Path)
 {
     return !albumLineNamesFile(Path);
@@ -18,6 +20,13 @@ bool NotAFile(const QString &Path)
 // argument, the handed-over string, or the dropped paths in drop order).
 void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 {
+    if (m_enumDir && m_enumDir->isScanning()) {
+        // A scan lets events through so that it can be stopped; entries that
+        // come meanwhile (a later start's text) wait until it is done.
+        QTimer::singleShot(20, this,
+                           [this, DataList, ForceClear] { UpdateOLE(DataList, ForceClear); });
+        return;
+    }
     if (ForceClear) {
         lstPlay.clear();
     }
@@ -25,19 +34,38 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
         return;
     const bool WasEmpty = lstPlay.isEmpty();
 
+    // Paths with a line break cannot stand in an album (each line is a path):
+    // they are refused like files that cannot be found.
+    m_refusedEntries = 0;
+    const auto reportRefused = [this] {
+        if (m_refusedEntries != 0)
+            dlg->MsgBox(QString::number(m_refusedEntries) +
+                        QStringLiteral(" files could not be found and skipped"));
+        m_refusedEntries = 0;
+    };
+    int refusedHere = 0;
     for (const QString &entry : DataList) {
-        if (NotAFile(entry)) {
+        if (entry.contains(u'\n') || entry.contains(u'\r')) {
+            ++m_refusedEntries;
+            ++refusedHere;
+        } else if (NotAFile(entry)) {
             // Folders, and paths that name nothing (scanned as empty folders).
             DirEntry(entry);
         } else if (hasAlbumExtension(entry)) {
             // An album is read on its own terms, policy included; the entries
             // after it are dropped.
+            reportRefused();
             AddPlayList(entry, true);
             return;
         } else if (hasMidiExtension(entry)) {
             lstPlay.append(entry);
         }
     }
+
+    const bool onlyRefused = refusedHere == static_cast<int>(DataList.size());
+    reportRefused();
+    if (onlyRefused)
+        return; // nothing was taken, nothing to play
 
     if (WasEmpty && optInterrupt[1]->isChecked())
         Stopped = true;
@@ -82,5 +110,10 @@ void frmMain::DirEntry(const QString &DirPath)
         m_enumDir = new frmEnumDir(this);
         connect(m_enumDir, &frmEnumDir::unloaded, this, [this] { m_enumDir = nullptr; });
     }
-    m_enumDir->DirEntry(DirPath);
+    // The window may unload itself at the end of the scan (closed by the
+    // user); it is deleted only later.
+    frmEnumDir *scan = m_enumDir;
+    const int before = scan->refused;
+    scan->DirEntry(DirPath);
+    m_refusedEntries += scan->refused - before;
 }

@@ -1,11 +1,17 @@
 // The folder-scan window.
 #include "playlist/frmEnumDir.h"
 
+#include "platform/Signals.h"
 #include "platform/WindowSystem.h"
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QWindow>
 
 namespace {
 
@@ -55,6 +61,9 @@ frmEnumDir::frmEnumDir(frmMain *main) : QWidget(main, Qt::Tool), m_main(main)
 
 void frmEnumDir::DirEntry(const QString &DirPath)
 {
+    // The scan lets events through; the unload timer of an earlier scan must
+    // not fire inside it.
+    tme->stop();
     lstFound.clear();
     lstMIDI->Clear();
     refreshWindowPosition(m_main);
@@ -65,20 +74,100 @@ void frmEnumDir::DirEntry(const QString &DirPath)
     show();
     setWindowTitle(QStringLiteral("Searching ") + DirPath);
 
+    m_cancelled = false;
+    m_closedByUser = false;
+    m_sinceInput.invalidate();
+    m_scanning = true;
+    qApp->installEventFilter(this);
     SearchDir(DirPath);
+    qApp->removeEventFilter(this);
+    m_scanning = false;
 
     m_main->lstPlay.append(lstFound);
     m_main->UpdateMIDI();
-    tme->start(UnloadDelayMs);
+    if (m_closedByUser)
+        tme_Timer();
+    else
+        tme->start(UnloadDelayMs);
+}
+
+bool frmEnumDir::scanCancelled()
+{
+    // Input reaches the scan between folders, so that it can be stopped.
+    if (!m_sinceInput.isValid() || m_sinceInput.elapsed() >= PaintIntervalMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+        m_sinceInput.start();
+    }
+    if (TerminationSignals::pending() || m_main->closeRequested())
+        m_cancelled = true;
+    return m_cancelled;
+}
+
+void frmEnumDir::closeEvent(QCloseEvent *event)
+{
+    if (m_scanning) {
+        // The scan stops and what it found is kept; the window goes once the
+        // playlist has it.
+        m_cancelled = true;
+        m_closedByUser = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool frmEnumDir::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_scanning)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            m_cancelled = true;
+        return true;
+    case QEvent::Close:
+        if (watched == this)
+            return false;
+        if (watched == m_main) {
+            // The main window closed from outside: the scan stops first.
+            m_cancelled = true;
+            event->ignore();
+            m_main->requestClose();
+            return true;
+        }
+        return false;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyRelease:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride: {
+        // Only this window takes input while it scans; the player's own
+        // handlers wait until the scan is done.
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            return window != windowHandle();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        return !(widget && (widget == this || isAncestorOf(widget)));
+    }
+    default:
+        return false;
+    }
 }
 
 void frmEnumDir::SearchDir(const QString &Path)
 {
     txtDir->setText(Path);
     m_sincePaint.invalidate();
-    scanFolderTree(Path, [this](const QString &folder, const QStringList &files) {
-        dir_Change(folder, files);
-    });
+    scanFolderTree(
+        Path,
+        [this](const QString &folder, const QStringList &files) { dir_Change(folder, files); },
+        [this] { return scanCancelled(); }, &refused);
     repaint();
 }
 
@@ -99,6 +188,8 @@ void frmEnumDir::dir_Change(const QString &Path, const QStringList &Files)
 
 void frmEnumDir::tme_Timer()
 {
+    if (m_scanning)
+        return;
     tme->stop();
     hide();
     Q_EMIT unloaded();

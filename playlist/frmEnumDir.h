@@ -21,8 +21,13 @@ public:
     explicit frmEnumDir(frmMain *main);
 
     // Scans DirPath's folder tree and appends the MIDI files found to the main
-    // window's playlist. Runs to its end without handling any other event.
+    // window's playlist. While it scans, only this window takes input: closing
+    // it or Escape (pressed anywhere in the player) stops the scan, and so does
+    // a termination request; what was found so far is kept.
     void DirEntry(const QString &DirPath);
+    bool isScanning() const { return m_scanning; }
+    // Files left out of the scans so far because their names hold a line break.
+    int refused = 0;
     // Unloads the window.
     void tme_Timer();
 
@@ -37,11 +42,20 @@ Q_SIGNALS:
     // Raised when the window unloads; it is deleted right after.
     void unloaded();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    bool scanCancelled();
     void SearchDir(const QString &Path);
     // The walk has moved into Path, whose MIDI files are Files.
     void dir_Change(const QString &Path, const QStringList &Files);
 
     frmMain *m_main;
     QElapsedTimer m_sincePaint;
+    QElapsedTimer m_sinceInput;
+    bool m_scanning = false;
+    bool m_cancelled = false;
+    bool m_closedByUser = false;
 };

@@ -217,9 +217,10 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
                 const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
                 const auto kind = rng() % 5;
                 const auto ch = std::uint8_t(rng() % 3);
+                // A controller's value names its track.
                 if (kind < 3)
                     w.channel(tick, status[kind] | ch, std::uint8_t(kind == 2 ? 7 : 60 + rng() % 4),
-                              std::uint8_t(rng() % 128));
+                              std::uint8_t(kind == 2 ? track : int(rng() % 128)));
                 else if (kind == 3)
                     w.tempo(tick, 400000 + rng() % 200000);
                 else
@@ -238,13 +239,44 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
     for (std::size_t i = 1; i < events.size(); ++i) {
         const TimedEvent &a = events[i - 1];
         const TimedEvent &b = events[i];
-        ASSERT_LE(a.tick, b.tick);
+        const std::int64_t aTick = t->tickAt(i - 1), bTick = t->tickAt(i);
+        ASSERT_NE(b.status, 0) << i; // every place of the list is filled
+        ASSERT_LE(aTick, bTick);
         ASSERT_LE(a.timeUs, b.timeUs);
         // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
         // note-offs of zero-length notes; track order within a class.
-        if (a.tick == b.tick)
-            ASSERT_LE(std::tie(a.eventClass, a.track), std::tie(b.eventClass, b.track)) << i;
-        else // the last track's zero-length note ends the tick
-            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << a.tick;
+        if (aTick == bTick) {
+            ASSERT_LE(a.eventClass, b.eventClass) << i;
+            if (a.eventClass == TimedEvent::Control && b.eventClass == TimedEvent::Control) {
+                ASSERT_LE(a.data2, b.data2) << i;
+            }
+        } else { // the last track's zero-length note ends the tick
+            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << aTick;
+        }
     }
+}
+
+// Ticks far apart (a sparse song, or a damaged delta) merge in order too.
+TEST(Timeline, FarApartTicksMergeInOrder)
+{
+    SmfWriter w(1, 96);
+    const std::int64_t ticks[2][3] = {{0, 1 << 26, std::int64_t(3) << 26},
+                                      {5, std::int64_t(2) << 26, std::int64_t(3) << 26}};
+    for (int track = 0; track < 2; ++track) {
+        w.beginTrack();
+        for (std::int64_t tick : ticks[track])
+            w.channel(tick, std::uint8_t(0x90 | track), 60, 100);
+        w.endTrack(ticks[track][2]);
+    }
+    const auto t = Timeline::build(MidiFile::parse(w.bytes()));
+    std::vector<std::pair<std::int64_t, int>> got;
+    for (std::size_t i = 0; i < t->events().size(); ++i)
+        got.emplace_back(t->tickAt(i), t->events()[i].channel());
+    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 0},
+                                                                {5, 1},
+                                                                {1 << 26, 0},
+                                                                {std::int64_t(2) << 26, 1},
+                                                                {std::int64_t(3) << 26, 0},
+                                                                {std::int64_t(3) << 26, 1}};
+    EXPECT_EQ(got, expected);
 }

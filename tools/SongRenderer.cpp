@@ -93,14 +93,14 @@ Schedule makeSchedule(const Timeline &timeline, const MidiDivision &division, in
     while (next < events.size() || clock.dueAt(frame) < timeline.lengthTicks()) {
         const std::int64_t due = clock.dueAt(frame);
         const std::size_t begin = next;
-        for (; next < events.size() && events[next].tick <= due; ++next) {
+        for (; next < events.size() && timeline.tickAt(next) <= due; ++next) {
             if (events[next].eventClass == TimedEvent::Tempo)
-                clock.setTempo(events[next].tempo, frame, due);
+                clock.setTempo(timeline.tempoAt(next), frame, due);
         }
         if (next > begin)
             s.steps.push_back({frame, begin, next});
         const std::int64_t until =
-            next < events.size() ? events[next].tick : timeline.lengthTicks();
+            next < events.size() ? timeline.tickAt(next) : timeline.lengthTicks();
         std::int64_t end = frame + Block;
         while (clock.dueAt(end) < until)
             end += Block;

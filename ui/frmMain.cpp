@@ -343,7 +343,8 @@ QString frmMain::albumsFolder() const
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    // The window system closing the window ends the player like "Close player".
-    mnuClose_Click();
-    event->accept();
+    // The window system closing the window ends the player like "Close player",
+    // once whatever runs inside a handler has come back.
+    event->ignore();
+    requestClose();
 }

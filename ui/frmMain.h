@@ -3,7 +3,7 @@
 // The window is built here (ui/frmMain.cpp); its handlers live with the
 // subsystem they belong to, each file implementing a group of members:
 //   app/Startup.cpp           Form_Load
-//   app/Shutdown.cpp          Form_QueryUnload, mnuClose_Click, img1_DblClick
+//   app/Shutdown.cpp          Form_QueryUnload, mnuClose_Click, img1_DblClick, requestClose
 //   app/Handover.cpp          Form_LinkExecute, optInterrupt_Click, mnuNewList/NewPlay_Click
 //   app/WindowBehaviour.cpp   drag, shade, snap, always on top, minimise, popup menu
 //   app/WindowSettings.cpp    LoadSettings, SaveSettings, chkDefault_Click
@@ -80,6 +80,14 @@ public:
     void Form_QueryUnload();
     void mnuClose_Click();
     void img1_DblClick();
+    // A close asked for from outside (a termination signal, the window system):
+    // open dialogs end as cancelled, a folder scan stops, and the player closes
+    // as soon as control is back in the main event loop, so the playlist it
+    // keeps is whole. Before the main loop runs, Main closes instead.
+    void requestClose();
+    bool closeRequested() const { return m_closeRequested; }
+    // Main says when its event loop runs; until then requestClose only marks.
+    void setEventLoopRunning(bool running) { m_eventLoopRunning = running; }
     void Form_LinkExecute(const QString &CmdStr);
     void optInterrupt_Click(int Index);
     void mnuNewList_Click();
@@ -267,6 +275,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void finishRequestedClose();
     void buildControls();
     void buildMenus();
     void connectHandlers();
@@ -283,4 +292,7 @@ private:
     frmEnumDir *m_enumDir = nullptr;
     double m_shadeRestoreHeight = 0;
     bool m_unloaded = false;
+    bool m_closeRequested = false;
+    int m_refusedEntries = 0; // new entries refused by the current UpdateOLE
+    bool m_eventLoopRunning = false;
 };
