@@ -4,6 +4,8 @@
 #include "engine/AlsaOutput.h"
 
 #include <alsa/asoundlib.h>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 AlsaOutput::AlsaOutput(std::string destination) : m_destination(std::move(destination))
@@ -154,6 +156,13 @@ void AlsaOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data
         return;
     }
     snd_seq_event_output_direct(m_seq, &ev);
+}
+
+void AlsaOutput::cutSound(std::uint16_t channels)
+{
+    MidiOutput::cutSound(channels);
+    if (m_seq)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 void AlsaOutput::sendSysEx(std::span<const std::uint8_t> message)

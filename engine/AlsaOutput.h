@@ -41,6 +41,11 @@ public:
     void close() override;
     void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
     void sendSysEx(std::span<const std::uint8_t> message) override;
+    // All Sound Off, then a pause before anything else goes out: a software
+    // synthesizer at the other end applies messages as they come but kills
+    // voices only at its next audio block, and a release that reached it
+    // first would bring them back.
+    void cutSound(std::uint16_t channels) override;
 
 private:
     std::string m_destination;

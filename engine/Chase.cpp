@@ -395,7 +395,7 @@ bool SoundingNotes::anySounding() const
     return std::any_of(m_pedals.begin(), m_pedals.end(), [](std::uint8_t p) { return p != 0; });
 }
 
-void SoundingNotes::silence(MidiOutput &out, std::uint16_t channels)
+void SoundingNotes::release(MidiOutput &out, std::uint16_t channels)
 {
     for (int ch = 0; ch < 16; ++ch) {
         auto &keys = m_count[std::size_t(ch)];
@@ -417,8 +417,13 @@ void SoundingNotes::silence(MidiOutput &out, std::uint16_t channels)
     for (int ch = 0; ch < 16; ++ch) {
         if (all & (1u << ch))
             out.send(std::uint8_t(ControlChange | ch), 123, 0);
-        if (m_sounded & (1u << ch))
-            out.send(std::uint8_t(ControlChange | ch), 120, 0);
     }
+}
+
+void SoundingNotes::silence(MidiOutput &out, std::uint16_t channels)
+{
+    release(out, channels);
+    if (m_sounded != 0)
+        out.cutSound(m_sounded);
     m_sounded = 0;
 }

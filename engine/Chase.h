@@ -11,7 +11,8 @@
 // event.
 //
 // SoundingNotes counts what the sequencer itself sounded (notes, held pedals)
-// and silences exactly that, plus All Notes Off on every channel the song uses.
+// and releases exactly that, plus All Notes Off on every channel the song
+// uses; to silence, it then cuts the sound on every channel that sounded.
 #pragma once
 
 #include "engine/MidiOutput.h"
@@ -87,14 +88,20 @@ class SoundingNotes
 public:
     // Follows a channel message the sequencer has just sent.
     void track(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
-    // Releases every note still sounding and every held pedal, then sends All
-    // Notes Off on each channel of the mask and All Sound Off on each channel
-    // that sounded since the last silence. Forgets everything afterwards.
+    // Lets go of what sounds, as a song's end does: a note-off for every note
+    // still held, every held pedal up, then All Notes Off on each channel of
+    // the mask and each channel that sounded. The notes ring out in their own
+    // release.
+    void release(MidiOutput &out, std::uint16_t channels);
+    // Stops everything at once: release(), then the output's cutSound() on
+    // every channel that sounded since the last silence (none sounded: no
+    // cut). Releasing first matters: a note-off or pedal release that reaches
+    // a synthesizer after the cut could bring the note back.
     void silence(MidiOutput &out, std::uint16_t channels);
     bool anySounding() const;
 
 private:
     std::array<std::array<std::uint8_t, 128>, 16> m_count{};
     std::array<std::uint8_t, 16> m_pedals{}; // bit 0 sustain, 1 sostenuto, 2 hold 2
-    std::uint16_t m_sounded = 0;
+    std::uint16_t m_sounded = 0;             // channels with a note-on since the last cut
 };

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fluidsynth.h>
 #include <mutex>
+#include <thread>
 #include <vector>
 #ifdef SONABEL_HAVE_ALSA
 #include <alsa/asoundlib.h>
@@ -100,22 +102,23 @@ std::string FluidSynthOutput::pickSoundFont()
 bool FluidSynthOutput::open()
 {
     quietFluidSynth();
-    m_settings = new_fluid_settings();
+    m_settings.reset(new_fluid_settings());
     if (!m_settings) {
         setStatus("FluidSynth: cannot create its settings");
         return false;
     }
     // Only the samples of the instruments in use are loaded: a 140 MB SoundFont
     // then costs a few MB.
-    fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
-    fluid_settings_setint(m_settings, "synth.midi-channels", PlayingChannels + HoldingChannels);
+    fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(m_settings.get(), "synth.midi-channels",
+                          PlayingChannels + HoldingChannels);
     if (m_options.sampleRate > 0)
-        fluid_settings_setnum(m_settings, "synth.sample-rate", m_options.sampleRate);
+        fluid_settings_setnum(m_settings.get(), "synth.sample-rate", m_options.sampleRate);
     if (m_options.gain >= 0)
-        fluid_settings_setnum(m_settings, "synth.gain", m_options.gain);
-    fluid_settings_setint(m_settings, "synth.reverb.active", m_options.reverb ? 1 : 0);
-    fluid_settings_setint(m_settings, "synth.chorus.active", m_options.chorus ? 1 : 0);
-    m_synth = new_fluid_synth(m_settings);
+        fluid_settings_setnum(m_settings.get(), "synth.gain", m_options.gain);
+    fluid_settings_setint(m_settings.get(), "synth.reverb.active", m_options.reverb ? 1 : 0);
+    fluid_settings_setint(m_settings.get(), "synth.chorus.active", m_options.chorus ? 1 : 0);
+    m_synth.reset(new_fluid_synth(m_settings.get()));
     if (!m_synth) {
         setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
         return false;
@@ -128,7 +131,7 @@ bool FluidSynthOutput::open()
         reportProblem("No SoundFont was found, so songs play in silence. Install the Debian "
                       "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".");
     } else {
-        m_soundFontId = fluid_synth_sfload(m_synth, soundFont.c_str(), 1);
+        m_soundFontId = fluid_synth_sfload(m_synth.get(), soundFont.c_str(), 1);
         if (m_soundFontId < 0) {
             problem = "cannot load the SoundFont " + soundFont + ": " + takeFluidError();
             reportProblem("The SoundFont " + soundFont +
@@ -176,14 +179,14 @@ bool FluidSynthOutput::openDriver()
     else
         drivers = {"pulseaudio", "alsa"}; // PipeWire serves the first one too
     if (!m_options.audioFile.empty())
-        fluid_settings_setstr(m_settings, "audio.file.name", m_options.audioFile.c_str());
+        fluid_settings_setstr(m_settings.get(), "audio.file.name", m_options.audioFile.c_str());
     std::string reasons;
     for (const std::string &d : drivers) {
-        if (fluid_settings_setstr(m_settings, "audio.driver", d.c_str()) != FLUID_OK) {
+        if (fluid_settings_setstr(m_settings.get(), "audio.driver", d.c_str()) != FLUID_OK) {
             reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
             continue;
         }
-        m_driver = new_fluid_audio_driver(m_settings, m_synth);
+        m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
         if (m_driver) {
             m_driverName = d;
             return true;
@@ -202,25 +205,18 @@ void FluidSynthOutput::close()
 {
     // The driver first: it renders from the synth, and the file driver writes
     // its WAV header when deleted.
-    if (m_driver) {
-        delete_fluid_audio_driver(m_driver);
-        m_driver = nullptr;
-    }
-    if (m_synth) {
-        delete_fluid_synth(m_synth);
-        m_synth = nullptr;
-    }
-    if (m_settings) {
-        delete_fluid_settings(m_settings);
-        m_settings = nullptr;
-    }
+    m_driver.reset();
+    m_synth.reset();
+    m_settings.reset();
 }
 
 void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 {
     if (!m_synth || m_soundFontId < 0)
         return;
-    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, m_soundFontId);
+    if (instruments.data() != m_held.data())
+        m_held.assign(instruments.begin(), instruments.end());
+    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth.get(), m_soundFontId);
     int holder = PlayingChannels;
     for (const MidiInstrument &i : instruments) {
         if (holder == PlayingChannels + HoldingChannels)
@@ -230,12 +226,13 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
         int bank = i.channel == 9 ? 128 : i.bankMsb;
         if (!fluid_sfont_get_preset(sfont, bank, i.program))
             bank = i.channel == 9 ? 128 : 0;
-        if (fluid_synth_program_select(m_synth, holder, m_soundFontId, bank, i.program) == FLUID_OK)
+        if (fluid_synth_program_select(m_synth.get(), holder, m_soundFontId, bank, i.program) ==
+            FLUID_OK)
             ++holder;
     }
     // Let go of what the previous song held.
     for (; holder < PlayingChannels + HoldingChannels; ++holder)
-        fluid_synth_unset_program(m_synth, holder);
+        fluid_synth_unset_program(m_synth.get(), holder);
 }
 
 void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
@@ -245,28 +242,28 @@ void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_
     const int ch = status & 0x0F;
     switch (status & 0xF0) {
     case 0x80:
-        fluid_synth_noteoff(m_synth, ch, data1);
+        fluid_synth_noteoff(m_synth.get(), ch, data1);
         break;
     case 0x90:
         if (data2 == 0)
-            fluid_synth_noteoff(m_synth, ch, data1);
+            fluid_synth_noteoff(m_synth.get(), ch, data1);
         else
-            fluid_synth_noteon(m_synth, ch, data1, data2);
+            fluid_synth_noteon(m_synth.get(), ch, data1, data2);
         break;
     case 0xA0:
-        fluid_synth_key_pressure(m_synth, ch, data1, data2);
+        fluid_synth_key_pressure(m_synth.get(), ch, data1, data2);
         break;
     case 0xB0:
-        fluid_synth_cc(m_synth, ch, data1, data2);
+        fluid_synth_cc(m_synth.get(), ch, data1, data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(m_synth, ch, data1);
+        fluid_synth_program_change(m_synth.get(), ch, data1);
         break;
     case 0xD0:
-        fluid_synth_channel_pressure(m_synth, ch, data1);
+        fluid_synth_channel_pressure(m_synth.get(), ch, data1);
         break;
     case 0xE0:
-        fluid_synth_pitch_bend(m_synth, ch, data1 | (data2 << 7));
+        fluid_synth_pitch_bend(m_synth.get(), ch, data1 | (data2 << 7));
         break;
     default:
         break;
@@ -278,26 +275,73 @@ void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
     if (!m_synth || message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
         return;
     // FluidSynth wants the bytes between F0 and F7.
-    fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(message.data() + 1),
+    fluid_synth_sysex(m_synth.get(), reinterpret_cast<const char *>(message.data() + 1),
                       int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+}
+
+void FluidSynthOutput::cutSound(std::uint16_t)
+{
+    if (!m_synth)
+        return;
+    fluid_synth_t *synth = m_synth.get();
+    fluid_synth_all_sounds_off(synth, -1);
+    if (m_driver) {
+        // The driver renders a block of 64 frames at a time, so this takes a
+        // millisecond or two; the bound only matters when the audio stalls.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (fluid_synth_get_active_voice_count(synth) > 0 &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    // A reset with voices still killed but not rendered would bring them back.
+    if (fluid_synth_get_active_voice_count(synth) == 0)
+        reset();
+}
+
+void FluidSynthOutput::reset()
+{
+    fluid_synth_system_reset(m_synth.get());
+    // The reset let go of the instruments held for the song: take them again
+    // (from memory, unless FluidSynth has dropped them meanwhile).
+    prepare(m_held);
 }
 
 bool FluidSynthOutput::renderS16(std::int16_t *interleaved, int frames)
 {
     if (!m_synth)
         return false;
-    return fluid_synth_write_s16(m_synth, frames, interleaved, 0, 2, interleaved, 1, 2) == FLUID_OK;
+    return fluid_synth_write_s16(m_synth.get(), frames, interleaved, 0, 2, interleaved, 1, 2) ==
+           FLUID_OK;
+}
+
+bool FluidSynthOutput::renderFloat(float *interleaved, int frames)
+{
+    if (!m_synth)
+        return false;
+    return fluid_synth_write_float(m_synth.get(), frames, interleaved, 0, 2, interleaved, 1, 2) ==
+           FLUID_OK;
 }
 
 int FluidSynthOutput::activeVoices() const
 {
-    return m_synth ? fluid_synth_get_active_voice_count(m_synth) : 0;
+    return m_synth ? fluid_synth_get_active_voice_count(m_synth.get()) : 0;
+}
+
+double FluidSynthOutput::chorusSpeed() const
+{
+    int active = 0;
+    double speed = 0;
+    if (!m_settings ||
+        fluid_settings_getint(m_settings.get(), "synth.chorus.active", &active) != FLUID_OK ||
+        !active || fluid_synth_get_chorus_group_speed(m_synth.get(), -1, &speed) != FLUID_OK)
+        return 0;
+    return speed;
 }
 
 double FluidSynthOutput::sampleRate() const
 {
     double rate = 44100.0;
     if (m_settings)
-        fluid_settings_getnum(m_settings, "synth.sample-rate", &rate);
+        fluid_settings_getnum(m_settings.get(), "synth.sample-rate", &rate);
     return rate;
 }

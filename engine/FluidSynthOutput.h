@@ -15,11 +15,10 @@
 #include "engine/MidiOutput.h"
 
 #include <cstdint>
+#include <fluidsynth.h>
+#include <memory>
 #include <string>
-
-struct _fluid_hashtable_t;
-struct _fluid_synth_t;
-struct _fluid_audio_driver_t;
+#include <vector>
 
 struct FluidSynthOptions
 {
@@ -61,11 +60,23 @@ public:
     void prepare(std::span<const MidiInstrument> instruments) override;
     void send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
     void sendSysEx(std::span<const std::uint8_t> message) override;
+    // Kills every voice on every channel, waits until the audio driver has
+    // rendered the kill (FluidSynth applies a kill at its next block, and a
+    // note-off, All Notes Off or pedal release that arrives before it brings
+    // the voice back into its release), then resets the synthesizer, which
+    // also empties the reverb and chorus. The channels are at their power-on
+    // state afterwards: the sequencer's chase sets up what plays next. Without
+    // an audio driver the caller renders, and the reset waits for a cut with
+    // no voice left.
+    void cutSound(std::uint16_t channels) override;
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
+    bool renderFloat(float *interleaved, int frames);
     int activeVoices() const;
     double sampleRate() const;
+    // The chorus oscillator's rate in Hz; 0 when the chorus is off.
+    double chorusSpeed() const;
     // Whether the SoundFont loaded (what open() found out).
     bool hasSoundFont() const { return m_soundFontId >= 0; }
 
@@ -74,11 +85,24 @@ private:
     // The SoundFont to load: the chosen one, or the default when none was
     // chosen or (fallBackWhenGone) the chosen file is gone.
     std::string pickSoundFont();
+    // Power-on state with the prepared instruments still held.
+    void reset();
+
+    // FluidSynth's objects, each freed by its own delete function.
+    struct Free
+    {
+        void operator()(fluid_settings_t *p) const { delete_fluid_settings(p); }
+        void operator()(fluid_synth_t *p) const { delete_fluid_synth(p); }
+        void operator()(fluid_audio_driver_t *p) const { delete_fluid_audio_driver(p); }
+    };
 
     FluidSynthOptions m_options;
-    _fluid_hashtable_t *m_settings = nullptr;
-    _fluid_synth_t *m_synth = nullptr;
-    _fluid_audio_driver_t *m_driver = nullptr;
+    // In this order: the driver renders from the synthesizer, which reads the
+    // settings, so they go in reverse.
+    std::unique_ptr<fluid_settings_t, Free> m_settings;
+    std::unique_ptr<fluid_synth_t, Free> m_synth;
+    std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     int m_soundFontId = -1;
-    std::string m_driverName; // the audio driver that opened
+    std::string m_driverName;           // the audio driver that opened
+    std::vector<MidiInstrument> m_held; // what prepare() was last given
 };

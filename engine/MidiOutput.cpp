@@ -26,3 +26,11 @@ void MidiOutput::reportProblem(std::string problem)
     std::lock_guard lock(m_statusMutex);
     m_problems.push_back(std::move(problem));
 }
+
+void MidiOutput::cutSound(std::uint16_t channels)
+{
+    for (int ch = 0; ch < 16; ++ch) {
+        if (channels & (1u << ch))
+            send(std::uint8_t(0xB0 | ch), 120, 0);
+    }
+}

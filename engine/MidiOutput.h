@@ -53,6 +53,16 @@ public:
     // A complete SysEx message, F0 ... F7.
     virtual void sendSysEx(std::span<const std::uint8_t> message) = 0;
 
+    // Ends at once every sound on the channels (bit n: channel n), for good:
+    // nothing sent afterwards may bring any of it back. The sequencer calls it
+    // after it has released every note and pedal it sounded, so what follows
+    // is the next song's set-up or its first events. The default sends All
+    // Sound Off on each channel. A backend whose All Sound Off a later
+    // note-off, All Notes Off, pedal release or Reset All Controllers can
+    // undo (some synthesizers apply those before the kill has taken effect)
+    // makes the cut final here.
+    virtual void cutSound(std::uint16_t channels);
+
     // What the output is doing or why it cannot: a line for the user.
     std::string status() const;
     // What open() found that the user should be told about (no SoundFont, no

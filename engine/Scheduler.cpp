@@ -42,15 +42,36 @@ Scheduler::~Scheduler()
 
 void Scheduler::changed()
 {
+    m_state.ended = false;
     ++m_state.generation;
     m_generation.store(m_state.generation);
 }
 
 void Scheduler::endNotify(int code)
 {
-    // Called with m_mutex held.
+    // Called with m_mutex held; deliverDone() passes the code on.
     if (m_notifyPending) {
         m_notifyPending = false;
+        m_doneCodes.push_back(code);
+    }
+}
+
+void Scheduler::deliverDone()
+{
+    // Called without m_mutex. Codes leave in the order they were queued, even
+    // when the two threads both deliver: whoever holds m_delivering drains the
+    // queue. The mutex is recursive so that a done callback that calls back
+    // into a request does not deadlock.
+    std::lock_guard delivering(m_delivering);
+    for (;;) {
+        int code = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_doneCodes.empty())
+                return;
+            code = m_doneCodes.front();
+            m_doneCodes.pop_front();
+        }
         if (m_callbacks.done)
             m_callbacks.done(code);
     }
@@ -67,6 +88,7 @@ void Scheduler::load(std::shared_ptr<const Timeline> song)
         ++m_playId;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -76,23 +98,25 @@ std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
     std::uint64_t id = 0;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_state.song) {
-            if (notify && m_callbacks.done)
-                m_callbacks.done(Failed);
-            return 0;
+        if (m_state.song) {
+            endNotify(Superseded);
+            const std::int64_t now = m_clock->now();
+            const std::int64_t from = fromUs ? *fromUs : positionLocked(now);
+            m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
+            m_state.anchorClockUs = now;
+            m_state.mode = Mode::Playing;
+            m_notifyPending = notify;
+            id = ++m_playId;
+            changed();
+        } else if (notify) {
+            m_doneCodes.push_back(Failed); // nothing to play
         }
-        endNotify(Superseded);
-        const std::int64_t now = m_clock->now();
-        const std::int64_t from = fromUs ? *fromUs : positionLocked(now);
-        m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
-        m_state.anchorClockUs = now;
-        m_state.mode = Mode::Playing;
-        m_notifyPending = notify;
-        id = ++m_playId;
-        changed();
     }
-    m_ended.notify_all();
-    m_clock->wake();
+    deliverDone();
+    if (id != 0) {
+        m_ended.notify_all();
+        m_clock->wake();
+    }
     return id;
 }
 
@@ -113,6 +137,7 @@ void Scheduler::pause()
         m_state.mode = Mode::Paused;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -128,6 +153,7 @@ void Scheduler::stop()
         m_state.mode = Mode::Stopped;
         changed();
     }
+    deliverDone();
     m_ended.notify_all();
     m_clock->wake();
 }
@@ -242,6 +268,7 @@ void Scheduler::run() noexcept
             changed();
             endNotify(Failed);
         }
+        deliverDone();
         m_ended.notify_all();
     }
     try {
@@ -301,8 +328,14 @@ void Scheduler::resync(const State &previous, const State &next)
         channels |= previous.song->channelsUsed();
     if (next.song)
         channels |= next.song->channelsUsed();
-    m_notes.silence(*m_output, channels);
     m_cursor = 0;
+    if (next.ended) {
+        // The song's own end: its last notes ring out.
+        m_notes.release(*m_output, channels);
+        return;
+    }
+    // Every request silences at once, before the chase sets up what comes next.
+    m_notes.silence(*m_output, channels);
     if (next.song && next.song != m_preparedSong) {
         // Loading instruments can take a while: not at real-time priority,
         // where it would hold a core away from the window.
@@ -372,9 +405,12 @@ void Scheduler::finish(std::uint64_t generation)
             return; // a request came first: it wins
         m_state.anchorSongUs = m_state.song ? m_state.song->lengthUs() : 0;
         m_state.mode = Mode::Stopped;
-        // The new generation makes the loop silence what the file left on.
+        // The new generation makes the loop release what the file left on;
+        // the notes ring out (any later request cuts them).
         changed();
+        m_state.ended = true;
         endNotify(Finished);
     }
+    deliverDone();
     m_ended.notify_all();
 }

@@ -10,13 +10,17 @@
 //  - The playback thread owns the output, the chase and the sounding-note
 //    bookkeeping, and touches them without a lock. At a safe point (between
 //    two events, or on waking) it sees a new generation, silences what it
-//    sounded, chases to the new position and carries on from there.
+//    sounded (releases every note, then cuts the sound for good), chases to
+//    the new position and carries on from there. At the song's own end it
+//    only releases the notes, so they ring out.
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
 //  - Callbacks (done, status, dispatched) run on whichever thread calls them:
 //    done on either, status and dispatched on the playback thread. They must
-//    only post work elsewhere (MidiSequencer queues Qt events).
+//    only post work elsewhere (MidiSequencer queues Qt events). No callback
+//    runs with m_mutex held: done codes are queued under it and delivered
+//    after it is released, in the order they were queued.
 //  - The playback thread asks for real-time priority (SCHED_FIFO 40, below
 //    FluidSynth's audio thread) and gives it up while an output loads a song's
 //    instruments. Where the system refuses, it runs at normal priority.
@@ -32,6 +36,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -102,6 +107,7 @@ private:
         std::int64_t anchorSongUs = 0;
         std::int64_t anchorClockUs = 0;
         std::uint64_t generation = 0;
+        bool ended = false; // stopped by reaching the end, not by a request
     };
 
     void run() noexcept;
@@ -112,6 +118,7 @@ private:
     void changed(); // after a request: bump the generation and wake the thread
     std::int64_t positionLocked(std::int64_t now) const;
     void endNotify(int code);
+    void deliverDone();
     static bool setRealtime(bool on);
 
     std::shared_ptr<MidiOutput> m_output;
@@ -123,6 +130,8 @@ private:
     State m_state;
     std::uint64_t m_playId = 0;
     bool m_notifyPending = false;
+    std::deque<int> m_doneCodes; // waiting for deliverDone()
+    std::recursive_mutex m_delivering;
     bool m_quit = false;
     bool m_outputOpen = false;
     std::string m_error;

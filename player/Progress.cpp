@@ -44,8 +44,10 @@ void frmMain::MCI_StatusUpdate()
         MCI_Done(0);
         return;
     }
-    // The song is cut as soon as it reaches the last whole second of its length.
-    if (MCI->Length() / 1000 == MCI->Position() / 1000)
+    // The next song once this one has played to its end. (The device's own
+    // end-of-song notification usually comes first, but with a playlist it is
+    // left alone: the advance happens here.)
+    if (MCI->Position() >= MCI->Length())
         MCI_Done(0);
 
     const qint64 position = MCI->Position();

@@ -1,5 +1,7 @@
 // The real sequencer device on a hand-stepped clock with a recording output:
 // Done codes, Wait, the status cadence, silence and the chase.
+#include "engine/SilentOutput.h"
+#include "engine/Timeline.h"
 #include "engine_helpers.h"
 
 #include <algorithm>
@@ -60,6 +62,41 @@ std::vector<std::uint8_t> songBytes()
 }
 
 constexpr qint32 SongMs = 5000;
+
+bool isControl(const RecordingOutput::Message &m, int cc)
+{
+    return m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0xB0 && m.bytes[1] == cc;
+}
+
+// A message that lets go of a note: note-off, All Notes Off, a pedal up.
+bool releases(const RecordingOutput::Message &m)
+{
+    if (m.bytes.size() != 3 || m.bytes[0] >= 0xF0)
+        return false;
+    const int kind = m.bytes[0] & 0xF0;
+    if (kind == 0x80 || (kind == 0x90 && m.bytes[2] == 0))
+        return true;
+    return kind == 0xB0 &&
+           (m.bytes[1] == 123 ||
+            ((m.bytes[1] == 64 || m.bytes[1] == 66 || m.bytes[1] == 69) && m.bytes[2] < 64));
+}
+
+// In the messages from `from` on, up to the chase (its first Reset All
+// Controllers): the first release that comes after an All Sound Off on its
+// channel, described; empty when the cut comes last. A synthesizer may apply
+// such a release before the cut and bring the note back.
+std::string releaseAfterCut(const std::vector<RecordingOutput::Message> &messages, std::size_t from)
+{
+    std::uint16_t cut = 0;
+    for (std::size_t i = from; i < messages.size() && !isControl(messages[i], 121); ++i) {
+        const auto &m = messages[i];
+        if (isControl(m, 120))
+            cut |= std::uint16_t(1u << (m.bytes[0] & 0x0F));
+        else if (releases(m) && (cut & (1u << (m.bytes[0] & 0x0F))))
+            return "message " + std::to_string(i - from);
+    }
+    return {};
+}
 
 struct SongRig : Rig
 {
@@ -182,9 +219,58 @@ TEST(SequencerDevice, NoNoteHangsAfterAnyInterruption)
         rig->command("Play");
         rig->advance(600 + std::int64_t(i) * 20); // while the first note sounds
         ASSERT_NE(hangingNotes(output->messages()), "");
+        const std::size_t before = output->messages().size();
         interruptions[i](rig);
-        EXPECT_EQ(hangingNotes(output->messages()), "") << "interruption " << i;
+        const auto after = output->messages();
+        EXPECT_EQ(hangingNotes(after), "") << "interruption " << i;
+        EXPECT_TRUE(std::any_of(after.begin() + std::ptrdiff_t(before), after.end(),
+                                [](const auto &m) { return isControl(m, 120); }))
+            << "interruption " << i << " cut nothing";
+        EXPECT_EQ(releaseAfterCut(after, before), "") << "interruption " << i;
     }
+}
+
+// At the song's own end the notes are released and ring out: no All Sound Off
+// until a command asks for silence.
+TEST(SequencerDevice, TheSongsEndReleasesALaterCommandCuts)
+{
+    SongRig rig;
+    rig.device->setFrom(SongMs - 1000);
+    rig.command("Play");
+    const auto cuts = [&rig] {
+        const auto m = rig.output->messages();
+        return std::count_if(m.begin(), m.end(), [](const auto &x) { return isControl(x, 120); });
+    };
+    const auto before = cuts();
+    rig.advance(1000);
+    EXPECT_EQ(rig.device->Position(), SongMs);
+    EXPECT_EQ(hangingNotes(rig.output->messages()), "");
+    EXPECT_EQ(cuts(), before);
+    rig.command("Close");
+    EXPECT_GT(cuts(), before);
+}
+
+// The done callback runs without the scheduler's lock, so it may ask the
+// scheduler about its state; codes arrive in the order the plays ended.
+TEST(Scheduler, DoneCallbackMayCallBackIn)
+{
+    auto clock = std::make_shared<ManualClock>();
+    std::unique_ptr<Scheduler> scheduler;
+    std::vector<std::pair<int, Scheduler::Mode>> seen;
+    Scheduler::Callbacks callbacks;
+    callbacks.done = [&](int code) {
+        seen.emplace_back(code, scheduler->mode());
+    };
+    scheduler = std::make_unique<Scheduler>(std::make_shared<SilentOutput>(), clock, callbacks);
+    clock->waitForIdle();
+    scheduler->play(0, true); // nothing open
+    scheduler->load(Timeline::build(MidiFile::parse(songBytes())));
+    scheduler->play(0, true);
+    scheduler->play(0, true);
+    scheduler->stop();
+    using M = Scheduler::Mode;
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<int, M>>{{8, M::Closed}, {2, M::Playing}, {4, M::Stopped}}));
 }
 
 // A seek anywhere, forward or back, leaves the channel state that playing from

@@ -6,10 +6,13 @@
 #include "support/Wav.h"
 
 #include <QProcess>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -34,7 +37,219 @@ std::vector<std::uint8_t> chord()
     return w.bytes();
 }
 
+// Ticks of a millisecond: 1000 ticks per quarter at 1 000 000 us per quarter.
+SmfWriter msWriter()
+{
+    SmfWriter w(0, 1000);
+    w.beginTrack();
+    w.tempo(0, 1000000);
+    return w;
+}
+
+constexpr std::uint8_t Strings = 48; // a long release: still -20 dBFS 300 ms after note-off
+constexpr std::uint8_t ChordKeys[] = {60, 64, 67, 72};
+
+// A loud string chord held under the sustain pedal from 1 s to 10 s. The song
+// starts as many files do, with Reset All Controllers, the pedal up and All
+// Notes Off: the very messages that must not revive what a cut has just ended.
+std::vector<std::uint8_t> heldChord()
+{
+    SmfWriter w = msWriter();
+    for (std::uint8_t cc : {121, 64, 123})
+        w.channel(0, 0xB0, cc, 0);
+    w.channel(0, 0xC0, Strings);
+    w.channel(1000, 0xB0, 64, 127);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(1000, 0x90, key, 120);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(10000, 0x80, key, 0);
+    w.channel(10100, 0xB0, 64, 0);
+    w.endTrack(10500);
+    return w.bytes();
+}
+
+// Peak level of the frames [from, to) of a stereo WAV, in dBFS.
+double peakDb(const Wav &wav, std::int64_t from, std::int64_t to)
+{
+    int peak = 0;
+    const auto frames = std::int64_t(wav.samples.size() / 2);
+    for (std::int64_t i = std::max<std::int64_t>(0, from) * 2; i < std::min(to, frames) * 2; ++i)
+        peak = std::max(peak, std::abs(int(wav.samples[std::size_t(i)])));
+    return 20 * std::log10(std::max(peak, 1) / 32768.0);
+}
+
+// Where sound starts after at least 300 ms of silence: the frames at
+// which a 10 ms window first peaks above -30 dBFS.
+std::vector<std::int64_t> onsets(const Wav &wav)
+{
+    const std::int64_t window = wav.rate / 100;
+    const auto frames = std::int64_t(wav.samples.size() / 2);
+    std::vector<std::int64_t> found;
+    std::int64_t quietSince = 0;
+    for (std::int64_t at = 0; at + window <= frames; at += window) {
+        const double level = peakDb(wav, at, at + window);
+        if (level < -60) {
+            if (quietSince < 0)
+                quietSince = at;
+        } else if (level > -30 && quietSince >= 0 && at - quietSince >= wav.rate * 3 / 10) {
+            found.push_back(at);
+            quietSince = -1;
+        } else if (level > -30) {
+            quietSince = -1;
+        }
+    }
+    return found;
+}
+
+// The synthesizer on FluidSynth's file driver, which renders in real time.
+struct LiveSynth
+{
+    QTemporaryDir dir;
+    std::string wavPath = dir.path().toStdString() + "/out.wav";
+    std::shared_ptr<FluidSynthOutput> synth;
+
+    LiveSynth()
+    {
+        FluidSynthOptions options;
+        options.soundFont = SmallSoundFont;
+        options.audioDriver = "file";
+        options.audioFile = wavPath;
+        synth = std::make_shared<FluidSynthOutput>(options);
+    }
+};
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 } // namespace
+
+// Each command that interrupts a song silences it at once and for good: within
+// 300 ms of it the held chord is gone, also when the next song's first
+// messages release notes and reset controllers right after the cut. Each try
+// plays the chord from its start, 1 s in, and interrupts it 250 ms later; the
+// audio is then silent until the next try's chord.
+TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    LiveSynth live;
+    const QString song = QString::fromStdString(writeFile(live.dir, "held.mid", heldChord()));
+    const QString resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GM.MID");
+    using Command = std::function<void(MidiSequencer &)>;
+    const auto open = [](MidiSequencer &d, const QString &file) {
+        d.setFileName(file);
+        d.Command(u"Open"_s);
+    };
+    const std::vector<std::pair<std::string, Command>> commands = {
+        {"Stop, Close",
+         [&](MidiSequencer &d) {
+             d.Command(u"Stop"_s);
+             d.Command(u"Close"_s);
+             open(d, song);
+         }},
+        {"Pause",
+         [](MidiSequencer &d) {
+             d.Command(u"Pause"_s);
+         }},
+        {"seek",
+         [](MidiSequencer &d) {
+             d.setFrom(5000);
+             d.Command(u"Play"_s);
+         }},
+        {"restart",
+         [](MidiSequencer &d) {
+             d.setFrom(0);
+             d.Command(u"Play"_s);
+             sleepMs(900); // gone before its chord comes back
+             d.Command(u"Stop"_s);
+         }},
+        {"song change",
+         [&](MidiSequencer &d) {
+             d.Command(u"Close"_s);
+             open(d, song);
+             d.Command(u"Play"_s);
+             sleepMs(900);
+             d.Command(u"Stop"_s);
+         }},
+        {"song change with reset",
+         [&](MidiSequencer &d) {
+             d.Command(u"Close"_s);
+             open(d, resetFile);
+             d.setWait(true);
+             d.Command(u"Play"_s);
+             d.setWait(false);
+             d.Command(u"Close"_s);
+             open(d, song);
+             d.Command(u"Play"_s);
+             sleepMs(800);
+             d.Command(u"Stop"_s);
+         }},
+    };
+    std::vector<std::string> tries;
+    {
+        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
+        open(device, song);
+        for (const auto &[name, command] : commands) {
+            device.setFrom(0);
+            device.Command(u"Play"_s);
+            sleepMs(1250);
+            command(device);
+            sleepMs(600);
+            tries.push_back(name);
+        }
+    }
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    const std::vector<std::int64_t> chords = onsets(wav);
+    ASSERT_EQ(chords.size(), tries.size());
+    // Where each command fell is read from the audio itself (the first 10 ms
+    // of silence after the chord), so a busy machine that delays one thread or
+    // the other does not move the measurement.
+    const std::int64_t ms = wav.rate / 1000;
+    for (std::size_t i = 0; i < tries.size(); ++i) {
+        EXPECT_GT(peakDb(wav, chords[i], chords[i] + 100 * ms), -20) << tries[i] << ": no chord";
+        std::int64_t quiet = chords[i];
+        while (quiet < chords[i] + 1000 * ms && peakDb(wav, quiet, quiet + 10 * ms) > -60)
+            quiet += 10 * ms;
+        // The command came about 250 ms into the chord: the sound drops at once
+        // (350 ms of leeway for a late thread), and from 300 ms after the drop
+        // on it stays below -60 dBFS.
+        EXPECT_LE(quiet - chords[i], 600 * ms) << tries[i];
+        EXPECT_LT(peakDb(wav, quiet + 300 * ms, quiet + 700 * ms), -60) << tries[i];
+    }
+}
+
+// At its own end a song lets its last notes ring out in their release.
+TEST(FluidSynthOutput, ASongsLastNotesRingPastItsEnd)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    LiveSynth live;
+    SmfWriter w = msWriter();
+    w.channel(0, 0xC0, Strings);
+    w.channel(500, 0xC0, Strings); // the chord after half a second of silence
+    for (std::uint8_t key : ChordKeys)
+        w.channel(500, 0x90, key, 120);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(1000, 0x80, key, 0);
+    w.endTrack(1020);
+    {
+        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
+        device.setFileName(QString::fromStdString(writeFile(live.dir, "end.mid", w.bytes())));
+        device.Command(u"Open"_s);
+        device.setWait(true);
+        device.Command(u"Play"_s);
+        sleepMs(500);
+    }
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    const std::vector<std::int64_t> chords = onsets(wav);
+    ASSERT_EQ(chords.size(), 1u);
+    const std::int64_t end = chords[0] + wav.rate * 520 / 1000;
+    EXPECT_GT(peakDb(wav, end + wav.rate / 10, end + wav.rate / 5), -25);
+}
 
 // The synthesizer plays in real time through FluidSynth's file driver; closing
 // the output finalises the WAV file.
@@ -109,9 +324,14 @@ TEST(RenderTool, InfoRenderAndExitCodes)
         {{}, 2, "", "usage:"},
         {{"--reset", "xg", song, wav}, 2, "", "--reset takes none, gm or gs"},
         {{"--rate", "800", song, wav}, 2, "", "--rate takes"},
+        {{"--jobs", "0", song, wav}, 2, "", "--jobs takes"},
+        {{"--jobs", "two", song, wav}, 2, "", "--jobs takes"},
         {{"--soundfont", "/nonexistent.sf2", song, wav}, 1, "", "/nonexistent.sf2"},
         {{"--soundfont", sf, song, "/nonexistent/out.wav"}, 1, "", "cannot write the file"},
-        {{"--soundfont", sf, "--rate", "22050", "--reset", "gs", song, wav}, 0, "", ""},
+        {{"--soundfont", sf, "--rate", "22050", "--reset", "gs", "--jobs", "4", song, wav},
+         0,
+         "",
+         ""},
     };
     for (const Case &c : cases) {
         QStringList arguments;
@@ -131,4 +351,93 @@ TEST(RenderTool, InfoRenderAndExitCodes)
     const auto frames = (std::filesystem::file_size(wav) - 44) / 4;
     EXPECT_GE(frames, 22050u * 7 / 10);
     EXPECT_LE(frames, 22050u * 27 / 10);
+}
+
+namespace {
+
+// Loudness envelope: RMS of the mono mix in 50 ms windows.
+std::vector<double> envelope(const Wav &wav)
+{
+    std::vector<double> rms;
+    const std::size_t window = wav.rate / 20;
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i + 1 < wav.samples.size(); i += 2) {
+        const double mono = (double(wav.samples[i]) + double(wav.samples[i + 1])) / 2;
+        sum += mono * mono;
+        if (++n == window) {
+            rms.push_back(std::sqrt(sum / double(n)));
+            sum = 0;
+            n = 0;
+        }
+    }
+    return rms;
+}
+
+double correlation(std::vector<double> a, std::vector<double> b)
+{
+    const std::size_t n = std::max(a.size(), b.size());
+    a.resize(n, 0.0);
+    b.resize(n, 0.0);
+    double ma = 0, mb = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        ma += a[i] / double(n);
+        mb += b[i] / double(n);
+    }
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+} // namespace
+
+// A song rendered in pieces on several cores sounds as the song rendered in
+// one piece: the pieces start from the chased state, let their notes ring past
+// their ends, and their sum is the song.
+TEST(RenderTool, PiecesSumToTheSongInOnePiece)
+{
+    const std::string song = "/usr/share/games/openttd/baseset/openmsx/ttsong_iii_imuh3.mid";
+    if (!std::filesystem::exists(song) || !std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "openttd-openmsx or timgm6mb-soundfont is not installed";
+    QTemporaryDir dir;
+    std::vector<Wav> renders;
+    for (const char *jobs : {"1", "3"}) {
+        const std::string wav = dir.path().toStdString() + "/jobs" + jobs + ".wav";
+        QProcess p;
+        p.start(QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"),
+                {u"--soundfont"_s, QString::fromStdString(SmallSoundFont), u"--jobs"_s,
+                 QString::fromLatin1(jobs), QString::fromStdString(song),
+                 QString::fromStdString(wav)});
+        ASSERT_TRUE(p.waitForFinished(120000)) << jobs;
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        renders.push_back(readWav(wav));
+        ASSERT_EQ(renders.back().problem, "");
+    }
+    const auto frames = [](const Wav &w) {
+        return double(w.samples.size() / 2) / w.rate;
+    };
+    EXPECT_GT(frames(renders[0]), 60.0); // the whole song
+    EXPECT_NEAR(frames(renders[1]), frames(renders[0]), 0.1);
+    EXPECT_GE(correlation(envelope(renders[0]), envelope(renders[1])), 0.9995);
+    // Sample by sample too: nowhere does a tenth of a second differ by more
+    // than a small part of the song's level (a piece that stopped at its end
+    // instead of letting its notes ring would, right after that end).
+    const auto &a = renders[0].samples;
+    const auto &b = renders[1].samples;
+    const std::size_t n = std::min(a.size(), b.size());
+    const std::size_t window = renders[0].rate / 5; // 100 ms of stereo samples
+    double level = 0, worst = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        level += double(a[i]) * double(a[i]) / double(n);
+    for (std::size_t at = 0; at + window <= n; at += window) {
+        double diff = 0;
+        for (std::size_t i = at; i < at + window; ++i)
+            diff += (double(a[i]) - double(b[i])) * (double(a[i]) - double(b[i])) / double(window);
+        worst = std::max(worst, diff);
+    }
+    EXPECT_LT(std::sqrt(worst), 0.3 * std::sqrt(level));
 }

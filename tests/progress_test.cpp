@@ -53,19 +53,23 @@ TEST_F(ProgressTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
     EXPECT_FALSE(w.Seeking); // no drag while stopped
 }
 
-TEST_F(ProgressTest, SongEndsAtItsLastWholeSecondEvenWhenPaused)
+// A song plays to its end: the update advances once the position has reached
+// the length, not before, and also when the song was paused there.
+TEST_F(ProgressTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
 {
     frmMain &w = playing(185600);
-    device.setPosition(184999);
-    w.MCI_StatusUpdate();
-    EXPECT_EQ(w.PlayIndex, 0);
-    device.setPosition(185000);
+    for (qint32 position : {185000, 185599}) {
+        device.setPosition(position);
+        w.MCI_StatusUpdate();
+        EXPECT_EQ(w.PlayIndex, 0) << position;
+    }
+    device.setPosition(185600);
     w.imgControls_Click(2);
     w.MCI_StatusUpdate();
     EXPECT_EQ(w.PlayIndex, 1);
 }
 
-TEST_F(ProgressTest, EmptyAndSubSecondSongsAdvanceInTheSameUpdate)
+TEST_F(ProgressTest, EmptySongsAdvanceInTheSameUpdateShortOnesPlayToTheirEnd)
 {
     frmMain &w = playing(0);
     w.MCI_StatusUpdate();
@@ -74,6 +78,9 @@ TEST_F(ProgressTest, EmptyAndSubSecondSongsAdvanceInTheSameUpdate)
     w.lstPlay.append(song(u"short.mid"_s, 700));
     w.UpdateMIDI();
     w.mnuMID_Click(2);
+    w.MCI_StatusUpdate(); // at 0 of 700 ms
+    EXPECT_EQ(w.PlayIndex, 2);
+    device.finish();
     w.MCI_StatusUpdate();
     EXPECT_EQ(w.PlayIndex, 0);
 }

@@ -1,25 +1,29 @@
 // sonabel-render: plays a MIDI file through the player's own reader, tempo map,
-// chase and FluidSynth output into a WAV file, as fast as the CPU allows; or,
-// with --info, prints what the reader makes of a file.
+// chase and FluidSynth output into a WAV file, as fast as the CPU allows and on
+// every core (SongRenderer); or, with --info, prints what the reader makes of
+// a file.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
-#include "engine/Chase.h"
+#include "SongRenderer.h"
 #include "engine/FluidSynthOutput.h"
 #include "engine/MidiFile.h"
 #include "engine/Timeline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 const char *const Usage =
-    "usage: sonabel-render [--soundfont FILE] [--rate HZ] [--reset none|gm|gs] IN.mid OUT.wav\n"
+    "usage: sonabel-render [--soundfont FILE] [--rate HZ] [--reset none|gm|gs] [--jobs N]\n"
+    "                      IN.mid OUT.wav\n"
     "       sonabel-render --info IN.mid\n"
     "\n"
     "Renders IN.mid to a 16-bit stereo WAV file, as fast as the machine allows.\n"
@@ -27,6 +31,8 @@ const char *const Usage =
     "                    system's default-GM.sf2, else any .sf2 in its folder)\n"
     "  --rate HZ         sample rate (default 44100)\n"
     "  --reset KIND      send GM System On (gm) or GS Reset (gs) before the song\n"
+    "  --jobs N          render on N cores at once (default: all of them); the\n"
+    "                    song is split at points in time and the pieces summed\n"
     "  --info            print format, tracks, division (ticks per quarter, or the\n"
     "                    negative SMPTE header value), events and length_ms\n";
 
@@ -118,73 +124,7 @@ int info(const char *path)
     return 0;
 }
 
-// When a live synthesizer would hear each event. FluidSynth synthesizes in
-// blocks of 64 frames, and its own file player runs once before each block: it
-// turns the block's start into whole milliseconds and sends every event up to
-// the tick those milliseconds reach, rounded to the nearest tick and counted
-// from the block where it last took a tempo change (not from the change's own
-// tick). No event can sound between blocks anyway; dispatching on the same
-// clock keeps a render in step with what the synthesizer plays live.
-class BlockClock
-{
-public:
-    static constexpr int Block = 64; // frames
-
-    BlockClock(const Timeline &timeline, const MidiDivision &division, int rate)
-        : m_rate(rate), m_smpte(division.smpte), m_ticksPerQuarter(division.ticksPerQuarter)
-    {
-        if (m_smpte)
-            m_msPerTick = timeline.tempoMap().microsecondsPerTick(0) / 1000.0;
-        else
-            setTempo(midi::DefaultTempo, 0, 0);
-    }
-
-    // The last tick due at the block that starts at the frame.
-    std::int64_t dueAt(std::int64_t frame) const
-    {
-        return m_anchorTick +
-               static_cast<std::int64_t>(double(msAt(frame) - m_anchorMs) / m_msPerTick + 0.5);
-    }
-
-    // A tempo change, sent before the block that starts at the frame.
-    void setTempo(std::uint32_t usPerQuarter, std::int64_t frame, std::int64_t dueTick)
-    {
-        if (m_smpte || usPerQuarter == 0)
-            return;
-        // In single precision, as the player keeps it: a tick's length in ms.
-        m_msPerTick = float(usPerQuarter) / float(std::max(1, m_ticksPerQuarter)) / 1000.0f;
-        m_anchorMs = msAt(frame);
-        m_anchorTick = dueTick;
-    }
-
-private:
-    std::int64_t msAt(std::int64_t frame) const
-    {
-        return static_cast<std::int64_t>(1000.0 * double(frame) / double(m_rate));
-    }
-
-    int m_rate;
-    bool m_smpte;
-    int m_ticksPerQuarter;
-    double m_msPerTick = 1.0;
-    std::int64_t m_anchorMs = 0;
-    std::int64_t m_anchorTick = 0;
-};
-
-// Renders `frames` frames, in pieces the buffer holds.
-void renderFrames(FluidSynthOutput &synth, WavWriter &wav, std::int64_t frames,
-                  std::vector<std::int16_t> &buffer)
-{
-    const auto piece = std::int64_t(buffer.size() / 2);
-    for (; frames > 0; frames -= piece) {
-        const int n = int(std::min(piece, frames));
-        synth.renderS16(buffer.data(), n);
-        wav.write(buffer.data(), n);
-    }
-}
-
-int render(const std::string &soundFont, int rate, const std::string &reset, const char *in,
-           const char *out)
+int render(const RenderSettings &settings, const char *in, const char *out)
 {
     const MidiFile file = MidiFile::load(in);
     if (!file.ok()) {
@@ -192,65 +132,27 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
         return 1;
     }
     const auto timeline = Timeline::build(file);
-
-    FluidSynthOptions options;
-    options.soundFont = soundFont.empty() ? FluidSynthOutput::findSoundFont() : soundFont;
-    options.audioDriver = "none";
-    options.sampleRate = rate;
-    FluidSynthOutput synth(options);
-    synth.open();
-    if (!synth.hasSoundFont()) {
-        std::fprintf(stderr, "sonabel-render: %s\n", synth.status().c_str());
-        return 1;
-    }
-    WavWriter wav(out, rate);
+    WavWriter wav(out, settings.rate);
     if (!wav.ok()) {
         std::fprintf(stderr, "sonabel-render: %s: cannot write the file\n", out);
         return 1;
     }
-
-    if (reset == "gm")
-        synth.sendSysEx(std::vector<std::uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-    else if (reset == "gs")
-        synth.sendSysEx(std::vector<std::uint8_t>{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F,
-                                                  0x00, 0x41, 0xF7});
-    // The same start as the player's: instruments loaded, then the chase at time 0.
-    synth.prepare(timeline->instruments());
-    ChaseState touched;
-    touched.applyUntil(*timeline, timeline->events().size());
-    ChaseState().emit(synth, timeline->channelsUsed(), touched);
-
-    std::vector<std::int16_t> buffer(2 * 4096);
-    const auto &events = timeline->events();
-    BlockClock clock(*timeline, file.division(), rate);
-    std::int64_t frame = 0; // where the next block starts
-    std::size_t next = 0;
-    // Up to the End of Track; the blocks between two due ticks in one go.
-    while (next < events.size() || clock.dueAt(frame) < timeline->lengthTicks()) {
-        const std::int64_t due = clock.dueAt(frame);
-        for (; next < events.size() && events[next].tick <= due; ++next) {
-            const TimedEvent &e = events[next];
-            if (e.eventClass == TimedEvent::Tempo)
-                clock.setTempo(e.tempo, frame, due);
-            else if (e.eventClass == TimedEvent::SysEx)
-                synth.sendSysEx(timeline->sysEx(e));
-            else
-                synth.send(e.status, e.data1, e.data2);
-        }
-        const std::int64_t until =
-            next < events.size() ? events[next].tick : timeline->lengthTicks();
-        std::int64_t end = frame + BlockClock::Block;
-        while (clock.dueAt(end) < until)
-            end += BlockClock::Block;
-        renderFrames(synth, wav, end - frame, buffer);
-        frame = end;
+    std::vector<std::int16_t> samples;
+    const std::string problem =
+        renderSong(file, *timeline, settings, [&](const float *frames, std::int64_t count) {
+            samples.resize(std::size_t(count) * 2);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                const float s = std::clamp(frames[i] * 32768.0f, -32768.0f, 32767.0f);
+                samples[i] = std::int16_t(std::lrint(s));
+            }
+            wav.write(samples.data(), int(count));
+        });
+    if (!problem.empty()) {
+        wav.finish();
+        std::remove(out);
+        std::fprintf(stderr, "sonabel-render: %s\n", problem.c_str());
+        return 1;
     }
-    // Let what still sounds fade out, for at most two seconds.
-    SoundingNotes notes;
-    notes.silence(synth, timeline->channelsUsed());
-    for (const std::int64_t tailEnd = frame + 2 * std::int64_t(rate);
-         frame < tailEnd && synth.activeVoices() > 0; frame += 1024)
-        renderFrames(synth, wav, 1024, buffer);
     if (!wav.finish()) {
         std::fprintf(stderr, "sonabel-render: %s: cannot write the file\n", out);
         return 1;
@@ -262,9 +164,8 @@ int render(const std::string &soundFont, int rate, const std::string &reset, con
 
 int main(int argc, char **argv)
 {
-    std::string soundFont;
-    std::string reset = "none";
-    int rate = 44100;
+    RenderSettings settings;
+    settings.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
     bool wantInfo = false;
     std::vector<const char *> files;
     for (int i = 1; i < argc; ++i) {
@@ -275,7 +176,7 @@ int main(int argc, char **argv)
         } else if (arg == "--soundfont") {
             if (!hasValue)
                 return usage("--soundfont needs a file");
-            soundFont = argv[++i];
+            settings.soundFont = argv[++i];
         } else if (arg == "--rate") {
             if (!hasValue)
                 return usage("--rate needs a number");
@@ -283,13 +184,22 @@ int main(int argc, char **argv)
             const long r = std::strtol(argv[++i], &end, 10);
             if (!end || *end || r < 8000 || r > 192000)
                 return usage("--rate takes a sample rate from 8000 to 192000");
-            rate = int(r);
+            settings.rate = int(r);
         } else if (arg == "--reset") {
             if (!hasValue)
                 return usage("--reset needs none, gm or gs");
-            reset = argv[++i];
+            const std::string reset = argv[++i];
             if (reset != "none" && reset != "gm" && reset != "gs")
                 return usage("--reset takes none, gm or gs");
+            settings.reset = reset;
+        } else if (arg == "--jobs") {
+            if (!hasValue)
+                return usage("--jobs needs a number");
+            char *end = nullptr;
+            const long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 1 || n > 256)
+                return usage("--jobs takes a number from 1 to 256");
+            settings.jobs = int(n);
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(Usage, stdout);
             return 0;
@@ -306,5 +216,7 @@ int main(int argc, char **argv)
     }
     if (files.size() != 2)
         return usage(nullptr);
-    return render(soundFont, rate, reset, files[0], files[1]);
+    if (settings.soundFont.empty())
+        settings.soundFont = FluidSynthOutput::findSoundFont();
+    return render(settings, files[0], files[1]);
 }

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The engine's figures:
-#  - render speed: sonabel-render against FluidSynth's own player (fluidsynth -F)
-#    on the same file, SoundFont and rate; the time ratio (ours / theirs);
-#  - fidelity: correlation of the 50 ms RMS envelopes of both renders, for
-#    every file of Debian's openttd-openmsx, and the minimum;
+#  - render speed, over the openmsx songs (Debian's openttd-openmsx): the time
+#    sonabel-render takes on every core (its default), against FluidSynth's own
+#    player (fluidsynth -ni -F) and against that player on every core
+#    (-o synth.cpu-cores=N), and on one core (--jobs 1) for reference; each song
+#    runs the four in turn, so a load that comes and goes hits all alike;
+#  - fidelity: correlation of the 50 ms RMS envelopes of the parallel render
+#    with FluidSynth's render and with our own single-piece render, the minimum
+#    of each over the songs;
 #  - memory: peak RSS of both renders with FluidR3_GM.sf2, and the ratio;
 #  - timing: lateness of every event over 60 s of real-time playback of a dense
 #    song on the silent output, with the other core kept busy.
 # Environment: SONABEL_BUILD (the build folder); ENGINE_BENCH_SECONDS shortens
-# the timing run; ENGINE_BENCH_FILES limits the fidelity run to N files.
+# the timing run; ENGINE_BENCH_FILES limits the speed and fidelity runs to N
+# songs.
 set -euo pipefail
 
 build=${SONABEL_BUILD:?}
@@ -27,20 +32,42 @@ cleanup() {
 }
 trap cleanup EXIT
 
-theirs() { fluidsynth -q -ni -F "$2" -r "$rate" "$soundfont" "$1" >/dev/null 2>&1 </dev/null; }
-ours() { "$render" --soundfont "$soundfont" --rate "$rate" "$1" "$2"; }
-
-echo "-- render speed ($(basename "$speed_song"), $(basename "$soundfont"), $rate Hz)"
-hyperfine --warmup 1 --runs 5 --style basic --export-json "$tmp/speed.json" \
-    -n sonabel-render "$render --soundfont $soundfont --rate $rate $speed_song $tmp/ours.wav" \
-    -n fluidsynth "fluidsynth -q -ni -F $tmp/theirs.wav -r $rate $soundfont $speed_song" \
-    >/dev/null
-python3 - "$tmp/speed.json" <<'PY'
-import json, sys
-r = {x['command']: x['mean'] for x in json.load(open(sys.argv[1]))['results']}
-print(f"sonabel-render: {r['sonabel-render']:.3f} s  fluidsynth: {r['fluidsynth']:.3f} s")
-print(f"render_time_ratio: {r['sonabel-render'] / r['fluidsynth']:.3f}  (target <= 1.0)")
-PY
+cores=$(nproc)
+echo "-- render speed and fidelity (openmsx songs, $(basename "$soundfont"), $rate Hz, $cores cores)"
+# Wall-clock seconds a command takes.
+seconds() {
+    local t0 t1
+    t0=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 </dev/null
+    t1=$(date +%s.%N)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+}
+printf '%-30s %8s %8s %8s %8s %9s %9s\n' song fs_s cores_s ours_s one_s r_ours_fs r_one_fs
+count=0
+for song in "$songs"/*.mid; do
+    count=$((count + 1))
+    if [ -n "${ENGINE_BENCH_FILES:-}" ] && [ "$count" -gt "$ENGINE_BENCH_FILES" ]; then break; fi
+    t_fs=$(seconds fluidsynth -q -ni -F "$tmp/fs.wav" -r "$rate" "$soundfont" "$song")
+    t_cores=$(seconds fluidsynth -q -ni -o synth.cpu-cores="$cores" -F "$tmp/cores.wav" -r "$rate" "$soundfont" "$song")
+    t_ours=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" "$song" "$tmp/ours.wav")
+    t_one=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" --jobs 1 "$song" "$tmp/one.wav")
+    c_fs=$("$envelope" "$tmp/ours.wav" "$tmp/fs.wav")
+    c_one=$("$envelope" "$tmp/ours.wav" "$tmp/one.wav")
+    echo "$(basename "$song") $t_fs $t_cores $t_ours $t_one $c_fs $c_one" >>"$tmp/songs.txt"
+    awk -v n="$(basename "$song")" -v a="$t_fs" -v b="$t_cores" -v c="$t_ours" -v d="$t_one" \
+        'BEGIN { printf "%-30s %8.2f %8.2f %8.2f %8.2f %9.3f %9.3f\n", n, a, b, c, d, c / a, d / a }'
+done
+awk '{ fs += $2; cores += $3; ours += $4; one += $5
+       if (min_fs == "" || $6 < min_fs) min_fs = $6
+       if (min_one == "" || $7 < min_one) min_one = $7 }
+     END {
+       printf "total: fluidsynth %.1f s, fluidsynth on every core %.1f s, sonabel-render %.1f s, on one core %.1f s\n", fs, cores, ours, one
+       printf "render_time_ratio: %.3f  (sonabel-render / fluidsynth -ni -F; target <= 0.6)\n", ours / fs
+       printf "render_time_ratio_cores: %.3f  (sonabel-render / fluidsynth -o synth.cpu-cores=N; target <= 1.0)\n", ours / cores
+       printf "render_time_ratio_one_core: %.3f  (sonabel-render --jobs 1 / fluidsynth -ni -F)\n", one / fs
+       printf "envelope_correlation_min: %.4f  (parallel against fluidsynth; target >= 0.98)\n", min_fs
+       printf "envelope_correlation_single_min: %.4f  (parallel against one piece; target >= 0.999)\n", min_one
+     }' "$tmp/songs.txt"
 
 echo "-- memory (peak RSS, $(basename "$speed_song"), $(basename "$soundfont"))"
 /usr/bin/time -f %M -o "$tmp/ours.rss" "$render" --soundfont "$soundfont" --rate "$rate" \
@@ -51,20 +78,6 @@ o=$(tail -1 "$tmp/ours.rss")
 t=$(tail -1 "$tmp/theirs.rss")
 echo "sonabel-render: $o KB  fluidsynth: $t KB"
 awk -v o="$o" -v t="$t" 'BEGIN { printf "peak_rss_ratio: %.3f  (target <= 0.5)\n", o / t }'
-
-echo "-- fidelity (RMS envelope correlation, 50 ms windows)"
-min=
-count=0
-for song in "$songs"/*.mid; do
-    count=$((count + 1))
-    if [ -n "${ENGINE_BENCH_FILES:-}" ] && [ "$count" -gt "$ENGINE_BENCH_FILES" ]; then break; fi
-    ours "$song" "$tmp/a.wav"
-    theirs "$song" "$tmp/b.wav"
-    r=$("$envelope" "$tmp/a.wav" "$tmp/b.wav")
-    printf '%-34s %s\n' "$(basename "$song")" "$r"
-    min=$(awk -v a="$r" -v b="${min:-2}" 'BEGIN { print (a < b ? a : b) }')
-done
-echo "envelope_correlation_min: $min  (target >= 0.98)"
 
 echo "-- timing (real-time playback, silent output, other core busy)"
 seconds=${ENGINE_BENCH_SECONDS:-60}
