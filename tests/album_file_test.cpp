@@ -21,11 +21,7 @@ protected:
     QString touch(const QString &name) { return raw(name, {}); }
     QString raw(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        return path;
+        return writeBytes(dir.filePath(name), bytes);
     }
     QTemporaryDir dir;
 };

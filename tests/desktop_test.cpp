@@ -20,17 +20,6 @@ namespace {
 
 constexpr int Patience = 30000; // ms; only reached when something hangs
 
-void writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-}
-
 // ---- editing mimeapps.list ----
 
 TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
@@ -83,15 +72,16 @@ protected:
     QString program(const QString &folder)
     {
         const QString path = root.filePath(folder) + u"/sonabel"_s;
-        writeFile(path, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"$SONABEL_LAUNCHED\"\n", true);
+        writeBytes(path, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"$SONABEL_LAUNCHED\"\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
         return path;
     }
     // Another installed application: xdg-mime names only handlers that exist.
     void install(const QString &name)
     {
-        writeFile(places.applicationsFolder + u'/' + name + u".desktop"_s,
-                  "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
-                      "\nExec=true\nMimeType=audio/midi;text/plain;\n");
+        writeBytes(places.applicationsFolder + u'/' + name + u".desktop"_s,
+                   "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+                       "\nExec=true\nMimeType=audio/midi;text/plain;\n");
     }
     QString listPath() const { return places.configFolder + u"/mimeapps.list"_s; }
     QString entryPath() const { return places.applicationsFolder + u"/sonabel.desktop"_s; }
@@ -143,7 +133,7 @@ TEST_F(AssociationTest, TakesOverKeepingEveryOtherLineAndGivesBackExactly)
                             "[Default Applications]\ntext/plain=editor.desktop;\n"
                             "audio/midi=other.desktop;\n[Removed Associations]\n"
                             "audio/x-midi=bad.desktop;\n";
-    writeFile(listPath(), mine);
+    writeBytes(listPath(), mine);
     install(u"other"_s);
     install(u"editor"_s);
 
@@ -176,15 +166,15 @@ TEST_F(AssociationTest, TheFirstBackupIsKeptThroughLaterTakeOvers)
     install(u"first"_s);
     install(u"second"_s);
     // The user's list is a link into a dotfiles folder; it stays one.
-    writeFile(root.filePath(u"dotfiles/mimeapps.list"_s),
-              "[Default Applications]\naudio/midi=first.desktop;\n");
+    writeBytes(root.filePath(u"dotfiles/mimeapps.list"_s),
+               "[Default Applications]\naudio/midi=first.desktop;\n");
     QDir().mkpath(places.configFolder);
     ASSERT_TRUE(QFile::link(root.filePath(u"dotfiles/mimeapps.list"_s), listPath()));
 
     SetDefaultPlayer(true, *store, places);
     SetDefaultPlayer(false, *store, places);
-    writeFile(root.filePath(u"dotfiles/mimeapps.list"_s),
-              "[Default Applications]\naudio/midi=second.desktop;\n");
+    writeBytes(root.filePath(u"dotfiles/mimeapps.list"_s),
+               "[Default Applications]\naudio/midi=second.desktop;\n");
     SetDefaultPlayer(true, *store, places);
     EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
     SetDefaultPlayer(false, *store, places);
@@ -211,7 +201,7 @@ TEST_F(AssociationTest, GivingBackChangesNothingItDoesNotHold)
     // A handler the user picked after the take-over is the user's choice.
     install(u"picked"_s);
     SetDefaultPlayer(true, *store, places);
-    writeFile(listPath(), "[Default Applications]\naudio/midi=picked.desktop;\n");
+    writeBytes(listPath(), "[Default Applications]\naudio/midi=picked.desktop;\n");
     SetDefaultPlayer(false, *store, places);
     EXPECT_EQ(defaultFor(u"audio/midi"_s), u"picked.desktop"_s);
 }
@@ -289,11 +279,11 @@ TEST(ProgramFilesTest, BesideTheProgramFirstThenTheInstalledTree)
     QDir().mkpath(bin);
     EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s); // nowhere: beside
     EXPECT_FALSE(isInstalledProgram(bin));
-    writeFile(share + u"/GM.MID"_s, "x");
+    writeBytes(share + u"/GM.MID"_s, "x");
     EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), share + u"/GM.MID"_s);
     EXPECT_EQ(programDataFile(bin, u"GS.MID"_s), bin + u"/GS.MID"_s);
     EXPECT_TRUE(isInstalledProgram(bin));
-    writeFile(bin + u"/GM.MID"_s, "x"); // a build folder: everything beside
+    writeBytes(bin + u"/GM.MID"_s, "x"); // a build folder: everything beside
     EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s);
     EXPECT_FALSE(isInstalledProgram(bin));
 }

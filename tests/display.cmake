@@ -1,4 +1,3 @@
 # What a user sees and touches: the real program on a private X server with a
 # window manager, driven with real pointer and key input.
-sonabel_add_test(display_smoke_test DISPLAY SOURCES display_smoke_test.cpp TIMEOUT 60)
 sonabel_add_test(window_display_test DISPLAY SOURCES window_display_test.cpp TIMEOUT 120)

@@ -1,6 +1,5 @@
 // The real program as a media player on a private session bus, driven with
 // gdbus the way media keys and desktop widgets drive it.
-#include "engine/MidiFile.h"
 #include "support/ProgramRun.h"
 
 #include <QDir>
@@ -10,7 +9,6 @@
 #include <QThread>
 #include <QUrl>
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -20,22 +18,6 @@ namespace {
 const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
 const QString Path = u"/org/mpris/MediaPlayer2"_s;
 const QString Player = u"org.mpris.MediaPlayer2.Player"_s;
-
-// A song of 40 s: a note every half second.
-void writeSong(const QString &path)
-{
-    SmfWriter w(0, 100);
-    w.beginTrack();
-    w.tempo(0, 500000); // 5 ms a tick
-    for (std::int64_t tick = 0; tick < 8000; tick += 100) {
-        w.channel(tick, 0x90, 60, 100);
-        w.channel(tick + 50, 0x80, 60, 0);
-    }
-    w.endTrack(8000);
-    const std::vector<std::uint8_t> bytes = w.bytes();
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 // A session bus of the test's own, ended with the test.
 class PrivateBus
@@ -115,7 +97,7 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     QStringList songs;
     for (const QString &name : {u"alpha.mid"_s, u"beta.mid"_s, u"gamma.mid"_s}) {
         songs.append(run.scratch(u"songs/"_s + name));
-        writeSong(songs.last());
+        writeSteadySong(songs.last(), 40, 500);
     }
     QProcess *player = run.start({run.scratch(u"songs"_s)});
     ASSERT_TRUE(ProgramRun::waitFor(

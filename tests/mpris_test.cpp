@@ -10,21 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class MprisTest : public WindowFixture
-{
-protected:
-    frmMain &withSongs(int n)
-    {
-        store.values.insert(u"Reset"_s, u"0"_s);
-        frmMain &w = window();
-        w.Form_Load();
-        for (int i = 0; i < n; ++i)
-            w.lstPlay.append(song(u"s%1.mid"_s.arg(i), 60000));
-        w.UpdateMIDI();
-        return w;
-    }
-    QString s(int i) { return dir.filePath(u"s%1.mid"_s.arg(i)); }
-};
+using MprisTest = WindowFixture;
 
 TEST_F(MprisTest, PlayPauseAndStopFollowThePlayersState)
 {

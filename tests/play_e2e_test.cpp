@@ -1,9 +1,9 @@
 // The real program plays a folder of two songs through the synthesizer into a
 // WAV file: the first song sounds, then the second.
+#include "engine/MidiFile.h"
 #include "support/ProgramRun.h"
 #include "support/Wav.h"
 
-#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <algorithm>
@@ -20,20 +20,15 @@ constexpr double LowHz = 523.25;  // C5, the first song
 constexpr double HighHz = 739.99; // F#5, the second
 
 // A format 0 file: a flute holding one note for 2.5 s at 120 beats a minute.
-QByteArray oneNoteSong(int note)
+std::vector<std::uint8_t> oneNoteSong(std::uint8_t note)
 {
-    QByteArray track;
-    track += QByteArray::fromHex("00C049");                     // flute
-    track += QByteArray::fromHex("0090") + char(note) + '\x64'; // note on
-    track +=
-        QByteArray::fromHex("9260") + char(0x80) + char(note) + '\x00'; // 2400 ticks later, off
-    track += QByteArray::fromHex("78FF2F00"); // end of track 120 ticks later
-    QByteArray file = QByteArray::fromHex("4D546864000000060000000101E0");
-    file += "MTrk";
-    const quint32 size = static_cast<quint32>(track.size());
-    for (int shift : {24, 16, 8, 0})
-        file += static_cast<char>((size >> shift) & 0xff);
-    return file + track;
+    SmfWriter w(0, 480);
+    w.beginTrack();
+    w.channel(0, 0xC0, 73);
+    w.channel(0, 0x90, note, 100);
+    w.channel(2400, 0x80, note, 0);
+    w.endTrack(2520);
+    return w.bytes();
 }
 
 // Power of one frequency in frames [from, from + count) of the first channel (Goertzel).
@@ -58,12 +53,8 @@ TEST(PlayEndToEnd, FirstSongSoundsThenTheSecond)
         GTEST_SKIP() << "no test SoundFont";
     ProgramRun run;
     const QString songs = run.scratch(u"songs"_s);
-    QDir().mkpath(songs);
-    for (const auto &[name, note] : {std::pair{"1 low.mid", 72}, std::pair{"2 high.mid", 78}}) {
-        QFile f(songs + u'/' + QLatin1String(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(oneNoteSong(note));
-    }
+    writeBytes(songs + u"/1 low.mid"_s, oneNoteSong(72));
+    writeBytes(songs + u"/2 high.mid"_s, oneNoteSong(78));
     const QString wavPath = run.scratch(u"out.wav"_s);
     run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
     run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);

@@ -4,6 +4,9 @@
 #include "support/WindowFixture.h"
 #include "ui/SongMenu.h"
 
+#include <QAction>
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -11,18 +14,6 @@ namespace {
 class PlayFlowTest : public WindowFixture
 {
 protected:
-    // A loaded window with songs s0 … s(n-1), nothing played yet.
-    frmMain &withSongs(int n, int resetMode = 0)
-    {
-        store.values.insert(u"Reset"_s, QString::number(resetMode));
-        frmMain &w = window();
-        w.Form_Load();
-        for (int i = 0; i < n; ++i)
-            w.lstPlay.append(song(u"s%1.mid"_s.arg(i)));
-        w.UpdateMIDI();
-        return w;
-    }
-    QString s(int i) { return dir.filePath(u"s%1.mid"_s.arg(i)); }
     void play(frmMain &w, int k)
     {
         w.mnuMID_Click(k);
@@ -178,6 +169,10 @@ TEST_F(PlayFlowTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     w.songMenu->build();
     EXPECT_EQ(w.songMenu->captions(), (QStringList{u"s0"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s}));
     EXPECT_EQ(w.songMenu->checkedRow(), 3);
+    const QList<QAction *> actions = w.mnuPlay->actions();
+    EXPECT_EQ(
+        std::count_if(actions.begin(), actions.end(), [](QAction *a) { return a->isCheckable(); }),
+        1);
 
     struct Step
     {

@@ -2,32 +2,29 @@
 // dialog and sound problems on the real device with the real synthesizer
 // (FluidSynth's file driver writes what is heard; the dialogs are fakes).
 #include "engine/DeviceFactory.h"
-#include "engine/MidiFile.h"
 #include "engine/SoundFonts.h"
 #include "platform/SettingsStore.h"
 #include "player/Sound.h"
 #include "settings/SoundSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/MemoryStore.h"
+#include "support/ProgramRun.h"
 #include "support/Wav.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -35,29 +32,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString SmallSoundFont = u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s;
-
-void pumpFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-}
-
-bool pumpUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 int peakOf(const QString &wavPath)
 {
@@ -69,40 +43,24 @@ int peakOf(const QString &wavPath)
     return peak;
 }
 
-void touch(const QString &path, const QByteArray &content = "x")
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-
 // Sets environment variables for one test and puts them back after it.
 class ScopedEnvironment
 {
 public:
     void set(const char *name, const QString &value)
     {
-        m_saved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+        m_saved.push_back(
+            {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
         qputenv(name, value.toUtf8());
     }
     ~ScopedEnvironment()
     {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->wasSet)
-                qputenv(it->name, it->value);
-            else
-                qunsetenv(it->name);
-        }
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
     }
 
 private:
-    struct Saved
-    {
-        const char *name;
-        QByteArray value;
-        bool wasSet;
-    };
-    std::vector<Saved> m_saved;
+    std::vector<std::pair<const char *, std::optional<QByteArray>>> m_saved;
 };
 
 // ---- the settings file's [Sound] group ----
@@ -163,9 +121,9 @@ TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
     QDir().mkpath(user);
     QDir().mkpath(system + u"/folder.sf2"_s); // a folder is no SoundFont
     for (const QString &name : {u"b.sf2"_s, u"A.SF3"_s, u"default-GM.sf2"_s, u"notes.txt"_s})
-        touch(system + u'/' + name);
-    touch(user + u"/mine.sf2"_s);
-    touch(dir.filePath(u"chosen.sf2"_s));
+        writeBytes(system + u'/' + name, "x");
+    writeBytes(user + u"/mine.sf2"_s, "x");
+    writeBytes(dir.filePath(u"chosen.sf2"_s), "x");
 
     const auto found = [](const std::vector<std::string> &paths) {
         QStringList names;
@@ -247,26 +205,6 @@ TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
 
 // ---- the window on the real device ----
 
-// A song of 30 s: a short note every quarter of a second.
-QString longSong(const QTemporaryDir &dir, const QString &name)
-{
-    SmfWriter w(0, 100);
-    w.beginTrack();
-    w.tempo(0, 500000); // 5 ms a tick
-    w.channel(0, 0xC0, 0);
-    std::int64_t tick = 0;
-    for (; tick < 6000; tick += 50) {
-        w.channel(tick, 0x90, 60, 120);
-        w.channel(tick + 40, 0x80, 60, 0);
-    }
-    w.endTrack(tick);
-    const std::vector<std::uint8_t> bytes = w.bytes();
-    const QString path = dir.filePath(name);
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
-
 class SoundWindow : public ::testing::Test
 {
 public:
@@ -325,17 +263,21 @@ public:
 TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 {
     start();
-    play(longSong(dir, u"song.mid"_s));
-    ASSERT_TRUE(pumpUntil([&] { return device->Position() >= 1000; }, 10000));
+    play(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device->Position() >= 1000; }, 10000));
 
-    // Volume off: the song goes on, silently.
+    // Cancelled: nothing changes. Volume off: the song goes on, silently.
+    const QString synth = device->outputDescription();
+    window->mnuSound_Click();
+    EXPECT_EQ(device->outputDescription(), synth);
+    EXPECT_FALSE(store.values.contains(u"Sound/SoundFont"_s));
     qint32 before = device->Position();
     choose(u"quiet"_s, [](SoundDialogSetup &s) {
         s.soundFont = SmallSoundFont;
         s.gain = 0;
     });
-    ASSERT_EQ(dialogs.soundShown.size(), 1);
-    const SoundDialogSetup &shown = dialogs.soundShown.first();
+    ASSERT_EQ(dialogs.soundShown.size(), 2);
+    const SoundDialogSetup &shown = dialogs.soundShown.last();
     EXPECT_EQ(shown.output, u"synth"_s);
     EXPECT_TRUE(shown.soundFonts.contains(SmallSoundFont));
     EXPECT_EQ(shown.audioDriverFromEnvironment, u"SONABEL_AUDIO_DRIVER=file"_s);
@@ -345,7 +287,7 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_TRUE(device->outputDescription().contains(u"TimGM6mb.sf2"_s));
     EXPECT_EQ(store.values.value(u"Sound/SoundFont"_s), SmallSoundFont);
     EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0"_s);
-    pumpFor(1200);
+    QTest::qWait(1200);
 
     // Paused, a new choice keeps it paused at the same point.
     window->imgControls_Click(2);
@@ -354,33 +296,22 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_TRUE(device->isPaused());
     EXPECT_EQ(device->Position(), before);
     window->imgControls_Click(2); // resumes
-    pumpFor(1200);
+    QTest::qWait(1200);
     EXPECT_GT(device->Position(), before + 500);
     EXPECT_FALSE(window->Stopped);
+
+    // The silent output: time still runs.
+    choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
+    EXPECT_TRUE(device->outputDescription().contains(u"silent"_s));
+    EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
+    before = device->Position();
+    QTest::qWait(600);
+    EXPECT_GT(device->Position(), before);
     finish();
 
     EXPECT_LT(peakOf(wav(u"quiet"_s)), 50);
     EXPECT_GT(peakOf(wav(u"loud"_s)), 2000);
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
-}
-
-TEST_F(SoundWindow, SilentOutputAndCancelledDialog)
-{
-    start();
-    play(longSong(dir, u"song.mid"_s));
-    ASSERT_TRUE(pumpUntil([&] { return device->Position() >= 500; }, 10000));
-    const QString synth = device->outputDescription();
-
-    window->mnuSound_Click(); // cancelled: nothing changes
-    EXPECT_EQ(device->outputDescription(), synth);
-    EXPECT_FALSE(store.values.contains(u"Sound/Output"_s));
-
-    choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
-    EXPECT_TRUE(device->outputDescription().contains(u"silent"_s));
-    EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
-    const qint32 at = device->Position();
-    pumpFor(600);
-    EXPECT_GT(device->Position(), at); // time still runs
 }
 
 // A chosen SoundFont or port that is gone falls back and says so once; so do
@@ -411,7 +342,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         {"not a SoundFont",
          [](SoundWindow &t) {
              const QString junk = t.dir.filePath(u"junk.sf2"_s);
-             touch(junk, "not a SoundFont");
+             writeBytes(junk, "not a SoundFont");
              t.env.set("SONABEL_SOUNDFONT", junk);
          },
          {u"junk.sf2 cannot be loaded"_s, u"\"Sound ...\""_s},
@@ -429,16 +360,16 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         SetUp();
         c.arrange(*this);
         start();
-        const QString song = longSong(dir, u"song.mid"_s);
+        const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
         play(song);
-        ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.isEmpty(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
         for (const QString &word : c.words)
             EXPECT_TRUE(dialogs.messages.first().contains(word))
                 << dialogs.messages.first().toStdString();
         // The next song brings no second message.
         window->imgControls_Click(3);
         play(song);
-        pumpFor(1200);
+        QTest::qWait(1200);
         EXPECT_EQ(dialogs.messages.size(), 1);
         EXPECT_GT(device->Position(), 500);
         finish();

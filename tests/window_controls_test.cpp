@@ -1,15 +1,13 @@
-// The window's keys, its buttons as a screen reader sees them, the about box's
-// roll, and the play menu's single check mark (on the offscreen platform; the
-// real display tests cover what needs a window manager).
+// The window's keys, its buttons as a screen reader sees them and the about
+// box's roll (on the offscreen platform; the real display tests cover what
+// needs a window manager).
 #include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
-#include "ui/SongMenu.h"
 #include "ui/frmAbout.h"
 
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -21,18 +19,12 @@ class WindowControlsTest : public WindowFixture
 protected:
     frmMain &shownWithSongs(int n)
     {
-        store.values.insert(u"Reset"_s, u"0"_s);
-        frmMain &w = window();
-        w.Form_Load();
-        for (int i = 0; i < n; ++i)
-            w.lstPlay.append(song(u"s%1.mid"_s.arg(i), 60000));
-        w.UpdateMIDI();
+        frmMain &w = withSongs(n);
         w.show();
         w.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         return w;
     }
-    QString s(int i) { return dir.filePath(u"s%1.mid"_s.arg(i)); }
 };
 
 TEST_F(WindowControlsTest, KeysPlayPauseSeekAndChangeSongs)
@@ -78,14 +70,6 @@ TEST_F(WindowControlsTest, KeysPlayPauseSeekAndChangeSongs)
     EXPECT_EQ(device.openFile(), s(1));
 }
 
-TEST_F(WindowControlsTest, CtrlQClosesThePlayer)
-{
-    frmMain &w = shownWithSongs(1);
-    QSignalSpy closed(&w, &frmMain::closed);
-    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(closed.count(), 1);
-}
-
 TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
 {
     frmMain &w = shownWithSongs(1);
@@ -105,19 +89,6 @@ TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
     EXPECT_EQ(w.heightTwips(), 5955);
     config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(w.heightTwips(), 3150);
-}
-
-TEST_F(WindowControlsTest, PlayMenuMarksOnlyTheCurrentSong)
-{
-    frmMain &w = shownWithSongs(4);
-    w.mnuMID_Click(2);
-    w.songMenu->build();
-    int checkable = 0;
-    const QList<QAction *> actions = w.mnuPlay->actions();
-    for (QAction *action : actions)
-        checkable += action->isCheckable() ? 1 : 0;
-    EXPECT_EQ(checkable, 1);
-    EXPECT_EQ(w.songMenu->checkedRow(), 2);
 }
 
 TEST(AboutBox, RollsUpInFiveStepsAndDownInSixThenRests)

@@ -8,7 +8,6 @@
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QThread>
@@ -58,19 +57,13 @@ protected:
 
     void writeSettings(const Start &start)
     {
-        QDir().mkpath(QFileInfo(run.iniFile()).path());
         QSettings ini(run.iniFile(), QSettings::IniFormat);
-        const QStringList values = {u"Default=0"_s,
-                                    u"Snap="_s + (start.snap ? u"1"_s : u"0"_s),
-                                    u"onTop="_s + (start.onTop ? u"1"_s : u"0"_s),
-                                    u"Shade=0"_s,
-                                    u"onNew=0"_s,
-                                    u"Reset=0"_s,
-                                    u"X="_s + QString::number(start.x),
-                                    u"Y="_s + QString::number(start.y),
-                                    u"CurrentAlbum=0"_s};
-        for (const QString &value : values)
-            ini.setValue(value.section(u'=', 0, 0), value.section(u'=', 1));
+        for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
+            ini.setValue(QLatin1String(key), u"0"_s);
+        ini.setValue(u"Snap"_s, start.snap ? u"1"_s : u"0"_s);
+        ini.setValue(u"onTop"_s, start.onTop ? u"1"_s : u"0"_s);
+        ini.setValue(u"X"_s, QString::number(start.x));
+        ini.setValue(u"Y"_s, QString::number(start.y));
         for (int i = 1; i <= 4; ++i)
             ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
     }

@@ -1,12 +1,16 @@
 // The real program as its own process, for end-to-end tests.
 #include "support/ProgramRun.h"
 
+#include "engine/MidiFile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
@@ -106,4 +110,34 @@ QByteArray readBytes(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QString writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+    return path;
+}
+
+QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes)
+{
+    return writeBytes(
+        path, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
+}
+
+QString writeSteadySong(const QString &path, int seconds, int stepMs)
+{
+    SmfWriter w(0, 100);
+    w.beginTrack();
+    w.tempo(0, 500000); // 5 ms a tick
+    w.channel(0, 0xC0, 0);
+    const std::int64_t end = seconds * 200, step = stepMs / 5;
+    for (std::int64_t tick = 0; tick < end; tick += step) {
+        w.channel(tick, 0x90, 60, 120);
+        w.channel(tick + step * 4 / 5, 0x80, 60, 0);
+    }
+    w.endTrack(end);
+    return writeBytes(path, w.bytes());
 }

@@ -8,8 +8,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ProgramRun
 {
@@ -49,3 +51,8 @@ private:
 // The lines of a text file (CR LF, CR or LF ends), and its raw bytes.
 QStringList readLines(const QString &path);
 QByteArray readBytes(const QString &path);
+// Writes bytes to path, making its folder; returns the path.
+QString writeBytes(const QString &path, const QByteArray &bytes);
+QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes);
+// A steady song of this many seconds: a short note every stepMs. Returns the path.
+QString writeSteadySong(const QString &path, int seconds, int stepMs);

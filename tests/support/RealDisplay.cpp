@@ -266,44 +266,31 @@ RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
     if (!tool(u"xwininfo"_s, {u"-id"_s, windowId(window)}, &out))
         return result;
     result.exists = true;
-    int x = 0, y = 0, w = 0, h = 0;
-    const QList<QByteArray> lines = out.split('\n');
-    for (const QByteArray &raw : lines) {
-        const QByteArray line = raw.trimmed();
-        const int colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray key = line.left(colon);
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (key == "Absolute upper-left X")
-            x = value.toInt();
-        else if (key == "Absolute upper-left Y")
-            y = value.toInt();
-        else if (key == "Width")
-            w = value.toInt();
-        else if (key == "Height")
-            h = value.toInt();
-        else if (key == "Map State")
-            result.viewable = value == "IsViewable";
-    }
-    result.geometry = QRect(x, y, w, h);
+    const QString text = QString::fromLatin1(out);
+    const auto value = [&](const QString &key) {
+        return QRegularExpression(u"^\\s*"_s + key + u":\\s*(\\S+)"_s,
+                                  QRegularExpression::MultilineOption)
+            .match(text)
+            .captured(1);
+    };
+    result.viewable = value(u"Map State"_s) == u"IsViewable"_s;
+    result.geometry =
+        QRect(value(u"Absolute upper-left X"_s).toInt(), value(u"Absolute upper-left Y"_s).toInt(),
+              value(u"Width"_s).toInt(), value(u"Height"_s).toInt());
     return result;
 }
 
 QStringList RealDisplay::netWmState(quint64 window) const
 {
     QByteArray out;
-    if (!tool(u"xprop"_s, {u"-id"_s, windowId(window), u"_NET_WM_STATE"_s}, &out))
+    if (!tool(u"xprop"_s, {u"-id"_s, windowId(window), u"_NET_WM_STATE"_s}, &out) ||
+        !out.contains('='))
         return {};
-    const int equals = out.indexOf('=');
-    if (equals < 0)
-        return {};
-    QStringList atoms;
-    const QList<QByteArray> parts = out.mid(equals + 1).split(',');
-    for (const QByteArray &part : parts) {
-        if (!part.trimmed().isEmpty())
-            atoms.append(QString::fromLatin1(part.trimmed()));
-    }
+    QStringList atoms =
+        QString::fromLatin1(out.mid(out.indexOf('=') + 1)).split(u',', Qt::SkipEmptyParts);
+    for (QString &atom : atoms)
+        atom = atom.trimmed();
+    atoms.removeAll(QString());
     return atoms;
 }
 
@@ -313,14 +300,6 @@ QString RealDisplay::title(quint64 window) const
     if (!tool(u"xdotool"_s, {u"getwindowname"_s, QString::number(window)}, &out))
         return {};
     return QString::fromUtf8(out).trimmed();
-}
-
-quint64 RealDisplay::activeWindow() const
-{
-    QByteArray out;
-    if (!tool(u"xdotool"_s, {u"getactivewindow"_s}, &out))
-        return 0;
-    return out.trimmed().toULongLong();
 }
 
 bool RealDisplay::activate(quint64 window) const
@@ -349,64 +328,25 @@ bool RealDisplay::waitForGeometry(quint64 window,
     return met;
 }
 
-bool RealDisplay::movePointer(QPoint to) const
+bool RealDisplay::xdotool(const char *command, const QStringList &arguments) const
 {
-    return tool(u"xdotool"_s, {u"mousemove"_s, QString::number(to.x()), QString::number(to.y())});
+    return tool(u"xdotool"_s, QStringList{QString::fromLatin1(command)} + arguments);
 }
 
 bool RealDisplay::glidePointer(QPoint from, QPoint to, int steps) const
 {
     for (int i = 0; i <= steps; ++i) {
-        const QPoint at = from + (to - from) * i / steps;
-        if (!movePointer(at))
+        if (!movePointer(from + (to - from) * i / steps))
             return false;
         QThread::msleep(15);
     }
     return true;
 }
 
-QPoint RealDisplay::pointer() const
-{
-    QByteArray out;
-    if (!tool(u"xdotool"_s, {u"getmouselocation"_s, u"--shell"_s}, &out))
-        return {};
-    QPoint at;
-    const QList<QByteArray> lines = out.split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("X="))
-            at.setX(line.mid(2).toInt());
-        else if (line.startsWith("Y="))
-            at.setY(line.mid(2).toInt());
-    }
-    return at;
-}
-
-bool RealDisplay::click(int button) const
-{
-    return tool(u"xdotool"_s, {u"click"_s, QString::number(button)});
-}
-
-bool RealDisplay::doubleClick(int button) const
-{
-    return tool(u"xdotool"_s, {u"click"_s, u"--repeat"_s, u"2"_s, u"--delay"_s, u"80"_s,
-                               QString::number(button)});
-}
-
-bool RealDisplay::press(int button) const
-{
-    return tool(u"xdotool"_s, {u"mousedown"_s, QString::number(button)});
-}
-
-bool RealDisplay::release(int button) const
-{
-    return tool(u"xdotool"_s, {u"mouseup"_s, QString::number(button)});
-}
-
 bool RealDisplay::key(const QString &keys) const
 {
-    QStringList arguments{u"key"_s, u"--delay"_s, u"30"_s};
-    arguments.append(keys.split(u' ', Qt::SkipEmptyParts));
-    return tool(u"xdotool"_s, arguments);
+    return xdotool("key",
+                   QStringList{u"--delay"_s, u"30"_s} + keys.split(u' ', Qt::SkipEmptyParts));
 }
 
 QImage RealDisplay::screenshot() const

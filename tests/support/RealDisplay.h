@@ -36,7 +36,6 @@ public:
     QString failure() const { return m_failure; }
     // ":N"
     QString name() const { return m_name; }
-    QSize screenSize() const { return m_screen; }
 
     // base with DISPLAY pointing here and nothing that would send a Qt
     // program elsewhere (QT_QPA_PLATFORM, WAYLAND_DISPLAY).
@@ -68,8 +67,6 @@ public:
     // The window's _NET_WM_STATE atoms, e.g. "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_HIDDEN".
     QStringList netWmState(quint64 window) const;
     QString title(quint64 window) const;
-    // The window the window manager holds active; 0 when none.
-    quint64 activeWindow() const;
     // Asks the window manager to activate the window, the way a taskbar does
     // (a minimised window is restored).
     bool activate(quint64 window) const;
@@ -81,15 +78,20 @@ public:
                          int timeoutMs = 5000, QRect *last = nullptr) const;
 
     // ---- input, in screen pixels ----
-    bool movePointer(QPoint to) const;
+    bool movePointer(QPoint to) const
+    {
+        return xdotool("mousemove", {QString::number(to.x()), QString::number(to.y())});
+    }
     // Moves there in several steps, as a hand does (drags need intermediate moves).
     bool glidePointer(QPoint from, QPoint to, int steps = 8) const;
-    QPoint pointer() const;
     // Buttons: 1 left, 2 middle, 3 right.
-    bool click(int button = 1) const;
-    bool doubleClick(int button = 1) const;
-    bool press(int button = 1) const;
-    bool release(int button = 1) const;
+    bool click(int button = 1) const { return xdotool("click", {QString::number(button)}); }
+    bool doubleClick(int button = 1) const
+    {
+        return xdotool("click", QStringLiteral("--repeat 2 --delay 80 %1").arg(button).split(u' '));
+    }
+    bool press(int button = 1) const { return xdotool("mousedown", {QString::number(button)}); }
+    bool release(int button = 1) const { return xdotool("mouseup", {QString::number(button)}); }
     // Key names as xdotool takes them: "space", "ctrl+o", "Left", "Prior".
     bool key(const QString &keys) const;
 
@@ -105,6 +107,7 @@ public:
               int timeoutMs = 10000) const;
 
 private:
+    bool xdotool(const char *command, const QStringList &arguments) const;
     bool startServer();
     bool startWindowManager();
 

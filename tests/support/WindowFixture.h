@@ -47,6 +47,19 @@ protected:
     // An album holding the given lines, each followed by CR LF.
     QString album(const QString &name, const QStringList &lines);
 
+    // A loaded window with songs s0 … s(n-1) of a minute each, nothing played yet.
+    frmMain &withSongs(int n, int resetMode = 0)
+    {
+        store.values.insert(QStringLiteral("Reset"), QString::number(resetMode));
+        frmMain &w = window();
+        w.Form_Load();
+        for (int i = 0; i < n; ++i)
+            w.lstPlay.append(song(QStringLiteral("s%1.mid").arg(i)));
+        w.UpdateMIDI();
+        return w;
+    }
+    QString s(int i) { return dir.filePath(QStringLiteral("s%1.mid").arg(i)); }
+
     // Delivers the device's queued events.
     static void pump() { QCoreApplication::processEvents(); }
 
