@@ -49,9 +49,11 @@ protected:
         program = display.start(run);
         main = display.waitForMainWindow(program);
         ASSERT_NE(main, 0u) << "the main window did not appear";
-        ASSERT_TRUE(display.waitForGeometry(main, [&](const QRect &g) {
-            return g.topLeft() == QPoint(px(start.x), px(start.y));
-        })) << "the window did not open at its saved place";
+        QRect seen;
+        ASSERT_TRUE(display.waitForGeometry(
+            main, [&](const QRect &g) { return g.topLeft() == QPoint(px(start.x), px(start.y)); },
+            15000, &seen))
+            << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
         origin = display.geometry(main).topLeft();
     }
 
