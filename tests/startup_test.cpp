@@ -110,22 +110,4 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     EXPECT_EQ(device.openFile(), z);
 }
 
-TEST_F(StartupTest, ControlsStandWhereTheirTwipsSay)
-{
-    frmMain &w = window();
-    EXPECT_EQ(w.size(), QSize(301, 210));
-    EXPECT_EQ(w.lstMIDI->geometry(), QRect(3, 18, 166, 188));
-    EXPECT_EQ(w.btnLoad->geometry(), QRect(193, 36, 104, 16));
-    EXPECT_EQ(w.fraConfig->geometry().top(), 210); // cut off until the panel opens
-    EXPECT_EQ(w.imgControls[0]->x(), 225);
-    EXPECT_EQ(w.imgControls[4]->geometry().right() + 1, w.width());
-    QStringList menu;
-    for (QAction *a : w.mnuMenu->actions())
-        menu.append(a->isSeparator() ? u"-"_s : a->text());
-    EXPECT_EQ(menu.join(u'|'),
-              QStringLiteral("Always on top|Shade Mode|Snap to top screen|-|"
-                             "New entry to playlist|New entry to play "
-                             "immediately|-|Minimize|Close player|-|Sound ...|About ..."));
-}
-
 } // namespace

@@ -124,22 +124,6 @@ TEST(AboutBox, RollsUpInFiveStepsAndDownInSixThenRests)
               (std::vector<int>{600, 500, 400, 300, 200, 100, 200, 300, 400, 500, 600, 700}));
 }
 
-TEST_F(WindowControlsTest, AboutIsOneBoxThatCloseUnloads)
-{
-    frmMain &w = shownWithSongs(1);
-    w.mnuAbout_Click();
-    frmAbout *first = w.aboutForm();
-    ASSERT_NE(first, nullptr);
-    w.mnuAbout_Click();
-    EXPECT_EQ(w.aboutForm(), first);
-    first->btnClose_Click();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(w.aboutForm(), nullptr);
-    w.mnuAbout_Click();
-    EXPECT_NE(w.aboutForm(), nullptr);
-    EXPECT_EQ(w.aboutForm()->textHeight(), 600);
-}
-
 TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
