@@ -23,20 +23,6 @@ constexpr int Patience = 30000; // ms; only reached when something hangs
 // gets some slack; a process that hangs never gets there).
 constexpr int CloseMs = 5000;
 
-QStringList makeFiles(const ProgramRun &run, const QStringList &names)
-{
-    QDir().mkpath(run.scratch(u"songs"_s));
-    QStringList paths;
-    for (const QString &name : names) {
-        const QString path = run.scratch(u"songs/"_s + name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("not really music");
-        paths.append(path);
-    }
-    return paths;
-}
-
 void writeAlbumLines(const QString &path, const QStringList &lines)
 {
     QFile f(path);
@@ -82,7 +68,7 @@ TEST(HardeningEndToEnd, CloseSignalInsideTheStartUpBoxKeepsTheWholePlaylist)
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
         ProgramRun run;
-        const QStringList songs = makeFiles(run, {u"a.mid"_s, u"b.mid"_s});
+        const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
         writeAlbumLines(run.defaultAlbum(), {songs[0], run.scratch(u"gone.mid"_s), songs[1]});
         QProcess *p = run.start();
         ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, Patience));
@@ -97,7 +83,7 @@ TEST(HardeningEndToEnd, CloseSignalInsideTheStartUpBoxKeepsTheWholePlaylist)
 TEST(HardeningEndToEnd, CloseSignalInsideAHandedOverAlbumsBoxKeepsEverything)
 {
     ProgramRun run;
-    const QStringList songs = makeFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
     QProcess *player = startPlayer(run, {songs[0]});
     const QString album = run.scratch(u"list.mal"_s);
     writeAlbumLines(album, {songs[1], run.scratch(u"gone.mid"_s), songs[2]});
@@ -118,7 +104,7 @@ TEST(HardeningEndToEnd, CloseSignalInsideAHandedOverAlbumsBoxKeepsEverything)
 TEST(HardeningEndToEnd, FifoInThePlaylistFreezesNothing)
 {
     ProgramRun run;
-    const QStringList songs = makeFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
     QProcess *player = startPlayer(run, {songs[0]});
     // A hand-over is taken only after the first start's own argument: once an
     // ignored one is answered, the song is in the playlist.
@@ -144,7 +130,7 @@ TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
     QStringList names;
     for (int i = 0; i < 100; ++i)
         names.append(u"s%1.mid"_s.arg(i, 3, 10, QChar(u'0')));
-    const QStringList songs = makeFiles(run, names);
+    const QStringList songs = makeSongFiles(run, names);
     QProcess *player = startPlayer(run);
     ::kill(pidOf(player), SIGSTOP);
     std::vector<QProcess *> starts;
@@ -177,7 +163,7 @@ TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
     GTEST_SKIP() << "not under the sanitizers";
 #endif
     ProgramRun run;
-    const QStringList songs = makeFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
     QProcess *player = startPlayer(run);
     const pid_t pid = pidOf(player);
     // One hand-over first: the player has then done all of its start-up (it
@@ -211,7 +197,7 @@ TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
 TEST(HardeningEndToEnd, LostSocketFileIsMadeAgain)
 {
     ProgramRun run;
-    const QStringList songs = makeFiles(run, {u"a.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
     QProcess *player = startPlayer(run);
     ASSERT_TRUE(QFile::remove(socketFile(run)));
     ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(socketFile(run)); }, Patience));
@@ -231,7 +217,7 @@ TEST(HardeningEndToEnd, SquattedTempLinkFolderKeepsOneInstance)
     for (const char *squat : {"file", "link", "open folder"}) {
         SCOPED_TRACE(squat);
         ProgramRun run;
-        const QStringList songs = makeFiles(run, {u"a.mid"_s});
+        const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
         const QString tmp = run.scratch(u"tmp"_s);
         QDir().mkpath(tmp);
         const QString taken = tmp + u"/sonabel-"_s + QString::number(::geteuid());
@@ -264,7 +250,7 @@ TEST(HardeningEndToEnd, SquattedTempLinkFolderKeepsOneInstance)
 TEST(HardeningEndToEnd, UnacknowledgedTextIsReportedNotSwallowed)
 {
     ProgramRun run;
-    const QStringList songs = makeFiles(run, {u"a.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
     // A server that takes every connection and drops it without an answer.
     InstanceLink fake(run.runtimeDir());
     ASSERT_EQ(fake.probe(), InstanceLink::Probe::FirstInstance);

@@ -11,26 +11,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList makeSongs(const ProgramRun &run, const QStringList &names)
-{
-    QDir().mkpath(run.scratch(u"songs"_s));
-    QStringList paths;
-    for (const QString &name : names) {
-        const QString path = run.scratch(u"songs/"_s + name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("not really music");
-        paths.append(path);
-    }
-    return paths;
-}
-
 TEST(ShutdownEndToEnd, TerminationSignalsSaveSettingsAndPlaylist)
 {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
         ProgramRun run;
-        const QStringList songs = makeSongs(run, {u"b.mid"_s, u"a.mid"_s});
+        const QStringList songs = makeSongFiles(run, {u"b.mid"_s, u"a.mid"_s});
         QProcess *p = run.start({run.scratch(u"songs"_s)});
         // The first start writes its settings while loading.
         ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, 30000));
@@ -47,7 +33,7 @@ TEST(ShutdownEndToEnd, TerminationSignalsSaveSettingsAndPlaylist)
 TEST(ShutdownEndToEnd, UnwritableDefaultAlbumStillEndsCleanly)
 {
     ProgramRun run;
-    const QStringList songs = makeSongs(run, {u"a.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
     // A folder standing where the file goes makes the write fail.
     QDir().mkpath(run.defaultAlbum() + u"/blocked"_s);
     QProcess *p = run.start({songs[0]});

@@ -141,3 +141,12 @@ QString writeSteadySong(const QString &path, int seconds, int stepMs)
     w.endTrack(end);
     return writeBytes(path, w.bytes());
 }
+
+QStringList makeSongFiles(const ProgramRun &run, const QStringList &names)
+{
+    QStringList paths;
+    for (const QString &name : names)
+        paths.append(writeBytes(run.scratch(QStringLiteral("songs/") + name),
+                                QByteArrayLiteral("not really music")));
+    return paths;
+}

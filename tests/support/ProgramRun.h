@@ -56,3 +56,6 @@ QString writeBytes(const QString &path, const QByteArray &bytes);
 QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes);
 // A steady song of this many seconds: a short note every stepMs. Returns the path.
 QString writeSteadySong(const QString &path, int seconds, int stepMs);
+// Files of the given names in the run's scratch folder "songs", with a few
+// bytes each (enough for the playlist, which never opens them); their paths.
+QStringList makeSongFiles(const ProgramRun &run, const QStringList &names);
