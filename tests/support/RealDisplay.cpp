@@ -8,53 +8,14 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
-#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/prctl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int StartTimeoutMs = 15000;
-
-// Children of the harness end with the test process, even when it is killed,
-// so a test that times out leaves no server behind.
-void endWithParent()
-{
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-}
-
-QString windowId(quint64 window)
-{
-    return u"0x"_s + QString::number(window, 16);
-}
-
-// Reads one line from fd within timeoutMs; empty on time-out or end of file.
-QByteArray readLine(int fd, int timeoutMs)
-{
-    QByteArray line;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!line.endsWith('\n')) {
-        const int left = static_cast<int>(deadline.remainingTime());
-        if (left <= 0)
-            return {};
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, left);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return {};
-        char c = 0;
-        if (::read(fd, &c, 1) != 1)
-            return {};
-        line.append(c);
-    }
-    return line.trimmed();
-}
 
 } // namespace
 
@@ -76,13 +37,51 @@ bool sameColor(const QColor &a, const QColor &b, int tolerance)
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-RealDisplay::RealDisplay(QSize screen) : m_screen(screen)
+RealDisplay::RealDisplay(QSize screen)
 {
-    if (!m_home.isValid()) {
-        m_failure = u"no temporary folder"_s;
+    // Xvfb picks a free display number itself and prints it, so tests running
+    // side by side never race for one; its chatter goes to standard error.
+    const QString size = u"%1x%2x24"_s.arg(screen.width()).arg(screen.height());
+    if (!launch(m_server, u"Xvfb"_s,
+                {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, size, u"-nolisten"_s, u"tcp"_s,
+                 u"-noreset"_s},
+                QProcessEnvironment::systemEnvironment(), true))
+        return;
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!m_server->canReadLine() && m_server->waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    m_name = u':' + QString::fromLatin1(m_server->readLine().trimmed());
+    if (m_name.size() < 2) {
+        m_failure = u"Xvfb did not report a display number"_s;
         return;
     }
-    m_up = startServer() && startWindowManager();
+    // The stock openbox configuration without the minimise animation, and
+    // private settings folders so that nothing of the user's leaks in.
+    QFile stock(u"/etc/xdg/openbox/rc.xml"_s);
+    const QString config = m_home.filePath(u"rc.xml"_s);
+    if (!stock.open(QIODevice::ReadOnly)) {
+        m_failure = u"openbox is not installed (package openbox)"_s;
+        return;
+    }
+    writeBytes(config, stock.readAll().replace("<animateIconify>yes", "<animateIconify>no"));
+    QProcessEnvironment env = environment(QProcessEnvironment::systemEnvironment());
+    for (const QString &folder : {u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s, u"XDG_DATA_HOME"_s}) {
+        QDir().mkpath(m_home.filePath(folder));
+        env.insert(folder, m_home.filePath(folder));
+    }
+    if (!launch(m_windowManager, u"openbox"_s, {u"--sm-disable"_s, u"--config-file"_s, config},
+                env))
+        return;
+    // The manager is in charge once it has announced itself on the root window.
+    const bool managing = pollUntil(
+        [this] {
+            QByteArray out;
+            return tool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}, &out) &&
+                   out.contains("window id");
+        },
+        StartTimeoutMs);
+    if (!managing)
+        m_failure = u"openbox did not take over the display"_s;
 }
 
 RealDisplay::~RealDisplay()
@@ -98,92 +97,28 @@ RealDisplay::~RealDisplay()
     }
 }
 
-bool RealDisplay::startServer()
+bool RealDisplay::launch(std::unique_ptr<QProcess> &process, const QString &program,
+                         const QStringList &arguments, const QProcessEnvironment &env,
+                         bool readOutput)
 {
-    // Xvfb picks a free display number itself and writes it to the pipe, so
-    // tests running side by side never race for one.
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        m_failure = u"pipe failed"_s;
-        return false;
-    }
-    ::fcntl(fds[1], F_SETFD, 0); // the server inherits the write end
-    m_server = std::make_unique<QProcess>();
-    // Quiet: it reports every display number it finds taken on the way.
-    m_server->setStandardOutputFile(QProcess::nullDevice());
-    m_server->setStandardErrorFile(QProcess::nullDevice());
-    m_server->setChildProcessModifier(endWithParent);
-    m_server->start(u"Xvfb"_s, {u"-displayfd"_s, QString::number(fds[1]), u"-screen"_s, u"0"_s,
-                                u"%1x%2x24"_s.arg(m_screen.width()).arg(m_screen.height()),
-                                u"-nolisten"_s, u"tcp"_s, u"-noreset"_s});
-    ::close(fds[1]);
-    const bool started = m_server->waitForStarted(StartTimeoutMs);
-    const QByteArray number = started ? readLine(fds[0], StartTimeoutMs) : QByteArray();
-    ::close(fds[0]);
-    if (!started || number.isEmpty()) {
-        m_failure = started ? u"Xvfb did not report a display number"_s
-                            : u"Xvfb could not be started (package xvfb)"_s;
-        return false;
-    }
-    m_name = u':' + QString::fromLatin1(number);
-    return true;
+    process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    if (!readOutput)
+        process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    // They end with the test process, even when it is killed on a time-out.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->start(program, arguments);
+    if (!process->waitForStarted(StartTimeoutMs))
+        m_failure = program + u" could not be started"_s;
+    return m_failure.isEmpty();
 }
 
-bool RealDisplay::startWindowManager()
+QProcessEnvironment RealDisplay::environment(QProcessEnvironment env) const
 {
-    // The stock configuration, without the minimise animation; private
-    // settings folders so nothing of the user's leaks in.
-    const QString config = m_home.filePath(u"rc.xml"_s);
-    QFile stock(u"/etc/xdg/openbox/rc.xml"_s);
-    if (!stock.open(QIODevice::ReadOnly)) {
-        m_failure = u"openbox is not installed (package openbox)"_s;
-        return false;
-    }
-    QByteArray rc = stock.readAll();
-    rc.replace("<animateIconify>yes</animateIconify>", "<animateIconify>no</animateIconify>");
-    QFile configFile(config);
-    if (!configFile.open(QIODevice::WriteOnly) || configFile.write(rc) != rc.size()) {
-        m_failure = u"cannot write the window manager's configuration"_s;
-        return false;
-    }
-    configFile.close();
-
-    QProcessEnvironment env = environment(QProcessEnvironment::systemEnvironment());
-    for (const char *folder : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
-        const QString path = m_home.filePath(QString::fromLatin1(folder));
-        QDir().mkpath(path);
-        env.insert(QString::fromLatin1(folder), path);
-    }
-    m_windowManager = std::make_unique<QProcess>();
-    m_windowManager->setProcessEnvironment(env);
-    m_windowManager->setStandardOutputFile(QProcess::nullDevice());
-    m_windowManager->setStandardErrorFile(QProcess::nullDevice());
-    m_windowManager->setChildProcessModifier(endWithParent);
-    m_windowManager->start(u"openbox"_s, {u"--sm-disable"_s, u"--config-file"_s, config});
-    if (!m_windowManager->waitForStarted(StartTimeoutMs)) {
-        m_failure = u"openbox could not be started"_s;
-        return false;
-    }
-    // The manager is in charge once it has announced itself on the root window.
-    const bool managing = pollUntil(
-        [this] {
-            QByteArray out;
-            return tool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}, &out) &&
-                   out.contains("window id");
-        },
-        StartTimeoutMs, 50);
-    if (!managing)
-        m_failure = u"openbox did not take over the display"_s;
-    return managing;
-}
-
-QProcessEnvironment RealDisplay::environment(const QProcessEnvironment &base) const
-{
-    QProcessEnvironment env = base;
     env.insert(u"DISPLAY"_s, m_name);
-    env.remove(u"QT_QPA_PLATFORM"_s);
-    env.remove(u"WAYLAND_DISPLAY"_s);
-    env.remove(u"XAUTHORITY"_s);
+    for (const QString &name : {u"QT_QPA_PLATFORM"_s, u"WAYLAND_DISPLAY"_s, u"XAUTHORITY"_s})
+        env.remove(name);
     // Under AddressSanitizer: the X keyboard library hands strndup a name of
     // exactly the given length with no NUL after it, which the strict string
     // checks of the test runs report as an overflow before any window shows.
@@ -196,14 +131,9 @@ bool RealDisplay::tool(const QString &program, const QStringList &arguments, QBy
                        int timeoutMs) const
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"DISPLAY"_s, m_name);
-    env.remove(u"XAUTHORITY"_s);
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
-    if (!process.waitForStarted(timeoutMs))
-        return false;
     process.closeWriteChannel();
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -223,19 +153,21 @@ QProcess *RealDisplay::start(ProgramRun &run, const QStringList &arguments)
 
 QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, bool shownOnly) const
 {
-    QList<quint64> found;
     QByteArray out;
     QStringList arguments{u"search"_s, u"--pid"_s, QString::number(pid)};
     if (shownOnly)
         arguments.insert(1, u"--onlyvisible"_s);
-    // Exit status 1 only says that nothing matched.
-    tool(u"xdotool"_s, arguments, &out);
-    const QRegularExpression pattern(titlePattern);
-    const QList<QByteArray> lines = out.split('\n');
-    for (const QByteArray &line : lines) {
+    tool(u"xdotool"_s, arguments, &out); // exit status 1 only says that nothing matched
+    QList<quint64> found;
+    for (const QByteArray &line : out.split('\n')) {
         bool ok = false;
         const quint64 window = line.trimmed().toULongLong(&ok);
-        if (ok && (titlePattern.isEmpty() || pattern.match(title(window)).hasMatch()))
+        QByteArray title;
+        if (ok && (titlePattern.isEmpty() ||
+                   (tool(u"xdotool"_s, {u"getwindowname"_s, QString::number(window)}, &title) &&
+                    QRegularExpression(titlePattern)
+                        .match(QString::fromUtf8(title.trimmed()))
+                        .hasMatch())))
             found.append(window);
     }
     return found;
@@ -243,29 +175,17 @@ QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, boo
 
 quint64 RealDisplay::waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs) const
 {
-    quint64 window = 0;
-    pollUntil(
-        [&] {
-            const QList<quint64> found = windows(pid, titlePattern);
-            window = found.isEmpty() ? 0 : found.first();
-            return window != 0;
-        },
-        timeoutMs, 100);
-    return window;
-}
-
-quint64 RealDisplay::waitForMainWindow(QProcess *process, int timeoutMs) const
-{
-    return waitForWindow(process->processId(), u"^Sonabel$"_s, timeoutMs);
+    QList<quint64> found;
+    pollUntil([&] { return !(found = windows(pid, titlePattern)).isEmpty(); }, timeoutMs, 100);
+    return found.value(0);
 }
 
 RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
 {
     WindowInfo result;
     QByteArray out;
-    if (!tool(u"xwininfo"_s, {u"-id"_s, windowId(window)}, &out))
+    if (!tool(u"xwininfo"_s, {u"-id"_s, u"0x"_s + QString::number(window, 16)}, &out))
         return result;
-    result.exists = true;
     const QString text = QString::fromLatin1(out);
     const auto value = [&](const QString &key) {
         return QRegularExpression(u"^\\s*"_s + key + u":\\s*(\\S+)"_s,
@@ -273,6 +193,7 @@ RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
             .match(text)
             .captured(1);
     };
+    result.exists = true;
     result.viewable = value(u"Map State"_s) == u"IsViewable"_s;
     result.geometry =
         QRect(value(u"Absolute upper-left X"_s).toInt(), value(u"Absolute upper-left Y"_s).toInt(),
@@ -283,33 +204,13 @@ RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
 QStringList RealDisplay::netWmState(quint64 window) const
 {
     QByteArray out;
-    if (!tool(u"xprop"_s, {u"-id"_s, windowId(window), u"_NET_WM_STATE"_s}, &out) ||
-        !out.contains('='))
+    tool(u"xprop"_s, {u"-id"_s, u"0x"_s + QString::number(window, 16), u"_NET_WM_STATE"_s}, &out);
+    if (!out.contains('='))
         return {};
-    QStringList atoms =
-        QString::fromLatin1(out.mid(out.indexOf('=') + 1)).split(u',', Qt::SkipEmptyParts);
-    for (QString &atom : atoms)
-        atom = atom.trimmed();
-    atoms.removeAll(QString());
+    QStringList atoms;
+    for (const QByteArray &atom : out.mid(out.indexOf('=') + 1).split(','))
+        atoms.append(QString::fromLatin1(atom.trimmed()));
     return atoms;
-}
-
-QString RealDisplay::title(quint64 window) const
-{
-    QByteArray out;
-    if (!tool(u"xdotool"_s, {u"getwindowname"_s, QString::number(window)}, &out))
-        return {};
-    return QString::fromUtf8(out).trimmed();
-}
-
-bool RealDisplay::activate(quint64 window) const
-{
-    return tool(u"wmctrl"_s, {u"-i"_s, u"-a"_s, windowId(window)});
-}
-
-bool RealDisplay::closeWindow(quint64 window) const
-{
-    return tool(u"wmctrl"_s, {u"-i"_s, u"-c"_s, windowId(window)});
 }
 
 bool RealDisplay::waitForGeometry(quint64 window,
@@ -317,20 +218,10 @@ bool RealDisplay::waitForGeometry(quint64 window,
                                   int timeoutMs, QRect *last) const
 {
     QRect seen;
-    const bool met = pollUntil(
-        [&] {
-            seen = geometry(window);
-            return condition(seen);
-        },
-        timeoutMs, 50);
+    const bool met = pollUntil([&] { return condition(seen = geometry(window)); }, timeoutMs);
     if (last)
         *last = seen;
     return met;
-}
-
-bool RealDisplay::xdotool(const char *command, const QStringList &arguments) const
-{
-    return tool(u"xdotool"_s, QStringList{QString::fromLatin1(command)} + arguments);
 }
 
 bool RealDisplay::glidePointer(QPoint from, QPoint to, int steps) const
@@ -345,8 +236,8 @@ bool RealDisplay::glidePointer(QPoint from, QPoint to, int steps) const
 
 bool RealDisplay::key(const QString &keys) const
 {
-    return xdotool("key",
-                   QStringList{u"--delay"_s, u"30"_s} + keys.split(u' ', Qt::SkipEmptyParts));
+    return xdotool(QStringList{u"key"_s, u"--delay"_s, u"30"_s} +
+                   keys.split(u' ', Qt::SkipEmptyParts));
 }
 
 QImage RealDisplay::screenshot() const
@@ -354,20 +245,15 @@ QImage RealDisplay::screenshot() const
     QByteArray png;
     if (!tool(u"import"_s, {u"-window"_s, u"root"_s, u"png:-"_s}, &png, 20000))
         return {};
-    QImage image = QImage::fromData(png, "PNG");
-    return image.convertToFormat(QImage::Format_RGB32);
+    return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
 }
 
 bool RealDisplay::waitForScreen(const std::function<bool(const QImage &)> &condition, int timeoutMs,
                                 QImage *last) const
 {
     QImage seen;
-    const bool met = pollUntil(
-        [&] {
-            seen = screenshot();
-            return !seen.isNull() && condition(seen);
-        },
-        timeoutMs, 30);
+    const bool met = pollUntil([&] { return !(seen = screenshot()).isNull() && condition(seen); },
+                               timeoutMs, 30);
     if (last)
         *last = seen;
     return met;
