@@ -1,10 +1,10 @@
 // The MIDI file reader against the corpus and damaged files, the tempo map, and
 // the order of events that meet on one tick.
 #include "engine/Timeline.h"
-#include "engine_helpers.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
@@ -14,8 +14,6 @@
 #include <tuple>
 
 using namespace Qt::StringLiterals;
-
-using namespace enginetest;
 using namespace std::literals;
 
 namespace {
@@ -37,7 +35,7 @@ std::vector<std::uint8_t> bytesOf(std::string_view s)
 
 std::vector<std::uint8_t> corpusBytes(const std::string &name)
 {
-    std::ifstream in(corpusPath(name), std::ios::binary);
+    std::ifstream in(SONABEL_CORPUS_DIR "/" + name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -48,7 +46,7 @@ std::vector<std::uint8_t> corpusBytes(const std::string &name)
 TEST(MidiFileReader, CorpusLengthsEqualTheReferenceAndFailuresSayWhy)
 {
     std::map<std::string, long long> reference;
-    std::ifstream in(dataPath("engine/reference_lengths.tsv"));
+    std::ifstream in(SONABEL_TEST_DATA_DIR "/engine/reference_lengths.tsv");
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line[0] != '#')
             reference[line.substr(0, line.find('\t'))] = std::stoll(line.substr(line.find('\t')));
@@ -61,7 +59,7 @@ TEST(MidiFileReader, CorpusLengthsEqualTheReferenceAndFailuresSayWhy)
         "unit-cases/header_header-type-02-multi-song.mid",
         "unit-cases/tracks_empty-00000-tracks.mid",
     };
-    const QDir root(QString::fromStdString(dataPath("corpus")));
+    const QDir root(QStringLiteral(SONABEL_CORPUS_DIR));
     QDirIterator it(root.path(), {u"*.mid"_s}, QDir::Files, QDirIterator::Subdirectories);
     std::set<std::string> failures;
     std::size_t compared = 0;

@@ -1,41 +1,22 @@
 // The real FluidSynth output, the output registry, and the sonabel-render tool
 // with the reset files the build writes.
 #include "engine/FluidSynthOutput.h"
+#include "engine/MidiSequencer.h"
 #include "engine/OutputRegistry.h"
-#include "engine_helpers.h"
+#include "support/ProgramRun.h"
 #include "support/Wav.h"
 
 #include <QProcess>
-#include <chrono>
+#include <QThread>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <thread>
 
 using namespace Qt::StringLiterals;
-
-using namespace enginetest;
 
 namespace {
 
 const std::string SmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
-// A chord of half a second, then silence to 700 ms.
-std::vector<std::uint8_t> chord()
-{
-    SmfWriter w(0, 100);
-    w.beginTrack();
-    w.tempo(0, 500000);
-    w.channel(0, 0xC0, 0);
-    for (std::uint8_t key : {60, 64, 67}) {
-        w.channel(0, 0x90, key, 110);
-        w.channel(100, 0x80, key, 0);
-    }
-    w.endTrack(140);
-    return w.bytes();
-}
 
 // Ticks of a millisecond: 1000 ticks per quarter at 1 000 000 us per quarter.
 SmfWriter msWriter()
@@ -105,7 +86,7 @@ std::vector<std::int64_t> onsets(const Wav &wav)
 struct LiveSynth
 {
     QTemporaryDir dir;
-    std::string wavPath = dir.path().toStdString() + "/out.wav";
+    std::string wavPath = dir.filePath(u"out.wav"_s).toStdString();
     std::shared_ptr<FluidSynthOutput> synth;
 
     LiveSynth()
@@ -117,11 +98,6 @@ struct LiveSynth
         synth = std::make_shared<FluidSynthOutput>(options);
     }
 };
-
-void sleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 } // namespace
 
@@ -135,71 +111,68 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
     if (!std::filesystem::exists(SmallSoundFont))
         GTEST_SKIP() << "timgm6mb-soundfont is not installed";
     LiveSynth live;
-    const QString song = QString::fromStdString(writeFile(live.dir, "held.mid", heldChord()));
+    const QString song = writeBytes(live.dir.filePath(u"held.mid"_s), heldChord());
     const QString resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GM.MID");
-    using Command = std::function<void(MidiSequencer &)>;
-    const auto open = [](MidiSequencer &d, const QString &file) {
-        d.setFileName(file);
-        d.Command(u"Open"_s);
+    auto device = std::make_unique<MidiSequencer>(live.synth, std::make_shared<SteadyClock>());
+    const auto command = [&](std::initializer_list<const char *> names) {
+        for (const char *name : names)
+            device->Command(QString::fromLatin1(name));
     };
-    const std::vector<std::pair<std::string, Command>> commands = {
+    const auto open = [&](const QString &file) {
+        device->setFileName(file);
+        command({"Open"});
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> tries = {
         {"Stop, Close",
-         [&](MidiSequencer &d) {
-             d.Command(u"Stop"_s);
-             d.Command(u"Close"_s);
-             open(d, song);
+         [&] {
+             command({"Stop", "Close"}), open(song);
          }},
         {"Pause",
-         [](MidiSequencer &d) {
-             d.Command(u"Pause"_s);
+         [&] {
+             command({"Pause"});
          }},
         {"seek",
-         [](MidiSequencer &d) {
-             d.setFrom(5000);
-             d.Command(u"Play"_s);
+         [&] {
+             device->setFrom(5000), command({"Play"});
          }},
         {"restart",
-         [](MidiSequencer &d) {
-             d.setFrom(0);
-             d.Command(u"Play"_s);
-             sleepMs(900); // gone before its chord comes back
-             d.Command(u"Stop"_s);
+         [&] {
+             device->setFrom(0);
+             command({"Play"});
+             QThread::msleep(900); // gone before its chord comes back
+             command({"Stop"});
          }},
         {"song change",
-         [&](MidiSequencer &d) {
-             d.Command(u"Close"_s);
-             open(d, song);
-             d.Command(u"Play"_s);
-             sleepMs(900);
-             d.Command(u"Stop"_s);
+         [&] {
+             command({"Close"});
+             open(song);
+             command({"Play"});
+             QThread::msleep(900);
+             command({"Stop"});
          }},
         {"song change with reset",
-         [&](MidiSequencer &d) {
-             d.Command(u"Close"_s);
-             open(d, resetFile);
-             d.setWait(true);
-             d.Command(u"Play"_s);
-             d.setWait(false);
-             d.Command(u"Close"_s);
-             open(d, song);
-             d.Command(u"Play"_s);
-             sleepMs(800);
-             d.Command(u"Stop"_s);
+         [&] {
+             command({"Close"});
+             open(resetFile);
+             device->setWait(true);
+             command({"Play"});
+             device->setWait(false);
+             command({"Close"});
+             open(song);
+             command({"Play"});
+             QThread::msleep(800);
+             command({"Stop"});
          }},
     };
-    std::vector<std::string> tries;
-    {
-        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
-        open(device, song);
-        for (const auto &[name, command] : commands) {
-            device.setFrom(0);
-            device.Command(u"Play"_s);
-            sleepMs(1250);
-            command(device);
-            sleepMs(600);
-            tries.push_back(name);
-        }
+    open(song);
+    for (const auto &[name, interrupt] : tries) {
+        device->setFrom(0);
+        command({"Play"});
+        QThread::msleep(1250);
+        interrupt();
+        QThread::msleep(600);
     }
+    device.reset(); // closing the output finishes the WAV file
     const Wav wav = readWav(live.wavPath);
     ASSERT_EQ(wav.problem, "");
     const std::vector<std::int64_t> chords = onsets(wav);
@@ -209,15 +182,16 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
     // the other does not move the measurement.
     const std::int64_t ms = wav.rate / 1000;
     for (std::size_t i = 0; i < tries.size(); ++i) {
-        EXPECT_GT(peakDb(wav, chords[i], chords[i] + 100 * ms), -20) << tries[i] << ": no chord";
+        const std::string &name = tries[i].first;
+        EXPECT_GT(peakDb(wav, chords[i], chords[i] + 100 * ms), -20) << name << ": no chord";
         std::int64_t quiet = chords[i];
         while (quiet < chords[i] + 1000 * ms && peakDb(wav, quiet, quiet + 10 * ms) > -60)
             quiet += 10 * ms;
         // The command came about 250 ms into the chord: the sound drops at once
         // (350 ms of leeway for a late thread), and from 300 ms after the drop
         // on it stays below -60 dBFS.
-        EXPECT_LE(quiet - chords[i], 600 * ms) << tries[i];
-        EXPECT_LT(peakDb(wav, quiet + 300 * ms, quiet + 700 * ms), -60) << tries[i];
+        EXPECT_LE(quiet - chords[i], 600 * ms) << name;
+        EXPECT_LT(peakDb(wav, quiet + 300 * ms, quiet + 700 * ms), -60) << name;
     }
 }
 
@@ -237,11 +211,11 @@ TEST(FluidSynthOutput, ASongsLastNotesRingPastItsEnd)
     w.endTrack(1020);
     {
         MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
-        device.setFileName(QString::fromStdString(writeFile(live.dir, "end.mid", w.bytes())));
+        device.setFileName(writeBytes(live.dir.filePath(u"end.mid"_s), w.bytes()));
         device.Command(u"Open"_s);
         device.setWait(true);
         device.Command(u"Play"_s);
-        sleepMs(500);
+        QThread::msleep(500);
     }
     const Wav wav = readWav(live.wavPath);
     ASSERT_EQ(wav.problem, "");
@@ -249,39 +223,6 @@ TEST(FluidSynthOutput, ASongsLastNotesRingPastItsEnd)
     ASSERT_EQ(chords.size(), 1u);
     const std::int64_t end = chords[0] + wav.rate * 520 / 1000;
     EXPECT_GT(peakDb(wav, end + wav.rate / 10, end + wav.rate / 5), -25);
-}
-
-// The synthesizer plays in real time through FluidSynth's file driver; closing
-// the output finalises the WAV file.
-TEST(FluidSynthOutput, FileDriverWritesAValidWavThatIsNotSilent)
-{
-    if (!std::filesystem::exists(SmallSoundFont))
-        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
-    QTemporaryDir dir;
-    const std::string wavPath = dir.path().toStdString() + "/out.wav";
-    FluidSynthOptions options;
-    options.soundFont = SmallSoundFont;
-    options.audioDriver = "file";
-    options.audioFile = wavPath;
-    auto output = std::make_shared<FluidSynthOutput>(options);
-    {
-        MidiSequencer device(output, std::make_shared<SteadyClock>());
-        device.setFileName(QString::fromStdString(writeFile(dir, "chord.mid", chord())));
-        device.Command(u"Open"_s);
-        ASSERT_EQ(device.Length(), 700);
-        device.setWait(true);
-        device.Command(u"Play"_s); // real time: 0.7 s
-        EXPECT_EQ(device.Position(), 700);
-        EXPECT_NE(device.outputStatus().toStdString().find("FluidSynth"), std::string::npos);
-    }
-    const Wav wav = readWav(wavPath);
-    ASSERT_EQ(wav.problem, "");
-    EXPECT_EQ(wav.channels, 2u);
-    EXPECT_GT(wav.samples.size(), std::size_t(wav.rate)); // at least half a second
-    int peak = 0;
-    for (std::int16_t s : wav.samples)
-        peak = std::max(peak, std::abs(int(s)));
-    EXPECT_GT(peak, 1000);
 }
 
 TEST(OutputRegistry, UnknownNamesListWhatIsOffered)
@@ -301,11 +242,19 @@ TEST(OutputRegistry, UnknownNamesListWhatIsOffered)
 TEST(RenderTool, InfoRenderAndExitCodes)
 {
     QTemporaryDir dir;
-    const std::string song = writeFile(dir, "chord.mid", chord());
-    const std::string wav = dir.path().toStdString() + "/out.wav";
+    SmfWriter w = msWriter(); // a chord of half a second, and 200 ms of silence
+    w.channel(0, 0xC0, 0);
+    for (std::uint8_t key : ChordKeys) {
+        w.channel(0, 0x90, key, 110);
+        w.channel(500, 0x80, key, 0);
+    }
+    w.endTrack(700);
+    const std::string song = writeBytes(dir.filePath(u"chord.mid"_s), w.bytes()).toStdString();
+    const std::string wav = dir.filePath(u"out.wav"_s).toStdString();
     const std::string build = SONABEL_BUILD_DIR "/";
     const std::string sf = SmallSoundFont;
-    const std::string bad = corpusPath("jazz-soft/test-not-a-midi-file.mid");
+    const std::string corpus = SONABEL_CORPUS_DIR "/jazz-soft/";
+    const std::string bad = corpus + "test-not-a-midi-file.mid";
     struct Case
     {
         std::vector<std::string> arguments;
@@ -317,7 +266,7 @@ TEST(RenderTool, InfoRenderAndExitCodes)
     // The reset files: the SysEx, then 80 ms for the synthesizer to settle.
     const std::string reset = "format: 0\ntracks: 1\ndivision: 500\nevents: 3\nlength_ms: 80\n";
     const std::vector<Case> cases = {
-        {{"--info", corpusPath("jazz-soft/test-c-major-scale.mid")}, 0, scale, ""},
+        {{"--info", corpus + "test-c-major-scale.mid"}, 0, scale, ""},
         {{"--info", build + "GM.MID"}, 0, reset, ""},
         {{"--info", build + "GS.MID"}, 0, reset, ""},
         {{"--info", bad}, 1, "", "sonabel-render: " + bad + ": "},
@@ -353,48 +302,6 @@ TEST(RenderTool, InfoRenderAndExitCodes)
     EXPECT_LE(frames, 22050u * 27 / 10);
 }
 
-namespace {
-
-// Loudness envelope: RMS of the mono mix in 50 ms windows.
-std::vector<double> envelope(const Wav &wav)
-{
-    std::vector<double> rms;
-    const std::size_t window = wav.rate / 20;
-    double sum = 0;
-    std::size_t n = 0;
-    for (std::size_t i = 0; i + 1 < wav.samples.size(); i += 2) {
-        const double mono = (double(wav.samples[i]) + double(wav.samples[i + 1])) / 2;
-        sum += mono * mono;
-        if (++n == window) {
-            rms.push_back(std::sqrt(sum / double(n)));
-            sum = 0;
-            n = 0;
-        }
-    }
-    return rms;
-}
-
-double correlation(std::vector<double> a, std::vector<double> b)
-{
-    const std::size_t n = std::max(a.size(), b.size());
-    a.resize(n, 0.0);
-    b.resize(n, 0.0);
-    double ma = 0, mb = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        ma += a[i] / double(n);
-        mb += b[i] / double(n);
-    }
-    double ab = 0, aa = 0, bb = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        ab += (a[i] - ma) * (b[i] - mb);
-        aa += (a[i] - ma) * (a[i] - ma);
-        bb += (b[i] - mb) * (b[i] - mb);
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
-}
-
-} // namespace
-
 // A song rendered in pieces on several cores sounds as the song rendered in
 // one piece: the pieces start from the chased state, let their notes ring past
 // their ends, and their sum is the song.
@@ -422,8 +329,7 @@ TEST(RenderTool, PiecesSumToTheSongInOnePiece)
     };
     EXPECT_GT(frames(renders[0]), 60.0); // the whole song
     EXPECT_NEAR(frames(renders[1]), frames(renders[0]), 0.1);
-    EXPECT_GE(correlation(envelope(renders[0]), envelope(renders[1])), 0.9995);
-    // Sample by sample too: nowhere does a tenth of a second differ by more
+    // Sample by sample: nowhere does a tenth of a second differ by more
     // than a small part of the song's level (a piece that stopped at its end
     // instead of letting its notes ring would, right after that end).
     const auto &a = renders[0].samples;
