@@ -1,0 +1,351 @@
+// The window's play handlers on a scripted device: which song plays, the
+// transport images, the previous-button window, the reset before a song,
+// device notifications, the play menu, the song line and bar, seeking by
+// dragging the bar, and the media player's calls, which do what the window's
+// own controls do.
+#include "mpris/MprisService.h"
+#include "player/Progress.h"
+#include "support/WindowFixture.h"
+#include "ui/SongMenu.h"
+#include "ui/frmDummy.h"
+
+#include <QAction>
+#include <QDBusObjectPath>
+#include <QUrl>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class PlayerTest : public WindowFixture
+{
+protected:
+    // Songs s0 … s(n-1); song k plays, the device's log is cleared.
+    frmMain &playing(int n, int k, qint32 firstLengthMs = 60000)
+    {
+        frmMain &w = withSongs(n);
+        device.script(s(0), firstLengthMs);
+        w.mnuMID_Click(k);
+        device.log.clear();
+        return w;
+    }
+};
+
+TEST_F(PlayerTest, AdvanceWrapsAndChoosingASongAlwaysRestartsIt)
+{
+    frmMain &w = playing(3, 2);
+    w.imgControls_Click(4);
+    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
+    device.log.clear();
+    w.lstMIDI->setListIndex(0); // the current song: played again
+    w.lstMIDI_DblClick();
+    EXPECT_EQ(device.opened(), QStringList{s(0)});
+    w.lstMIDI->setListIndex(2);
+    w.btnPlay_Click();
+    EXPECT_EQ(device.openFile(), s(2));
+}
+
+TEST_F(PlayerTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
+{
+    frmMain &w = playing(8, 5);
+    w.imgControls_Click(0);
+    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
+    EXPECT_TRUE(w.tme->isActive());
+    EXPECT_EQ(w.tme->interval(), 500);
+    w.imgControls_Click(0);
+    EXPECT_EQ(device.openFile(), s(4));
+    w.imgControls_Click(0);
+    EXPECT_EQ(device.openFile(), s(3));
+    w.tme_Timer(); // the window closes: the next press restarts again
+    EXPECT_FALSE(w.tme->isActive());
+    device.log.clear();
+    w.imgControls_Click(0);
+    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
+    // From the first song, going back wraps round to it.
+    w.mnuMID_Click(0);
+    w.imgControls_DblClick(0);
+    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(device.openFile(), s(0));
+}
+
+TEST_F(PlayerTest, IndexesBeforeTheFirstEntryReachEntryZeroWithinTwoUpdates)
+{
+    // Previous pressed twice before any song: -1 becomes -3, the advance -2.
+    frmMain &w = withSongs(2);
+    w.imgControls_Click(0);
+    w.imgControls_Click(0);
+    EXPECT_EQ(w.PlayIndex, -2);
+    w.MCI_StatusUpdate();
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(device.openFile(), s(0));
+    // "Play this MIDI" with nothing selected: one update.
+    w.imgControls_Click(3);
+    w.lstMIDI->setListIndex(-1);
+    w.btnPlay_Click();
+    EXPECT_EQ(w.PlayIndex, -1);
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(device.openFile(), s(0));
+}
+
+TEST_F(PlayerTest, TransportImagesFollowTheStateTable)
+{
+    frmMain &w = playing(2, 0);
+    w.imgControls_Click(1);
+    EXPECT_TRUE(device.log.isEmpty()); // playing: the play image does nothing
+    w.imgControls_Click(2);
+    w.imgControls_Click(1);
+    EXPECT_TRUE(device.isPaused()); // paused: nothing either
+    w.imgControls_Click(2);
+    EXPECT_TRUE(device.isPlaying()); // pause twice resumes
+    w.imgControls_Click(3);
+    EXPECT_TRUE(device.openFile().isEmpty());
+    w.imgControls_Click(1); // stopped: the current song opens and plays again
+    EXPECT_EQ(device.openFile(), s(0));
+    EXPECT_TRUE(device.isPlaying());
+}
+
+TEST_F(PlayerTest, ResetPlaysBeforeEveryAdvancedSongOnly)
+{
+    frmMain &w = withSongs(3, 1);
+    const QString gm = dir.filePath(u"GM.MID"_s);
+    device.script(gm, 80);
+    w.imgControls_Click(4);
+    w.imgControls_Click(4);
+    EXPECT_EQ(device.opened(), (QStringList{gm, s(0), gm, s(1)}));
+    EXPECT_EQ(device.log.count(u"Play wait"_s), 2);
+    EXPECT_FALSE(device.Wait());
+    // Not before a restart, a re-open by the play image or a seek.
+    device.log.clear();
+    w.imgControls_Click(0);
+    w.imgControls_Click(3);
+    w.imgControls_Click(1);
+    w.lblPct_MouseUp(1, 0, 900, 0);
+    EXPECT_FALSE(device.opened().contains(gm));
+    w.optReset[2]->setChecked(true);
+    device.log.clear();
+    w.imgControls_Click(4);
+    EXPECT_EQ(device.opened().first(), dir.filePath(u"GS.MID"_s));
+    w.optReset[0]->setChecked(true);
+    device.log.clear();
+    w.imgControls_Click(4);
+    EXPECT_EQ(device.opened(), QStringList{s(0)});
+}
+
+TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
+{
+    frmMain &w = withSongs(0);
+    w.PlayFile = song(u"loose.mid"_s, 3000);
+    w.imgControls_Click(1);
+    // Next with an empty playlist only stops: the song sounds on.
+    device.log.clear();
+    w.imgControls_Click(4);
+    EXPECT_TRUE(w.Stopped);
+    EXPECT_TRUE(device.log.isEmpty());
+    // Its end then starts it again.
+    device.finish();
+    pump();
+    EXPECT_EQ(device.opened(), QStringList{w.PlayFile});
+    EXPECT_FALSE(w.Stopped);
+    // Ended while playing: nothing.
+    device.log.clear();
+    device.finish();
+    pump();
+    EXPECT_TRUE(device.log.isEmpty());
+    // Aborted: a status update, which hides the bar when stopped.
+    w.Stopped = true;
+    w.lblPct->show();
+    w.MCI_Done(4);
+    EXPECT_TRUE(w.lblPct->isHidden());
+    // With a playlist the device's notifications change nothing.
+    w.lstPlay.append(w.PlayFile);
+    w.UpdateMIDI();
+    device.log.clear();
+    w.MCI_Done(1);
+    EXPECT_TRUE(device.log.isEmpty());
+}
+
+TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
+{
+    frmMain &w = playing(5, 3);
+    w.songMenu->build();
+    EXPECT_EQ(w.songMenu->captions(), (QStringList{u"s0"_s, u"s1"_s, u"s2"_s, u"s3"_s, u"s4"_s}));
+    EXPECT_EQ(w.songMenu->checkedRow(), 3);
+    const QList<QAction *> actions = w.mnuPlay->actions();
+    EXPECT_EQ(
+        std::count_if(actions.begin(), actions.end(), [](QAction *a) { return a->isCheckable(); }),
+        1);
+    const struct
+    {
+        int songs, playIndex, checked;
+        bool list;
+    } steps[] = {{2, 1, 1, false},
+                 {2, -1, -1, false},
+                 {SongMenu::PlainItemLimit + 50, 7, 7, true},
+                 {3, 2, 2, false},
+                 {0, -1, -1, false}};
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.songs);
+        w.lstPlay.clear();
+        for (int i = 0; i < step.songs; ++i)
+            w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
+        w.PlayIndex = step.playIndex;
+        w.UpdateMIDI();
+        w.songMenu->build();
+        EXPECT_EQ(w.songMenu->captions().size(), step.songs);
+        EXPECT_EQ(w.songMenu->captions().value(1), step.songs > 1 ? u"t1"_s : QString());
+        EXPECT_EQ(w.songMenu->checkedRow(), step.checked);
+        EXPECT_EQ(w.songMenu->isList(), step.list);
+        EXPECT_EQ(w.songMenu->separatorVisible(), step.songs > 0);
+    }
+}
+
+// ---- the song line, the bar and the end of a song ----
+
+TEST(FormatTimeTest, MinutesAndTwoDigitSeconds)
+{
+    const std::pair<qint32, const char *> cases[] = {
+        {0, "0:00"},        {999, "0:00"},           {59999, "0:59"}, {185600, "3:05"},
+        {3600000, "60:00"}, {INT32_MAX, "35791:23"}, {-5000, "0:00"}};
+    for (const auto &[ms, text] : cases)
+        EXPECT_EQ(FormatTime(ms), QLatin1String(text)) << ms;
+}
+
+TEST_F(PlayerTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
+{
+    frmMain &w = playing(2, 0, 185600);
+    device.setPosition(83000);
+    w.MCI_StatusUpdate();
+    const QString line = u"s0 (3:05) - 1:23"_s;
+    EXPECT_EQ(w.lblSongName->text(), line);
+    EXPECT_EQ(w.lblSongName->toolTip(), s(0));
+    EXPECT_EQ(w.dummyForm()->windowTitle(), line);
+    EXPECT_EQ(w.lblPct->text(), u"44%"_s);
+    EXPECT_EQ(w.shpBarProg->width(), px(44 * 18));
+    w.imgControls_Click(3);
+    w.MCI_StatusUpdate();
+    EXPECT_TRUE(w.lblPct->isHidden());
+    EXPECT_EQ(w.shpBarProg->width(), 0);
+    EXPECT_EQ(w.lblSongName->text(), line); // the last line stays
+    w.lblPct_MouseDown(1, 0, 100, 10);
+    EXPECT_FALSE(w.Seeking); // no drag while stopped
+    // Ten hours: a 32-bit product would overflow.
+    device.script(s(1), 36000000);
+    w.mnuMID_Click(1);
+    device.setPosition(30000000);
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(w.lblPct->text(), u"83%"_s);
+}
+
+// A song plays to its end: the update advances once the position has reached
+// the length, not before, and also when the song was paused there. An empty
+// song advances in the same update; a short one plays to its end.
+TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
+{
+    frmMain &w = playing(3, 0, 185600);
+    for (qint32 position : {185000, 185599}) {
+        device.setPosition(position);
+        w.MCI_StatusUpdate();
+        EXPECT_EQ(w.PlayIndex, 0) << position;
+    }
+    device.setPosition(185600);
+    w.imgControls_Click(2);
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(w.PlayIndex, 1);
+
+    device.script(s(0), 0);
+    device.script(s(1), 700);
+    w.mnuMID_Click(0);
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(w.lblSongName->text(), u"s0 (0:00) - 0:00"_s);
+    EXPECT_EQ(w.PlayIndex, 1);
+    w.MCI_StatusUpdate(); // at 0 of 700 ms
+    EXPECT_EQ(w.PlayIndex, 1);
+    device.finish();
+    w.MCI_StatusUpdate();
+    EXPECT_EQ(w.PlayIndex, 2);
+}
+
+TEST_F(PlayerTest, DraggingTheBarSeeks)
+{
+    frmMain &w = playing(2, 0, 200000);
+    w.lblPct_MouseMove(0, 0, 900, 10);
+    EXPECT_EQ(w.lblHelp->text(), u"Drag this bar to jump to specific song location"_s);
+    w.lblPct_MouseDown(1, 0, 900, 10);
+    w.lblPct_MouseMove(1, 0, 900, 10);
+    EXPECT_EQ(w.lblPct->text(), u"50%"_s);
+    EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
+    device.setPosition(10000);
+    w.MCI_StatusUpdate();               // leaves the bar alone while dragging
+    w.lblPct_MouseMove(1, 0, 2500, 10); // outside the bar: nothing changes
+    EXPECT_EQ(w.lblPct->text(), u"50%"_s);
+    EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
+    device.log.clear();
+    w.lblPct_MouseUp(1, 0, 900, 10);
+    w.lblPct_MouseUp(2, 0, 450, 10); // a right release plays from there too
+    EXPECT_FALSE(w.Seeking);
+    EXPECT_EQ(device.log, (QStringList{u"Play from 100000"_s, u"Play from 50000"_s}));
+}
+
+// ---- the media player's calls (the bus itself: mpris_e2e_test) ----
+
+TEST_F(PlayerTest, MediaPlayerPauseWhenPausedAndStopThenPlayPause)
+{
+    frmMain &w = withSongs(2);
+    MprisService mpris(w);
+    EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
+    EXPECT_FALSE(mpris.canPause());
+    w.mnuMID_Click(1);
+    device.log.clear();
+    mpris.play(); // playing already: nothing
+    EXPECT_TRUE(device.log.isEmpty());
+    mpris.playPause();
+    mpris.pause(); // paused already: it must not resume
+    EXPECT_EQ(mpris.playbackStatus(), u"Paused"_s);
+    EXPECT_EQ(device.log, QStringList{u"Pause"_s});
+    mpris.stop();
+    EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
+    EXPECT_EQ(mpris.positionUs(), 0);
+    mpris.playPause(); // from stopped: the play image opens the song again
+    EXPECT_EQ(device.openFile(), s(1));
+    EXPECT_EQ(mpris.playbackStatus(), u"Playing"_s);
+}
+
+TEST_F(PlayerTest, MediaPlayerSeekStaysInTheSongAndPastItsEndGoesToTheNext)
+{
+    frmMain &w = withSongs(3);
+    MprisService mpris(w);
+    mpris.seek(5000000); // stopped: nothing
+    EXPECT_TRUE(device.log.isEmpty());
+    w.mnuMID_Click(0);
+    device.setPosition(10000);
+    device.log.clear();
+    mpris.seek(5000000);
+    mpris.seek(-30000000);
+    const QString track =
+        mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
+    mpris.setPosition(track, 61000000); // past the end: ignored
+    EXPECT_EQ(device.log, (QStringList{u"Play from 15000"_s, u"Play from 0"_s}));
+    mpris.seek(70000000);
+    EXPECT_EQ(device.openFile(), s(1));
+    EXPECT_EQ(mpris.metadata().value(u"xesam:title"_s).toString(), u"s1"_s);
+}
+
+TEST_F(PlayerTest, MediaPlayerRaiseUnshadesAndOpenUriTakesLocalFilesOnly)
+{
+    frmMain &w = withSongs(1);
+    MprisService mpris(w);
+    if (!w.mnuShade->isChecked())
+        w.mnuShade_Click();
+    mpris.raise();
+    EXPECT_FALSE(w.mnuShade->isChecked());
+    EXPECT_EQ(w.heightTwips(), 3150);
+    mpris.openUri(u"http://example.org/x.mid"_s);
+    const QString added = song(u"new song.mid"_s);
+    mpris.openUri(QUrl::fromLocalFile(added).toString());
+    EXPECT_EQ(w.lstPlay.paths(), (QStringList{s(0), added}));
+}
+
+} // namespace
