@@ -1,11 +1,14 @@
 // The real program under hostile conditions: close signals at awkward moments,
-// a FIFO where a song was, a stalled or descriptor-starved player taking a
-// burst of later starts, a lost socket file, and a squatted link folder.
+// a playlist that cannot be written, a FIFO where a song was, a stalled or
+// descriptor-starved player taking a burst of later starts, a lost socket
+// file, a squatted link folder, and a player that never answers.
 #include "platform/InstanceLink.h"
 #include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -22,14 +25,6 @@ constexpr int Patience = 30000; // ms; only reached when something hangs
 // The player must be gone this soon after a close signal (a loaded machine
 // gets some slack; a process that hangs never gets there).
 constexpr int CloseMs = 5000;
-
-void writeAlbumLines(const QString &path, const QStringList &lines)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    for (const QString &line : lines)
-        f.write(line.toUtf8() + "\r\n");
-}
 
 // Paths joined by newlines, so that a failure reads plainly.
 std::string joined(const QStringList &paths)
@@ -63,20 +58,34 @@ bool endsWithin(QProcess *p, int ms)
 
 // A message box opens while default.mal is read (one line names nothing); it
 // never closes offscreen, so the signal is taken inside it, whenever it comes.
+// Each close signal saves the settings and the whole playlist.
 TEST(HardeningEndToEnd, CloseSignalInsideTheStartUpBoxKeepsTheWholePlaylist)
 {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
         ProgramRun run;
         const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-        writeAlbumLines(run.defaultAlbum(), {songs[0], run.scratch(u"gone.mid"_s), songs[1]});
+        writeLines(run.defaultAlbum(), {songs[0], run.scratch(u"gone.mid"_s), songs[1]});
         QProcess *p = run.start();
         ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, Patience));
         QThread::msleep(300);
         ::kill(pidOf(p), number);
         EXPECT_TRUE(endsWithin(p, CloseMs));
         EXPECT_EQ(joined(readLines(run.defaultAlbum())), joined(songs));
+        EXPECT_EQ(QSettings(run.iniFile(), QSettings::IniFormat).allKeys().size(), 13);
     }
+}
+
+TEST(HardeningEndToEnd, UnwritablePlaylistStillEndsCleanly)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
+    QDir().mkpath(run.defaultAlbum() + u"/blocked"_s); // a folder where the file goes
+    QProcess *p = startPlayer(run, {songs[0]});
+    ::kill(pidOf(p), SIGTERM);
+    EXPECT_TRUE(endsWithin(p, CloseMs));
+    EXPECT_TRUE(QSettings(run.iniFile(), QSettings::IniFormat).contains(u"Reset"_s));
+    EXPECT_TRUE(QFileInfo(run.defaultAlbum()).isDir());
 }
 
 // The same box opened by a hand-over, while the main loop runs.
@@ -86,7 +95,7 @@ TEST(HardeningEndToEnd, CloseSignalInsideAHandedOverAlbumsBoxKeepsEverything)
     const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
     QProcess *player = startPlayer(run, {songs[0]});
     const QString album = run.scratch(u"list.mal"_s);
-    writeAlbumLines(album, {songs[1], run.scratch(u"gone.mid"_s), songs[2]});
+    writeLines(album, {songs[1], run.scratch(u"gone.mid"_s), songs[2]});
     QProcess *second = run.start({album});
     // The box is open once the album's entries are in; nothing shows that
     // offscreen, so give the hand-over time to arrive.
@@ -194,16 +203,27 @@ TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
     EXPECT_EQ(joined(readLines(run.defaultAlbum())), joined(songs));
 }
 
+// The socket file removed, or removed and something else put in its place.
 TEST(HardeningEndToEnd, LostSocketFileIsMadeAgain)
 {
     ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
     QProcess *player = startPlayer(run);
-    ASSERT_TRUE(QFile::remove(socketFile(run)));
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(socketFile(run)); }, Patience));
-    int code = -1;
-    ASSERT_TRUE(run.runToEnd({songs[0]}, Patience, &code));
-    EXPECT_EQ(code, 0);
+    for (const QString &song : songs) {
+        ASSERT_TRUE(QFile::remove(socketFile(run)));
+        if (song == songs[1])
+            writeBytes(socketFile(run), "in the way");
+        ASSERT_TRUE(ProgramRun::waitFor(
+            [&] {
+                struct stat info;
+                return ::lstat(QFile::encodeName(socketFile(run)).constData(), &info) == 0 &&
+                       S_ISSOCK(info.st_mode);
+            },
+            Patience));
+        int code = -1;
+        ASSERT_TRUE(run.runToEnd({song}, Patience, &code));
+        EXPECT_EQ(code, 0);
+    }
     ::kill(pidOf(player), SIGTERM);
     EXPECT_TRUE(endsWithin(player, CloseMs));
     EXPECT_EQ(joined(readLines(run.defaultAlbum())), joined(songs));

@@ -1,11 +1,12 @@
 // New entries on the main window: what the playlist, the player and the policy
-// controls do under each policy, albums among the entries, ForceClear, and
-// the folder-scan window.
+// controls do under each policy, albums among the entries, ForceClear, paths
+// that cannot be stored, and the folder-scan window, which the user may stop.
 #include "playlist/frmEnumDir.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
 #include "ui/SongMenu.h"
 
+#include <QKeyEvent>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +137,67 @@ TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)
     EXPECT_FALSE(form);
     w->DirEntry(paths("A/Y").value(0)); // in a new window
     EXPECT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
+}
+
+// A path with a line break cannot be stored in an album: refused at intake
+// like a missing file, under either policy and inside a scanned folder.
+TEST_F(NewEntriesTest, PathsWithLineBreaksAreRefusedLikeMissingFiles)
+{
+    const QString broken = song(u"two\nlines.mid"_s);
+    song(u"G/cr\r.mid"_s);
+    song(u"G/ok.mid"_s);
+    for (int policy : {0, 1}) {
+        w->optInterrupt[policy]->setChecked(true);
+        w->UpdateOLE({broken}, true);
+        EXPECT_TRUE(w->lstPlay.isEmpty()) << policy;
+        EXPECT_TRUE(device.FileName().isEmpty()) << "nothing plays";
+    }
+    w->optInterrupt[0]->setChecked(true);
+    w->UpdateOLE(paths("a.mid") << broken << dir.filePath(u"G"_s), true);
+    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid G/ok.mid"));
+    EXPECT_EQ(dialogs.messages, (QStringList{u"1 files could not be found and skipped"_s,
+                                             u"1 files could not be found and skipped"_s,
+                                             u"2 files could not be found and skipped"_s}));
+}
+
+TEST_F(NewEntriesTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFound)
+{
+    // The root's own files come first; its subfolders only after a look at
+    // the user's input.
+    for (const char *name : {"T/a.mid", "T/b.mid", "T/S/c.mid", "T/U/d.mid"})
+        song(QLatin1String(name));
+    // Escape pressed in the main window; the scan window goes 2 s later, as usual.
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    w->UpdateOLE(paths("T"), true);
+    EXPECT_EQ(w->lstPlay.paths(), paths("T/a.mid T/b.mid"));
+    ASSERT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
+    // The scan window closed: it goes at once.
+    QCoreApplication::postEvent(w->enumDirForm(), new QCloseEvent);
+    w->UpdateOLE(paths("T"), true);
+    EXPECT_EQ(w->lstPlay.paths(), paths("T/a.mid T/b.mid"));
+    EXPECT_FALSE(w->enumDirForm());
+    // Untouched, the scan runs to its end.
+    w->UpdateOLE(paths("T"), true);
+    EXPECT_EQ(w->lstPlay.size(), 4);
+}
+
+// A close asked for during a scan stops the scan; the close follows it and
+// keeps the whole playlist, and dialogs asked for afterwards return at once.
+TEST_F(NewEntriesTest, CloseRequestDuringAScanWaitsForIt)
+{
+    w->setEventLoopRunning(true);
+    w->UpdateOLE(paths("a.mid"), false);
+    bool closed = false;
+    QObject::connect(w, &frmMain::closed, [&] { closed = true; });
+    for (const char *name : {"T/a.mid", "T/S/c.mid"})
+        song(QLatin1String(name));
+    QTimer::singleShot(0, w, [&] { w->requestClose(); });
+    w->UpdateOLE(paths("T"), false);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid T/a.mid"));
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return closed; }, 30000));
+    EXPECT_EQ(readLines(w->defaultAlbumPath()), w->lstPlay.paths());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 } // namespace

@@ -1,3 +1,2 @@
 sonabel_add_test(settings_test SOURCES settings_test.cpp)
 sonabel_add_test(shutdown_test GUI SOURCES shutdown_test.cpp)
-sonabel_add_test(shutdown_e2e_test SOURCES shutdown_e2e_test.cpp TIMEOUT 180)

@@ -127,6 +127,12 @@ QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes)
         path, QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())));
 }
 
+QString writeLines(const QString &path, const QStringList &lines)
+{
+    return writeBytes(path, lines.isEmpty() ? QByteArray()
+                                            : (lines.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
+}
+
 QString writeSteadySong(const QString &path, int seconds, int stepMs)
 {
     SmfWriter w(0, 100);

@@ -54,6 +54,8 @@ QByteArray readBytes(const QString &path);
 // Writes bytes to path, making its folder; returns the path.
 QString writeBytes(const QString &path, const QByteArray &bytes);
 QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes);
+// Writes the lines to path, each ended by CR LF as albums are; returns the path.
+QString writeLines(const QString &path, const QStringList &lines);
 // A steady song of this many seconds: a short note every stepMs. Returns the path.
 QString writeSteadySong(const QString &path, int seconds, int stepMs);
 // Files of the given names in the run's scratch folder "songs", with a few

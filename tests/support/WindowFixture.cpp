@@ -1,6 +1,8 @@
 // A main window on fakes, for widget tests.
 #include "support/WindowFixture.h"
 
+#include "support/ProgramRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,12 +28,5 @@ QString WindowFixture::song(const QString &name, qint32 lengthMs)
 
 QString WindowFixture::album(const QString &name, const QStringList &lines)
 {
-    QByteArray text;
-    for (const QString &line : lines)
-        text += line.toUtf8() + "\r\n";
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-    return path;
+    return writeLines(dir.filePath(name), lines);
 }
