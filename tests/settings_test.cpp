@@ -1,10 +1,10 @@
-// The settings codec and the INI store: exact round trips, defaults and the
-// first-run write-back, and values that cannot be read.
+// The settings codec and the INI store: defaults and the first-run write-back,
+// exact round trips, and values or files that cannot be read.
 #include "platform/SettingsStore.h"
 #include "settings/Settings.h"
 #include "support/MemoryStore.h"
+#include "support/ProgramRun.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -14,35 +14,23 @@ namespace {
 
 constexpr double Screen = 12000; // twips
 
-TEST(SettingsTest, EmptyStoreGivesDefaultsAndWritesThemBackOnce)
+// The defaults themselves are checked on the window (startup_test).
+TEST(SettingsTest, DefaultsAreWrittenBackUntilTheMarkerIsThere)
 {
     MemoryStore store;
     Settings s;
-    s.OnTop = false; // whatever was there before is overwritten
     int associations = 0;
     LoadSettings(s, store, Screen, [&](bool enable) {
         EXPECT_FALSE(enable);
         ++associations;
     });
-    const QMap<QString, QString> defaults = {
-        {u"Default"_s, u"0"_s},    {u"Snap"_s, u"1"_s},       {u"onTop"_s, u"1"_s},
-        {u"Shade"_s, u"1"_s},      {u"onNew"_s, u"0"_s},      {u"Reset"_s, u"1"_s},
-        {u"X"_s, u"6485"_s},       {u"Y"_s, u"0"_s},          {u"CurrentAlbum"_s, u"0"_s},
-        {u"Album1"_s, u"Empty"_s}, {u"Album2"_s, u"Empty"_s}, {u"Album3"_s, u"Empty"_s},
-        {u"Album4"_s, u"Empty"_s}};
-    EXPECT_EQ(store.values, defaults); // the marker is never written
     EXPECT_EQ(store.writes, 13);
-    EXPECT_TRUE(s.OnTop);
+    EXPECT_FALSE(store.values.contains(QString())); // the marker is never written
     EXPECT_EQ(associations, 1);
-
-    // The marker is still absent, so the next start writes them back again.
-    Settings again;
-    LoadSettings(again, store, Screen, {});
+    LoadSettings(s, store, Screen, {});
     EXPECT_EQ(store.writes, 26);
-
-    // With the marker present nothing is written.
     store.values.insert(QString(), u"set"_s);
-    LoadSettings(again, store, Screen, {});
+    LoadSettings(s, store, Screen, {});
     EXPECT_EQ(store.writes, 26);
 }
 
@@ -54,12 +42,10 @@ TEST(SettingsTest, DecodingOfStoredTexts)
     for (const auto &[text, value] : booleans)
         EXPECT_EQ(decodeBoolean(QLatin1String(text), !value), value) << text;
     EXPECT_TRUE(decodeBoolean(u"yes"_s, true)); // unreadable: the fallback
-
     const std::pair<const char *, int> bytes[] = {{"255", 255}, {"256", 7}, {"-1", 7},
                                                   {"2.5", 2},   {"nan", 7}, {"two", 7}};
     for (const auto &[text, value] : bytes)
         EXPECT_EQ(decodeByte(QLatin1String(text), 7), value) << text;
-
     EXPECT_EQ(decodeSingle(u"-300"_s, 0), -300.0f);
     EXPECT_EQ(decodeSingle(u"12.5"_s, 0), 12.5f);
     EXPECT_EQ(decodeSingle(u"1e400"_s, 3), 3.0f);
@@ -67,7 +53,7 @@ TEST(SettingsTest, DecodingOfStoredTexts)
     EXPECT_EQ(encodeSingle(12.5f), u"12.5"_s);
 }
 
-TEST(SettingsTest, GarbledValuesFallBackToTheirDefaults)
+TEST(SettingsTest, GarbledValuesAndFilesFallBackToTheirDefaults)
 {
     MemoryStore store;
     store.values = {{QString(), u"x"_s},         {u"Default"_s, u"2"_s},
@@ -86,9 +72,19 @@ TEST(SettingsTest, GarbledValuesFallBackToTheirDefaults)
     EXPECT_EQ(s.WindowY, 0.0f);
     EXPECT_EQ(s.CurrentAlbum, 0);
     // Only slot 1 stored: the others are free.
-    EXPECT_EQ(s.AlbumList[1], u"/a/one.mal"_s);
-    EXPECT_EQ(s.AlbumList[2], u"Empty"_s);
-    EXPECT_EQ(s.AlbumList[4], u"Empty"_s);
+    EXPECT_EQ(s.AlbumList, (std::array<QString, 5>{QString(), u"/a/one.mal"_s, u"Empty"_s,
+                                                   u"Empty"_s, u"Empty"_s}));
+
+    QTemporaryDir dir;
+    const QString file =
+        writeBytes(dir.filePath(u"Sonabel.ini"_s),
+                   QByteArray("[General\nReset=\x01\x02\n=\n[[[\n") + QByteArray(5000, '\xa7'));
+    IniSettingsStore garbled(file);
+    Settings fromFile;
+    LoadSettings(fromFile, garbled, Screen, {});
+    EXPECT_EQ(fromFile.ResetMode, 1);
+    EXPECT_TRUE(fromFile.OnTop);
+    EXPECT_EQ(fromFile.AlbumList[1], u"Empty"_s);
 }
 
 TEST(SettingsTest, IniStoreGivesBackEveryValueExactly)
@@ -120,22 +116,6 @@ TEST(SettingsTest, IniStoreGivesBackEveryValueExactly)
     SaveSettings(saved, before, {});
     SaveSettings(loaded, after, {});
     EXPECT_EQ(after.values, before.values);
-}
-
-TEST(SettingsTest, GarbledStoreFileYieldsDefaults)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(u"Sonabel.ini"_s);
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("[General\nReset=\x01\x02\n=\n[[[\n") + QByteArray(5000, '\xa7'));
-    f.close();
-    IniSettingsStore store(file);
-    Settings s;
-    LoadSettings(s, store, Screen, {});
-    EXPECT_EQ(s.ResetMode, 1);
-    EXPECT_TRUE(s.OnTop);
-    EXPECT_EQ(s.AlbumList[1], u"Empty"_s);
 }
 
 } // namespace

@@ -1,16 +1,19 @@
-// Start-up: the window's first state from the settings, what plays first,
-// and the controls and menus the window is built with.
+// Start and close on fakes: the window's first state from the settings, what
+// plays first, and at the close the settings and the playlist kept in
+// "default.mal" or that file removed.
 #include "app/Main.h"
+#include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
+
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class StartupTest : public WindowFixture
-{};
+using StartupTest = WindowFixture;
 
-TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaults)
+TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaultsAndWritesThem)
 {
     store.values.clear();
     frmMain &w = window();
@@ -19,54 +22,49 @@ TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaults)
     EXPECT_TRUE(w.mnuShade->isChecked());
     EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(w.mnuTop->isChecked() && w.mnuSnap->isChecked());
-    EXPECT_EQ(w.x(), px(12000 - 4515 - 1000));
-    EXPECT_EQ(w.y(), 0);
+    EXPECT_EQ(w.pos(), QPoint(px(12000 - 4515 - 1000), 0));
     EXPECT_TRUE(w.optReset[1]->isChecked());
     EXPECT_TRUE(w.optInterrupt[0]->isChecked() && w.mnuNewList->isChecked());
     EXPECT_EQ(w.ResetFile, dir.filePath(u"GM.MID"_s));
-    EXPECT_EQ(store.values.size(), 13); // written back at once
+    const QMap<QString, QString> defaults = {
+        {u"Default"_s, u"0"_s},    {u"Snap"_s, u"1"_s},       {u"onTop"_s, u"1"_s},
+        {u"Shade"_s, u"1"_s},      {u"onNew"_s, u"0"_s},      {u"Reset"_s, u"1"_s},
+        {u"X"_s, u"6485"_s},       {u"Y"_s, u"0"_s},          {u"CurrentAlbum"_s, u"0"_s},
+        {u"Album1"_s, u"Empty"_s}, {u"Album2"_s, u"Empty"_s}, {u"Album3"_s, u"Empty"_s},
+        {u"Album4"_s, u"Empty"_s}};
+    EXPECT_EQ(store.values, defaults); // written back at once
 }
 
+// A position wholly off every screen falls back to the first-run place; one
+// partly on a screen is kept.
 TEST_F(StartupTest, SavedSettingsSetTheControls)
 {
-    store.values.insert(u"Shade"_s, u"0"_s);
-    store.values.insert(u"onTop"_s, u"0"_s);
-    store.values.insert(u"Snap"_s, u"0"_s);
+    for (const char *key : {"onTop", "Snap"})
+        store.values.insert(QLatin1String(key), u"0"_s);
     store.values.insert(u"onNew"_s, u"1"_s);
     store.values.insert(u"Reset"_s, u"2"_s);
-    store.values.insert(u"X"_s, u"1500"_s);
-    store.values.insert(u"Y"_s, u"750"_s);
-    frmMain &w = window();
-    w.Form_Load();
-    EXPECT_EQ(w.heightTwips(), 3150);
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(w.mnuSnap->isChecked());
-    EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
-    EXPECT_FALSE(w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
-    EXPECT_EQ(w.pos(), QPoint(100, 50));
-    EXPECT_EQ(store.writes, 0); // no first-run write-back
-}
-
-TEST_F(StartupTest, PositionOffEveryScreenFallsBackToFirstRunPosition)
-{
-    // Partly on the screen is kept; wholly off it is not.
     const struct
     {
         const char *x, *y;
         QPoint expected;
-    } cases[] = {{"-3000", "-1500", QPoint(-200, -100)},
-                 {"-90000", "45000", QPoint(px(12000 - 4515 - 1000), 0)}};
-    for (const auto &c : cases) {
-        store.values.insert(u"X"_s, QLatin1String(c.x));
-        store.values.insert(u"Y"_s, QLatin1String(c.y));
+    } places[] = {{"1500", "750", QPoint(100, 50)},
+                  {"-3000", "-1500", QPoint(-200, -100)},
+                  {"-90000", "45000", QPoint(px(12000 - 4515 - 1000), 0)}};
+    for (const auto &place : places) {
+        store.values.insert(u"X"_s, QLatin1String(place.x));
+        store.values.insert(u"Y"_s, QLatin1String(place.y));
         frmMain w(services());
         w.Form_Load();
-        EXPECT_EQ(w.pos(), c.expected) << c.x;
+        EXPECT_EQ(w.pos(), place.expected) << place.x;
+        EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint || w.mnuSnap->isChecked());
+        EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
+        EXPECT_FALSE(w.mnuNewList->isChecked());
+        EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
     }
+    EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
 
-TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlays)
+TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlaysAfterTheReset)
 {
     const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
     album(u"default.mal"_s, {a, b});
@@ -74,9 +72,8 @@ TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlays)
     w.Form_Load();
     EXPECT_EQ(w.lstPlay.paths(), (QStringList{a, b}));
     EXPECT_EQ(w.PlayIndex, 0);
-    // The reset file was played before the song, to its end.
     EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
-    EXPECT_TRUE(device.log.contains(u"Play wait"_s));
+    EXPECT_TRUE(device.log.contains(u"Play wait"_s)); // the reset plays to its end
     EXPECT_EQ(w.Global.AlbumList[1], u"Empty"_s);
 }
 
@@ -88,9 +85,8 @@ TEST_F(StartupTest, CurrentAlbumOneSkipsDefaultAlbumAndChecksFirstItem)
     frmMain &w = window();
     w.Form_Load();
     EXPECT_TRUE(w.lstPlay.isEmpty());
-    EXPECT_TRUE(w.mnuA[1]->isVisible());
+    EXPECT_TRUE(w.mnuA[1]->isVisible() && w.mnuA[1]->isChecked());
     EXPECT_EQ(w.mnuA[1]->text(), u"Party"_s);
-    EXPECT_TRUE(w.mnuA[1]->isChecked());
 }
 
 TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlayable)
@@ -103,11 +99,48 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     TakeArgument(w, file(u"notes.txt"_s));
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
-    EXPECT_TRUE(device.isPlaying());
-    EXPECT_FALSE(w.Stopped);
+    EXPECT_TRUE(device.isPlaying() && !w.Stopped);
     TakeArgument(w, u"  "_s + z);
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
+}
+
+// ---- the close ----
+
+TEST_F(StartupTest, EmptyPlaylistRemovesDefaultAlbumAndTouchesNothingElse)
+{
+    album(u"default.mal"_s, {u"/gone.mid"_s});
+    frmMain &w = window();
+    w.Form_Load();
+    w.Form_QueryUnload();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(u"default.mal"_s)));
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    frmMain again(services());
+    again.Form_QueryUnload();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    EXPECT_EQ(device.log.last(), u"Close"_s);
+}
+
+TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)
+{
+    MainWindowServices s = services();
+    s.dataFolder = dir.filePath(u"data/Sonabel"_s); // does not exist yet
+    frmMain w(s);
+    w.Form_Load();
+    const QStringList songs = {song(u"c.mid"_s), song(u"a.mid"_s), song(u"b c.mid"_s)};
+    w.lstPlay.append(songs);
+    w.UpdateMIDI();
+    w.Global.CurrentAlbum = 1; // still written, though not read at the next start
+    w.mnuClose_Click();
+    const QString album = s.dataFolder + u"/default.mal"_s;
+    EXPECT_EQ(readBytes(album), (songs.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
+    EXPECT_EQ(store.values.value(u"CurrentAlbum"_s), u"1"_s);
+    // The window system closing the window afterwards changes nothing.
+    QFile::remove(album);
+    const int writes = store.writes;
+    w.close();
+    EXPECT_EQ(store.writes, writes);
+    EXPECT_FALSE(QFileInfo::exists(album));
 }
 
 } // namespace
