@@ -1,6 +1,6 @@
 // The album commands through the fake dialogs: what each leaves behind in the
-// playlist, the policy for new entries, the recent list and its check mark;
-// Cancel, an album that cannot be written and one that has gone.
+// playlist, the policy for new entries, the recent list and its check marks;
+// Cancel, missing songs, an album that cannot be written and one that has gone.
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
 
@@ -73,11 +73,12 @@ TEST_F(AlbumCommandsTest, DialogsAreSetUpAndCancelChangesNothing)
 
 TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
 {
-    const QString list = album(u"list.mal"_s, {a, b});
+    const QString list = album(u"list.mal"_s, {a, dir.filePath(u"gone.mid"_s), b});
     w->optInterrupt[1]->setChecked(true);
     // Add, twice, on an empty playlist: appended, the first entry plays once.
     dialogs.answers = {list, list};
     w->btnLoad_Click();
+    EXPECT_EQ(dialogs.messages, QStringList{u"1 files could not be found and skipped"_s});
     EXPECT_EQ(device.openFile(), a);
     device.log.clear();
     w->btnLoad_Click();
@@ -95,6 +96,15 @@ TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
     EXPECT_EQ(policy(), 1);
     EXPECT_EQ(w->Global.OnNewEntry, 1);
     EXPECT_EQ(albums(), u"other.mal list.mal Empty Empty current 1 1000"_s);
+
+    // One whose songs are all missing empties the playlist; the song goes on.
+    device.log.clear();
+    dialogs.answers = {album(u"gone.mal"_s, {u"/no/x.mid"_s, QString(), u"/no/y.mid"_s})};
+    w->mnuLoad_Click();
+    EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
+    EXPECT_EQ(dialogs.messages.last(), u"3 files could not be found and skipped"_s);
+    EXPECT_TRUE(device.log.isEmpty());
+    EXPECT_TRUE(w->Stopped);
 }
 
 TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
@@ -158,6 +168,37 @@ TEST_F(AlbumCommandsTest, RecentAlbumsReplaceThePlaylistOrAreNamedWhenGone)
     EXPECT_EQ(policy(), 1);
     EXPECT_EQ(w->mnuA[1]->text(), u"two"_s);
     EXPECT_EQ(albums(), u"two.mal one.mal gone.mal four.mal current 1 1000"_s);
+}
+
+TEST_F(AlbumCommandsTest, RecentAlbumsMoveToTheFrontAndEmptySlotsHide)
+{
+    const auto slots = [&] {
+        return QStringList(w->Global.AlbumList.begin() + 1, w->Global.AlbumList.end());
+    };
+    w->UpdateAlbum();
+    EXPECT_FALSE(w->sep4->isVisible() || w->mnuA[1]->isVisible());
+    QStringList path;
+    for (const QString &name : {u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s})
+        w->UpdateAlbum(path.emplace_back(dir.filePath(name + u".mal"_s)));
+    EXPECT_EQ(slots(), (QStringList{path[4], path[3], path[2], path[1]}));
+    w->UpdateAlbum(path[2]);
+    EXPECT_EQ(albums(), u"C.mal E.mal D.mal B.mal current 0 1000"_s);
+    QStringList captions;
+    for (int i = 1; i <= 4; ++i)
+        captions.append(w->mnuA[i]->isVisible() ? w->mnuA[i]->text() : QString());
+    EXPECT_EQ(captions, (QStringList{u"C"_s, u"E"_s, u"D"_s, u"B"_s}));
+    EXPECT_TRUE(w->sep4->isVisible());
+    // Passing a slot itself as the name works: the argument is copied first.
+    w->UpdateAlbum(w->Global.AlbumList[3]);
+    EXPECT_EQ(slots(), (QStringList{path[3], path[2], path[4], path[1]}));
+    // Names differing only in letter case are two albums.
+    w->UpdateAlbum(path[3].toUpper());
+    EXPECT_EQ(slots(), (QStringList{path[3].toUpper(), path[3], path[2], path[4]}));
+    // A gap stops the menu's list at the first free slot.
+    w->Global.AlbumList[2] = u"Empty"_s;
+    w->UpdateAlbum();
+    EXPECT_TRUE(w->mnuA[1]->isVisible());
+    EXPECT_FALSE(w->mnuA[2]->isVisible() || w->mnuA[3]->isVisible());
 }
 
 } // namespace
