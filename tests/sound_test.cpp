@@ -131,24 +131,6 @@ TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
               (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
 }
 
-TEST(SoundChoice, EnvironmentWinsFieldByField)
-{
-    ScopedEnvironment env;
-    env.set("SONABEL_OUTPUT", u"silent"_s);
-    env.set("SONABEL_SOUNDFONT", u""_s);
-    env.set("SONABEL_AUDIO_DRIVER", u"alsa"_s);
-    SoundChoice chosen;
-    chosen.output = u"synth"_s;
-    chosen.soundFont = u"/x.sf2"_s;
-    chosen.audioDriver = u"jack"_s;
-    chosen.gain = 1.5;
-    const SoundChoice inForce = soundChoiceInForce(chosen);
-    EXPECT_EQ(inForce.output, u"silent"_s);
-    EXPECT_EQ(inForce.soundFont, u"/x.sf2"_s);
-    EXPECT_EQ(inForce.audioDriver, u"alsa"_s);
-    EXPECT_EQ(inForce.gain, 1.5);
-}
-
 // ---- the real dialog ----
 
 TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)

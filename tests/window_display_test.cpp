@@ -39,13 +39,19 @@ protected:
     void startPlayer(const Start &start = {}, const QStringList &songs = {})
     {
         ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
-        writeSettings(start);
-        if (!songs.isEmpty()) {
-            QFile album(run.defaultAlbum());
-            ASSERT_TRUE(album.open(QIODevice::WriteOnly));
-            for (const QString &song : songs)
-                album.write(QFile::encodeName(song) + "\r\n");
+        {
+            QSettings ini(run.iniFile(), QSettings::IniFormat);
+            for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
+                ini.setValue(QLatin1String(key), u"0"_s);
+            ini.setValue(u"Snap"_s, start.snap ? u"1"_s : u"0"_s);
+            ini.setValue(u"onTop"_s, start.onTop ? u"1"_s : u"0"_s);
+            ini.setValue(u"X"_s, QString::number(start.x));
+            ini.setValue(u"Y"_s, QString::number(start.y));
+            for (int i = 1; i <= 4; ++i)
+                ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
         }
+        if (!songs.isEmpty())
+            writeLines(run.defaultAlbum(), songs);
         program = display.start(run);
         main = display.waitForMainWindow(program);
         ASSERT_NE(main, 0u) << "the main window did not appear";
@@ -55,19 +61,6 @@ protected:
             15000, &seen))
             << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
         origin = display.geometry(main).topLeft();
-    }
-
-    void writeSettings(const Start &start)
-    {
-        QSettings ini(run.iniFile(), QSettings::IniFormat);
-        for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
-            ini.setValue(QLatin1String(key), u"0"_s);
-        ini.setValue(u"Snap"_s, start.snap ? u"1"_s : u"0"_s);
-        ini.setValue(u"onTop"_s, start.onTop ? u"1"_s : u"0"_s);
-        ini.setValue(u"X"_s, QString::number(start.x));
-        ini.setValue(u"Y"_s, QString::number(start.y));
-        for (int i = 1; i <= 4; ++i)
-            ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
     }
 
     // The screen point of a place in the main window, given in twips.
@@ -95,10 +88,9 @@ protected:
         if (!display.movePointer(at(100, 100)) || !display.click(3))
             return false;
         QThread::msleep(300);
-        const QString step = downs >= 0 ? u"Down"_s : u"Up"_s;
-        for (int i = 0; i < std::abs(downs); ++i)
-            display.key(step);
-        return display.key(u"Return"_s);
+        return display.key(
+            QStringList(std::abs(downs), downs >= 0 ? u"Down"_s : u"Up"_s).join(u' ') +
+            u" Return"_s);
     }
 
     // Drags the song title from a point on it by delta, in a hand's small steps.
@@ -120,6 +112,11 @@ protected:
     {
         return display.waitForGeometry(main, [&](const QRect &g) { return g.height() == height; });
     }
+    void clickAt(int leftTwips, int topTwips)
+    {
+        display.movePointer(at(leftTwips, topTwips));
+        display.click(1);
+    }
 
     // titleBar: room above the area for the frame the window manager draws.
     void keepScreenshot(const QString &name, const QImage &screen, const QRect &area,
@@ -133,8 +130,7 @@ protected:
     // Ends the player with Ctrl+Q and reads back the position it saved.
     QPoint closeAndReadPosition()
     {
-        display.movePointer(at(1500, 90));
-        display.click(1); // the title takes the focus, and a click saves the position
+        clickAt(1500, 90); // the title takes the focus, and a click saves the position
         display.key(u"ctrl+q"_s);
         EXPECT_TRUE(program->waitForFinished(10000)) << "Ctrl+Q did not close the player";
         QSettings ini(run.iniFile(), QSettings::IniFormat);
@@ -271,8 +267,7 @@ TEST_F(PlayerOnDisplay, ShadeAndPanelKeepThePlaceAndTheLayout)
     const QPoint title = at(1500, 90);
 
     // Open the panel, shade, unshade: the panel comes back, the place never moves.
-    display.movePointer(at(3540, 2950));
-    display.click(1);
+    clickAt(3540, 2950);
     ASSERT_TRUE(waitForHeight(px(5955))) << "the panel did not open";
     QImage screen;
     display.waitForScreen([](const QImage &) { return true; }, 1000, &screen);
@@ -290,8 +285,7 @@ TEST_F(PlayerOnDisplay, ShadeAndPanelKeepThePlaceAndTheLayout)
     ASSERT_TRUE(waitForHeight(px(195)));
     ASSERT_TRUE(menu(2));
     ASSERT_TRUE(waitForHeight(px(5955)));
-    display.movePointer(at(3540, 2950));
-    display.click(1);
+    clickAt(3540, 2950);
     ASSERT_TRUE(waitForHeight(px(3150)));
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
 }
@@ -317,8 +311,7 @@ TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
 TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
 {
     startPlayer();
-    display.movePointer(at(3540, 2950));
-    display.click(1);
+    clickAt(3540, 2950);
     ASSERT_TRUE(waitForHeight(px(5955)));
 
     for (const bool closePlaceholder : {false, true}) {
