@@ -2,6 +2,7 @@
 #include "engine/RegularFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -53,12 +54,17 @@ bool readRegularFile(const char *path, std::size_t maxBytes, std::vector<std::ui
         bytes->assign(std::size_t(info.st_size), 0);
         std::size_t done = 0;
         for (;;) {
-            if (done == bytes->size()) {
-                if (bytes->size() >= maxBytes)
-                    break;
-                bytes->resize(std::min(maxBytes, bytes->size() + 65536));
+            ssize_t n = 0;
+            if (done < bytes->size()) {
+                n = ::read(fd, bytes->data() + done, bytes->size() - done);
+            } else if (done < maxBytes) {
+                // Read on past the size only if the file grew; a small probe
+                // first, so a file read whole is never copied to a larger block.
+                std::array<std::uint8_t, 4096> more;
+                n = ::read(fd, more.data(), std::min(more.size(), maxBytes - done));
+                if (n > 0)
+                    bytes->insert(bytes->end(), more.data(), more.data() + n);
             }
-            const ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {

@@ -13,22 +13,28 @@ TempoMap::TempoMap(const MidiDivision &division,
         const double fps =
             division.framesPerSecond == 29 ? 30000.0 / 1001.0 : double(division.framesPerSecond);
         m_segments.push_back({0, 0.0, 1e6 / (fps * division.ticksPerFrame)});
+        m_ticksPerQuarter = 0;
         return;
     }
-    const double tpq = double(std::max(1, division.ticksPerQuarter));
-    m_segments.push_back({0, 0.0, double(midi::DefaultTempo) / tpq});
-    for (const auto &[tick, tempo] : changes) {
-        if (tempo == 0 || tick < 0)
-            continue;
-        Segment &last = m_segments.back();
-        const double usPerTick = double(tempo) / tpq;
-        if (tick == last.tick) {
-            last.usPerTick = usPerTick;
-            continue;
-        }
-        const double start = last.startUs + double(tick - last.tick) * last.usPerTick;
-        m_segments.push_back({tick, start, usPerTick});
+    m_ticksPerQuarter = double(std::max(1, division.ticksPerQuarter));
+    m_segments.push_back({0, 0.0, double(midi::DefaultTempo) / m_ticksPerQuarter});
+    for (const auto &[tick, tempo] : changes)
+        append(tick, tempo);
+}
+
+void TempoMap::append(std::int64_t tick, std::uint32_t tempo)
+{
+    if (m_ticksPerQuarter == 0 || tempo == 0 || tick < m_lastChange)
+        return;
+    m_lastChange = tick;
+    Segment &last = m_segments.back();
+    const double usPerTick = double(tempo) / m_ticksPerQuarter;
+    if (tick == last.tick) {
+        last.usPerTick = usPerTick;
+        return;
     }
+    const double start = last.startUs + double(tick - last.tick) * last.usPerTick;
+    m_segments.push_back({tick, start, usPerTick});
 }
 
 std::size_t TempoMap::segmentForTick(std::int64_t tick) const

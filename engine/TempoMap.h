@@ -21,6 +21,10 @@ public:
     TempoMap(const MidiDivision &division,
              const std::vector<std::pair<std::int64_t, std::uint32_t>> &changes);
 
+    // Adds a change at or after the last one, as if it had been in changes;
+    // ticks before it keep their times.
+    void append(std::int64_t tick, std::uint32_t tempo);
+
     // The time of a tick, in microseconds from tick 0.
     double toMicroseconds(std::int64_t tick) const;
     // The last tick that falls at or before the time (the inverse of
@@ -40,4 +44,6 @@ private:
     std::size_t segmentForTick(std::int64_t tick) const;
 
     std::vector<Segment> m_segments{{0, 0.0, double(midi::DefaultTempo) / 96.0}};
+    double m_ticksPerQuarter = 96.0; // 0 with an SMPTE division
+    std::int64_t m_lastChange = 0;
 };

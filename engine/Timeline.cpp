@@ -204,9 +204,7 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     // Every track at once, merged by (tick, class, track), a window of ticks
     // at a time: each track gives its events of the window in (tick, class)
     // order, the tracks one after the other, and a counting sort by (tick,
-    // class), which keeps that order among equals, puts them in place. Each
-    // event holds its tick until the tempo changes are all known (they come in
-    // time line order), then its time.
+    // class), which keeps that order among equals, puts them in place.
     std::vector<std::unique_ptr<TrackStream>> streams;
     streams.reserve(trackCount);
     for (std::size_t i = 0; i < trackCount; ++i)
@@ -231,8 +229,44 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     std::vector<TimedEvent> sorted;
     std::vector<std::size_t> slots, place, order;
     std::vector<std::pair<std::size_t, std::size_t>> tempoSlots; // (event index, window index)
-    std::vector<std::pair<std::int64_t, std::uint32_t>> changes;
     t.m_events.reserve(upperBound);
+
+    // Ticks become times window by window, while a window is in the cache;
+    // on the way, every instrument the song selects (program 0 where a
+    // channel plays notes before any program change).
+    t.m_tempo = TempoMap(file.division(), {});
+    std::int64_t tick = std::numeric_limits<std::int64_t>::min();
+    std::int64_t us = 0;
+    std::array<std::uint8_t, 16> msb{}, lsb{};
+    std::bitset<16> programmed;
+    auto addInstrument = [&t](MidiInstrument i) {
+        if (std::find(t.m_instruments.begin(), t.m_instruments.end(), i) == t.m_instruments.end())
+            t.m_instruments.push_back(i);
+    };
+    auto toTimes = [&](std::vector<TimedEvent> &events) {
+        for (TimedEvent &e : events) {
+            if (e.timeUs != tick) {
+                tick = e.timeUs;
+                us = toWholeUs(t.m_tempo.toMicroseconds(tick));
+            }
+            e.timeUs = us;
+            if (e.eventClass == TimedEvent::Tempo || e.eventClass == TimedEvent::SysEx)
+                continue;
+            const auto ch = std::uint8_t(e.channel());
+            if (e.kind() == 0xB0 && e.data1 == 0) {
+                msb[ch] = e.data2;
+            } else if (e.kind() == 0xB0 && e.data1 == 32) {
+                lsb[ch] = e.data2;
+            } else if (e.kind() == 0xC0) {
+                programmed.set(ch);
+                addInstrument({ch, msb[ch], lsb[ch], e.data1});
+            } else if (e.eventClass == TimedEvent::NoteOn && !programmed.test(ch)) {
+                programmed.set(ch);
+                addInstrument({ch, msb[ch], lsb[ch], 0});
+            }
+        }
+    };
+
     std::int64_t from = 0;
     while (firstTick(&from)) {
         const std::int64_t until = from > std::numeric_limits<std::int64_t>::max() - span
@@ -288,12 +322,15 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
             else if (c.eventClass != TimedEvent::SysEx)
                 t.m_channels |= std::uint16_t(1u << (c.status & 0x0F));
         }
-        t.m_events.insert(t.m_events.end(), sorted.begin(), sorted.end());
+        // The tempo changes come in time line order, so every change before
+        // the window's end is known once its own are added.
         std::sort(tempoSlots.begin(), tempoSlots.end());
         for (const auto &[index, i] : tempoSlots) {
             t.m_tempoEvents.emplace_back(index, window[i].tempo);
-            changes.emplace_back(window[i].tick, window[i].tempo);
+            t.m_tempo.append(window[i].tick, window[i].tempo);
         }
+        toTimes(sorted);
+        t.m_events.insert(t.m_events.end(), sorted.begin(), sorted.end());
         // Windows small enough to stay in the cache.
         if (window.size() > (1u << 15) && span > 1)
             span /= 2;
@@ -307,38 +344,6 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     if (t.m_events.capacity() > 2 * t.m_events.size() + 1024)
         t.m_events.shrink_to_fit();
 
-    // Ticks become times; on the way, every instrument the song selects
-    // (program 0 where a channel plays notes before any program change).
-    t.m_tempo = TempoMap(file.division(), changes);
-    std::int64_t tick = std::numeric_limits<std::int64_t>::min();
-    std::int64_t us = 0;
-    std::array<std::uint8_t, 16> msb{}, lsb{};
-    std::bitset<16> programmed;
-    auto addInstrument = [&t](MidiInstrument i) {
-        if (std::find(t.m_instruments.begin(), t.m_instruments.end(), i) == t.m_instruments.end())
-            t.m_instruments.push_back(i);
-    };
-    for (TimedEvent &e : t.m_events) {
-        if (e.timeUs != tick) {
-            tick = e.timeUs;
-            us = toWholeUs(t.m_tempo.toMicroseconds(tick));
-        }
-        e.timeUs = us;
-        if (e.eventClass == TimedEvent::Tempo || e.eventClass == TimedEvent::SysEx)
-            continue;
-        const auto ch = std::uint8_t(e.channel());
-        if (e.kind() == 0xB0 && e.data1 == 0) {
-            msb[ch] = e.data2;
-        } else if (e.kind() == 0xB0 && e.data1 == 32) {
-            lsb[ch] = e.data2;
-        } else if (e.kind() == 0xC0) {
-            programmed.set(ch);
-            addInstrument({ch, msb[ch], lsb[ch], e.data1});
-        } else if (e.eventClass == TimedEvent::NoteOn && !programmed.test(ch)) {
-            programmed.set(ch);
-            addInstrument({ch, msb[ch], lsb[ch], 0});
-        }
-    }
     t.m_lengthUs = toWholeUs(t.m_tempo.toMicroseconds(t.m_lengthTicks));
     return timeline;
 }

@@ -241,6 +241,10 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
         ASSERT_NE(b.status, 0) << i; // every place of the list is filled
         ASSERT_LE(aTick, bTick);
         ASSERT_LE(a.timeUs, b.timeUs);
+        // Every event lies on the grid it was written on, at its tick's time
+        // through every tempo change before it.
+        ASSERT_EQ(bTick % 48, 0) << i;
+        ASSERT_EQ(b.timeUs, std::llround(t->tempoMap().toMicroseconds(bTick))) << i;
         // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
         // note-offs of zero-length notes; track order within a class.
         if (aTick == bTick) {
