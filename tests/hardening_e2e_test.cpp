@@ -132,17 +132,18 @@ TEST(HardeningEndToEnd, FifoInThePlaylistFreezesNothing)
 }
 
 // A burst of later starts while the player's thread stands still: every text
-// waits in the queue and is taken once it goes on.
+// waits in the queue and is taken once it goes on, names with spaces and more
+// than ASCII whole; a start without an argument has nothing to send.
 TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
 {
     ProgramRun run;
     QStringList names;
     for (int i = 0; i < 100; ++i)
-        names.append(u"s%1.mid"_s.arg(i, 3, 10, QChar(u'0')));
+        names.append(u" sp\u00e4t \u266a%1.mid"_s.arg(i, 3, 10, QChar(u'0')));
     const QStringList songs = makeSongFiles(run, names);
     QProcess *player = startPlayer(run);
     ::kill(pidOf(player), SIGSTOP);
-    std::vector<QProcess *> starts;
+    std::vector<QProcess *> starts = {run.start({u"  "_s})};
     for (const QString &song : songs)
         starts.push_back(run.start({song}));
     // Longer than a later start waits for room in a full queue.
