@@ -308,19 +308,13 @@ TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
 
 // A new output (the user chose another sound) takes the song on where it
 // stood: the old one is left with nothing sounding, the new one gets the
-// channel state of playing there, a pause stays a pause, and the notified
-// play still ends with its own Done.
+// channel state of playing there, and the notified play still ends with its
+// own Done. (A pause that stays a pause is heard in sound_test.)
 TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
 {
     Rig played, rig;
     played.command("Play");
     played.advance(1300);
-    const auto noteOns = [](const std::shared_ptr<RecordingOutput> &output) {
-        const Messages m = output->messages();
-        return std::count_if(m.begin(), m.end(), [](const auto &x) {
-            return x.bytes.size() == 3 && (x.bytes[0] & 0xF0) == 0x90 && x.bytes[2] != 0;
-        });
-    };
     rig.device->setNotify(true);
     rig.command("Play");
     rig.advance(1300);
@@ -332,19 +326,7 @@ TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
     const ChaseState a = stateOf(played.output->messages());
     const ChaseState b = stateOf(second->messages());
     EXPECT_TRUE(a == b) << a.differenceFrom(b);
-
-    rig.command("Pause");
-    const auto third = rig.recorder();
-    rig.device->replaceOutput(third);
-    rig.clock->waitForIdle();
-    EXPECT_TRUE(rig.device->isPaused());
-    rig.advance(500);
-    EXPECT_EQ(rig.device->Position(), 1300);
-    EXPECT_EQ(noteOns(third), 0);
-
-    rig.command("Pause"); // resumes
     rig.advance(SongMs - 1300);
-    EXPECT_GT(noteOns(third), 0);
-    ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 2; }));
-    EXPECT_EQ(rig.done, (std::vector<int>{4, 1}));
+    ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 1; }));
+    EXPECT_EQ(rig.done, std::vector<int>{1});
 }
