@@ -19,9 +19,11 @@
 
 namespace {
 
-// MIDI channels 0-15 play; the rest only hold instruments loaded (prepare()).
+// MIDI channels 0-15 play; the rest only hold instruments loaded (prepare()),
+// one each: enough for every melodic program of the General MIDI set, so even
+// a song that calls on all of them loads none while it plays.
 constexpr int PlayingChannels = 16;
-constexpr int HoldingChannels = 48;
+constexpr int HoldingChannels = 128;
 
 // FluidSynth's log goes here instead of stderr: a failed attempt at one audio
 // driver is no news when the next one works. The last error is kept so our
@@ -218,6 +220,7 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
         m_held.assign(instruments.begin(), instruments.end());
     fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth.get(), m_soundFontId);
     int holder = PlayingChannels;
+    std::vector<std::pair<int, int>> held; // (bank, program), one holder each
     for (const MidiInstrument &i : instruments) {
         if (holder == PlayingChannels + HoldingChannels)
             break;
@@ -226,9 +229,14 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
         int bank = i.channel == 9 ? 128 : i.bankMsb;
         if (!fluid_sfont_get_preset(sfont, bank, i.program))
             bank = i.channel == 9 ? 128 : 0;
+        const std::pair<int, int> preset(bank, i.program);
+        if (std::find(held.begin(), held.end(), preset) != held.end())
+            continue; // the same instrument on another channel
         if (fluid_synth_program_select(m_synth.get(), holder, m_soundFontId, bank, i.program) ==
-            FLUID_OK)
+            FLUID_OK) {
+            held.push_back(preset);
             ++holder;
+        }
     }
     // Let go of what the previous song held.
     for (; holder < PlayingChannels + HoldingChannels; ++holder)

@@ -292,6 +292,8 @@ void Scheduler::loop()
         }
         if (wanted.generation != current.generation) {
             resync(current, wanted);
+            if (wanted.mode == Mode::Playing)
+                startWhenReady(wanted);
             current = wanted;
             continue;
         }
@@ -342,6 +344,10 @@ void Scheduler::resync(const State &previous, const State &next)
         if (m_realtime)
             setRealtime(false);
         m_output->prepare(next.song->instruments());
+        // What the song ever sets, for the chase: a walk over every event,
+        // made once when the song comes rather than each time it starts.
+        m_touched = ChaseState();
+        m_touched.applyUntil(*next.song, next.song->events().size());
         if (m_realtime)
             setRealtime(true);
         m_preparedSong = next.song;
@@ -350,15 +356,23 @@ void Scheduler::resync(const State &previous, const State &next)
         return;
 
     const Timeline &song = *next.song;
-    if (m_touchedSong != next.song) {
-        m_touched = ChaseState();
-        m_touched.applyUntil(song, song.events().size());
-        m_touchedSong = next.song;
-    }
     m_cursor = song.indexAt(next.anchorSongUs);
     ChaseState state;
     state.applyUntil(song, m_cursor);
     state.emit(*m_output, song.channelsUsed(), m_touched);
+}
+
+void Scheduler::startWhenReady(State &wanted)
+{
+    // Silencing, loading instruments and the chase take a while, long with a
+    // big song: the song then starts once they are done, rather than sending
+    // its first moments late, all at once.
+    const std::int64_t now = m_clock->now();
+    if (now <= wanted.anchorClockUs)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (m_state.generation == wanted.generation)
+        m_state.anchorClockUs = wanted.anchorClockUs = now;
 }
 
 // Sends every event due by now. Returns the clock time the next event (or the

@@ -16,6 +16,8 @@
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
+//    Once ready to start (silenced, chased), the playback thread moves the
+//    clock time up to its own now, so a slow start sends nothing late.
 //  - Callbacks (done, status, dispatched) run on whichever thread calls them:
 //    done on either, status and dispatched on the playback thread. They must
 //    only post work elsewhere (MidiSequencer queues Qt events). No callback
@@ -113,6 +115,7 @@ private:
     void run() noexcept;
     void loop();
     void resync(const State &previous, const State &next);
+    void startWhenReady(State &wanted);
     std::int64_t dispatchDue(const State &state, std::int64_t now);
     void finish(std::uint64_t generation);
     void changed(); // after a request: bump the generation and wake the thread
@@ -141,7 +144,6 @@ private:
     bool m_realtime = false;
     std::size_t m_cursor = 0;
     SoundingNotes m_notes;
-    std::shared_ptr<const Timeline> m_touchedSong;
     std::shared_ptr<const Timeline> m_preparedSong;
     ChaseState m_touched;
 

@@ -37,7 +37,8 @@ CollationKeys::CollationKeys(const QLocale &locale)
         ucol_open(locale.bcp47Name().replace(u'-', u'_').toLatin1().constData(), &status));
     if (U_FAILURE(status)) {
         // An unknown locale name already falls back to the root collation
-        // inside ICU; a failure here means ICU has no data at all.
+        // inside ICU; a failure here means ICU has no data at all, and the
+        // keys are made as in the C locale.
         m_collator.reset();
         return;
     }

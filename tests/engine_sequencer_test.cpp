@@ -289,6 +289,40 @@ TEST(Scheduler, DoneCallbackMayCallBackIn)
               (std::vector<std::pair<int, M>>{{8, M::Closed}, {2, M::Playing}, {4, M::Stopped}}));
 }
 
+// Getting ready may take a while (here the sound takes 80 ms to cut): the
+// song then starts once ready, and nothing goes out late in a burst.
+TEST(Scheduler, ASlowStartSendsNothingLate)
+{
+    struct SlowToCut : SilentOutput
+    {
+        std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+        void cutSound(std::uint16_t) override { clock->advance(80000); }
+    };
+    auto output = std::make_shared<SlowToCut>();
+    const auto clock = output->clock;
+    std::vector<std::int64_t> lateness;
+    Scheduler::Callbacks callbacks;
+    callbacks.dispatched = [&](std::int64_t due, std::int64_t sent) {
+        lateness.push_back(sent - due);
+    };
+    Scheduler scheduler(output, clock, callbacks);
+    clock->waitForIdle();
+    scheduler.load(Timeline::build(MidiFile::parse(songBytes())));
+    clock->waitForIdle();
+    // Each start a little before a bar, whose set-up then falls within the cut.
+    for (std::int64_t from : {0, 950000, 2450000}) {
+        scheduler.play(from, false);
+        clock->waitForIdle();
+        for (int ms = 0; ms < 200; ++ms) {
+            clock->advance(1000);
+            clock->waitForIdle();
+        }
+        EXPECT_EQ(scheduler.positionUs(), from + 200000);
+    }
+    ASSERT_GT(lateness.size(), 20u);
+    EXPECT_LT(*std::max_element(lateness.begin(), lateness.end()), 1000); // within a step
+}
+
 // A seek anywhere, forward or back, leaves the channel state that playing from
 // the start up to there leaves.
 TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
