@@ -1,7 +1,9 @@
 // Sonabel on the desktop: the default-player association as the desktop's own
 // tools read it back, the desktop entry it writes, the command line's options
-// and where a program finds the files it ships with.
+// (also on the real program, which then touches nothing) and where a program
+// finds the files it ships with.
 #include "app/CommandLine.h"
+#include "platform/InstanceLink.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsStore.h"
 #include "settings/Association.h"
@@ -9,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -253,6 +256,89 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
         EXPECT_EQ(row.action == A::Error ? line.badOption : line.argumentText,
                   QString::fromUtf8(row.text));
     }
+}
+
+struct OptionRun
+{
+    QStringList arguments;
+    int status;
+    const char *stdoutHas;
+    const char *stderrHas;
+};
+
+// Runs the real program to its end, its output kept; false when it did not
+// end in time.
+bool runOnce(const ProgramRun &run, const QStringList &arguments, QProcess &process)
+{
+    process.setProcessEnvironment(run.environment);
+    process.start(run.program(), arguments);
+    return process.waitForFinished(Patience) && process.exitStatus() == QProcess::NormalExit;
+}
+
+TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
+{
+    ProgramRun run;
+    const QByteArray playlist = "/music/a.mid\r\n/music/b.mid\r\n";
+    writeBytes(run.defaultAlbum(), playlist);
+    // Something listens where a running player would: no option may reach it.
+    QLocalServer player;
+    ASSERT_TRUE(player.listen(InstanceLink::socketPath(run.runtimeDir())));
+    // Help and version need no display: no X server is named here.
+    run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    run.environment.remove(u"DISPLAY"_s);
+    run.environment.remove(u"WAYLAND_DISPLAY"_s);
+
+    const OptionRun table[] = {
+        {{u"--help"_s}, 0, "SONABEL_OUTPUT", ""},
+        {{u"-h"_s, u"/music/c.mid"_s}, 0, "--version", ""},
+        {{u"--version"_s}, 0, "sonabel 1.", ""},
+        {{u"-v"_s}, 0, "sonabel 1.", ""},
+        // Unknown options are refused before the display is needed too.
+        {{u"--bogus"_s}, 2, "", "'--bogus'"},
+        {{u"-x"_s, u"/music/c.mid"_s}, 2, "", "'-x'"},
+    };
+    for (const OptionRun &row : table) {
+        SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+        QProcess process;
+        ASSERT_TRUE(runOnce(run, row.arguments, process));
+        EXPECT_EQ(process.exitCode(), row.status);
+        EXPECT_TRUE(process.readAllStandardOutput().contains(row.stdoutHas));
+        EXPECT_TRUE(process.readAllStandardError().contains(row.stderrHas));
+    }
+    // Qt's own options are taken out before the player's are looked at.
+    run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    QProcess process;
+    ASSERT_TRUE(runOnce(run, {u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, process));
+    EXPECT_EQ(process.exitCode(), 2);
+
+    EXPECT_EQ(readBytes(run.defaultAlbum()), playlist);
+    EXPECT_FALSE(QFile::exists(run.iniFile()));
+    EXPECT_FALSE(player.hasPendingConnections());
+}
+
+TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)
+{
+    ProgramRun run;
+    {
+        IniSettingsStore settings(run.iniFile());
+        settings.write(QString(), u"Sonabel"_s); // not a first start
+        settings.write(u"Default"_s, u"1"_s);
+        ASSERT_TRUE(settings.flush());
+    }
+    const QString list = run.configHome() + u"/mimeapps.list"_s;
+    const QString entry =
+        run.environment.value(u"XDG_DATA_HOME"_s) + u"/applications/sonabel.desktop"_s;
+    QProcess *player = run.start();
+    EXPECT_TRUE(ProgramRun::waitFor(
+        [&] {
+            return readBytes(list).contains("audio/midi=sonabel.desktop;") &&
+                   readBytes(list).contains("audio/x-midi=sonabel.desktop;");
+        },
+        Patience));
+    EXPECT_TRUE(readLines(entry).contains(u"Exec="_s + run.program() + u" %f"_s))
+        << readBytes(entry).toStdString();
+    ASSERT_TRUE(ProgramRun::terminate(player, Patience));
+    EXPECT_EQ(IniSettingsStore(run.iniFile()).read(u"Backup"_s), u"audio/midi=\naudio/x-midi="_s);
 }
 
 // ---- files that ship with the program ----

@@ -1,8 +1,7 @@
 # Sonabel on the desktop: the association, the command line, the files an
 # installation brings and the Debian package.
-sonabel_add_test(desktop_test SOURCES desktop_test.cpp)
+sonabel_add_test(desktop_test SOURCES desktop_test.cpp TIMEOUT 180)
 target_compile_definitions(desktop_test PRIVATE SONABEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-sonabel_add_test(desktop_e2e_test SOURCES desktop_e2e_test.cpp TIMEOUT 180)
 
 # The entry and the metainfo pass the freedesktop and AppStream validators.
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
