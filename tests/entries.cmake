@@ -1,4 +1,3 @@
 sonabel_add_test(folder_scan_test SOURCES folder_scan_test.cpp)
 sonabel_add_test(new_entries_test GUI SOURCES new_entries_test.cpp)
-sonabel_add_test(handover_test SOURCES handover_test.cpp)
-sonabel_add_test(handover_e2e_test SOURCES handover_e2e_test.cpp TIMEOUT 240)
+sonabel_add_test(handover_test SOURCES handover_test.cpp TIMEOUT 240)

@@ -1,8 +1,12 @@
-// The link between starts, in one process: the size limit, silent peers, and
-// texts that arrive while one is being handled.
+// The link between starts: in one process the size limit, silent peers and
+// texts that arrive while one is being handled; between real starts of the
+// program, of two first starts at once one stays and takes the other's
+// argument, and a killed instance leaves the way free. (Many later starts at
+// once: hardening_e2e_test.)
 #include "platform/InstanceLink.h"
 #include "support/ProgramRun.h"
 
+#include <QFile>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -100,6 +104,68 @@ TEST_F(HandoverTest, TextsThatArriveWhileOneIsHandledWaitTheirTurnInOrder)
     for (QLocalSocket *s : sent)
         EXPECT_EQ(answerOf(s), Accepted);
     EXPECT_EQ(received.join(u' '), u"0 1 2 3 4 5 6 7 8 9"_s);
+}
+
+// ---- real starts of the program ----
+
+class HandoverEndToEnd : public ::testing::Test
+{
+protected:
+    QString song(const QString &name) { return writeBytes(run.scratch(name), "MThd"); }
+    // Waits until an instance listens: its socket takes a connection.
+    bool linkUp()
+    {
+        QLocalSocket probe;
+        return ProgramRun::waitFor(
+            [&] {
+                probe.connectToServer(InstanceLink::socketPath(run.runtimeDir()));
+                return probe.waitForConnected(1000);
+            },
+            Patience);
+    }
+    // Ends the instance as the session would; the playlist it kept.
+    QStringList playlistAfterEnd(QProcess *instance)
+    {
+        EXPECT_TRUE(ProgramRun::terminate(instance, Patience));
+        EXPECT_EQ(instance->exitCode(), 0);
+        return readLines(run.defaultAlbum());
+    }
+
+    ProgramRun run;
+};
+
+TEST_F(HandoverEndToEnd, OneOfTwoFirstStartsStaysAndTakesTheOthersArgument)
+{
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
+    QProcess *one = run.start({a}), *two = run.start({b});
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] {
+            return one->state() == QProcess::NotRunning || two->state() == QProcess::NotRunning;
+        },
+        Patience));
+    const bool oneEnded = one->state() == QProcess::NotRunning;
+    EXPECT_EQ((oneEnded ? one : two)->exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(run.defaultAlbum())); // the start that handed over saved nothing
+    // Its own argument first.
+    EXPECT_EQ(playlistAfterEnd(oneEnded ? two : one),
+              oneEnded ? (QStringList{b, a}) : (QStringList{a, b}));
+}
+
+TEST_F(HandoverEndToEnd, StartAfterAKilledInstanceBecomesTheInstance)
+{
+    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
+    QProcess *killed = run.start({a});
+    ASSERT_TRUE(linkUp());
+    killed->kill();
+    ASSERT_TRUE(killed->waitForFinished(Patience));
+    ASSERT_TRUE(QFile::exists(InstanceLink::socketPath(run.runtimeDir()))); // left behind
+
+    QProcess *next = run.start({b});
+    ASSERT_TRUE(linkUp());
+    int exitCode = -1;
+    EXPECT_TRUE(run.runToEnd({a}, Patience, &exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(playlistAfterEnd(next), (QStringList{b, a}));
 }
 
 } // namespace
