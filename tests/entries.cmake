@@ -1,3 +1,2 @@
-sonabel_add_test(folder_scan_test SOURCES folder_scan_test.cpp)
 sonabel_add_test(new_entries_test GUI SOURCES new_entries_test.cpp)
 sonabel_add_test(handover_test SOURCES handover_test.cpp TIMEOUT 240)
