@@ -1,2 +1,3 @@
-# The play handlers and the media player's calls on a scripted device.
-sonabel_add_test(player_test GUI SOURCES player_test.cpp)
+# The play handlers and the media player's calls on a scripted device, and the
+# real program as a media player on a private session bus.
+sonabel_add_test(player_test GUI SOURCES player_test.cpp TIMEOUT 180)
