@@ -1,5 +1,4 @@
 sonabel_add_test(album_file_test SOURCES album_file_test.cpp)
-sonabel_add_test(startup_test GUI SOURCES startup_test.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Test)
 sonabel_add_test(playlist_model_test SOURCES playlist_model_test.cpp)
 target_link_libraries(playlist_model_test PRIVATE Qt6::Test)

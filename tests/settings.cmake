@@ -1,1 +1,2 @@
-sonabel_add_test(settings_test SOURCES settings_test.cpp)
+# Start and close on fakes, and the settings codec and store.
+sonabel_add_test(startup_test GUI SOURCES startup_test.cpp)
