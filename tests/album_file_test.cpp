@@ -126,13 +126,8 @@ TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)
         junk += static_cast<char>((i * 37) & 0xff);
-    const struct
-    {
-        const char *what;
-        QByteArray bytes;
-        QList<QByteArray> entries;
-        int missing; // -1: some
-    } cases[] = {
+    // What, the album's bytes, the entries read, the lines missing (-1: some).
+    const std::tuple<const char *, QByteArray, QList<QByteArray>, int> cases[] = {
         {"CR LF", a + "\r\n" + b + "\r\n", {a, b}, 0},
         {"lone CR, no end at the end", a + "\r" + b + "\r" + c, {a, b, c}, 0},
         {"mixed", a + "\n" + b + "\r\n" + c + "\r", {a, b, c}, 0},
@@ -151,15 +146,15 @@ TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
          3},
         {"binary junk", junk, {}, -1},
     };
-    for (const auto &k : cases) {
-        SCOPED_TRACE(k.what);
-        const AlbumReadResult read = readAlbum(touch(u"x.mal"_s, k.bytes));
+    for (const auto &[what, bytes, entries, missing] : cases) {
+        SCOPED_TRACE(what);
+        const AlbumReadResult read = readAlbum(touch(u"x.mal"_s, bytes));
         EXPECT_TRUE(read.opened);
         QStringList expected;
-        for (const QByteArray &e : k.entries)
+        for (const QByteArray &e : entries)
             expected.append(QString::fromUtf8(e));
         EXPECT_EQ(read.entries, expected);
-        EXPECT_EQ(read.missing, k.missing < 0 ? std::max(read.missing, 1) : k.missing);
+        EXPECT_EQ(read.missing, missing < 0 ? std::max(read.missing, 1) : missing);
     }
 }
 

@@ -21,19 +21,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int Patience = 30000; // ms; only reached when something hangs
-
 // ---- editing mimeapps.list ----
 
 TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
 {
-    struct Edit
-    {
-        const char *before;
-        const char *value; // nullptr: remove the key
-        const char *after;
-    };
-    const Edit table[] = {
+    // The list before, the value (nullptr: remove the key), the list after.
+    const std::tuple<const char *, const char *, const char *> table[] = {
         // A new group goes at the end, after a blank line.
         {"[Added Associations]\naudio/midi=a;", "s;",
          "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
@@ -49,12 +42,11 @@ TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
         {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
          "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
     };
-    for (const Edit &edit : table) {
-        SCOPED_TRACE(edit.before);
-        const std::optional<QByteArray> value =
-            edit.value ? std::optional(QByteArray(edit.value)) : std::nullopt;
-        const QByteArray after = withDefaultApplications(edit.before, "audio/midi", value);
-        EXPECT_EQ(after, QByteArray(edit.after));
+    for (const auto &[before, text, expected] : table) {
+        SCOPED_TRACE(before);
+        const auto value = text ? std::optional(QByteArray(text)) : std::nullopt;
+        const QByteArray after = withDefaultApplications(before, "audio/midi", value);
+        EXPECT_EQ(after, QByteArray(expected));
         EXPECT_EQ(defaultApplications(after, "audio/midi"), value);
     }
 }
@@ -234,12 +226,8 @@ TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
 TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
 {
     using A = CommandLine::Action;
-    const struct
-    {
-        QStringList arguments;
-        A action;
-        const char *text; // the argument text, or the option not understood
-    } table[] = {
+    // The arguments, the action, the argument text or the option not understood.
+    const std::tuple<QStringList, A, const char *> table[] = {
         {{u"  My"_s, u"Song.mid "_s}, A::Run, "  My Song.mid "}, // untrimmed, never split
         {{u"--"_s, u"--help"_s}, A::Run, "--help"},
         {{u"-"_s}, A::Run, "-"},
@@ -249,22 +237,13 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
         {{u"--bogus"_s, u"--help"_s}, A::Error, "--bogus"},
         {{u"-hv"_s}, A::Error, "-hv"},
     };
-    for (const auto &row : table) {
-        SCOPED_TRACE(row.arguments.join(u'|').toStdString());
-        const CommandLine line = parseCommandLine(row.arguments);
-        EXPECT_EQ(line.action, row.action);
-        EXPECT_EQ(row.action == A::Error ? line.badOption : line.argumentText,
-                  QString::fromUtf8(row.text));
+    for (const auto &[arguments, action, text] : table) {
+        SCOPED_TRACE(arguments.join(u'|').toStdString());
+        const CommandLine line = parseCommandLine(arguments);
+        EXPECT_EQ(line.action, action);
+        EXPECT_EQ(action == A::Error ? line.badOption : line.argumentText, QString::fromUtf8(text));
     }
 }
-
-struct OptionRun
-{
-    QStringList arguments;
-    int status;
-    const char *stdoutHas;
-    const char *stderrHas;
-};
 
 // Runs the real program to its end, its output kept; false when it did not
 // end in time.
@@ -288,7 +267,8 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
     run.environment.remove(u"DISPLAY"_s);
     run.environment.remove(u"WAYLAND_DISPLAY"_s);
 
-    const OptionRun table[] = {
+    // The arguments, the exit status, text that standard output and error hold.
+    const std::tuple<QStringList, int, const char *, const char *> table[] = {
         {{u"--help"_s}, 0, "SONABEL_OUTPUT", ""},
         {{u"-h"_s, u"/music/c.mid"_s}, 0, "--version", ""},
         {{u"--version"_s}, 0, "sonabel 1.", ""},
@@ -297,13 +277,13 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
         {{u"--bogus"_s}, 2, "", "'--bogus'"},
         {{u"-x"_s, u"/music/c.mid"_s}, 2, "", "'-x'"},
     };
-    for (const OptionRun &row : table) {
-        SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+    for (const auto &[arguments, status, stdoutHas, stderrHas] : table) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
         QProcess process;
-        ASSERT_TRUE(runOnce(run, row.arguments, process));
-        EXPECT_EQ(process.exitCode(), row.status);
-        EXPECT_TRUE(process.readAllStandardOutput().contains(row.stdoutHas));
-        EXPECT_TRUE(process.readAllStandardError().contains(row.stderrHas));
+        ASSERT_TRUE(runOnce(run, arguments, process));
+        EXPECT_EQ(process.exitCode(), status);
+        EXPECT_TRUE(process.readAllStandardOutput().contains(stdoutHas));
+        EXPECT_TRUE(process.readAllStandardError().contains(stderrHas));
     }
     // Qt's own options are taken out before the player's are looked at.
     run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);

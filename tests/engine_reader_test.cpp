@@ -126,14 +126,12 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
     const auto hugeSysEx = bytesOf(
         "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0c\0\x90\x3c\x64\x0a\x80\x3c\0\0\xf0\xff\xff\xff\x7f"sv);
 
-    struct Case
-    {
-        const char *what;
-        std::vector<std::uint8_t> bytes;
-        int notes; // -1: the file must not open
-        std::int64_t lengthMs;
-        bool warns;
+    const auto jazz = [](const std::string &name) {
+        return corpusBytes("jazz-soft/test-" + name + ".mid");
     };
+    // What, the bytes, the notes read (-1: the file must not open), the
+    // length in ms, whether it warns.
+    using Case = std::tuple<const char *, std::vector<std::uint8_t>, int, std::int64_t, bool>;
     const std::vector<Case> cases = {
         {"empty", {}, -1, 0, false},
         {"header cut short", {'M', 'T', 'h', 'd'}, -1, 0, false},
@@ -150,26 +148,23 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
         {"SysEx past the end", hugeSysEx, 1, 52, true},
         {"SMPTE", with(with(smpte.bytes(), 12, std::uint8_t(-25)), 13, 40), 1, 2000, false},
         {"format 2", f2.bytes(), 2, 1500, false},
-        {"End of Track cut short", corpusBytes("jazz-soft/test-corrupt-file-missing-byte.mid"), 8,
-         4000, true},
-        {"undefined status F5", corpusBytes("jazz-soft/test-illegal-message-f5.mid"), 8, 4000,
-         false},
-        {"undefined status F9", corpusBytes("jazz-soft/test-illegal-message-f9.mid"), 8, 4000,
-         false},
-        {"running status after meta", corpusBytes("jazz-soft/test-running-status-metaevent.mid"), 8,
-         4000, false},
+        {"End of Track cut short", jazz("corrupt-file-missing-byte"), 8, 4000, true},
+        {"undefined status F5", jazz("illegal-message-f5"), 8, 4000, false},
+        {"undefined status F9", jazz("illegal-message-f9"), 8, 4000, false},
+        {"running status after meta", jazz("running-status-metaevent"), 8, 4000, false},
     };
-    for (const Case &c : cases) {
-        const MidiFile f = MidiFile::parse(c.bytes);
-        if (c.notes < 0) {
-            EXPECT_FALSE(f.ok()) << c.what;
-            EXPECT_FALSE(f.error().empty()) << c.what;
+    for (const auto &[what, bytes, notes, lengthMs, warns] : cases) {
+        SCOPED_TRACE(what);
+        const MidiFile f = MidiFile::parse(bytes);
+        if (notes < 0) {
+            EXPECT_FALSE(f.ok());
+            EXPECT_FALSE(f.error().empty());
             continue;
         }
-        ASSERT_TRUE(f.ok()) << c.what << ": " << f.error();
-        EXPECT_EQ(countNotes(f), c.notes) << c.what;
-        EXPECT_EQ(Timeline::build(f)->lengthMs(), c.lengthMs) << c.what;
-        EXPECT_EQ(!f.warnings().empty(), c.warns) << c.what;
+        ASSERT_TRUE(f.ok()) << f.error();
+        EXPECT_EQ(countNotes(f), notes);
+        EXPECT_EQ(Timeline::build(f)->lengthMs(), lengthMs);
+        EXPECT_EQ(!f.warnings().empty(), warns);
     }
     // Cut anywhere after the header, a file keeps the notes before the cut.
     int before = 0;
@@ -274,11 +269,8 @@ TEST(Timeline, FarApartTicksMergeInOrder)
     std::vector<std::pair<std::int64_t, int>> got;
     for (std::size_t i = 0; i < t->events().size(); ++i)
         got.emplace_back(t->tickAt(i), t->events()[i].channel());
-    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 0},
-                                                                {5, 1},
-                                                                {1 << 26, 0},
-                                                                {std::int64_t(2) << 26, 1},
-                                                                {std::int64_t(3) << 26, 0},
-                                                                {std::int64_t(3) << 26, 1}};
+    const std::int64_t u = std::int64_t(1) << 26;
+    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 0},     {5, 1},     {u, 0},
+                                                                {2 * u, 1}, {3 * u, 0}, {3 * u, 1}};
     EXPECT_EQ(got, expected);
 }

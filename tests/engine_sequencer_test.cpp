@@ -37,17 +37,10 @@ std::vector<std::uint8_t> songBytes()
         w.channel(t, 0xB0 | ch, 32, 1);
         w.channel(t, 0xC0 | ch, std::uint8_t(10 * bar));
         // Volume, modulation, bend range, then an NRPN left selected.
-        const std::uint8_t setUp[][2] = {{7, std::uint8_t(60 + n)},
-                                         {1, std::uint8_t(3 * n)},
-                                         {101, 0},
-                                         {100, 0},
-                                         {6, std::uint8_t(2 + n)},
-                                         {99, 1},
-                                         {98, 8},
-                                         {6, n},
-                                         {38, 5}};
-        for (const auto &[cc, value] : setUp)
-            w.channel(t, 0xB0 | ch, cc, value);
+        const int setUp[] = {7,     60 + n, 1, 3 * n, 101, 0, 100, 0,  6,
+                             2 + n, 99,     1, 98,    8,   6, n,   38, 5};
+        for (std::size_t i = 0; i < std::size(setUp); i += 2)
+            w.channel(t, 0xB0 | ch, std::uint8_t(setUp[i]), std::uint8_t(setUp[i + 1]));
         w.channel(t + 10, 0xE0 | ch, n, std::uint8_t(64 + bar));
         w.channel(t + 10, 0xD0 | ch, std::uint8_t(bar * 5));
         w.channel(t + 20, 0x90 | ch, 60, 100);

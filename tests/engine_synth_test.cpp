@@ -114,74 +114,46 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
     const QString song = writeBytes(live.dir.filePath(u"held.mid"_s), heldChord());
     const QString resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GM.MID");
     auto device = std::make_unique<MidiSequencer>(live.synth, std::make_shared<SteadyClock>());
-    const auto command = [&](std::initializer_list<const char *> names) {
-        for (const char *name : names)
-            device->Command(QString::fromLatin1(name));
+    // Each try's interruption as a script: device commands, "open" (the song),
+    // "reset" (open the reset file), "wait" / "nowait", "from<ms>", "sleep<ms>".
+    const std::pair<std::string, const char *> tries[] = {
+        {"Stop, Close", "Stop Close open"},
+        {"Pause", "Pause"},
+        {"seek", "from5000 Play"},
+        // The chord must be gone before it comes back 1 s into the replay.
+        {"restart", "from0 Play sleep900 Stop"},
+        {"song change", "Close open Play sleep900 Stop"},
+        {"song change with reset", "Close reset wait Play nowait Close open Play sleep800 Stop"},
     };
-    const auto open = [&](const QString &file) {
-        device->setFileName(file);
-        command({"Open"});
+    const auto perform = [&](const QString &script) {
+        for (const QString &step : script.split(u' ')) {
+            if (step == u"open"_s || step == u"reset"_s) {
+                device->setFileName(step == u"open"_s ? song : resetFile);
+                device->Command(u"Open"_s);
+            } else if (step.startsWith(u"from"_s)) {
+                device->setFrom(step.mid(4).toInt());
+            } else if (step.startsWith(u"sleep"_s)) {
+                QThread::msleep(step.mid(5).toULong());
+            } else if (step.endsWith(u"wait"_s)) {
+                device->setWait(step == u"wait"_s);
+            } else {
+                device->Command(step);
+            }
+        }
     };
-    const std::vector<std::pair<std::string, std::function<void()>>> tries = {
-        {"Stop, Close",
-         [&] {
-             command({"Stop", "Close"}), open(song);
-         }},
-        {"Pause",
-         [&] {
-             command({"Pause"});
-         }},
-        {"seek",
-         [&] {
-             device->setFrom(5000), command({"Play"});
-         }},
-        {"restart",
-         [&] {
-             device->setFrom(0);
-             command({"Play"});
-             QThread::msleep(900); // gone before its chord comes back
-             command({"Stop"});
-         }},
-        {"song change",
-         [&] {
-             command({"Close"});
-             open(song);
-             command({"Play"});
-             QThread::msleep(900);
-             command({"Stop"});
-         }},
-        {"song change with reset",
-         [&] {
-             command({"Close"});
-             open(resetFile);
-             device->setWait(true);
-             command({"Play"});
-             device->setWait(false);
-             command({"Close"});
-             open(song);
-             command({"Play"});
-             QThread::msleep(800);
-             command({"Stop"});
-         }},
-    };
-    open(song);
-    for (const auto &[name, interrupt] : tries) {
-        device->setFrom(0);
-        command({"Play"});
-        QThread::msleep(1250);
-        interrupt();
-        QThread::msleep(600);
-    }
+    perform(u"open"_s);
+    for (const auto &t : tries)
+        perform(u"from0 Play sleep1250 "_s + QLatin1String(t.second) + u" sleep600"_s);
     device.reset(); // closing the output finishes the WAV file
     const Wav wav = readWav(live.wavPath);
     ASSERT_EQ(wav.problem, "");
     const std::vector<std::int64_t> chords = onsets(wav);
-    ASSERT_EQ(chords.size(), tries.size());
+    ASSERT_EQ(chords.size(), std::size(tries));
     // Where each command fell is read from the audio itself (the first 10 ms
     // of silence after the chord), so a busy machine that delays one thread or
     // the other does not move the measurement.
     const std::int64_t ms = wav.rate / 1000;
-    for (std::size_t i = 0; i < tries.size(); ++i) {
+    for (std::size_t i = 0; i < std::size(tries); ++i) {
         const std::string &name = tries[i].first;
         EXPECT_GT(peakDb(wav, chords[i], chords[i] + 100 * ms), -20) << name << ": no chord";
         std::int64_t quiet = chords[i];
@@ -255,16 +227,11 @@ TEST(RenderTool, InfoRenderAndExitCodes)
     const std::string sf = SmallSoundFont;
     const std::string corpus = SONABEL_CORPUS_DIR "/jazz-soft/";
     const std::string bad = corpus + "test-not-a-midi-file.mid";
-    struct Case
-    {
-        std::vector<std::string> arguments;
-        int exitCode;
-        std::string out; // all of standard output
-        std::string err; // a part of standard error
-    };
     const std::string scale = "format: 0\ntracks: 1\ndivision: 96\nevents: 30\nlength_ms: 4000\n";
     // The reset files: the SysEx, then 80 ms for the synthesizer to settle.
     const std::string reset = "format: 0\ntracks: 1\ndivision: 500\nevents: 3\nlength_ms: 80\n";
+    // The arguments, the exit code, all of standard output, a part of standard error.
+    using Case = std::tuple<std::vector<std::string>, int, std::string, std::string>;
     const std::vector<Case> cases = {
         {{"--info", corpus + "test-c-major-scale.mid"}, 0, scale, ""},
         {{"--info", build + "GM.MID"}, 0, reset, ""},
@@ -282,19 +249,20 @@ TEST(RenderTool, InfoRenderAndExitCodes)
          "",
          ""},
     };
-    for (const Case &c : cases) {
-        QStringList arguments;
+    for (const auto &[arguments, exitCode, out, err] : cases) {
+        QStringList list;
         std::string what;
-        for (const std::string &a : c.arguments) {
-            arguments << QString::fromStdString(a);
+        for (const std::string &a : arguments) {
+            list << QString::fromStdString(a);
             what += a + " ";
         }
+        SCOPED_TRACE(what);
         QProcess p;
-        p.start(QString::fromStdString(build + "sonabel-render"), arguments);
-        ASSERT_TRUE(p.waitForFinished(60000)) << what;
-        EXPECT_EQ(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, c.exitCode) << what;
-        EXPECT_EQ(p.readAllStandardOutput().toStdString(), c.out) << what;
-        EXPECT_NE(p.readAllStandardError().toStdString().find(c.err), std::string::npos) << what;
+        p.start(QString::fromStdString(build + "sonabel-render"), list);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, exitCode);
+        EXPECT_EQ(p.readAllStandardOutput().toStdString(), out);
+        EXPECT_NE(p.readAllStandardError().toStdString().find(err), std::string::npos);
     }
     // The song's 700 ms, and at most 2 s more as it fades out.
     const auto frames = (std::filesystem::file_size(wav) - 44) / 4;

@@ -88,13 +88,13 @@ TEST_F(FolderScanTest, FoldersThatCannotBeOpenedAreSkippedAndMissingRootsAreEmpt
 // ---- the main window ----
 
 // Space-separated names in the program folder; "F" is a folder holding d.mid.
+// policy: 0 adds to the playlist, 1 interrupts; outside: a song playing outside
+// the playlist beforehand; before: the playlist beforehand, started from empty;
+// plays: the song started after the reset (null: the device is left alone).
 struct Outcome
 {
-    int policy;          // 0 adds to the playlist, 1 interrupts
-    const char *outside; // a song playing outside the playlist beforehand
-    const char *before;  // the playlist beforehand, started from empty
-    const char *entries, *after;
-    const char *plays; // the song started after the reset; null: the device is left alone
+    int policy;
+    const char *outside, *before, *entries, *after, *plays;
     int policyAfter;
 };
 

@@ -183,28 +183,25 @@ TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     EXPECT_EQ(
         std::count_if(actions.begin(), actions.end(), [](QAction *a) { return a->isCheckable(); }),
         1);
-    const struct
-    {
-        int songs, playIndex, checked;
-        bool list;
-    } steps[] = {{2, 1, 1, false},
-                 {2, -1, -1, false},
-                 {SongMenu::PlainItemLimit + 50, 7, 7, true},
-                 {3, 2, 2, false},
-                 {0, -1, -1, false}};
-    for (const auto &step : steps) {
-        SCOPED_TRACE(step.songs);
+    // Songs, the one playing, the row checked, shown as a list.
+    const std::tuple<int, int, int, bool> steps[] = {{2, 1, 1, false},
+                                                     {2, -1, -1, false},
+                                                     {SongMenu::PlainItemLimit + 50, 7, 7, true},
+                                                     {3, 2, 2, false},
+                                                     {0, -1, -1, false}};
+    for (const auto &[songs, playIndex, checked, list] : steps) {
+        SCOPED_TRACE(songs);
         w.lstPlay.clear();
-        for (int i = 0; i < step.songs; ++i)
+        for (int i = 0; i < songs; ++i)
             w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
-        w.PlayIndex = step.playIndex;
+        w.PlayIndex = playIndex;
         w.UpdateMIDI();
         w.songMenu->build();
-        EXPECT_EQ(w.songMenu->captions().size(), step.songs);
-        EXPECT_EQ(w.songMenu->captions().value(1), step.songs > 1 ? u"t1"_s : QString());
-        EXPECT_EQ(w.songMenu->checkedRow(), step.checked);
-        EXPECT_EQ(w.songMenu->isList(), step.list);
-        EXPECT_EQ(w.songMenu->separatorVisible(), step.songs > 0);
+        EXPECT_EQ(w.songMenu->captions().size(), songs);
+        EXPECT_EQ(w.songMenu->captions().value(1), songs > 1 ? u"t1"_s : QString());
+        EXPECT_EQ(w.songMenu->checkedRow(), checked);
+        EXPECT_EQ(w.songMenu->isList(), list);
+        EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
     }
 }
 

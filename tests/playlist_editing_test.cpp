@@ -69,35 +69,28 @@ private:
 
 TEST_F(PlaylistEditingTest, RemoveTakesTheSelectionAndKeepsTheCurrentSong)
 {
-    struct Case
-    {
-        std::vector<int> selected;
-        int focus;
-        const char *left;
-        int playIndex;
-        quint8 currentAlbum;
-        const char *next; // what the next advance plays
-    };
-    const Case cases[] = {
+    // The rows selected, the focus, the titles left, the place of the current
+    // song, the current album and what the next advance plays.
+    const std::tuple<std::vector<int>, int, const char *, int, quint8, const char *> cases[] = {
         {{1, 2}, 2, "a d e", 0, 0, "d"}, // the playing song and the one before it
         {{3, 4}, 3, "a b c", 2, 0, "a"},
         {{}, 0, "a b c d e", 2, 0, "d"},   // focus, nothing selected: only the mark goes
         {{1}, -1, "a b c d e", 2, 1, "d"}, // no focus: nothing at all
         {{0, 1, 2, 3, 4}, 4, "", -1, 0, nullptr},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.left);
+    for (const auto &[selected, focus, left, playIndex, currentAlbum, next] : cases) {
+        SCOPED_TRACE(left);
         frmMain &w = playlist(2);
-        select(w, c.selected, c.focus);
+        select(w, selected, focus);
         w.btnRemove_Click();
-        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(c.left));
-        EXPECT_EQ(w.PlayIndex, c.playIndex);
-        EXPECT_EQ(w.Global.CurrentAlbum, c.currentAlbum);
-        EXPECT_EQ(w.mnuA[1]->isChecked(), c.currentAlbum == 1);
+        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(left));
+        EXPECT_EQ(w.PlayIndex, playIndex);
+        EXPECT_EQ(w.Global.CurrentAlbum, currentAlbum);
+        EXPECT_EQ(w.mnuA[1]->isChecked(), currentAlbum == 1);
         expectSongUntouchedAndMenuInStep(w);
-        if (c.next) {
+        if (next) {
             w.MCI_Done(0);
-            EXPECT_EQ(device.openFile(), dir.filePath(QLatin1String(c.next) + u".mid"_s));
+            EXPECT_EQ(device.openFile(), dir.filePath(QLatin1String(next) + u".mid"_s));
         }
     }
 }
@@ -127,27 +120,21 @@ TEST_F(PlaylistEditingTest, TheDeleteKeyRemovesScatteredRowsOfALongList)
 
 TEST_F(PlaylistEditingTest, UpAndDownMoveTheFocusedSongWithItsSelection)
 {
-    struct Case
-    {
-        void (frmMain::*command)();
-        int focus;
-        const char *after;
-        const char *selected;
-    };
-    // Each command twice: the focus follows the song, so it moves on.
-    const Case cases[] = {
+    // The command, the focus, the titles after, the rows selected after. Each
+    // command twice: the focus follows the song, so it moves on.
+    const std::tuple<void (frmMain::*)(), int, const char *, const char *> cases[] = {
         {&frmMain::btnUp_Click, 2, "c a b d e", "0"}, {&frmMain::btnDn_Click, 2, "a b d e c", "4"},
         {&frmMain::btnUp_Click, 0, "a b c d e", "0"}, {&frmMain::btnDn_Click, 4, "a b c d e", "4"},
         {&frmMain::btnUp_Click, -1, "a b c d e", ""},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.after);
+    for (const auto &[command, focus, after, selected] : cases) {
+        SCOPED_TRACE(after);
         frmMain &w = playlist(2);
-        select(w, c.focus < 0 ? std::vector<int>{} : std::vector<int>{c.focus}, c.focus);
-        (w.*c.command)();
-        (w.*c.command)();
-        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(c.after));
-        EXPECT_EQ(selectedRows(w), QLatin1String(c.selected));
+        select(w, focus < 0 ? std::vector<int>{} : std::vector<int>{focus}, focus);
+        (w.*command)();
+        (w.*command)();
+        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(after));
+        EXPECT_EQ(selectedRows(w), QLatin1String(selected));
         EXPECT_EQ(w.PlayIndex, 2); // the place, whatever now stands there
         EXPECT_EQ(w.Global.CurrentAlbum, 1);
         expectSongUntouchedAndMenuInStep(w);

@@ -8,10 +8,9 @@
 #include "platform/SettingsStore.h"
 #include "player/Sound.h"
 #include "settings/SoundSettings.h"
-#include "support/FakeDialogs.h"
-#include "support/MemoryStore.h"
 #include "support/ProgramRun.h"
 #include "support/Wav.h"
+#include "support/WindowFixture.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -207,9 +206,11 @@ TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
 
 // ---- the window on the real device ----
 
-class SoundWindow : public ::testing::Test
+// The window on the real device; the dialogs and the store are the fixture's fakes.
+class SoundWindow : public WindowFixture
 {
 public:
+    using WindowFixture::dir, WindowFixture::store;
     void SetUp() override
     {
         if (!QFile::exists(SmallSoundFont))
@@ -223,20 +224,16 @@ public:
     void TearDown() override
     {
         window.reset();
-        device.reset(); // the file driver finishes its WAV
+        real.reset(); // the file driver finishes its WAV
     }
 
     // The device for what the store holds, and the window on it.
     void start()
     {
-        device = makeSequencerDevice(storedSoundChoice(store));
-        MainWindowServices services;
-        services.MCI = device.get();
-        services.dlg = &dialogs;
-        services.store = &store;
-        services.programFolder = dir.path();
-        services.screenWidthTwips = 12000;
-        window = std::make_unique<frmMain>(services);
+        real = makeSequencerDevice(storedSoundChoice(store));
+        MainWindowServices s = services();
+        s.MCI = real.get();
+        window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
     void play(const QString &song)
@@ -255,10 +252,7 @@ public:
     void finish() { TearDown(); }
 
     ScopedEnvironment env;
-    QTemporaryDir dir;
-    FakeDialogs dialogs;
-    MemoryStore store;
-    std::unique_ptr<SequencerDevice> device;
+    std::unique_ptr<SequencerDevice> real; // the device
     std::unique_ptr<frmMain> window;
 };
 
@@ -266,14 +260,14 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 {
     start();
     play(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return device->Position() >= 1000; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return real->Position() >= 1000; }, 10000));
 
     // Cancelled: nothing changes. Volume off: the song goes on, silently.
-    const QString synth = device->outputDescription();
+    const QString synth = real->outputDescription();
     window->mnuSound_Click();
-    EXPECT_EQ(device->outputDescription(), synth);
+    EXPECT_EQ(real->outputDescription(), synth);
     EXPECT_FALSE(store.values.contains(u"Sound/SoundFont"_s));
-    qint32 before = device->Position();
+    qint32 before = real->Position();
     choose(u"quiet"_s, [](SoundDialogSetup &s) {
         s.soundFont = SmallSoundFont;
         s.gain = 0;
@@ -284,31 +278,31 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_TRUE(shown.soundFonts.contains(SmallSoundFont));
     EXPECT_EQ(shown.audioDriverFromEnvironment, u"SONABEL_AUDIO_DRIVER=file"_s);
     EXPECT_TRUE(shown.outputFromEnvironment.isEmpty());
-    EXPECT_GE(device->Position(), before);
-    EXPECT_LT(device->Position(), before + 3000);
-    EXPECT_TRUE(device->outputDescription().contains(u"TimGM6mb.sf2"_s));
+    EXPECT_GE(real->Position(), before);
+    EXPECT_LT(real->Position(), before + 3000);
+    EXPECT_TRUE(real->outputDescription().contains(u"TimGM6mb.sf2"_s));
     EXPECT_EQ(store.values.value(u"Sound/SoundFont"_s), SmallSoundFont);
     EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0"_s);
     QTest::qWait(1200);
 
     // Paused, a new choice keeps it paused at the same point.
     window->imgControls_Click(2);
-    before = device->Position();
+    before = real->Position();
     choose(u"loud"_s, [](SoundDialogSetup &s) { s.gain = 1.0; });
-    EXPECT_TRUE(device->isPaused());
-    EXPECT_EQ(device->Position(), before);
+    EXPECT_TRUE(real->isPaused());
+    EXPECT_EQ(real->Position(), before);
     window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
-    EXPECT_GT(device->Position(), before + 500);
+    EXPECT_GT(real->Position(), before + 500);
     EXPECT_FALSE(window->Stopped);
 
     // The silent output: time still runs.
     choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
-    EXPECT_TRUE(device->outputDescription().contains(u"silent"_s));
+    EXPECT_TRUE(real->outputDescription().contains(u"silent"_s));
     EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
-    before = device->Position();
+    before = real->Position();
     QTest::qWait(600);
-    EXPECT_GT(device->Position(), before);
+    EXPECT_GT(real->Position(), before);
     finish();
 
     EXPECT_LT(peakOf(wav(u"quiet"_s)), 50);
@@ -320,52 +314,46 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 // the other problems, however many songs play.
 TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
 {
-    struct Case
-    {
-        const char *what;
-        std::function<void(SoundWindow &)> arrange;
-        QStringList words;
-        bool heard;
-    };
-    const std::vector<Case> cases = {
+    const QString junk = writeBytes(dir.filePath(u"junk.sf2"_s), "not a SoundFont");
+    // What, the setting or (SONABEL_...) variable, its value, words of the
+    // message, whether the song is heard.
+    const std::tuple<const char *, const char *, QString, QStringList, bool> cases[] = {
         {"gone SoundFont",
-         [](SoundWindow &t) {
-             const QString copy = t.dir.filePath(u"gone.sf2"_s);
-             QFile::copy(SmallSoundFont, copy);
-             t.store.values.insert(u"Sound/SoundFont"_s, copy);
-             QFile::remove(copy);
-         },
+         "Sound/SoundFont",
+         dir.filePath(u"gone.sf2"_s),
          {u"gone.sf2 is gone"_s, u"instead"_s},
          true},
         {"gone port",
-         [](SoundWindow &t) { t.store.values.insert(u"Sound/Output"_s, u"alsa:250:7"_s); },
+         "Sound/Output",
+         u"alsa:250:7"_s,
          {u"MIDI port 250:7 is gone"_s, u"built-in synthesizer"_s},
          true},
         {"not a SoundFont",
-         [](SoundWindow &t) {
-             const QString junk = t.dir.filePath(u"junk.sf2"_s);
-             writeBytes(junk, "not a SoundFont");
-             t.env.set("SONABEL_SOUNDFONT", junk);
-         },
+         "SONABEL_SOUNDFONT",
+         junk,
          {u"junk.sf2 cannot be loaded"_s, u"\"Sound ...\""_s},
          false},
         {"no audio",
-         [](SoundWindow &t) { t.env.set("SONABEL_AUDIO_DRIVER", u"nosuchdriver"_s); },
+         "SONABEL_AUDIO_DRIVER",
+         u"nosuchdriver"_s,
          {u"No audio output"_s, u"\"Sound ...\""_s},
          false},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto &[what, name, value, words, heard] : cases) {
+        SCOPED_TRACE(what);
         TearDown();
         dialogs.messages.clear();
         store.values.clear();
         SetUp();
-        c.arrange(*this);
+        if (qstrncmp(name, "SONABEL_", 8) == 0)
+            env.set(name, value);
+        else
+            store.values.insert(QLatin1String(name), value);
         start();
         const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
         play(song);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
-        for (const QString &word : c.words)
+        for (const QString &word : words)
             EXPECT_TRUE(dialogs.messages.first().contains(word))
                 << dialogs.messages.first().toStdString();
         // The next song brings no second message.
@@ -373,11 +361,10 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         play(song);
         QTest::qWait(1200);
         EXPECT_EQ(dialogs.messages.size(), 1);
-        EXPECT_GT(device->Position(), 500);
+        EXPECT_GT(real->Position(), 500);
         finish();
-        if (c.heard) {
+        if (heard)
             EXPECT_GT(peakOf(wav(u"start"_s)), 1000);
-        }
     }
 }
 

@@ -48,19 +48,16 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
         store.values.insert(QLatin1String(key), u"0"_s);
     store.values.insert(u"onNew"_s, u"1"_s);
     store.values.insert(u"Reset"_s, u"2"_s);
-    const struct
-    {
-        const char *x, *y;
-        QPoint expected;
-    } places[] = {{"1500", "750", QPoint(100, 50)},
-                  {"-3000", "-1500", QPoint(-200, -100)},
-                  {"-90000", "45000", QPoint(px(12000 - 4515 - 1000), 0)}};
-    for (const auto &place : places) {
-        store.values.insert(u"X"_s, QLatin1String(place.x));
-        store.values.insert(u"Y"_s, QLatin1String(place.y));
+    const std::tuple<const char *, const char *, QPoint> places[] = {
+        {"1500", "750", QPoint(100, 50)},
+        {"-3000", "-1500", QPoint(-200, -100)},
+        {"-90000", "45000", QPoint(px(12000 - 4515 - 1000), 0)}};
+    for (const auto &[x, y, expected] : places) {
+        store.values.insert(u"X"_s, QLatin1String(x));
+        store.values.insert(u"Y"_s, QLatin1String(y));
         frmMain w(services());
         w.Form_Load();
-        EXPECT_EQ(w.pos(), place.expected) << place.x;
+        EXPECT_EQ(w.pos(), expected) << x;
         EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint || w.mnuSnap->isChecked());
         EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
         EXPECT_FALSE(w.mnuNewList->isChecked());

@@ -39,20 +39,16 @@ TEST_F(WindowControlsTest, KeysPlayPauseSeekAndChangeSongs)
     EXPECT_TRUE(device.isPlaying());
 
     // Seeks stay within the song.
-    struct Seek
-    {
-        qint32 from;
-        Qt::Key key;
-        const char *expected;
-    };
-    for (const Seek &seek :
-         {Seek{10000, Qt::Key_Right, "Play from 15000"},
-          Seek{10000, Qt::Key_Left, "Play from 5000"}, Seek{2000, Qt::Key_Left, "Play from 0"},
-          Seek{58000, Qt::Key_Right, "Play from 60000"}}) {
-        device.setPosition(seek.from);
+    const std::tuple<qint32, Qt::Key, const char *> seeks[] = {
+        {10000, Qt::Key_Right, "Play from 15000"},
+        {10000, Qt::Key_Left, "Play from 5000"},
+        {2000, Qt::Key_Left, "Play from 0"},
+        {58000, Qt::Key_Right, "Play from 60000"}};
+    for (const auto &[from, key, expected] : seeks) {
+        device.setPosition(from);
         device.log.clear();
-        QTest::keyClick(&w, seek.key);
-        EXPECT_EQ(device.log, QStringList{QString::fromLatin1(seek.expected)}) << seek.from;
+        QTest::keyClick(&w, key);
+        EXPECT_EQ(device.log, QStringList{QString::fromLatin1(expected)}) << from;
     }
 
     QTest::keyClick(&w, Qt::Key_PageDown);
@@ -119,13 +115,7 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize size(300, 340);
-    struct Case
-    {
-        const char *what;
-        QRect anchor;
-        QPoint expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char *, QRect, QPoint> cases[] = {
         {"room below", QRect(100, 0, 301, 210), QPoint(100, 210)},
         {"near the bottom: above", QRect(100, screen.bottom() - 250, 301, 210),
          QPoint(100, screen.bottom() - 250 - 340)},
@@ -134,10 +124,10 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
         {"no room either way: on the screen",
          QRect(0, screen.top() + 100, 301, screen.height() - 150), QPoint(0, screen.top())},
     };
-    for (const Case &c : cases) {
-        const QPoint at = placeBeside(c.anchor, size);
-        EXPECT_EQ(at, c.expected) << c.what;
-        EXPECT_TRUE(screen.contains(QRect(at, size))) << c.what;
+    for (const auto &[what, anchor, expected] : cases) {
+        const QPoint at = placeBeside(anchor, size);
+        EXPECT_EQ(at, expected) << what;
+        EXPECT_TRUE(screen.contains(QRect(at, size))) << what;
     }
 }
 

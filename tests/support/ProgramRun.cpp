@@ -64,14 +64,11 @@ QProcess *ProgramRun::start(const QStringList &arguments)
     return m_processes.back().get();
 }
 
-bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs, int *exitCode)
+bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs)
 {
     QProcess *process = start(arguments);
-    if (!process->waitForFinished(timeoutMs))
-        return false;
-    if (exitCode)
-        *exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
-    return true;
+    return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit &&
+           process->exitCode() == 0;
 }
 
 bool ProgramRun::waitFor(const std::function<bool()> &condition, int timeoutMs)

@@ -13,6 +13,9 @@
 #include <memory>
 #include <vector>
 
+// How long a test waits for something that only takes this long when it hangs.
+constexpr int Patience = 30000; // ms
+
 class ProgramRun
 {
 public:
@@ -35,8 +38,8 @@ public:
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.
     QProcess *start(const QStringList &arguments = {});
-    // Runs the program to its end; false when it did not end within timeoutMs.
-    bool runToEnd(const QStringList &arguments, int timeoutMs, int *exitCode = nullptr);
+    // Runs the program to its end; true when it ended with exit code 0 within timeoutMs.
+    bool runToEnd(const QStringList &arguments, int timeoutMs = Patience);
 
     // Polls until condition holds or timeoutMs passes; processes events meanwhile.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
