@@ -393,16 +393,11 @@ protected:
     // gdbus with the given arguments on the private bus; its output.
     QString gdbus(const QStringList &arguments)
     {
-        QProcess p;
+        QProcess p; // killed when it hangs
         p.setProcessEnvironment(run.environment);
+        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(u"gdbus"_s, arguments);
-        if (!p.waitForFinished(10000)) {
-            p.kill();
-            p.waitForFinished(2000);
-            return QString();
-        }
-        return QString::fromUtf8(p.readAllStandardOutput()) +
-               QString::fromUtf8(p.readAllStandardError());
+        return p.waitForFinished(10000) ? QString::fromUtf8(p.readAll()) : QString();
     }
     QString call(const QString &method, const QStringList &arguments = {})
     {

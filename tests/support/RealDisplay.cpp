@@ -1,8 +1,6 @@
 // A private X server with a window manager, driven like a user drives it.
 #include "support/RealDisplay.h"
 
-#include "support/ProgramRun.h"
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -18,17 +16,6 @@ namespace {
 constexpr int StartTimeoutMs = 15000;
 
 } // namespace
-
-bool pollUntil(const std::function<bool()> &condition, int timeoutMs, int intervalMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(static_cast<unsigned long>(intervalMs));
-    }
-    return true;
-}
 
 bool sameColor(const QColor &a, const QColor &b, int tolerance)
 {
@@ -87,12 +74,9 @@ RealDisplay::RealDisplay(QSize screen)
 RealDisplay::~RealDisplay()
 {
     for (auto *process : {m_windowManager.get(), m_server.get()}) {
-        if (process && process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(3000)) {
-                process->kill();
-                process->waitForFinished(3000);
-            }
+        if (process && !ProgramRun::terminate(process, 3000)) {
+            process->kill();
+            process->waitForFinished(3000);
         }
     }
 }
@@ -176,7 +160,7 @@ QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, boo
 quint64 RealDisplay::waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs) const
 {
     QList<quint64> found;
-    pollUntil([&] { return !(found = windows(pid, titlePattern)).isEmpty(); }, timeoutMs, 100);
+    pollUntil([&] { return !(found = windows(pid, titlePattern)).isEmpty(); }, timeoutMs);
     return found.value(0);
 }
 
@@ -252,8 +236,8 @@ bool RealDisplay::waitForScreen(const std::function<bool(const QImage &)> &condi
                                 QImage *last) const
 {
     QImage seen;
-    const bool met = pollUntil([&] { return !(seen = screenshot()).isNull() && condition(seen); },
-                               timeoutMs, 30);
+    const bool met =
+        pollUntil([&] { return !(seen = screenshot()).isNull() && condition(seen); }, timeoutMs);
     if (last)
         *last = seen;
     return met;

@@ -4,14 +4,14 @@
 // that waits has a time-out; a tool that hangs is killed.
 #pragma once
 
+#include "support/ProgramRun.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-
-class ProgramRun;
 
 class RealDisplay
 {
@@ -107,7 +107,10 @@ private:
     std::unique_ptr<QProcess> m_server, m_windowManager;
 };
 
-// Polls until condition holds or timeoutMs passes, without an event loop.
-bool pollUntil(const std::function<bool()> &condition, int timeoutMs, int intervalMs = 50);
+// Polls until condition holds or timeoutMs passes.
+inline bool pollUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    return ProgramRun::waitFor(condition, timeoutMs);
+}
 // True when the colours differ by at most tolerance in each channel.
 bool sameColor(const QColor &a, const QColor &b, int tolerance = 0);
