@@ -54,8 +54,7 @@ TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
 
     // "Save this album": the dialog opens in the albums folder; a name typed
     // without extension gets ".mal".
-    ASSERT_TRUE(display.movePointer(control(origin, 2895, 810, 1560, 225)));
-    ASSERT_TRUE(display.click());
+    ASSERT_TRUE(display.clickAt(control(origin, 2895, 810, 1560, 225)));
     const quint64 save = display.waitForWindow(pid, u"^Save this album to$"_s);
     ASSERT_NE(save, 0u) << "the save dialog did not open";
     typeInto(save, u"mine"_s);
@@ -65,8 +64,7 @@ TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
 
     // "Clear album", then Albums > "Load ..." from the play menu (a right
     // click on the song title) and the open dialog.
-    ASSERT_TRUE(display.movePointer(control(origin, 2895, 1350, 1560, 225)));
-    ASSERT_TRUE(display.click());
+    ASSERT_TRUE(display.clickAt(control(origin, 2895, 1350, 1560, 225)));
     ASSERT_TRUE(display.movePointer(control(origin, 315, 0, 3030, 195)));
     const qsizetype shown = display.windows(pid).size();
     ASSERT_TRUE(display.click(3));
@@ -80,8 +78,7 @@ TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
         pollUntil([&] { return display.windows(pid, u"^Open MIDI Album$"_s).isEmpty(); }, 10000));
 
     // The first entry of the list clicked and removed with the Delete key.
-    ASSERT_TRUE(display.movePointer(origin + QPoint(40, 18 + 6)));
-    ASSERT_TRUE(display.click());
+    ASSERT_TRUE(display.clickAt(origin + QPoint(40, 18 + 6)));
     ASSERT_TRUE(display.key(u"Delete"_s));
 
     // The player keeps its playlist when it ends: the album came back whole

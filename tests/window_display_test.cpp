@@ -85,7 +85,7 @@ protected:
     // (negative: from the bottom up).
     bool menu(int downs)
     {
-        if (!display.movePointer(at(100, 100)) || !display.click(3))
+        if (!display.clickAt(at(100, 100), 3))
             return false;
         QThread::msleep(300);
         return display.key(
@@ -112,11 +112,7 @@ protected:
     {
         return display.waitForGeometry(main, [&](const QRect &g) { return g.height() == height; });
     }
-    void clickAt(int leftTwips, int topTwips)
-    {
-        display.movePointer(at(leftTwips, topTwips));
-        display.click(1);
-    }
+    void clickAt(int leftTwips, int topTwips) { display.clickAt(at(leftTwips, topTwips)); }
 
     // titleBar: room above the area for the frame the window manager draws.
     void keepScreenshot(const QString &name, const QImage &screen, const QRect &area,
@@ -165,16 +161,13 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
     EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
     const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
-    auto helpInk = [&](const QImage &screen) {
-        return inkIn(screen, help);
-    };
 
     // Onto "Add an album": it lights and the help line explains it.
     display.movePointer(at(3675, 660));
     display.movePointer(at(3680, 650));
     QImage screen;
     ASSERT_TRUE(waitForColour(2940, 660, Lit, &screen)) << "\"Add an album\" did not light";
-    EXPECT_GT(helpInk(screen), 20) << "no help text";
+    EXPECT_GT(inkIn(screen, help), 20) << "no help text";
     const QImage loadHelp = screen.copy(help);
     keepScreenshot(u"player.png"_s, screen, display.geometry(main));
 
@@ -197,12 +190,12 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return s.copy(help) != saveHelp; },
                                       5000, &screen));
     EXPECT_TRUE(sameColor(colourAt(screen, 2940, 920), Lit, 2));
-    EXPECT_GT(helpInk(screen), 20);
+    EXPECT_GT(inkIn(screen, help), 20);
 
     // Onto the help line itself: everything goes back to normal.
     display.movePointer(at(3400, 2700));
     ASSERT_TRUE(waitForColour(2940, 920, Plain, &screen));
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return helpInk(s) == 0; }))
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, help) == 0; }))
         << "the help line stayed visible";
 
     // The seek bar explains itself; dragging it shows where the song will go,
@@ -211,7 +204,7 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     const QPoint barStart = at(2655 + 150, 360);
     display.movePointer(barStart);
     ASSERT_TRUE(
-        display.waitForScreen([&](const QImage &s) { return helpInk(s) > 20; }, 5000, &screen))
+        display.waitForScreen([&](const QImage &s) { return inkIn(s, help) > 20; }, 5000, &screen))
         << "no help over the seek bar";
     EXPECT_FALSE(sameColor(colourAt(screen, 2655 + 400, 300), fill, 4));
     const QImage barHelp = screen.copy(help);
@@ -321,18 +314,13 @@ TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
             << "the main window stayed on the screen";
         // The taskbar shows the placeholder, minimised, captioned with the song line.
         quint64 placeholder = 0;
-        ASSERT_TRUE(pollUntil(
-            [&] {
-                const QList<quint64> found =
-                    display.windows(program->processId(), u"^Sonabel v"_s, false);
-                for (quint64 w : found) {
-                    if (display.netWmState(w).contains(u"_NET_WM_STATE_HIDDEN"_s))
-                        placeholder = w;
-                }
-                return placeholder != 0;
-            },
-            5000))
-            << "no minimised placeholder";
+        const auto minimised = [&] {
+            for (quint64 w : display.windows(program->processId(), u"^Sonabel v"_s, false))
+                placeholder =
+                    display.netWmState(w).contains(u"_NET_WM_STATE_HIDDEN"_s) ? w : placeholder;
+            return placeholder != 0;
+        };
+        ASSERT_TRUE(pollUntil(minimised, 5000)) << "no minimised placeholder";
 
         if (closePlaceholder)
             display.closeWindow(placeholder);
@@ -370,8 +358,7 @@ TEST_F(PlayerOnDisplay, AboutBoxIsOneWindowWithAHoverOnClose)
     EXPECT_TRUE(display.waitForScreen(
         [&](const QImage &s) { return sameColor(s.pixelColor(lit), Plain, 2); }));
 
-    display.movePointer(close);
-    display.click(1);
+    display.clickAt(close);
     EXPECT_TRUE(pollUntil([&] { return !display.info(about).exists; }, 5000))
         << "\"Close\" did not close the about box";
     EXPECT_TRUE(display.info(main).viewable);

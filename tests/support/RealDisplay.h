@@ -64,6 +64,7 @@ public:
     // In steps, as a hand moves (drags need the moves in between).
     bool glidePointer(QPoint from, QPoint to, int steps = 8) const;
     bool click(int button = 1) const { return mouse(QStringLiteral("click"), button); }
+    bool clickAt(QPoint at, int button = 1) const { return movePointer(at) && click(button); }
     bool doubleClick(int button = 1) const
     {
         return mouse(QStringLiteral("click --repeat 2 --delay 80"), button);
