@@ -43,9 +43,7 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExactAndLineBreaksNeverReachTheFile)
                                  touch(u"c.MID"_s)};
     const QString album = path(u"list.mal"_s);
     ASSERT_TRUE(writeAlbum(album, entries));
-    QByteArray expected;
-    for (const QString &e : entries)
-        expected += e.toUtf8() + "\r\n";
+    const QByteArray expected = (entries.join(u"\r\n"_s) + u"\r\n"_s).toUtf8();
     EXPECT_EQ(readBytes(album), expected);
     const AlbumReadResult read = readAlbum(album);
     EXPECT_TRUE(read.opened);

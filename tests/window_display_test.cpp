@@ -8,7 +8,6 @@
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
 
-#include <QFile>
 #include <QSettings>
 #include <QThread>
 #include <gtest/gtest.h>
