@@ -87,16 +87,8 @@ struct LiveSynth
 {
     QTemporaryDir dir;
     std::string wavPath = dir.filePath(u"out.wav"_s).toStdString();
-    std::shared_ptr<FluidSynthOutput> synth;
-
-    LiveSynth()
-    {
-        FluidSynthOptions options;
-        options.soundFont = SmallSoundFont;
-        options.audioDriver = "file";
-        options.audioFile = wavPath;
-        synth = std::make_shared<FluidSynthOutput>(options);
-    }
+    std::shared_ptr<FluidSynthOutput> synth = std::make_shared<FluidSynthOutput>(FluidSynthOptions{
+        .soundFont = SmallSoundFont, .audioDriver = "file", .audioFile = wavPath});
 };
 
 } // namespace

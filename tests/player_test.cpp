@@ -357,27 +357,7 @@ const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
 const QString Path = u"/org/mpris/MediaPlayer2"_s;
 const QString Player = u"org.mpris.MediaPlayer2.Player"_s;
 
-// A session bus of the test's own, ended with the test.
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        if (m_daemon.waitForStarted(10000) && m_daemon.waitForReadyRead(10000))
-            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    QString address;
-
-private:
-    QProcess m_daemon;
-};
-
+// On a session bus of the test's own, ended with the test.
 class MediaPlayer : public ::testing::Test
 {
 protected:
@@ -386,8 +366,16 @@ protected:
         if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
             QStandardPaths::findExecutable(u"gdbus"_s).isEmpty())
             GTEST_SKIP() << "dbus-daemon or gdbus is not installed";
-        ASSERT_FALSE(bus.address.isEmpty());
-        run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
+        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        ASSERT_TRUE(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
+        run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
+                               QString::fromUtf8(bus.readLine()).trimmed());
+    }
+
+    void TearDown() override
+    {
+        bus.kill();
+        bus.waitForFinished(5000);
     }
 
     // gdbus with the given arguments on the private bus; its output.
@@ -420,7 +408,7 @@ protected:
         return ProgramRun::waitFor([&] { return get(property).contains(part); }, 20000);
     }
 
-    PrivateBus bus;
+    QProcess bus;
     ProgramRun run;
 };
 
