@@ -84,9 +84,6 @@ protected:
     // A desktop tool run in the private folders only, as no desktop in particular.
     QString tool(const QString &name, const QStringList &arguments, int *exitCode = nullptr)
     {
-        const QString path = QStandardPaths::findExecutable(name);
-        if (path.isEmpty())
-            return u"<%1 missing>"_s.arg(name);
         QProcessEnvironment env;
         env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
         env.insert(u"HOME"_s, root.filePath(u"home"_s));
@@ -97,7 +94,7 @@ protected:
         env.insert(u"SONABEL_LAUNCHED"_s, root.filePath(u"launched"_s));
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(path, arguments);
+        process.start(name, arguments); // a tool that is missing fails here
         EXPECT_TRUE(process.waitForFinished(Patience)) << name.toStdString();
         if (exitCode)
             *exitCode = process.exitCode();
