@@ -363,8 +363,9 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         EXPECT_EQ(dialogs.messages.size(), 1);
         EXPECT_GT(real->Position(), 500);
         finish();
-        if (heard)
+        if (heard) {
             EXPECT_GT(peakOf(wav(u"start"_s)), 1000);
+        }
     }
 }
 

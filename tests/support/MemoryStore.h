@@ -10,10 +10,7 @@ class MemoryStore : public SettingsStore
 public:
     std::optional<QString> read(const QString &name) const override
     {
-        const auto it = values.constFind(name);
-        if (it == values.constEnd())
-            return std::nullopt;
-        return *it;
+        return values.contains(name) ? std::optional(values.value(name)) : std::nullopt;
     }
     void write(const QString &name, const QString &value) override
     {
