@@ -14,14 +14,7 @@ namespace {
 class AlbumCommandsTest : public WindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        w = &window();
-        w->Global.ResetMode = 0;
-        a = song(u"a.mid"_s);
-        b = song(u"b.mid"_s);
-        c = song(u"c.mid"_s);
-    }
+    void SetUp() override { w->Global.ResetMode = 0; }
     // The recent list, the current album and the items' check marks ("1000").
     QString albums() const
     {
@@ -36,8 +29,8 @@ protected:
     }
     int policy() const { return w->optInterrupt[1]->isChecked() ? 1 : 0; }
 
-    frmMain *w = nullptr;
-    QString a, b, c;
+    frmMain *w = &window();
+    QString a = song(u"a.mid"_s), b = song(u"b.mid"_s), c = song(u"c.mid"_s);
 };
 
 TEST_F(AlbumCommandsTest, DialogsAreSetUpAndCancelChangesNothing)

@@ -16,12 +16,10 @@ using namespace Qt::StringLiterals;
 
 ProgramRun::ProgramRun() : environment(QProcessEnvironment::systemEnvironment())
 {
-    QDir().mkpath(programFolder());
-    QDir().mkpath(configHome());
-    QDir().mkpath(runtimeDir());
+    for (const QString &folder : {programFolder(), configHome(), runtimeDir(), scratch()})
+        QDir().mkpath(folder);
     QFile::setPermissions(runtimeDir(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QDir().mkpath(scratch());
     const QString build = QStringLiteral(SONABEL_BUILD_DIR);
     QFile::copy(build + u"/sonabel"_s, program());
     for (const char *name : {"GM.MID", "GS.MID"})
