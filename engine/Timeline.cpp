@@ -5,9 +5,14 @@
 #include <array>
 #include <bitset>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -163,6 +168,94 @@ private:
     bool m_haveNext = false;
 };
 
+// One window's events as read from the tracks, before they are merged.
+struct Batch
+{
+    std::int64_t from = 0; // the window's first tick
+    std::int64_t span = 0; // and its width in ticks
+    std::vector<Candidate> events;
+};
+
+// From this many events on, the tracks are read on a second thread.
+constexpr std::size_t ReadAheadFrom = std::size_t(1) << 16;
+
+// Runs produce on a thread of its own, filling two batches in turn, while
+// consume takes each filled one, in order, on the calling thread. A failure on
+// either side ends both and is thrown here.
+template <typename Produce, typename Consume> void readAhead(Produce &produce, Consume &consume)
+{
+    std::array<Batch, 2> batches;
+    std::array<bool, 2> full{};
+    bool finished = false;  // produce has no more (or failed)
+    bool cancelled = false; // consume failed
+    std::exception_ptr failure;
+    std::mutex mutex;
+    std::condition_variable changed;
+
+    auto read = [&] {
+        bool more = true;
+        for (std::size_t k = 0; more; ++k) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return !full[k % 2] || cancelled; });
+                if (cancelled)
+                    return;
+            }
+            std::exception_ptr error;
+            try {
+                more = produce(batches[k % 2]);
+            } catch (...) {
+                error = std::current_exception();
+                more = false;
+            }
+            {
+                std::lock_guard lock(mutex);
+                full[k % 2] = more;
+                finished = !more;
+                failure = error;
+            }
+            changed.notify_all();
+        }
+    };
+    std::thread reader;
+    try {
+        reader = std::thread(read);
+    } catch (const std::system_error &) {
+        // No thread to be had: read and merge in turn.
+        while (produce(batches[0]))
+            consume(batches[0]);
+        return;
+    }
+
+    try {
+        for (std::size_t k = 0;; ++k) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return full[k % 2] || finished; });
+                if (!full[k % 2])
+                    break;
+            }
+            consume(batches[k % 2]);
+            {
+                std::lock_guard lock(mutex);
+                full[k % 2] = false;
+            }
+            changed.notify_all();
+        }
+    } catch (...) {
+        {
+            std::lock_guard lock(mutex);
+            cancelled = true;
+        }
+        changed.notify_all();
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 } // namespace
 
 std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
@@ -224,16 +317,35 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
     constexpr std::size_t Classes = 6;
     // Far apart ticks make wide windows (sorted by comparison then).
     constexpr std::int64_t MaxSpan = std::int64_t(1) << 40;
+
+    // Reading the tracks: the next window's events into a batch; false once
+    // every track has ended.
+    std::int64_t from = 0;
     std::int64_t span = 256; // ticks in a window, adapted to hold some 10^4 events
-    std::vector<Candidate> window;
-    std::vector<TimedEvent> sorted;
-    std::vector<std::size_t> slots, place, order;
-    std::vector<std::pair<std::size_t, std::size_t>> tempoSlots; // (event index, window index)
-    t.m_events.reserve(upperBound);
+    auto produce = [&](Batch &batch) {
+        if (!firstTick(&from))
+            return false;
+        const std::int64_t until = from > std::numeric_limits<std::int64_t>::max() - span
+                                       ? std::numeric_limits<std::int64_t>::max()
+                                       : from + span;
+        batch.from = from;
+        batch.span = span;
+        batch.events.clear();
+        for (const auto &s : streams)
+            s->appendUntil(until, batch.events);
+        // Windows small enough to stay in the cache.
+        if (batch.events.size() > (1u << 15) && span > 1)
+            span /= 2;
+        else if (batch.events.size() < (1u << 13) && span < MaxSpan)
+            span *= 2;
+        from = until;
+        return true;
+    };
 
     // Ticks become times window by window, while a window is in the cache;
     // on the way, every instrument the song selects (program 0 where a
     // channel plays notes before any program change).
+    t.m_events.reserve(upperBound);
     t.m_tempo = TempoMap(file.division(), {});
     std::int64_t tick = std::numeric_limits<std::int64_t>::min();
     std::int64_t us = 0;
@@ -267,31 +379,29 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
         }
     };
 
-    std::int64_t from = 0;
-    while (firstTick(&from)) {
-        const std::int64_t until = from > std::numeric_limits<std::int64_t>::max() - span
-                                       ? std::numeric_limits<std::int64_t>::max()
-                                       : from + span;
-        window.clear();
-        for (const auto &s : streams)
-            s->appendUntil(until, window);
+    // Merging: a window's events sorted, timed and appended to the time line.
+    std::vector<TimedEvent> sorted;
+    std::vector<std::size_t> slots, place, order;
+    std::vector<std::pair<std::size_t, std::size_t>> tempoSlots; // (event index, window index)
+    auto consume = [&](const Batch &batch) {
+        const std::vector<Candidate> &window = batch.events;
         // Where each event of the window goes: by a counting sort where the
         // window is dense, by a stable comparison sort where it is sparse
         // (ticks far apart), so that neither costs more than the window.
         place.resize(window.size());
-        const std::size_t keys = std::size_t(std::min<std::int64_t>(span, 1 << 18)) * Classes;
-        if (span <= (std::int64_t(1) << 18) && window.size() * 4 >= keys) {
+        const std::size_t keys = std::size_t(std::min<std::int64_t>(batch.span, 1 << 18)) * Classes;
+        if (batch.span <= (std::int64_t(1) << 18) && window.size() * 4 >= keys) {
             slots.assign(keys, 0);
             for (const Candidate &c : window)
-                ++slots[std::size_t(c.tick - from) * Classes + c.eventClass];
+                ++slots[std::size_t(c.tick - batch.from) * Classes + c.eventClass];
             std::size_t at = 0;
             for (std::size_t &slot : slots) {
                 at += slot;
                 slot = at - slot;
             }
             for (std::size_t i = 0; i < window.size(); ++i)
-                place[i] =
-                    slots[std::size_t(window[i].tick - from) * Classes + window[i].eventClass]++;
+                place[i] = slots[std::size_t(window[i].tick - batch.from) * Classes +
+                                 window[i].eventClass]++;
         } else {
             order.resize(window.size());
             for (std::size_t i = 0; i < order.size(); ++i)
@@ -331,12 +441,16 @@ std::shared_ptr<const Timeline> Timeline::build(const MidiFile &file)
         }
         toTimes(sorted);
         t.m_events.insert(t.m_events.end(), sorted.begin(), sorted.end());
-        // Windows small enough to stay in the cache.
-        if (window.size() > (1u << 15) && span > 1)
-            span /= 2;
-        else if (window.size() < (1u << 13) && span < MaxSpan)
-            span *= 2;
-        from = until;
+    };
+
+    // A big song is read on a thread of its own while the windows read
+    // before it are merged; the two share nothing but the batches.
+    if (upperBound < ReadAheadFrom) {
+        Batch batch;
+        while (produce(batch))
+            consume(batch);
+    } else {
+        readAhead(produce, consume);
     }
     streams.clear();
     // Little is kept back from the bound in a song of notes; shrinking a

@@ -20,7 +20,9 @@
 // than 65536 distinct SysEx messages keeps the first 65536.
 //
 // Building reads the tracks straight from the file's bytes and merges them as
-// it goes, so memory is the file plus 12 bytes an event kept.
+// it goes, so memory is the file plus 12 bytes an event kept. A big song's
+// tracks are read on a second thread, ahead of the merge; build() returns once
+// both are done.
 #pragma once
 
 #include "engine/MidiFile.h"

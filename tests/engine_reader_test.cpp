@@ -201,54 +201,59 @@ TEST(TempoMap, TicksAndTimeRoundTripThroughEveryChange)
 // Three tracks where events of every class meet on the same ticks.
 TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
 {
-    SmfWriter w(1, 96);
-    std::mt19937 rng(7);
-    for (int track = 0; track < 3; ++track) {
-        w.beginTrack();
-        for (int tick = 0; tick < 96 * 8; tick += 48) {
-            for (int i = 0; i < 6; ++i) {
-                const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
-                const auto kind = rng() % 5;
-                const auto ch = std::uint8_t(rng() % 3);
-                // A controller's value names its track.
-                if (kind < 3)
-                    w.channel(tick, status[kind] | ch, std::uint8_t(kind == 2 ? 7 : 60 + rng() % 4),
-                              std::uint8_t(kind == 2 ? track : int(rng() % 128)));
-                else if (kind == 3)
-                    w.tempo(tick, 400000 + rng() % 200000);
-                else
-                    w.sysEx(tick, std::vector<std::uint8_t>{0xF0, 0x7D, std::uint8_t(i), 0xF7});
+    // A short song, and one long enough to be read ahead on a second thread.
+    for (const int bars : {8, 1600}) {
+        SCOPED_TRACE(bars);
+        SmfWriter w(1, 96);
+        std::mt19937 rng(7);
+        for (int track = 0; track < 3; ++track) {
+            w.beginTrack();
+            for (int tick = 0; tick < 96 * bars; tick += 48) {
+                for (int i = 0; i < 6; ++i) {
+                    const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
+                    const auto kind = rng() % 5;
+                    const auto ch = std::uint8_t(rng() % 3);
+                    // A controller's value names its track.
+                    if (kind < 3)
+                        w.channel(tick, status[kind] | ch,
+                                  std::uint8_t(kind == 2 ? 7 : 60 + rng() % 4),
+                                  std::uint8_t(kind == 2 ? track : int(rng() % 128)));
+                    else if (kind == 3)
+                        w.tempo(tick, 400000 + rng() % 200000);
+                    else
+                        w.sysEx(tick, std::vector<std::uint8_t>{0xF0, 0x7D, std::uint8_t(i), 0xF7});
+                }
+                w.channel(tick, 0x93, 70, 90); // a zero-length note
+                w.channel(tick, 0x83, 70, 0);
             }
-            w.channel(tick, 0x93, 70, 90); // a zero-length note
-            w.channel(tick, 0x83, 70, 0);
+            w.endTrack(96 * bars);
         }
-        w.endTrack(96 * 8);
-    }
-    const MidiFile f = MidiFile::parse(w.bytes());
-    ASSERT_TRUE(f.ok());
-    const auto t = Timeline::build(f);
-    const auto &events = t->events();
-    ASSERT_GT(events.size(), 300u);
-    for (std::size_t i = 1; i < events.size(); ++i) {
-        const TimedEvent &a = events[i - 1];
-        const TimedEvent &b = events[i];
-        const std::int64_t aTick = t->tickAt(i - 1), bTick = t->tickAt(i);
-        ASSERT_NE(b.status, 0) << i; // every place of the list is filled
-        ASSERT_LE(aTick, bTick);
-        ASSERT_LE(a.timeUs, b.timeUs);
-        // Every event lies on the grid it was written on, at its tick's time
-        // through every tempo change before it.
-        ASSERT_EQ(bTick % 48, 0) << i;
-        ASSERT_EQ(b.timeUs, std::llround(t->tempoMap().toMicroseconds(bTick))) << i;
-        // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
-        // note-offs of zero-length notes; track order within a class.
-        if (aTick == bTick) {
-            ASSERT_LE(a.eventClass, b.eventClass) << i;
-            if (a.eventClass == TimedEvent::Control && b.eventClass == TimedEvent::Control) {
-                ASSERT_LE(a.data2, b.data2) << i;
+        const MidiFile f = MidiFile::parse(w.bytes());
+        ASSERT_TRUE(f.ok());
+        const auto t = Timeline::build(f);
+        const auto &events = t->events();
+        ASSERT_EQ(events.size(), std::size_t(3 * 2 * bars * 8)); // each one kept, once
+        for (std::size_t i = 1; i < events.size(); ++i) {
+            const TimedEvent &a = events[i - 1];
+            const TimedEvent &b = events[i];
+            const std::int64_t aTick = t->tickAt(i - 1), bTick = t->tickAt(i);
+            ASSERT_NE(b.status, 0) << i; // every place of the list is filled
+            ASSERT_LE(aTick, bTick);
+            ASSERT_LE(a.timeUs, b.timeUs);
+            // Every event lies on the grid it was written on, at its tick's time
+            // through every tempo change before it.
+            ASSERT_EQ(bTick % 48, 0) << i;
+            ASSERT_EQ(b.timeUs, std::llround(t->tempoMap().toMicroseconds(bTick))) << i;
+            // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
+            // note-offs of zero-length notes; track order within a class.
+            if (aTick == bTick) {
+                ASSERT_LE(a.eventClass, b.eventClass) << i;
+                if (a.eventClass == TimedEvent::Control && b.eventClass == TimedEvent::Control) {
+                    ASSERT_LE(a.data2, b.data2) << i;
+                }
+            } else { // the last track's zero-length note ends the tick
+                ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << aTick;
             }
-        } else { // the last track's zero-length note ends the tick
-            ASSERT_EQ(std::tie(a.status, a.data1), std::make_tuple(0x83, 70)) << aTick;
         }
     }
 }
