@@ -9,6 +9,9 @@ struct SoundChoice
 {
     // FluidSynth's own default volume.
     static constexpr double DefaultGain = 0.2;
+    // The top of the volume range, as FluidSynth's gain: the sound dialog's
+    // slider and the media bus's Volume stop here.
+    static constexpr double MaxGain = 2.0;
 
     // "synth" (the built-in synthesizer), "silent", or "alsa:CLIENT:PORT";
     // empty: "synth".

@@ -42,6 +42,7 @@ struct SoundDialogSetup
     QString soundFont; // empty: the default
     QString audioDriver;
     double gain = 0.2;
+    double maxGain = 2.0; // the top of the volume slider
     bool reverb = true;
     bool chorus = true;
 };

@@ -94,7 +94,7 @@ std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &set
 
     // The volume in hundredths of FluidSynth's gain: 20 is its default.
     auto *volume = new QSlider(Qt::Horizontal);
-    volume->setRange(0, 200);
+    volume->setRange(0, qRound(setup.maxGain * 100));
     volume->setValue(qRound(setup.gain * 100));
     form->addRow(QStringLiteral("Volume:"), volume);
     auto *reverb = new QCheckBox(QStringLiteral("Reverb"));

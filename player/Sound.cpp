@@ -66,6 +66,7 @@ SoundDialogSetup dialogSetup(const SoundSettings &stored, const QString &playing
     setup.soundFont = stored.SoundFont;
     setup.audioDriver = stored.AudioDriver;
     setup.gain = stored.Gain;
+    setup.maxGain = SoundChoice::MaxGain;
     setup.reverb = stored.Reverb;
     setup.chorus = stored.Chorus;
     return setup;
