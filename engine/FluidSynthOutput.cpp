@@ -1,6 +1,7 @@
 // The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
 #include "engine/FluidSynthOutput.h"
 
+#include "engine/SampleLoading.h"
 #include "engine/SoundFonts.h"
 
 #include <algorithm>
@@ -109,11 +110,13 @@ bool FluidSynthOutput::open()
         setStatus("FluidSynth: cannot create its settings");
         return false;
     }
-    // Only the samples of the instruments in use are loaded: a 140 MB SoundFont
-    // then costs a few MB.
-    fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", 1);
+    // A big SoundFont whose samples allow it loads only the instruments in use
+    // (SampleLoading.h says why not every one).
+    const std::string soundFont = pickSoundFont();
+    m_onDemand = !soundFont.empty() && SampleLoading::onDemand(soundFont);
+    fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", m_onDemand ? 1 : 0);
     fluid_settings_setint(m_settings.get(), "synth.midi-channels",
-                          PlayingChannels + HoldingChannels);
+                          PlayingChannels + (m_onDemand ? HoldingChannels : 0));
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings.get(), "synth.sample-rate", m_options.sampleRate);
     if (m_options.gain >= 0)
@@ -126,7 +129,6 @@ bool FluidSynthOutput::open()
         return false;
     }
 
-    const std::string soundFont = pickSoundFont();
     std::string problem;
     if (soundFont.empty()) {
         problem = "no SoundFont found";
@@ -214,7 +216,7 @@ void FluidSynthOutput::close()
 
 void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 {
-    if (!m_synth || m_soundFontId < 0)
+    if (!m_synth || m_soundFontId < 0 || !m_onDemand)
         return;
     if (instruments.data() != m_held.data())
         m_held.assign(instruments.begin(), instruments.end());

@@ -54,7 +54,7 @@ public:
     bool open() override;
     void close() override;
     // Keeps every instrument of the song loaded until the next song, on hidden
-    // channels past the sixteen MIDI ones: with dynamic sample loading a
+    // channels past the sixteen MIDI ones, when samples load on demand: a
     // program change would otherwise read samples from disk mid-song, and
     // again each time the song comes back to an instrument.
     void prepare(std::span<const MidiInstrument> instruments) override;
@@ -79,6 +79,9 @@ public:
     double chorusSpeed() const;
     // Whether the SoundFont loaded (what open() found out).
     bool hasSoundFont() const { return m_soundFontId >= 0; }
+    // Whether its samples load on demand, instrument by instrument, rather
+    // than whole (SampleLoading.h).
+    bool loadsOnDemand() const { return m_onDemand; }
 
 private:
     bool openDriver();
@@ -103,6 +106,7 @@ private:
     std::unique_ptr<fluid_synth_t, Free> m_synth;
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     int m_soundFontId = -1;
+    bool m_onDemand = false;
     std::string m_driverName;           // the audio driver that opened
     std::vector<MidiInstrument> m_held; // what prepare() was last given
 };
