@@ -1,12 +1,16 @@
 // The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
 #include "engine/FluidSynthOutput.h"
 
+#include "engine/MidiFile.h"
+#include "engine/RealtimeWavWriter.h"
 #include "engine/SampleLoading.h"
 #include "engine/SoundFonts.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +29,9 @@ namespace {
 // a song that calls on all of them loads none while it plays.
 constexpr int PlayingChannels = 16;
 constexpr int HoldingChannels = 128;
+
+// -60 dBFS: below it a song's last notes count as died away.
+constexpr float QuietLevel = 0.001f;
 
 // FluidSynth's log goes here instead of stderr: a failed attempt at one audio
 // driver is no news when the next one works. The last error is kept so our
@@ -186,16 +193,11 @@ bool FluidSynthOutput::openDriver()
         fluid_settings_setstr(m_settings.get(), "audio.file.name", m_options.audioFile.c_str());
     std::string reasons;
     for (const std::string &d : drivers) {
-        if (fluid_settings_setstr(m_settings.get(), "audio.driver", d.c_str()) != FLUID_OK) {
-            reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
-            continue;
-        }
-        m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
-        if (m_driver) {
+        std::string why;
+        if (startAudio(d, &why)) {
             m_driverName = d;
             return true;
         }
-        const std::string why = takeFluidError();
         reasons += (reasons.empty() ? "" : "; ") + d + (why.empty() ? "" : ": " + why);
     }
     sayOnce(saidNoAudio,
@@ -205,11 +207,102 @@ bool FluidSynthOutput::openDriver()
     return false;
 }
 
+bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
+{
+    if (driver == "file") {
+        std::array<char, 4096> name{};
+        fluid_settings_copystr(m_settings.get(), "audio.file.name", name.data(), int(name.size()));
+        m_writer = std::make_unique<RealtimeWavWriter>(
+            name.data(), int(sampleRate()), [this](std::int16_t *interleaved, int frames) {
+                takeMessages();
+                fluid_synth_write_s16(m_synth.get(), frames, interleaved, 0, 2, interleaved, 1, 2);
+                int peak = 0;
+                for (int i = 0; i < 2 * frames; ++i)
+                    peak = std::max(peak, std::abs(int(interleaved[i])));
+                measure(float(peak) / 32768.0f, frames);
+            });
+        if (m_writer->start(why)) {
+            m_queued = true;
+            return true;
+        }
+        m_writer.reset();
+        return false;
+    }
+    if (fluid_settings_setstr(m_settings.get(), "audio.driver", driver.c_str()) != FLUID_OK) {
+        *why = "not built into FluidSynth";
+        return false;
+    }
+    // Through a callback of ours, which hands the synthesizer its messages on
+    // the audio thread and measures the level; a driver that takes no callback
+    // renders the synthesizer itself, and the messages go to it directly.
+    m_driver.reset(
+        new_fluid_audio_driver2(m_settings.get(), &FluidSynthOutput::audioCallback, this));
+    if (m_driver) {
+        m_queued = true;
+        return true;
+    }
+    takeFluidError();
+    m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
+    *why = m_driver ? std::string() : takeFluidError();
+    return bool(m_driver);
+}
+
+int FluidSynthOutput::audioCallback(void *data, int len, int, float *[], int nout, float *out[])
+{
+    auto *self = static_cast<FluidSynthOutput *>(data);
+    if (nout < 2 || len <= 0)
+        return FLUID_OK;
+    // Reverb and chorus mixed into the two outputs, a block at a time with the
+    // messages that came meanwhile, as FluidSynth's own player does.
+    std::fill_n(out[0], len, 0.0f);
+    std::fill_n(out[1], len, 0.0f);
+    for (int done = 0; done < len;) {
+        const int frames = std::min(len - done, RealtimeWavWriter::Block);
+        self->takeMessages();
+        std::array<float *, 2> buffers{out[0] + done, out[1] + done};
+        fluid_synth_process(self->m_synth.get(), frames, 2, buffers.data(), 2, buffers.data());
+        done += frames;
+    }
+    float peak = 0;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < len; ++i)
+            peak = std::max(peak, std::fabs(out[c][i]));
+    }
+    self->measure(peak, len);
+    return FLUID_OK;
+}
+
+void FluidSynthOutput::takeMessages()
+{
+    m_ring->drain([this](std::span<const std::uint8_t> message) { apply(message); });
+}
+
+void FluidSynthOutput::measure(float peak, int frames)
+{
+    const std::int64_t rendered = m_rendered.load(std::memory_order_relaxed) + frames;
+    if (peak >= QuietLevel)
+        m_loudUntil.store(rendered, std::memory_order_relaxed);
+    m_rendered.store(rendered, std::memory_order_release);
+}
+
+bool FluidSynthOutput::diedAway()
+{
+    const int voices = activeVoices();
+    if (!m_queued)
+        return voices == 0; // no level to go by
+    const std::int64_t quiet =
+        m_rendered.load(std::memory_order_acquire) - m_loudUntil.load(std::memory_order_relaxed);
+    const double rate = sampleRate();
+    return quiet >= std::int64_t(rate / 10) || (voices == 0 && quiet >= std::int64_t(rate / 100));
+}
+
 void FluidSynthOutput::close()
 {
-    // The driver first: it renders from the synth, and the file driver writes
-    // its WAV header when deleted.
+    // The audio first: it renders from the synth, and the file is complete
+    // once its writer is gone.
+    m_writer.reset();
     m_driver.reset();
+    m_queued = false;
     m_synth.reset();
     m_settings.reset();
 }
@@ -247,46 +340,94 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 
 void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
+    const std::array<std::uint8_t, 3> message{status, data1, data2};
+    deliver(std::span(message.data(), midi::channelDataLength(status) + 1u));
+}
+
+void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
+{
+    if (message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
+        return;
+    deliver(message);
+}
+
+void FluidSynthOutput::deliver(std::span<const std::uint8_t> message)
+{
     if (!m_synth)
         return;
+    if (m_queued && queue(message))
+        return;
+    apply(message);
+}
+
+bool FluidSynthOutput::queue(std::span<const std::uint8_t> message)
+{
+    // Room comes as the audio thread takes messages, every block.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!m_ring->push(message)) {
+        if (message.size() > MessageRing::MaxMessage || std::chrono::steady_clock::now() > giveUp) {
+            waitForAudio();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+void FluidSynthOutput::apply(std::span<const std::uint8_t> message)
+{
+    fluid_synth_t *synth = m_synth.get();
+    const std::uint8_t status = message[0];
+    if (status == 0xF0) {
+        // FluidSynth wants the bytes between F0 and F7.
+        fluid_synth_sysex(synth, reinterpret_cast<const char *>(message.data() + 1),
+                          int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+        return;
+    }
     const int ch = status & 0x0F;
+    const int data1 = message.size() > 1 ? message[1] : 0;
+    const int data2 = message.size() > 2 ? message[2] : 0;
     switch (status & 0xF0) {
     case 0x80:
-        fluid_synth_noteoff(m_synth.get(), ch, data1);
+        fluid_synth_noteoff(synth, ch, data1);
         break;
     case 0x90:
         if (data2 == 0)
-            fluid_synth_noteoff(m_synth.get(), ch, data1);
+            fluid_synth_noteoff(synth, ch, data1);
         else
-            fluid_synth_noteon(m_synth.get(), ch, data1, data2);
+            fluid_synth_noteon(synth, ch, data1, data2);
         break;
     case 0xA0:
-        fluid_synth_key_pressure(m_synth.get(), ch, data1, data2);
+        fluid_synth_key_pressure(synth, ch, data1, data2);
         break;
     case 0xB0:
-        fluid_synth_cc(m_synth.get(), ch, data1, data2);
+        fluid_synth_cc(synth, ch, data1, data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(m_synth.get(), ch, data1);
+        fluid_synth_program_change(synth, ch, data1);
         break;
     case 0xD0:
-        fluid_synth_channel_pressure(m_synth.get(), ch, data1);
+        fluid_synth_channel_pressure(synth, ch, data1);
         break;
     case 0xE0:
-        fluid_synth_pitch_bend(m_synth.get(), ch, data1 | (data2 << 7));
+        fluid_synth_pitch_bend(synth, ch, data1 | (data2 << 7));
         break;
     default:
         break;
     }
 }
 
-void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
+bool FluidSynthOutput::waitForAudio()
 {
-    if (!m_synth || message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
-        return;
-    // FluidSynth wants the bytes between F0 and F7.
-    fluid_synth_sysex(m_synth.get(), reinterpret_cast<const char *>(message.data() + 1),
-                      int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (!m_ring->empty()) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            m_ring->skipPending();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
 }
 
 void FluidSynthOutput::cutSound(std::uint16_t)
@@ -294,8 +435,11 @@ void FluidSynthOutput::cutSound(std::uint16_t)
     if (!m_synth)
         return;
     fluid_synth_t *synth = m_synth.get();
+    // What was sent before the cut (the releases) reaches the synthesizer first.
+    if (m_queued)
+        waitForAudio();
     fluid_synth_all_sounds_off(synth, -1);
-    if (m_driver) {
+    if (m_driver || m_writer) {
         // The driver renders a block of 64 frames at a time, so this takes a
         // millisecond or two; the bound only matters when the audio stalls.
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);

@@ -4,16 +4,30 @@
 //
 // Threads: as MidiOutput. FluidSynth's own API is thread-safe; its audio driver
 // renders on a thread of its own. open() and close() run on the thread that
-// sends (the sequencer's playback thread); close() deletes the audio driver
-// before the synthesizer, so the `file` driver finalises its WAV header.
+// sends (the sequencer's playback thread); close() stops the audio before the
+// synthesizer goes, which completes the WAV file of the "file" output.
+//
+// While audio plays, messages do not reach FluidSynth from the sending thread:
+// they wait in a queue (MessageRing) that the audio thread empties before each
+// block of 64 frames it renders, as FluidSynth's own player feeds it. Voices
+// are then set up on the thread that renders them, which costs a dense song a
+// third less than calls from another core. The audio thread also measures the
+// output's level, for diedAway(). FluidSynth's audio drivers call us back
+// (new_fluid_audio_driver2); its "file" driver takes no callback, so "file" is
+// our own RealtimeWavWriter, which writes the same 16-bit WAV in real time.
+// A driver that takes no callback renders the synthesizer itself, and messages
+// then go to FluidSynth directly.
 //
 // When no audio driver can be opened the output still takes every message, says
 // so once per process on stderr and lists it in problems(); songs play on in
 // silence. The same goes for a SoundFont that is missing or cannot be loaded.
 #pragma once
 
+#include "engine/MessageRing.h"
 #include "engine/MidiOutput.h"
+#include "engine/RealtimeWavWriter.h"
 
+#include <atomic>
 #include <cstdint>
 #include <fluidsynth.h>
 #include <memory>
@@ -69,6 +83,12 @@ public:
     // an audio driver the caller renders, and the reset waits for a cut with
     // no voice left.
     void cutSound(std::uint16_t channels) override;
+    // A release rings out for at most 5 s; it has died away once the output
+    // has stayed below -60 dBFS for 100 ms, or for 10 ms with no voice left.
+    // With no level to go by (no audio, or a driver that takes no callback):
+    // once no voice is left.
+    std::int64_t ringOutLimitUs() const override { return 5000000; }
+    bool diedAway() override;
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
@@ -85,6 +105,21 @@ public:
 
 private:
     bool openDriver();
+    bool startAudio(const std::string &driver, std::string *why);
+    // On the audio thread: renders the driver's buffers block by block.
+    static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
+    // On the audio thread: the queued messages to the synthesizer, and the
+    // level of a block just rendered.
+    void takeMessages();
+    void measure(float peak, int frames);
+    // A message to the synthesizer: through the queue while audio plays,
+    // else (or when it cannot be queued) at once.
+    void deliver(std::span<const std::uint8_t> message);
+    bool queue(std::span<const std::uint8_t> message);
+    void apply(std::span<const std::uint8_t> message);
+    // Until the audio thread has taken every queued message (at most 200 ms,
+    // then what is left is dropped: false).
+    bool waitForAudio();
     // The SoundFont to load: the chosen one, or the default when none was
     // chosen or (fallBackWhenGone) the chosen file is gone.
     std::string pickSoundFont();
@@ -105,6 +140,13 @@ private:
     std::unique_ptr<fluid_settings_t, Free> m_settings;
     std::unique_ptr<fluid_synth_t, Free> m_synth;
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
+    std::unique_ptr<RealtimeWavWriter> m_writer; // the "file" output
+    std::unique_ptr<MessageRing> m_ring = std::make_unique<MessageRing>();
+    bool m_queued = false; // an audio thread takes the messages from m_ring
+    // The audio thread's count of frames rendered, and where the last block
+    // at -60 dBFS or above ended.
+    std::atomic<std::int64_t> m_rendered{0};
+    std::atomic<std::int64_t> m_loudUntil{0};
     int m_soundFontId = -1;
     bool m_onDemand = false;
     std::string m_driverName;           // the audio driver that opened

@@ -47,7 +47,7 @@ theirs() {
     a=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
     sleep "$seconds"
     b=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
-    kill -INT "$pid"
+    kill "$pid"
     wait "$pid" 2>/dev/null || true
     pid=
     awk -v t=$((b - a)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN { printf "%.1f\n", 100 * t / hz / s }'
