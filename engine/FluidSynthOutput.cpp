@@ -2,6 +2,7 @@
 #include "engine/FluidSynthOutput.h"
 
 #include "engine/MidiFile.h"
+#include "engine/PeakLimiter.h"
 #include "engine/RealtimeWavWriter.h"
 #include "engine/SampleLoading.h"
 #include "engine/SoundFonts.h"
@@ -32,6 +33,11 @@ constexpr int HoldingChannels = 128;
 
 // -60 dBFS: below it a song's last notes count as died away.
 constexpr float QuietLevel = 0.001f;
+
+std::int16_t toS16(float sample)
+{
+    return std::int16_t(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f));
+}
 
 // FluidSynth's log goes here instead of stderr: a failed attempt at one audio
 // driver is no news when the next one works. The last error is kept so our
@@ -209,17 +215,20 @@ bool FluidSynthOutput::openDriver()
 
 bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
 {
+    m_limiter = std::make_unique<PeakLimiter>(sampleRate());
     if (driver == "file") {
         std::array<char, 4096> name{};
         fluid_settings_copystr(m_settings.get(), "audio.file.name", name.data(), int(name.size()));
         m_writer = std::make_unique<RealtimeWavWriter>(
             name.data(), int(sampleRate()), [this](std::int16_t *interleaved, int frames) {
-                takeMessages();
-                fluid_synth_write_s16(m_synth.get(), frames, interleaved, 0, 2, interleaved, 1, 2);
-                int peak = 0;
-                for (int i = 0; i < 2 * frames; ++i)
-                    peak = std::max(peak, std::abs(int(interleaved[i])));
-                measure(float(peak) / 32768.0f, frames);
+                std::array<float, RealtimeWavWriter::Block> left{}, right{};
+                std::array<float *, 2> out{left.data(), right.data()};
+                frames = std::min(frames, RealtimeWavWriter::Block);
+                renderBlock(frames, out.data());
+                for (int i = 0; i < frames; ++i) {
+                    interleaved[2 * i] = toS16(left[std::size_t(i)]);
+                    interleaved[2 * i + 1] = toS16(right[std::size_t(i)]);
+                }
             });
         if (m_writer->start(why)) {
             m_queued = true;
@@ -249,27 +258,31 @@ bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
 
 int FluidSynthOutput::audioCallback(void *data, int len, int, float *[], int nout, float *out[])
 {
-    auto *self = static_cast<FluidSynthOutput *>(data);
-    if (nout < 2 || len <= 0)
-        return FLUID_OK;
+    if (nout >= 2 && len > 0)
+        static_cast<FluidSynthOutput *>(data)->renderBlock(len, out);
+    return FLUID_OK;
+}
+
+void FluidSynthOutput::renderBlock(int frames, float *out[2])
+{
     // Reverb and chorus mixed into the two outputs, a block at a time with the
     // messages that came meanwhile, as FluidSynth's own player does.
-    std::fill_n(out[0], len, 0.0f);
-    std::fill_n(out[1], len, 0.0f);
-    for (int done = 0; done < len;) {
-        const int frames = std::min(len - done, RealtimeWavWriter::Block);
-        self->takeMessages();
+    std::fill_n(out[0], frames, 0.0f);
+    std::fill_n(out[1], frames, 0.0f);
+    for (int done = 0; done < frames;) {
+        const int block = std::min(frames - done, RealtimeWavWriter::Block);
+        takeMessages();
         std::array<float *, 2> buffers{out[0] + done, out[1] + done};
-        fluid_synth_process(self->m_synth.get(), frames, 2, buffers.data(), 2, buffers.data());
-        done += frames;
+        fluid_synth_process(m_synth.get(), block, 2, buffers.data(), 2, buffers.data());
+        done += block;
     }
+    m_limiter->process(out[0], out[1], frames);
     float peak = 0;
     for (int c = 0; c < 2; ++c) {
-        for (int i = 0; i < len; ++i)
+        for (int i = 0; i < frames; ++i)
             peak = std::max(peak, std::fabs(out[c][i]));
     }
-    self->measure(peak, len);
-    return FLUID_OK;
+    measure(peak, frames);
 }
 
 void FluidSynthOutput::takeMessages()

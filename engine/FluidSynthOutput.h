@@ -15,8 +15,9 @@
 // output's level, for diedAway(). FluidSynth's audio drivers call us back
 // (new_fluid_audio_driver2); its "file" driver takes no callback, so "file" is
 // our own RealtimeWavWriter, which writes the same 16-bit WAV in real time.
-// A driver that takes no callback renders the synthesizer itself, and messages
-// then go to FluidSynth directly.
+// On its way out the audio passes a PeakLimiter, so no volume clips. A driver
+// that takes no callback renders the synthesizer itself (unlimited), and
+// messages then go to FluidSynth directly.
 //
 // When no audio driver can be opened the output still takes every message, says
 // so once per process on stderr and lists it in problems(); songs play on in
@@ -25,6 +26,7 @@
 
 #include "engine/MessageRing.h"
 #include "engine/MidiOutput.h"
+#include "engine/PeakLimiter.h"
 #include "engine/RealtimeWavWriter.h"
 
 #include <atomic>
@@ -106,8 +108,10 @@ public:
 private:
     bool openDriver();
     bool startAudio(const std::string &driver, std::string *why);
-    // On the audio thread: renders the driver's buffers block by block.
+    // On the audio thread: renders the driver's buffers (planar stereo) block
+    // by block, then limits and measures them.
     static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
+    void renderBlock(int frames, float *out[2]);
     // On the audio thread: the queued messages to the synthesizer, and the
     // level of a block just rendered.
     void takeMessages();
@@ -141,6 +145,7 @@ private:
     std::unique_ptr<fluid_synth_t, Free> m_synth;
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     std::unique_ptr<RealtimeWavWriter> m_writer; // the "file" output
+    std::unique_ptr<PeakLimiter> m_limiter;      // on the audio thread
     std::unique_ptr<MessageRing> m_ring = std::make_unique<MessageRing>();
     bool m_queued = false; // an audio thread takes the messages from m_ring
     // The audio thread's count of frames rendered, and where the last block

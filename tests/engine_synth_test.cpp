@@ -3,7 +3,9 @@
 #include "engine/FluidSynthOutput.h"
 #include "engine/MidiSequencer.h"
 #include "engine/OutputRegistry.h"
+#include "engine/PeakLimiter.h"
 #include "engine/SampleLoading.h"
+#include "engine/SoundChoice.h"
 #include "support/ProgramRun.h"
 #include "support/Wav.h"
 
@@ -325,6 +327,53 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
             previous = level;
         }
     }
+}
+
+// The volume's range reaches far above what a loud song can take: at its top
+// a loud chord would peak far over full scale, and the output keeps it at
+// -1 dBFS. Below that ceiling the limiter changes nothing but the time:
+// the same signal comes out 64 frames later, also after it has limited a
+// burst and recovered.
+TEST(PeakLimiter, KeepsTheTopOfTheVolumeBelowMinusOneDbfsAndLeavesTheRestAlone)
+{
+    PeakLimiter limiter(44100);
+    std::vector<float> in(44100), left, right;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const bool loud = i >= 4410 && i < 8820; // 100 ms at +12 dBFS
+        in[i] = float((loud ? 4.0 : 0.5) * std::sin(double(i) * 0.07));
+    }
+    left = right = in;
+    for (std::size_t at = 0; at < in.size(); at += 100) // in uneven pieces
+        limiter.process(left.data() + at, right.data() + at,
+                        int(std::min<std::size_t>(100, in.size() - at)));
+    constexpr int Delay = PeakLimiter::Lookahead;
+    float peak = 0;
+    for (float x : left)
+        peak = std::max(peak, std::fabs(x));
+    EXPECT_LE(peak, PeakLimiter::Ceiling + 1e-6f);
+    for (std::size_t i = Delay; i < in.size(); ++i) {
+        // Before the burst comes into view, and once the gain is back (600 ms on).
+        if (i <= 4410 || i >= 8820 + 26460) {
+            ASSERT_NEAR(left[i], in[i - Delay], 0.006) << i;
+        }
+    }
+    EXPECT_EQ(left, right);
+
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    LiveSynth live;
+    live.options.gain = SoundChoice::MaxGain;
+    live.synth = std::make_shared<FluidSynthOutput>(live.options);
+    ASSERT_TRUE(live.synth->open());
+    live.synth->send(0xC0, Strings, 0);
+    for (std::uint8_t key : {48, 55, 60, 64, 67, 72, 76, 79})
+        live.synth->send(0x90, key, 127);
+    QThread::msleep(800);
+    live.synth->close();
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    EXPECT_GT(peakDb(wav, 0, wav.rate), -2.0);
+    EXPECT_LE(peakDb(wav, 0, wav.rate), -1.0 + 0.01);
 }
 
 TEST(OutputRegistry, UnknownNamesListWhatIsOffered)
