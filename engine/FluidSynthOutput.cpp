@@ -216,6 +216,7 @@ bool FluidSynthOutput::openDriver()
 bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
 {
     m_limiter = std::make_unique<PeakLimiter>(sampleRate());
+    m_ring = std::make_unique<MessageRing>();
     if (driver == "file") {
         std::array<char, 4096> name{};
         fluid_settings_copystr(m_settings.get(), "audio.file.name", name.data(), int(name.size()));

@@ -146,7 +146,7 @@ private:
     std::unique_ptr<fluid_audio_driver_t, Free> m_driver;
     std::unique_ptr<RealtimeWavWriter> m_writer; // the "file" output
     std::unique_ptr<PeakLimiter> m_limiter;      // on the audio thread
-    std::unique_ptr<MessageRing> m_ring = std::make_unique<MessageRing>();
+    std::unique_ptr<MessageRing> m_ring;
     bool m_queued = false; // an audio thread takes the messages from m_ring
     // The audio thread's count of frames rendered, and where the last block
     // at -60 dBFS or above ended.

@@ -22,7 +22,8 @@ public:
     static constexpr std::size_t Capacity = std::size_t(1) << 18; // bytes, a power of two
     static constexpr std::size_t MaxMessage = 0xFFFF;
 
-    MessageRing() : m_bytes(std::make_unique<std::uint8_t[]>(Capacity)) {}
+    // The memory is taken as the queue first goes round, not up front.
+    MessageRing() : m_bytes(new std::uint8_t[Capacity]), m_message(new std::uint8_t[MaxMessage]) {}
 
     // Queues the message; false when there is no room for it now (or it is
     // longer than MaxMessage).
@@ -53,8 +54,8 @@ public:
             copyOut(tail, length);
             const std::size_t size = length[0] | std::size_t(length[1]) << 8;
             if (tail >= skipUntil) {
-                copyOut(tail + 2, std::span(m_message.data(), size));
-                take(std::span<const std::uint8_t>(m_message.data(), size));
+                copyOut(tail + 2, std::span(m_message.get(), size));
+                take(std::span<const std::uint8_t>(m_message.get(), size));
             }
             tail += 2 + size;
             m_tail.store(tail, std::memory_order_release);
@@ -87,8 +88,8 @@ private:
     }
 
     std::unique_ptr<std::uint8_t[]> m_bytes;
-    std::array<std::uint8_t, MaxMessage> m_message{}; // the consumer's copy of one message
-    std::atomic<std::uint64_t> m_head{0};             // bytes ever pushed
-    std::atomic<std::uint64_t> m_tail{0};             // bytes ever taken
-    std::atomic<std::uint64_t> m_skipUntil{0};        // messages before this are dropped
+    std::unique_ptr<std::uint8_t[]> m_message; // the consumer's copy of one message
+    std::atomic<std::uint64_t> m_head{0};      // bytes ever pushed
+    std::atomic<std::uint64_t> m_tail{0};      // bytes ever taken
+    std::atomic<std::uint64_t> m_skipUntil{0}; // messages before this are dropped
 };
