@@ -1,9 +1,15 @@
 # The engine's benchmark programs; bench/parts/engine.sh runs them.
 sonabel_add_bench(engine_timing engine_timing.cpp)
 sonabel_add_bench(engine_envelope engine_envelope.cpp)
+sonabel_add_bench(engine_levels engine_levels.cpp)
+sonabel_add_bench(engine_headroom engine_headroom.cpp)
 sonabel_add_bench(timer_floor timer_floor.cpp)
 # Needs only the engine, so that it builds on its own.
 add_executable(big_midi_bench big_midi_bench.cpp)
 sonabel_warnings(big_midi_bench)
 set_target_properties(big_midi_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 target_link_libraries(big_midi_bench PRIVATE sonabel_engine)
+add_executable(engine_endings engine_endings.cpp)
+sonabel_warnings(engine_endings)
+set_target_properties(engine_endings PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+target_link_libraries(engine_endings PRIVATE sonabel_engine)
