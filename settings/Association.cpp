@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cctype>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +45,19 @@ QByteArray keyOf(const QByteArray &line)
 QByteArray valueOf(const QByteArray &line)
 {
     return line.mid(line.indexOf('=') + 1).trimmed();
+}
+
+// line with its value replaced, the key, the blanks around "=" and whatever
+// follows the value (blanks, a CR) kept as they were.
+QByteArray withValue(const QByteArray &line, const QByteArray &value)
+{
+    qsizetype start = line.indexOf('=') + 1;
+    while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start])))
+        ++start;
+    qsizetype end = line.size();
+    while (end > start && std::isspace(static_cast<unsigned char>(line[end - 1])))
+        --end;
+    return line.left(start) + value + line.mid(end);
 }
 
 // The lines of a text; a final line end does not start another line.
@@ -230,7 +244,11 @@ std::optional<QByteArray> defaultApplications(const QByteArray &mimeapps,
 QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray &mimeType,
                                    const std::optional<QByteArray> &value)
 {
-    const QByteArray entry = mimeType + '=' + value.value_or(QByteArray());
+    // Lines keep their own ends (a CR before the LF stays with its line); a
+    // line added follows the file's first line, so a CR LF file stays one.
+    const QByteArray lineEnd =
+        mimeapps.left(mimeapps.indexOf('\n')).endsWith('\r') ? "\r"_ba : QByteArray();
+    const QByteArray entry = mimeType + '=' + value.value_or(QByteArray()) + lineEnd;
     QList<QByteArray> lines;
     bool inDefaults = false;
     bool firstDefaults = false; // inside the first [Default Applications] group
@@ -248,10 +266,10 @@ QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray 
             continue;
         }
         if (inDefaults && keyOf(line) == mimeType) {
-            // The first occurrence takes the new value; repeats would only
-            // confuse readers that take the last one.
+            // The first occurrence takes the new value where it stands, in its
+            // own spelling; repeats go, since readers disagree on which counts.
             if (!done)
-                lines.append(entry);
+                lines.append(withValue(line, *value));
             done = true;
             continue;
         }
@@ -259,17 +277,21 @@ QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray 
         if (firstDefaults && !line.trimmed().isEmpty())
             insertAt = lines.size();
     }
+    // A last line without a line end keeps it that way, unless lines follow it.
+    bool finalLineEnd = mimeapps.isEmpty() || mimeapps.endsWith('\n');
     if (!done) {
-        if (insertAt >= 0) {
-            lines.insert(insertAt, entry);
-        } else {
+        if (insertAt < 0) {
             if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-                lines.append(QByteArray());
-            lines.append('[' + DefaultGroup + ']');
-            lines.append(entry);
+                lines.append(lineEnd);
+            lines.append('[' + DefaultGroup + ']' + lineEnd);
+            insertAt = lines.size();
         }
+        finalLineEnd = finalLineEnd || insertAt == lines.size();
+        lines.insert(insertAt, entry);
     }
-    return lines.isEmpty() ? QByteArray() : lines.join('\n') + '\n';
+    if (lines.isEmpty())
+        return {};
+    return lines.join('\n') + (finalLineEnd ? "\n"_ba : QByteArray());
 }
 
 void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces &places)
@@ -295,8 +317,9 @@ void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces
         }
         for (const QString &type : associatedMimeTypes()) {
             const QByteArray key = type.toUtf8();
-            updated = withDefaultApplications(updated, key,
-                                              playerFirst(defaultApplications(updated, key)));
+            const std::optional<QByteArray> handlers = defaultApplications(updated, key);
+            if (!playerIsHandler(handlers))
+                updated = withDefaultApplications(updated, key, playerFirst(handlers));
         }
     } else {
         const QMap<QString, QByteArray> backup = decodeBackup(backupText);

@@ -30,14 +30,16 @@ TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
         // A new group goes at the end, after a blank line.
         {"[Added Associations]\naudio/midi=a;", "s;",
          "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
-        // A new key goes after the group's last line; comments, CR LF line
-        // ends and other groups stay as they were.
+        // A new key goes after the group's last line, with the file's line
+        // end; comments, CR LF line ends and other groups stay as they were.
         {"#mine\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\naudio/midi=x;\r\n", "s;",
-         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\n\r\n[X]\r\naudio/midi=x;\r\n"},
-        // A present key is replaced where it stands; its repeats go, since
-        // readers disagree on which one counts.
-        {"[Default Applications]\naudio/midi = a;\nb=1\naudio/midi=c;\n", "s;",
-         "[Default Applications]\naudio/midi=s;\nb=1\n"},
+         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\r\n\r\n[X]\r\naudio/midi=x;\r\n"},
+        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\naudio/midi=s;\r\n"},
+        // A present key takes the value where it stands, in its own spelling;
+        // its repeats go, since readers disagree on which one counts. A last
+        // line without a line end keeps it that way.
+        {"[Default Applications]\naudio/midi = a; \r\nb=1\naudio/midi=c;", "s;",
+         "[Default Applications]\naudio/midi = s; \r\nb=1"},
         // Removal takes only that key, not keys that merely start alike.
         {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
          "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
@@ -143,6 +145,25 @@ TEST_F(AssociationTest, TakesOverKeepingEveryOtherLineAndGivesBackExactly)
     EXPECT_EQ(readBytes(listPath()), mine);
     EXPECT_EQ(defaultFor(u"audio/midi"_s), u"other.desktop"_s);
     EXPECT_EQ(backup(), u"audio/midi=other.desktop;\naudio/x-midi="_s);
+}
+
+TEST_F(AssociationTest, AHandWrittenListComesBackByteForByte)
+{
+    // CR LF ends, blanks around "=", a key spelt with the player already
+    // first, and no line end at the very end: none of it is Sonabel's to change.
+    const QByteArray mine = "[Default Applications]\r\n"
+                            "audio/midi = other.desktop;\r\n"
+                            "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
+                            "text/plain = editor.desktop;";
+    writeBytes(listPath(), mine);
+
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(readBytes(listPath()), QByteArray("[Default Applications]\r\n"
+                                                "audio/midi = sonabel.desktop;other.desktop;\r\n"
+                                                "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
+                                                "text/plain = editor.desktop;"));
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_EQ(readBytes(listPath()), mine);
 }
 
 TEST_F(AssociationTest, GivingBackRestoresTheFirstBackupAndNothingItDoesNotHold)
