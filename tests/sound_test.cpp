@@ -160,6 +160,30 @@ TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
               (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
 }
 
+TEST(SoundFonts, FoldersFollowTheBaseDirectoriesMostImportantFirst)
+{
+    const auto folders = [](const char *dataHome, const char *dataDirs) {
+        QStringList list;
+        for (const std::string &f : SoundFonts::folders(dataHome, dataDirs, "/home/u"))
+            list.append(QString::fromStdString(f));
+        return list.join(u' ');
+    };
+    // Unset or empty: the defaults of the base directories.
+    EXPECT_EQ(folders(nullptr, nullptr),
+              u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
+              "/usr/local/share/sounds/sf2 /usr/local/share/sounds/sf3 "
+              "/usr/share/sounds/sf2 /usr/share/sounds/sf3"_s);
+    EXPECT_EQ(folders("", ""), folders(nullptr, nullptr));
+    // Relative and empty entries are skipped, a trailing slash does not make
+    // a folder twice.
+    EXPECT_EQ(folders("/d/", "rel:/s1::/d:/s2/"),
+              u"/d/sounds/sf2 /d/sounds/sf3 /s1/sounds/sf2 /s1/sounds/sf3 "
+              "/s2/sounds/sf2 /s2/sounds/sf3"_s);
+    EXPECT_EQ(folders("relative", "/s"),
+              u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
+              "/s/sounds/sf2 /s/sounds/sf3"_s);
+}
+
 // ---- the real dialog ----
 
 TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
