@@ -6,6 +6,7 @@
 #include "platform/InstanceLink.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowSystem.h"
 #include "settings/Association.h"
 #include "support/ProgramRun.h"
 
@@ -260,6 +261,23 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
         const CommandLine line = parseCommandLine(arguments);
         EXPECT_EQ(line.action, action);
         EXPECT_EQ(action == A::Error ? line.badOption : line.argumentText, QString::fromUtf8(text));
+    }
+}
+
+TEST(WindowPlatform, XWaylandWhereThereIsAnXServerAndTheUserChoseNothing)
+{
+    // The arguments, $QT_QPA_PLATFORM, $DISPLAY, the platform asked for.
+    const std::tuple<QStringList, const char *, const char *, const char *> table[] = {
+        {{}, "", ":0", "xcb;wayland"},
+        {{}, "", "", ""}, // no X server: the toolkit's own choice
+        {{}, "wayland", ":0", ""},
+        {{u"-platform"_s, u"wayland"_s}, "", ":0", ""},
+        {{u"a.mid"_s, u"--platform"_s, u"offscreen"_s}, "", ":0", ""},
+        {{u"--"_s, u"-platform"_s}, "", ":0", "xcb;wayland"}, // a file's name
+    };
+    for (const auto &[arguments, chosen, display, expected] : table) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString() + " / " + chosen + " / " + display);
+        EXPECT_EQ(preferredWindowPlatform(arguments, chosen, display), QByteArray(expected));
     }
 }
 
