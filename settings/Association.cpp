@@ -167,6 +167,55 @@ bool writeDesktopEntry(const AssociationPlaces &places)
     return true;
 }
 
+// The program an Exec line starts: its first word, unquoted, found on PATH
+// when it is a bare name; empty when there is none.
+QString execProgram(const QByteArray &exec)
+{
+    QString line = QString::fromUtf8(exec).trimmed();
+    QString word;
+    if (line.startsWith(u'"')) {
+        for (qsizetype i = 1; i < line.size() && line[i] != u'"'; ++i) {
+            if (line[i] == u'\\' && i + 1 < line.size())
+                ++i;
+            word += line[i];
+        }
+    } else {
+        word = line.section(u' ', 0, 0);
+    }
+    return word.contains(u'/') ? word : QStandardPaths::findExecutable(word);
+}
+
+// True when the first system entry of the player's name runs this program.
+bool systemEntryRunsThis(const AssociationPlaces &places)
+{
+    const QString self = QFileInfo(places.executable).canonicalFilePath();
+    for (const QString &folder : places.systemApplicationsFolders) {
+        QFile entry(folder + u'/' + QLatin1String(DesktopEntryName));
+        if (!entry.exists())
+            continue;
+        if (!entry.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray &line : splitLines(entry.readAll())) {
+            if (keyOf(line) == "Exec")
+                return !self.isEmpty() &&
+                       QFileInfo(execProgram(valueOf(line))).canonicalFilePath() == self;
+        }
+        return false;
+    }
+    return false;
+}
+
+// Puts in place the entry the association names; true when it is there.
+bool provideDesktopEntry(const AssociationPlaces &places)
+{
+    if (!systemEntryRunsThis(places))
+        return writeDesktopEntry(places);
+    const QString userCopy = places.applicationsFolder + u'/' + QLatin1String(DesktopEntryName);
+    if (QFileInfo::exists(userCopy) && readWhole(userCopy) == desktopEntryText(places.executable))
+        QFile::remove(userCopy);
+    return true;
+}
+
 // "Backup" holds one line per MIME type: the type, "=", and the handlers the
 // type had ("" when it had none).
 QString encodeBackup(const QByteArray &mimeapps)
@@ -200,9 +249,11 @@ QStringList associatedMimeTypes()
 
 AssociationPlaces userAssociationPlaces()
 {
-    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-            QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation),
-            QCoreApplication::applicationFilePath()};
+    QStringList system = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    system.removeAll(user);
+    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), user,
+            QCoreApplication::applicationFilePath(), system};
 }
 
 QByteArray desktopEntryText(const QString &executable)
@@ -306,7 +357,7 @@ void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces
 
     QByteArray updated = *current;
     if (Enable) {
-        if (!writeDesktopEntry(places))
+        if (!provideDesktopEntry(places))
             return;
         if (backupText.trimmed().isEmpty()) {
             // The handlers found now are the ones to give back, ever after.

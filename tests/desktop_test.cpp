@@ -61,8 +61,10 @@ class AssociationTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        places = {root.filePath(u"config"_s), root.filePath(u"data/applications"_s),
-                  program(u"bin"_s)};
+        places = {root.filePath(u"config"_s),
+                  root.filePath(u"data/applications"_s),
+                  program(u"bin"_s),
+                  {root.filePath(u"system/applications"_s)}};
         store = std::make_unique<IniSettingsStore>(root.filePath(u"Sonabel.ini"_s));
     }
 
@@ -93,7 +95,7 @@ protected:
         env.insert(u"XDG_CONFIG_HOME"_s, places.configFolder);
         env.insert(u"XDG_DATA_HOME"_s, root.filePath(u"data"_s));
         env.insert(u"XDG_CONFIG_DIRS"_s, root.filePath(u"none"_s));
-        env.insert(u"XDG_DATA_DIRS"_s, root.filePath(u"none"_s));
+        env.insert(u"XDG_DATA_DIRS"_s, root.filePath(u"system"_s));
         env.insert(u"SONABEL_LAUNCHED"_s, root.filePath(u"launched"_s));
         QProcess process;
         process.setProcessEnvironment(env);
@@ -229,6 +231,35 @@ TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
     places.executable = root.filePath(u"line\nbreak/sonabel"_s);
     SetDefaultPlayer(true, *store, places);
     EXPECT_EQ(readBytes(entryPath()), before);
+}
+
+TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
+{
+    const QString packaged = places.systemApplicationsFolders.first() + u"/sonabel.desktop"_s;
+    const QByteArray ownCopy = desktopEntryText(places.executable);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(root.filePath(u"bin"_s)) + ':' + path);
+    // The packaged entry's Exec line; whether a user copy is wanted.
+    const std::tuple<QByteArray, bool> table[] = {
+        {"sonabel %F", false}, // found on PATH
+        {QFile::encodeName(places.executable) + " %f", false},
+        {"other-player %f", true},
+    };
+    for (const auto &[exec, copied] : table) {
+        SCOPED_TRACE(exec.toStdString());
+        writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=" + exec +
+                                 "\nMimeType=audio/midi;\n");
+        writeBytes(entryPath(), ownCopy); // left by an earlier start
+        SetDefaultPlayer(true, *store, places);
+        EXPECT_EQ(QFileInfo::exists(entryPath()), copied);
+        EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
+    }
+    // A copy the user made is the user's.
+    writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=sonabel\n");
+    writeBytes(entryPath(), ownCopy + "NoDisplay=true\n");
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_TRUE(QFileInfo::exists(entryPath()));
+    qputenv("PATH", path);
 }
 
 TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
