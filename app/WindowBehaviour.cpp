@@ -20,8 +20,8 @@ void frmMain::setCompositorPlacesWindows(bool places)
 {
     m_compositorPlacesWindows = places;
     const QString why =
-        places ? tr("On this Wayland desktop the desktop itself places the window: keep it on "
-                    "top or snap it with the desktop's own window menu and settings.")
+        places ? tr("On Wayland the desktop places the window: keep it on top or snap it with "
+                    "the desktop's own window menu.")
                : QString();
     for (QCheckBox *box : {chkSnap, chkTop}) {
         box->setEnabled(!places);

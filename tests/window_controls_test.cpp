@@ -1,6 +1,7 @@
-// The window's keys, its buttons as a screen reader sees them and the about
-// box's roll (on the offscreen platform; the real display tests cover what
-// needs a window manager).
+// The window's keys, its buttons as a screen reader sees them, the about
+// box's roll and the placing options where the compositor places windows (on
+// the offscreen platform; the real display tests cover what needs a window
+// manager).
 #include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/frmAbout.h"
