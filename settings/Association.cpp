@@ -191,7 +191,7 @@ bool systemEntryRunsThis(const AssociationPlaces &places)
     const QString self = QFileInfo(places.executable).canonicalFilePath();
     for (const QString &folder : places.systemApplicationsFolders) {
         QFile entry(folder + u'/' + QLatin1String(DesktopEntryName));
-        if (!entry.exists())
+        if (!QFileInfo(entry).isFile())
             continue;
         if (!entry.open(QIODevice::ReadOnly))
             return false;
