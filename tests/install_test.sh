@@ -102,7 +102,7 @@ deb)
     dpkg_root=(dpkg --root="$sysroot" --log=/dev/null --force-depends --force-script-chrootless)
     "${dpkg_root[@]}" -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i"; }
     [ -x "$sysroot/usr/bin/sonabel" ] || fail "dpkg -i installed no program"
-    "${dpkg_root[@]}" --purge sonabel >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg --purge"; }
+    "${dpkg_root[@]}" -r sonabel >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -r"; }
     left=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o ! -type d -print)
     [ -z "$left" ] || fail "left behind after removal: $left"
     ;;
