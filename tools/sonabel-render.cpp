@@ -4,7 +4,7 @@
 // a file.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
-#include "SongRenderer.h"
+#include "engine/SongRenderer.h"
 #include "engine/FluidSynthOutput.h"
 #include "engine/MidiFile.h"
 #include "engine/Timeline.h"

@@ -1,5 +1,5 @@
 // Offline rendering, on one core or several; see SongRenderer.h.
-#include "SongRenderer.h"
+#include "engine/SongRenderer.h"
 
 #include "engine/Chase.h"
 #include "engine/FluidSynthOutput.h"
