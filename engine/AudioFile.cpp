@@ -1,6 +1,7 @@
 // Audio files of rendered songs through libsndfile; see AudioFile.h.
 #include "engine/AudioFile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
@@ -41,14 +42,14 @@ bool AudioFileWriter::open(const QString &path, int rate, const QString &title)
     m_error.clear();
     const std::optional<AudioFormat> format = audioFormatFor(path);
     if (!format) {
-        fail(QStringLiteral("the name must end in .flac, .ogg or .wav"));
+        fail(QCoreApplication::translate("AudioFile", "the name must end in .flac, .ogg or .wav"));
         return false;
     }
     m_format = *format;
     // The file takes the place of what stands there; only a file may.
     const QFileInfo there(path);
     if (there.exists() && !there.isFile()) {
-        fail(QStringLiteral("something other than a file is there"));
+        fail(QCoreApplication::translate("AudioFile", "something other than a file is there"));
         return false;
     }
     m_file = std::make_unique<QSaveFile>(path);
@@ -142,7 +143,7 @@ void AudioFileWriter::discard()
 void AudioFileWriter::closeEncoder()
 {
     if (m_encoder && sf_close(m_encoder) != 0 && m_error.isEmpty())
-        fail(QStringLiteral("the file could not be completed"));
+        fail(QCoreApplication::translate("AudioFile", "the file could not be completed"));
     m_encoder = nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "engine/SongRenderer.h"
 #include "engine/Timeline.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <chrono>
@@ -98,11 +99,13 @@ RenderJob::Outcome RenderJob::run(const ProgressCallback &progress)
     try {
         return save(progress);
     } catch (const std::bad_alloc &) {
-        return fail(m_request.output + QStringLiteral(": out of memory"));
+        return fail(m_request.output + QStringLiteral(": ") +
+                    QCoreApplication::translate("RenderJob", "out of memory"));
     } catch (const std::exception &e) {
         return fail(fileProblem(m_request.output, e.what()));
     } catch (...) {
-        return fail(m_request.output + QStringLiteral(": the render failed"));
+        return fail(m_request.output + QStringLiteral(": ") +
+                    QCoreApplication::translate("RenderJob", "the render failed"));
     }
 }
 
@@ -112,7 +115,9 @@ RenderJob::Outcome RenderJob::save(const ProgressCallback &progress)
     if (progress)
         progress({});
     if (!audioFormatFor(r.output))
-        return fail(r.output + QStringLiteral(": the name must end in .flac, .ogg or .wav"));
+        return fail(
+            r.output + QStringLiteral(": ") +
+            QCoreApplication::translate("AudioFile", "the name must end in .flac, .ogg or .wav"));
     const MidiFile file = MidiFile::load(localPath(r.song));
     if (!file.ok())
         return fail(fileProblem(r.song, file.error()));
@@ -148,7 +153,7 @@ RenderJob::Outcome RenderJob::save(const ProgressCallback &progress)
         control);
     if (!problem.empty()) {
         writer.discard();
-        return fail(QString::fromStdString(problem));
+        return fail(fileProblem(r.output, problem));
     }
     if (m_cancel) {
         writer.discard();

@@ -648,6 +648,8 @@ public:
                 m_mix.stop("out of memory");
             } catch (const std::exception &e) {
                 m_mix.stop(e.what());
+            } catch (...) {
+                m_mix.stop("the render failed");
             }
         });
     }
@@ -712,5 +714,7 @@ std::string renderSong(const MidiFile &file, const Timeline &timeline,
         return "out of memory";
     } catch (const std::exception &e) {
         return e.what();
+    } catch (...) {
+        return "the render failed";
     }
 }
