@@ -3,15 +3,11 @@
 
 #include "engine/Chase.h"
 #include "engine/FluidSynthOutput.h"
+#include "engine/RenderMix.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -204,201 +200,13 @@ std::vector<std::int64_t> splitPoints(const WorkCurve &work, const Schedule &sch
     return points;
 }
 
-// Sums what the pieces render and hands on the frames no piece can add to any
-// more. Piece k adds frames from its start on, in order; a frame is final once
-// every piece that starts at or before it has rendered past it or ended. Each
-// piece's frames wait apart and are summed in piece order as they go out, so
-// the sum does not depend on which worker was quicker.
-class Mix
-{
-public:
-    Mix(const std::vector<std::int64_t> &points, const WorkCurve &work,
-        const RenderControl &control)
-        : m_work(work), m_control(control)
-    {
-        for (std::size_t k = 0; k + 1 < points.size(); ++k)
-            m_pieces.push_back({points[k], points[k + 1], points[k], points[k], {}, 0, false});
-    }
-
-    int pieces() const { return int(m_pieces.size()); }
-
-    // Waits while the piece is too far ahead of the first unfinished one, so
-    // that the frames of pieces ahead do not pile up. False once stopped.
-    bool mayStart(int piece, int workers)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return stopped() || piece < firstRunning() + 2 * workers; });
-        return !stopped();
-    }
-
-    void add(int piece, std::vector<float> interleaved)
-    {
-        double fraction = 0;
-        {
-            std::lock_guard lock(m_mutex);
-            Piece &p = m_pieces[std::size_t(piece)];
-            p.position += std::int64_t(interleaved.size() / 2);
-            p.pending.push_back(std::move(interleaved));
-            fraction = done();
-            m_changed.notify_all();
-        }
-        report(fraction);
-    }
-
-    void end(int piece)
-    {
-        std::lock_guard lock(m_mutex);
-        m_pieces[std::size_t(piece)].ended = true;
-        m_changed.notify_all();
-    }
-
-    // Stops the workers and the taker; the first problem given is kept.
-    void stop(const std::string &problem = {})
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_problem.empty())
-            m_problem = problem;
-        m_stopped = true;
-        m_changed.notify_all();
-    }
-
-    bool stopped() const
-    {
-        return m_stopped.load() || (m_control.cancel && m_control.cancel->load());
-    }
-
-    std::string problem()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_problem;
-    }
-
-    // Waits for final frames and puts at most maxFrames of them into `out`;
-    // false once every piece has ended and everything went out, or once the
-    // render stopped.
-    bool take(std::vector<float> &out, std::int64_t maxFrames)
-    {
-        std::unique_lock lock(m_mutex);
-        std::int64_t final = 0;
-        // A cancel comes from outside, without a notification: look every so often.
-        while (!m_changed.wait_for(lock, std::chrono::milliseconds(50), [&] {
-            final = frontier();
-            return stopped() || final > m_base || firstRunning() == pieces();
-        })) {
-        }
-        final = std::min(final, m_base + maxFrames);
-        if (stopped() || final <= m_base)
-            return false;
-        out.assign(std::size_t(final - m_base) * 2, 0.0f);
-        for (Piece &p : m_pieces) {
-            const std::int64_t to = std::min(final, p.position);
-            if (p.from < m_base) // nothing waits there, but never sum a frame twice
-                pass(p, std::min(to, m_base) - p.from, nullptr);
-            if (to > p.from)
-                pass(p, to - p.from, out.data() + (p.from - m_base) * 2);
-        }
-        m_base = final;
-        m_changed.notify_all();
-        return true;
-    }
-
-private:
-    struct Piece
-    {
-        std::int64_t start, end; // the piece's own frames
-        std::int64_t from;       // its first frame not yet handed on ...
-        std::int64_t position;   // ... and the first it has not added yet
-        // The frames [from, position) as added, after `skip` samples of the first.
-        std::deque<std::vector<float>> pending;
-        std::size_t skip;
-        bool ended;
-    };
-
-    // Adds the piece's next frames to `sum` (or drops them, without one).
-    static void pass(Piece &p, std::int64_t frames, float *sum)
-    {
-        auto samples = std::size_t(std::max<std::int64_t>(frames, 0)) * 2;
-        p.from += std::int64_t(samples / 2);
-        while (samples > 0) {
-            const std::vector<float> &chunk = p.pending.front();
-            const std::size_t n = std::min(samples, chunk.size() - p.skip);
-            if (sum) {
-                for (std::size_t i = 0; i < n; ++i)
-                    sum[i] += chunk[p.skip + i];
-                sum += n;
-            }
-            samples -= n;
-            p.skip += n;
-            if (p.skip == chunk.size()) {
-                p.pending.pop_front();
-                p.skip = 0;
-            }
-        }
-    }
-
-    int firstRunning() const
-    {
-        int k = 0;
-        while (k < pieces() && m_pieces[std::size_t(k)].ended)
-            ++k;
-        return k;
-    }
-
-    // Frames before this are final: every piece that has not ended has added
-    // them, or starts after them.
-    std::int64_t frontier() const
-    {
-        std::int64_t final = std::numeric_limits<std::int64_t>::max();
-        std::int64_t end = 0;
-        for (const Piece &p : m_pieces) {
-            end = std::max(end, p.position);
-            if (!p.ended)
-                final = std::min(final, p.position);
-        }
-        return final == std::numeric_limits<std::int64_t>::max() ? end : final;
-    }
-
-    // The fraction of the estimated work done: the pieces' own frames rendered.
-    double done() const
-    {
-        if (m_work.total() <= 0)
-            return 1.0;
-        double work = 0;
-        for (const Piece &p : m_pieces)
-            work += m_work.at(std::min(p.position, p.end)) - m_work.at(p.start);
-        return std::clamp(work / m_work.total(), 0.0, 1.0);
-    }
-
-    void report(double fraction)
-    {
-        if (!m_control.progress)
-            return;
-        std::lock_guard lock(m_reportMutex);
-        if (fraction <= m_reported)
-            return;
-        m_reported = fraction;
-        m_control.progress(fraction);
-    }
-
-    const WorkCurve &m_work;
-    const RenderControl &m_control;
-    std::mutex m_mutex; // guards everything below but the flag and the report
-    std::condition_variable m_changed;
-    std::vector<Piece> m_pieces;
-    std::int64_t m_base = 0; // the first frame not yet handed on
-    std::string m_problem;
-    std::atomic<bool> m_stopped{false};
-    std::mutex m_reportMutex; // one progress call at a time
-    double m_reported = -1;
-};
-
 // One worker: a synthesizer of its own, reused from piece to piece.
 class PieceRenderer
 {
 public:
     PieceRenderer(const Timeline &timeline, const Schedule &schedule,
                   const std::vector<std::int64_t> &points, const ChaseState &touched,
-                  const RenderSettings &settings, Mix &mix)
+                  const RenderSettings &settings, RenderMix &mix)
         : m_timeline(timeline), m_schedule(schedule), m_points(points), m_touched(touched),
           m_settings(settings), m_mix(mix), m_synth(options(settings))
     {}
@@ -619,7 +427,7 @@ private:
     const std::vector<std::int64_t> &m_points;
     const ChaseState &m_touched;
     const RenderSettings &m_settings;
-    Mix &m_mix;
+    RenderMix &m_mix;
     FluidSynthOutput m_synth;
     std::vector<float> m_out; // rendered, not yet added to the mix
     std::int64_t m_frame = 0;
@@ -632,7 +440,7 @@ private:
 class Workers
 {
 public:
-    explicit Workers(Mix &mix) : m_mix(mix) {}
+    explicit Workers(RenderMix &mix) : m_mix(mix) {}
     ~Workers()
     {
         for (std::thread &t : m_threads)
@@ -655,7 +463,7 @@ public:
     }
 
 private:
-    Mix &m_mix;
+    RenderMix &m_mix;
     std::vector<std::thread> m_threads;
 };
 
@@ -675,7 +483,8 @@ std::string render(const MidiFile &file, const Timeline &timeline, const RenderS
 
     ChaseState touched;
     touched.applyUntil(timeline, timeline.events().size());
-    Mix mix(points, work, control);
+    RenderMix mix(
+        points, [&work](std::int64_t frame) { return work.at(frame); }, control);
     std::vector<std::unique_ptr<PieceRenderer>> renderers;
     for (int i = 0; i < workers; ++i)
         renderers.push_back(
