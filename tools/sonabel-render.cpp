@@ -1,11 +1,12 @@
 // sonabel-render: plays a MIDI file through the player's own reader, tempo map,
 // chase and FluidSynth output into a FLAC, Ogg Vorbis or WAV file, as fast as
 // the CPU allows and on every core (RenderJob); or, with --info, prints what
-// the reader makes of a file.
+// the reader makes of a file, and with --lyrics its words, a line at a time.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
 // Stopped by SIGINT or SIGTERM, it removes the unfinished file and ends by
 // that signal.
+#include "engine/Lyrics.h"
 #include "engine/MidiFile.h"
 #include "engine/RenderJob.h"
 #include "engine/Timeline.h"
@@ -26,6 +27,7 @@ const char *const Usage =
     "usage: sonabel-render [--soundfont FILE] [--rate HZ] [--reset none|gm|gs] [--jobs N]\n"
     "                      [--tail|--no-tail] IN.mid OUT.flac|OUT.ogg|OUT.wav\n"
     "       sonabel-render --info IN.mid\n"
+    "       sonabel-render --lyrics IN.mid\n"
     "\n"
     "Renders IN.mid as fast as the machine allows into a stereo audio file: FLAC\n"
     "(16-bit), Ogg Vorbis (quality 0.6) or WAV (16-bit), by the name's extension in\n"
@@ -40,7 +42,9 @@ const char *const Usage =
     "                    ring until silence, for at most 5 s (the default)\n"
     "  --no-tail         end the audio at the song's End of Track\n"
     "  --info            print format, tracks, division (ticks per quarter, or the\n"
-    "                    negative SMPTE header value), events and length_ms\n";
+    "                    negative SMPTE header value), events and length_ms\n"
+    "  --lyrics          print the song's words, one line of them a line: the time\n"
+    "                    it starts (m:ss.mmm), a tab, its text (UTF-8)\n";
 
 int usage(const char *problem)
 {
@@ -64,6 +68,22 @@ int info(const char *path)
     std::printf("format: %d\ntracks: %zu\ndivision: %d\nevents: %zu\nlength_ms: %lld\n",
                 file.format(), file.tracks().size(), division, file.eventCount(),
                 static_cast<long long>(timeline->lengthMs()));
+    return 0;
+}
+
+int lyrics(const char *path)
+{
+    const MidiFile file = MidiFile::load(path);
+    if (!file.ok()) {
+        std::fprintf(stderr, "sonabel-render: %s: %s\n", path, file.error().c_str());
+        return 1;
+    }
+    const Lyrics words = Lyrics::read(file, Timeline::build(file)->tempoMap());
+    for (const LyricLine &line : words.lines()) {
+        const long long ms = line.timeMs;
+        std::printf("%lld:%02lld.%03lld\t%s\n", ms / 60000, ms / 1000 % 60, ms % 1000,
+                    line.text.c_str());
+    }
     return 0;
 }
 
@@ -110,12 +130,15 @@ int main(int argc, char **argv)
 {
     RenderRequest request;
     bool wantInfo = false;
+    bool wantLyrics = false;
     std::vector<const char *> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--info") {
             wantInfo = true;
+        } else if (arg == "--lyrics") {
+            wantLyrics = true;
         } else if (arg == "--soundfont") {
             if (!hasValue)
                 return usage("--soundfont needs a file");
@@ -166,6 +189,11 @@ int main(int argc, char **argv)
         if (files.size() != 1)
             return usage("--info takes one MIDI file");
         return info(files[0]);
+    }
+    if (wantLyrics) {
+        if (files.size() != 1)
+            return usage("--lyrics takes one MIDI file");
+        return lyrics(files[0]);
     }
     if (files.size() != 2)
         return usage(nullptr);
