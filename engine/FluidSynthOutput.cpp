@@ -197,6 +197,11 @@ bool FluidSynthOutput::openDriver()
         drivers = {"pulseaudio", "alsa"}; // PipeWire serves the first one too
     if (!m_options.audioFile.empty())
         fluid_settings_setstr(m_settings.get(), "audio.file.name", m_options.audioFile.c_str());
+    // The sound server lists the stream under the player's name and icon, as
+    // music. FluidSynth names its PulseAudio client itself, so only the
+    // server's override variable wins over it; a user's own choice stays.
+    fluid_settings_setstr(m_settings.get(), "audio.pulseaudio.media-role", "music");
+    fluid_settings_setstr(m_settings.get(), "audio.jack.id", "Sonabel");
     std::string reasons;
     for (const std::string &d : drivers) {
         std::string why;
@@ -241,6 +246,11 @@ bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
     if (fluid_settings_setstr(m_settings.get(), "audio.driver", driver.c_str()) != FLUID_OK) {
         *why = "not built into FluidSynth";
         return false;
+    }
+    if (driver == "pulseaudio") {
+        // As FluidSynth sets the role: on this thread, just before the client connects.
+        ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sonabel", 0);
+        ::setenv("PULSE_PROP_application.icon_name", "sonabel", 0);
     }
     // Through a callback of ours, which hands the synthesizer its messages on
     // the audio thread and measures the level; a driver that takes no callback
