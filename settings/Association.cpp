@@ -206,7 +206,7 @@ QByteArray desktopEntryText(const QString &executable)
            "Comment=Play a folder full of MIDI files\n"
            "Exec="_ba +
            execArgument(executable) +
-           " %f\n"
+           " %F\n"
            "Icon=sonabel\n"
            "Terminal=false\n"
            "Categories=AudioVideo;Audio;Player;Midi;\n"

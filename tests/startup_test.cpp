@@ -98,11 +98,11 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     frmMain &w = window();
     w.Form_Load();
     // Neither a MIDI file nor an album: the playlist empties, the song goes on.
-    TakeArgument(w, file(u"notes.txt"_s));
+    TakeArgument(w, {file(u"notes.txt"_s)});
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
     EXPECT_TRUE(device.isPlaying() && !w.Stopped);
-    TakeArgument(w, u"  "_s + z);
+    TakeArgument(w, {z});
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
 }

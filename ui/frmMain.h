@@ -88,7 +88,8 @@ public:
     bool closeRequested() const { return m_closeRequested; }
     // Main says when its event loop runs; until then requestClose only marks.
     void setEventLoopRunning(bool running) { m_eventLoopRunning = running; }
-    void Form_LinkExecute(const QString &CmdStr);
+    // The paths a later start handed over, in its order.
+    void Form_LinkExecute(const QStringList &CmdStr);
     void optInterrupt_Click(int Index);
     void mnuNewList_Click();
     void mnuNewPlay_Click();

@@ -53,6 +53,7 @@ QProcess *ProgramRun::start(const QStringList &arguments)
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(workingDirectory);
     process->setProgram(program());
     process->setArguments(arguments);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -34,6 +34,8 @@ public:
 
     // Environment of every process started; tests may add to it.
     QProcessEnvironment environment;
+    // The folder processes start in; empty: the test's own.
+    QString workingDirectory;
 
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.
