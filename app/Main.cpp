@@ -13,8 +13,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 void TakeArgument(frmMain &window, const QStringList &paths)
 {
@@ -24,6 +26,35 @@ void TakeArgument(frmMain &window, const QStringList &paths)
     window.PlayIndex = -1;
     window.MCI_Done(0);
     window.Stopped = false;
+}
+
+// Once the playlist and the settings are kept, the rest of the way out (the
+// device closed, the window system let go) gets this long.
+constexpr int EndGraceMs = 1000;
+
+// Descriptors the player needs at the least: the window system, the sound
+// server, the session bus, the link, the song and the album it reads, with
+// room for the toolkit's own.
+constexpr rlim_t MinimumDescriptors = 32;
+
+bool EnoughDescriptors()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= MinimumDescriptors)
+        return true;
+    if (limit.rlim_max > limit.rlim_cur) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1024);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        if (limit.rlim_cur >= MinimumDescriptors)
+            return true;
+    }
+    const QString text =
+        QCoreApplication::translate("Main", "Sonabel may open only %1 files at once (ulimit -n); "
+                                            "it needs at least %2.")
+            .arg(limit.rlim_cur)
+            .arg(MinimumDescriptors);
+    std::fprintf(stderr, "sonabel: %s\n", qPrintable(text));
+    return false;
 }
 
 // A start that cannot do what it was asked says so on stderr, and in a
@@ -112,6 +143,7 @@ int Main(QApplication &app)
         // Asked to close while loading: the playlist as it stands is kept.
         link.close();
         window.Form_QueryUnload();
+        endProcessAfter(EndGraceMs, 0);
         return 0;
     }
     MprisService mpris(window);
@@ -125,5 +157,6 @@ int Main(QApplication &app)
     window.setEventLoopRunning(false);
     link.close();
     window.Form_QueryUnload();
+    endProcessAfter(EndGraceMs, status);
     return status;
 }

@@ -6,6 +6,11 @@
 class QApplication;
 class frmMain;
 
+// Whether the program may open enough files at once: its own limit is raised
+// as far as the system allows. False, having said why on stderr, when that is
+// too few to start (under "ulimit -n 8" the toolkit itself would abort).
+bool EnoughDescriptors();
+
 // Runs the program on an existing application object; returns the exit status.
 int Main(QApplication &app);
 

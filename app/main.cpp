@@ -17,6 +17,8 @@ int main(int argc, char *argv[])
     const CommandLine early = parseCommandLine(arguments);
     if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption))
         return reportCommandLine(early);
+    if (!EnoughDescriptors())
+        return 1;
 
     QApplication app(argc, argv);
     return Main(app);

@@ -244,7 +244,8 @@ bool InstanceLink::listen()
     m_server = std::make_unique<LinkServer>(
         m_folder, socketPath(m_folder),
         LinkServer::Timeouts{timeouts.idleMs, timeouts.acceptRetryMs, timeouts.watchMs}, fd, device,
-        inode, [this](int client, QStringList texts) { received(client, std::move(texts)); });
+        inode, [this](int client, QStringList texts) { received(client, std::move(texts)); },
+        m_handedOver);
     return fd >= 0;
 }
 
@@ -256,8 +257,10 @@ void InstanceLink::close()
         std::lock_guard lock(m_queueMutex);
         dropped.swap(m_queue);
     }
-    for (const Pending &pending : dropped)
+    for (const Pending &pending : dropped) {
         ::close(pending.fd); // the start learns that its texts were not taken
+        --*m_handedOver;
+    }
 }
 
 void InstanceLink::received(int fd, QStringList texts)
@@ -298,4 +301,5 @@ void InstanceLink::answerAndClose(int fd, char byte)
     // A start that has gone meanwhile makes this fail, which is no matter.
     ::send(fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
     ::close(fd);
+    --*m_handedOver;
 }

@@ -49,6 +49,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -139,6 +140,9 @@ private:
     int m_clientFd = -1;
     int m_sessionFd = -1;
     std::unique_ptr<LinkServer> m_server;
+    // Connections received and not yet answered: the serving thread takes no
+    // more than its share of descriptors.
+    std::shared_ptr<std::atomic<int>> m_handedOver = std::make_shared<std::atomic<int>>(0);
     std::mutex m_queueMutex;
     std::deque<Pending> m_queue;
     std::function<void(const QStringList &)> m_handler;

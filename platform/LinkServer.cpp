@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,10 +27,15 @@ struct LinkServer::Client
 };
 
 LinkServer::LinkServer(const QString &folder, const QString &path, const Timeouts &timeouts,
-                       int listenFd, dev_t device, ino_t inode, ReceivedFn received)
+                       int listenFd, dev_t device, ino_t inode, ReceivedFn received,
+                       std::shared_ptr<std::atomic<int>> handedOver)
     : m_folder(folder), m_path(path), m_timeouts(timeouts), m_received(std::move(received)),
-      m_listenFd(listenFd), m_device(device), m_inode(inode)
+      m_handedOver(std::move(handedOver)), m_listenFd(listenFd), m_device(device), m_inode(inode)
 {
+    rlimit limit{};
+    m_maxOpen = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                    ? std::max<std::size_t>(4, std::size_t(limit.rlim_cur / 4))
+                    : 256;
     if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         m_wake[0] = m_wake[1] = -1;
     m_thread = std::thread([this] { run(); });
@@ -67,6 +73,8 @@ void LinkServer::run()
     while (!m_quit) {
         fds.clear();
         fds.push_back({m_wake[0], POLLIN, 0});
+        if (full() && acceptPaused.hasExpired())
+            acceptPaused = QDeadlineTimer(m_timeouts.acceptRetryMs); // look again shortly
         const bool accepting = m_listenFd >= 0 && acceptPaused.hasExpired();
         fds.push_back({accepting ? m_listenFd : -1, POLLIN, 0});
         for (const Client &client : m_clients)
@@ -109,11 +117,17 @@ void LinkServer::run()
     }
 }
 
-// Takes every connection waiting; false when accept() failed for want of
-// descriptors or memory (the connections stay queued).
+// Whether the link holds its share of descriptors.
+bool LinkServer::full() const
+{
+    return m_clients.size() + std::size_t(std::max(0, m_handedOver->load())) >= m_maxOpen;
+}
+
+// Takes the connections waiting, up to the link's share; false when accept()
+// failed for want of descriptors or memory (the connections stay queued).
 bool LinkServer::accept()
 {
-    for (;;) {
+    while (!full()) {
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
             if (!peerIsThisUser(fd)) {
@@ -128,6 +142,7 @@ bool LinkServer::accept()
             continue;
         return errno == EAGAIN || errno == EWOULDBLOCK;
     }
+    return true; // the rest wait in the queue
 }
 
 void LinkServer::readFrom(int fd)
@@ -166,6 +181,7 @@ void LinkServer::readFrom(int fd)
         // Received tells the start that its texts are taken. It fails when
         // the start gave up (it closed, or shut its side): then they are not.
         if (::send(fd, &Received, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) {
+            ++*m_handedOver;
             m_received(fd, std::move(parsed.texts));
             return;
         }

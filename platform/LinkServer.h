@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <sys/types.h>
 #include <thread>
 #include <vector>
@@ -27,10 +28,14 @@ public:
     using ReceivedFn = std::function<void(int fd, QStringList texts)>;
 
     // Serves listenFd (the socket file at path, identified by device and
-    // inode); with listenFd -1, it makes the socket itself as soon as it can.
-    // The caller holds the session, so whatever else stands at path is stale.
+    // inode); with listenFd -1, it makes the socket itself as soon as it can.    // The caller
+    // holds the session, so whatever else stands at path is stale. handedOver counts the
+    // connections passed on and not yet closed: while they and those being read reach a quarter of
+    // the descriptors the process may open, further starts wait in the queue, so the link never
+    // takes the descriptors the player needs for its files.
     LinkServer(const QString &folder, const QString &path, const Timeouts &timeouts, int listenFd,
-               dev_t device, ino_t inode, ReceivedFn received);
+               dev_t device, ino_t inode, ReceivedFn received,
+               std::shared_ptr<std::atomic<int>> handedOver);
     // Stops the thread, drops the connections whose messages are not in yet
     // and removes the socket file if it is still this server's.
     ~LinkServer();
@@ -41,6 +46,7 @@ private:
     struct Client;
 
     void run();
+    bool full() const;
     bool accept();
     void readFrom(int fd);
     void watchSocketFile();
@@ -49,6 +55,8 @@ private:
     const QString m_path;
     const Timeouts m_timeouts;
     const ReceivedFn m_received;
+    const std::shared_ptr<std::atomic<int>> m_handedOver;
+    std::size_t m_maxOpen; // connections open at once, at most
     int m_listenFd;
     dev_t m_device;
     ino_t m_inode;

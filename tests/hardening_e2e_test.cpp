@@ -3,6 +3,9 @@
 // descriptor-starved player taking a burst of later starts, a lost socket
 // file, a squatted link folder, and a player that never answers.
 #include "platform/InstanceLink.h"
+#include "platform/LinkSockets.h"
+#include "platform/SettingsStore.h"
+#include "platform/Signals.h"
 #include "support/ProgramRun.h"
 
 #include <QDir>
@@ -142,6 +145,118 @@ TEST(HardeningEndToEnd, FifoInThePlaylistFreezesNothing)
     QThread::msleep(2500);
     ASSERT_TRUE(run.runToEnd({songs[1]}));
     closeKeeping(run, player, songs);
+}
+
+// Files that never answer where the program reads or writes one: a FIFO as
+// the SoundFont, the audio file, the settings file or the desktop's list of
+// default applications; and the file driver with no file named. The player
+// starts, takes hand-overs, and closes keeping its playlist; no FIFO is read,
+// written or replaced, and nothing is written into the current folder.
+TEST(HardeningEndToEnd, FilesThatNeverAnswerHangNothing)
+{
+    for (const char *where : {"SoundFont", "audio file", "settings", "mimeapps.list", "no file"}) {
+        SCOPED_TRACE(where);
+        ProgramRun run;
+        const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+        const QString fifo = run.scratch(u"never"_s);
+        run.workingDirectory = run.scratch(u"here"_s);
+        QDir().mkpath(run.workingDirectory);
+        run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+        run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);
+        run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+        run.environment.insert(u"SONABEL_AUDIO_FILE"_s, run.scratch(u"out.wav"_s));
+        QString madeFifo = fifo;
+        if (qstrcmp(where, "SoundFont") == 0) {
+            run.environment.insert(u"SONABEL_SOUNDFONT"_s, fifo);
+        } else if (qstrcmp(where, "audio file") == 0) {
+            run.environment.insert(u"SONABEL_AUDIO_FILE"_s, fifo);
+        } else if (qstrcmp(where, "settings") == 0) {
+            madeFifo = run.iniFile();
+        } else if (qstrcmp(where, "mimeapps.list") == 0) {
+            IniSettingsStore settings(run.iniFile());
+            settings.write(QString(), u"Sonabel"_s); // not a first start
+            settings.write(u"Default"_s, u"1"_s);    // the association on
+            ASSERT_TRUE(settings.flush());
+            madeFifo = run.configHome() + u"/mimeapps.list"_s;
+        } else {
+            run.environment.remove(u"SONABEL_AUDIO_FILE"_s);
+        }
+        QDir().mkpath(QFileInfo(madeFifo).path());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(madeFifo).constData(), 0600), 0);
+        QProcess *player = startPlayer(run, {songs[0]});
+        ASSERT_TRUE(run.runToEnd({songs[1]}));
+        closeKeeping(run, player, songs);
+        struct stat info;
+        EXPECT_EQ(::lstat(QFile::encodeName(madeFifo).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        EXPECT_TRUE(QDir(run.workingDirectory).isEmpty());
+    }
+}
+
+// A sound server that takes the connection and never answers holds the
+// playback thread in the synthesizer's output for good: the window, the link
+// and the close signal still work, and the player still ends soon after it
+// has kept its playlist.
+TEST(HardeningEndToEnd, FrozenSoundServerHoldsNothingElse)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    dev_t device;
+    ino_t inode;
+    const QString server = run.scratch(u"pulse"_s);
+    const int frozen = linksockets::makeListener(server, &device, &inode); // never accepts
+    ASSERT_GE(frozen, 0);
+    run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + server);
+    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
+    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+    QProcess *player = startPlayer(run, {songs[0]});
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    closeKeeping(run, player, songs);
+    ::close(frozen);
+}
+
+// Started with hang-ups ignored (nohup): a hang-up leaves the player playing.
+TEST(HardeningEndToEnd, IgnoredHangUpStaysIgnored)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    QProcess *player = run.startAfter(u"trap '' HUP;"_s, {songs[0]});
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return QFile::exists(run.iniFile()) && QFile::exists(socketFile(run)); }, Patience));
+    ::kill(pidOf(player), SIGHUP);
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    EXPECT_EQ(player->state(), QProcess::Running);
+    closeKeeping(run, player, songs);
+}
+
+// Too few descriptors to start: the start says so and ends (no abort inside
+// the toolkit), and touches nothing.
+TEST(HardeningEndToEnd, TooFewDescriptorsEndCleanly)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    writeLines(run.defaultAlbum(), {songs[0]});
+    QProcess *p = run.startAfter(u"ulimit -n 8;"_s, {songs[1]});
+    ASSERT_TRUE(p->waitForFinished(Patience));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_EQ(readLines(run.defaultAlbum()), QStringList{songs[0]});
+    EXPECT_FALSE(QFile::exists(run.iniFile()));
+}
+
+// Once the playlist is kept, the process ends even if something on the way
+// out never returns.
+TEST(HardeningEndToEnd, TheWayOutHasABound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            endProcessAfter(100, 3);
+            for (;;)
+                ::pause();
+        },
+        ::testing::ExitedWithCode(3), "");
 }
 
 // A burst of later starts while the player's thread stands still: every text

@@ -51,11 +51,22 @@ QString ProgramRun::scratch(const QString &name) const
 
 QProcess *ProgramRun::start(const QStringList &arguments)
 {
+    return startAfter(QString(), arguments);
+}
+
+QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &arguments)
+{
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->setWorkingDirectory(workingDirectory);
-    process->setProgram(program());
-    process->setArguments(arguments);
+    if (prelude.isEmpty()) {
+        process->setProgram(program());
+        process->setArguments(arguments);
+    } else {
+        process->setProgram(u"/bin/sh"_s);
+        process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
+                              arguments);
+    }
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->start();
     process->waitForStarted(10000);
