@@ -118,6 +118,11 @@ void MidiSequencer::replaceOutput(std::shared_ptr<MidiOutput> output)
         m_scheduler->cue(at, mode == Scheduler::Mode::Paused);
 }
 
+std::shared_ptr<const Lyrics> MidiSequencer::lyrics() const
+{
+    return m_lyrics ? m_lyrics : SequencerDevice::lyrics();
+}
+
 QString MidiSequencer::outputStatus() const
 {
     return QString::fromStdString(m_scheduler->status());
@@ -130,11 +135,13 @@ void MidiSequencer::open(const QString &fileName)
     if (!file.ok()) {
         m_error = QString::fromStdString(file.error());
         m_song.reset();
+        m_lyrics.reset();
         m_scheduler->load(nullptr);
         return;
     }
     m_error.clear();
     m_song = Timeline::build(file);
+    m_lyrics = std::make_shared<const Lyrics>(Lyrics::read(file, m_song->tempoMap()));
     m_scheduler->load(m_song);
 }
 
@@ -169,6 +176,7 @@ void MidiSequencer::stop()
 void MidiSequencer::close()
 {
     m_song.reset();
+    m_lyrics.reset();
     if (m_scheduler->mode() != Scheduler::Mode::Closed)
         m_scheduler->load(nullptr);
 }

@@ -30,6 +30,7 @@ public:
     bool isPaused() const override;
     QString outputDescription() const override;
     void setSound(const SoundChoice &choice) override;
+    std::shared_ptr<const Lyrics> lyrics() const override;
 
     // Plays through another output from now on, the open song going on from
     // where it stands. Waits (a few seconds at most) for the new output to
@@ -58,6 +59,7 @@ private:
     std::shared_ptr<MidiOutput> m_output;
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<const Timeline> m_song; // the open song, for replaceOutput()
+    std::shared_ptr<const Lyrics> m_lyrics; // its words; null when nothing is open
     std::unique_ptr<Scheduler> m_scheduler;
     QString m_error;
 };

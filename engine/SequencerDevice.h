@@ -24,10 +24,12 @@
 // From applies to the next command only. Unknown commands are ignored.
 #pragma once
 
+#include "engine/Lyrics.h"
 #include "engine/SoundChoice.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class SequencerDevice : public QObject
@@ -73,6 +75,9 @@ public:
     // anew and the open song goes on from where it stands, playing, paused or
     // stopped as it was. The environment still wins over the choice.
     virtual void setSound(const SoundChoice &choice) { (void)choice; }
+    // The words of the open song, read when it opened: empty when it has none
+    // or nothing is open. Never null; immutable, so safe to keep.
+    virtual std::shared_ptr<const Lyrics> lyrics() const;
 
 Q_SIGNALS:
     void Done(int NotifyCode);

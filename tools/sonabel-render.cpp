@@ -1,11 +1,12 @@
 // sonabel-render: plays a MIDI file through the player's own reader, tempo map,
 // chase and FluidSynth output into a WAV file, as fast as the CPU allows and on
 // every core (SongRenderer); or, with --info, prints what the reader makes of
-// a file.
+// a file, and with --lyrics its words, a line at a time.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
 #include "SongRenderer.h"
 #include "engine/FluidSynthOutput.h"
+#include "engine/Lyrics.h"
 #include "engine/MidiFile.h"
 #include "engine/Timeline.h"
 
@@ -25,6 +26,7 @@ const char *const Usage =
     "usage: sonabel-render [--soundfont FILE] [--rate HZ] [--reset none|gm|gs] [--jobs N]\n"
     "                      IN.mid OUT.wav\n"
     "       sonabel-render --info IN.mid\n"
+    "       sonabel-render --lyrics IN.mid\n"
     "\n"
     "Renders IN.mid to a 16-bit stereo WAV file, as fast as the machine allows.\n"
     "  --soundfont FILE  the SoundFont (default: $SONABEL_SOUNDFONT, else the\n"
@@ -34,7 +36,9 @@ const char *const Usage =
     "  --jobs N          render on N cores at once (default: all of them); the\n"
     "                    song is split at points in time and the pieces summed\n"
     "  --info            print format, tracks, division (ticks per quarter, or the\n"
-    "                    negative SMPTE header value), events and length_ms\n";
+    "                    negative SMPTE header value), events and length_ms\n"
+    "  --lyrics          print the song's words, one line of them a line: the time\n"
+    "                    it starts (m:ss.mmm), a tab, its text (UTF-8)\n";
 
 int usage(const char *problem)
 {
@@ -124,6 +128,22 @@ int info(const char *path)
     return 0;
 }
 
+int lyrics(const char *path)
+{
+    const MidiFile file = MidiFile::load(path);
+    if (!file.ok()) {
+        std::fprintf(stderr, "sonabel-render: %s: %s\n", path, file.error().c_str());
+        return 1;
+    }
+    const Lyrics words = Lyrics::read(file, Timeline::build(file)->tempoMap());
+    for (const LyricLine &line : words.lines()) {
+        const long long ms = line.timeMs;
+        std::printf("%lld:%02lld.%03lld\t%s\n", ms / 60000, ms / 1000 % 60, ms % 1000,
+                    line.text.c_str());
+    }
+    return 0;
+}
+
 int render(const RenderSettings &settings, const char *in, const char *out)
 {
     const MidiFile file = MidiFile::load(in);
@@ -167,12 +187,15 @@ int main(int argc, char **argv)
     RenderSettings settings;
     settings.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
     bool wantInfo = false;
+    bool wantLyrics = false;
     std::vector<const char *> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--info") {
             wantInfo = true;
+        } else if (arg == "--lyrics") {
+            wantLyrics = true;
         } else if (arg == "--soundfont") {
             if (!hasValue)
                 return usage("--soundfont needs a file");
@@ -213,6 +236,11 @@ int main(int argc, char **argv)
         if (files.size() != 1)
             return usage("--info takes one MIDI file");
         return info(files[0]);
+    }
+    if (wantLyrics) {
+        if (files.size() != 1)
+            return usage("--lyrics takes one MIDI file");
+        return lyrics(files[0]);
     }
     if (files.size() != 2)
         return usage(nullptr);

@@ -14,6 +14,11 @@ public:
     // Files with a scripted length open; every other file fails to open.
     void script(const QString &fileName, qint32 lengthMs) { m_lengths.insert(fileName, lengthMs); }
     void setPosition(qint32 ms) { m_position = ms; }
+    // The words lyrics() gives while the file is open.
+    void scriptLyrics(const QString &fileName, std::shared_ptr<const Lyrics> lyrics)
+    {
+        m_lyrics.insert(fileName, std::move(lyrics));
+    }
     // The song reaches its end: Done(1) when its play was notified.
     void finish();
 
@@ -22,6 +27,11 @@ public:
     QString openFile() const { return m_file; }
     bool isPlaying() const { return m_state == Playing; }
     bool isPaused() const override { return m_state == Paused; }
+    std::shared_ptr<const Lyrics> lyrics() const override
+    {
+        const auto found = m_lyrics.find(m_file);
+        return found != m_lyrics.end() ? *found : SequencerDevice::lyrics();
+    }
     // The files "Open" was sent for, in order.
     QStringList opened() const;
 
@@ -41,6 +51,7 @@ private:
     void endPendingPlay(int code);
 
     QHash<QString, qint32> m_lengths;
+    QHash<QString, std::shared_ptr<const Lyrics>> m_lyrics;
     QString m_file; // empty: nothing open
     qint32 m_position = 0;
     State m_state = Idle;
