@@ -114,7 +114,7 @@ Environment:
   SONABEL_OUTPUT        synth (the default), silent, or alsa:CLIENT:PORT
   SONABEL_SOUNDFONT     the SoundFont of the built-in synthesizer
   SONABEL_AUDIO_DRIVER  the synthesizer's audio driver (pulseaudio, alsa, jack, file, ...)
-  SONABEL_AUDIO_FILE    with the file driver, the WAV file written as songs play
+  SONABEL_AUDIO_FILE    with the file driver (which needs it), the WAV file written
   XDG_CONFIG_HOME       where the settings (Orvane/Sonabel.ini) are kept
 )"_s;
 }
