@@ -26,13 +26,13 @@
 // texts have been handled completely, Accepted (1); then it closes.
 //
 // A later start waits timeouts.answerMs in all, from its probe on, for
-// Received (connecting
-// again while the socket is being made anew, and after a connection that
-// broke before Received). When it gives up, it shuts its side for reading
-// before it looks a last time, so a Received sent after that fails on the
-// running side, which then drops the texts: a start that reported failure is
-// never taken in afterwards. After Received it waits for Accepted as long as
-// the running instance lives.
+// Received (connecting again while the socket is being made anew, and after a
+// connection that broke before Received). When it gives up, it shuts its side
+// for reading before it looks a last time, so a Received sent after that fails
+// on the running side, which then drops the texts: a start that reported
+// failure is never taken in afterwards. After Received it waits for Accepted
+// as long as the running instance lives. (A player of an older kind answers
+// Accepted alone, at the end; a later start takes that as well.)
 //
 // The serving side runs on a thread of its own: it accepts, reads and says
 // Received whatever the window's thread is busy with. Only the handling is
