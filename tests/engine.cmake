@@ -8,3 +8,5 @@ add_dependencies(engine_lyrics_test sonabel-render)
 sonabel_add_test(engine_synth_test SOURCES engine_synth_test.cpp LABELS engine)
 # Runs the render tool and reads the reset files the build writes.
 add_dependencies(engine_synth_test sonabel-render sonabel_reset_files)
+# Reads the saved audio back.
+target_link_libraries(engine_synth_test PRIVATE PkgConfig::SNDFILE)

@@ -67,7 +67,10 @@ QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &argu
         process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
                               arguments);
     }
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (errorFile.isEmpty())
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else
+        process->setStandardErrorFile(errorFile, QIODevice::Append);
     process->start();
     process->waitForStarted(10000);
     m_processes.push_back(std::move(process));

@@ -36,6 +36,9 @@ public:
     QProcessEnvironment environment;
     // The folder processes start in; empty: the test's own.
     QString workingDirectory;
+    // Where the standard error of processes started from now on goes; empty:
+    // to the test's own.
+    QString errorFile;
 
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.
