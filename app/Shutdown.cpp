@@ -27,7 +27,12 @@ void frmMain::Form_QueryUnload()
     // The playlist proper decides: the visible list may lag behind it inside
     // a handler (a message box open before UpdateMIDI).
     const QString path = defaultAlbumPath();
-    if (lstPlay.isEmpty()) {
+    if (m_keepDefaultAlbum) {
+        std::fprintf(stderr,
+                     "sonabel: %s did not fit in memory at the start, so it is left as it was; "
+                     "this session's playlist is not kept\n",
+                     qPrintable(path));
+    } else if (lstPlay.isEmpty()) {
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
             std::fprintf(stderr, "sonabel: could not remove %s\n", qPrintable(path));
@@ -36,7 +41,9 @@ void frmMain::Form_QueryUnload()
         // folder may not exist yet.
         QDir().mkpath(QFileInfo(path).path());
         QString error;
-        if (!writeAlbum(path, lstPlay.paths(), &error))
+        // Streamed from the playlist itself: no second copy of a long list.
+        if (!writeAlbum(
+                path, lstPlay.size(), [this](qsizetype i) { return lstPlay.at(i); }, &error))
             std::fprintf(stderr, "sonabel: the playlist could not be kept in %s: %s\n",
                          qPrintable(path), qPrintable(error));
     }

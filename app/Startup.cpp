@@ -40,8 +40,11 @@ void frmMain::Form_Load()
     lblPct->hide();
     shpBarProg->resize(0, shpBarProg->height());
 
-    if (Global.CurrentAlbum == 0 && QFileInfo(defaultAlbumPath()).isFile())
+    if (Global.CurrentAlbum == 0 && QFileInfo(defaultAlbumPath()).isFile()) {
         AddPlayList(defaultAlbumPath(), false);
+        // What could not be read must not be replaced by less at the close.
+        m_keepDefaultAlbum = albumOutOfMemory();
+    }
     UpdateAlbum();
     UpdateMIDIMenu();
     mnuA[1]->setChecked(Global.CurrentAlbum == 1);

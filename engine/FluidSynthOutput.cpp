@@ -1,6 +1,7 @@
 // The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
 #include "engine/FluidSynthOutput.h"
 
+#include "engine/RegularFile.h"
 #include "engine/SoundFonts.h"
 
 #include <algorithm>
@@ -133,9 +134,14 @@ bool FluidSynthOutput::open()
         reportProblem("No SoundFont was found, so songs play in silence. Install the Debian "
                       "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".");
     } else {
-        m_soundFontId = fluid_synth_sfload(m_synth.get(), soundFont.c_str(), 1);
+        // FluidSynth opens it by name and reads it: a FIFO would hang it.
+        std::string notAFile;
+        m_soundFontId = isRegularFile(soundFont.c_str(), &notAFile)
+                            ? fluid_synth_sfload(m_synth.get(), soundFont.c_str(), 1)
+                            : -1;
         if (m_soundFontId < 0) {
-            problem = "cannot load the SoundFont " + soundFont + ": " + takeFluidError();
+            problem = "cannot load the SoundFont " + soundFont + ": " +
+                      (notAFile.empty() ? takeFluidError() : notAFile);
             reportProblem("The SoundFont " + soundFont +
                           " cannot be loaded, so songs play in silence. Choose another one in "
                           "\"Sound ...\".");
@@ -189,6 +195,18 @@ bool FluidSynthOutput::openDriver()
     fluid_settings_setstr(m_settings.get(), "audio.jack.id", "Sonabel");
     std::string reasons;
     for (const std::string &d : drivers) {
+        // The file driver writes without limit, by default into the current
+        // folder, and a FIFO there would hang its open: it takes a named
+        // regular file only.
+        std::string refused;
+        if (d == "file" && m_options.audioFile.empty())
+            refused = "no file named (SONABEL_AUDIO_FILE)";
+        else if (d == "file" && !mayWriteRegularFile(m_options.audioFile.c_str(), &refused))
+            refused = m_options.audioFile + ": " + refused;
+        if (!refused.empty()) {
+            reasons += (reasons.empty() ? "" : "; ") + d + ": " + refused;
+            continue;
+        }
         if (fluid_settings_setstr(m_settings.get(), "audio.driver", d.c_str()) != FLUID_OK) {
             reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
             continue;

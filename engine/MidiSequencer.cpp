@@ -11,6 +11,13 @@
 
 namespace {
 
+// How long the window waits beyond a song's end for a play with Wait, for a
+// playback thread to end, and for a new output to open (so that its status is
+// known): bounds for an output stuck in a sound server that never answers.
+constexpr std::int64_t WaitSlackMs = 1000;
+constexpr std::int64_t RetireMs = 1000;
+constexpr std::int64_t OpenWaitMs = 2000;
+
 qint32 toMs(std::int64_t us)
 {
     return qint32(std::min<std::int64_t>((us + 500) / 1000, std::numeric_limits<qint32>::max()));
@@ -56,7 +63,9 @@ std::unique_ptr<Scheduler> MidiSequencer::makeScheduler()
 
 MidiSequencer::~MidiSequencer()
 {
-    m_scheduler.reset();
+    // Bounded: an output stuck in a sound server that never answers must not
+    // keep the program from ending.
+    Scheduler::retire(std::move(m_scheduler), RetireMs);
 }
 
 void MidiSequencer::setDispatchProbe(std::function<void(std::int64_t, std::int64_t)> probe)
@@ -96,10 +105,10 @@ void MidiSequencer::replaceOutput(std::shared_ptr<MidiOutput> output)
     const bool notify = m_scheduler->notifyPending();
     // The old scheduler silences what sounds and closes its output; it raises
     // no Done, so a notified play carries over to the new one.
-    m_scheduler.reset();
+    Scheduler::retire(std::move(m_scheduler), RetireMs);
     m_output = std::move(output);
     m_scheduler = makeScheduler();
-    m_scheduler->waitOutputOpen(10000);
+    m_scheduler->waitOutputOpen(OpenWaitMs);
     if (mode == Scheduler::Mode::Closed || !m_song)
         return;
     m_scheduler->load(m_song);
@@ -142,8 +151,13 @@ void MidiSequencer::play(std::optional<qint32> from, bool wait, bool notify)
     if (from)
         fromUs = std::int64_t(std::max<qint32>(0, *from)) * 1000;
     const std::uint64_t id = m_scheduler->play(fromUs, notify);
-    if (wait && id != 0)
-        m_scheduler->waitFinished(id);
+    if (wait && id != 0) {
+        // As long as the song has left to play, and a little more: a playback
+        // thread stuck in its output must not hold the window for good.
+        const std::int64_t leftUs =
+            m_scheduler->lengthUs() - fromUs.value_or(m_scheduler->positionUs());
+        m_scheduler->waitFinished(id, std::max<std::int64_t>(leftUs, 0) / 1000 + WaitSlackMs);
+    }
 }
 
 void MidiSequencer::pause(bool notify)

@@ -72,7 +72,7 @@ void Scheduler::deliverDone()
             code = m_doneCodes.front();
             m_doneCodes.pop_front();
         }
-        if (m_callbacks.done)
+        if (m_callbacks.done && !m_retired)
             m_callbacks.done(code);
     }
 }
@@ -120,10 +120,37 @@ std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
     return id;
 }
 
-void Scheduler::waitFinished(std::uint64_t playId)
+bool Scheduler::waitFinished(std::uint64_t playId, std::int64_t timeoutMs)
 {
     std::unique_lock lock(m_mutex);
-    m_ended.wait(lock, [&] { return m_playId != playId || m_state.mode != Mode::Playing; });
+    return m_ended.wait_for(lock, std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, 0)),
+                            [&] { return m_playId != playId || m_state.mode != Mode::Playing; });
+}
+
+void Scheduler::retire(std::unique_ptr<Scheduler> scheduler, std::int64_t timeoutMs)
+{
+    if (!scheduler)
+        return;
+    Scheduler &s = *scheduler;
+    s.m_retired = true;
+    bool ended = false;
+    {
+        std::unique_lock lock(s.m_mutex);
+        s.m_quit = true;
+        lock.unlock();
+        s.m_clock->wake();
+        lock.lock();
+        ended = s.m_ended.wait_for(lock,
+                                   std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, 0)),
+                                   [&] { return s.m_threadEnded; });
+    }
+    if (ended)
+        return; // the join in the destructor is immediate
+    try {
+        std::thread([doomed = std::move(scheduler)]() mutable { doomed.reset(); }).detach();
+    } catch (...) {
+        (void)scheduler.release(); // no thread to be had: left for good
+    }
 }
 
 void Scheduler::pause()
@@ -247,7 +274,7 @@ void Scheduler::run() noexcept
         m_outputOpen = true;
     }
     m_ended.notify_all();
-    if (m_callbacks.opened)
+    if (m_callbacks.opened && !m_retired)
         m_callbacks.opened();
     // The loop only returns when asked to quit; a failure inside ends the play
     // that was running and the loop starts over.
@@ -276,6 +303,11 @@ void Scheduler::run() noexcept
         m_output->close();
     } catch (...) {
     }
+    {
+        std::lock_guard lock(m_mutex);
+        m_threadEnded = true;
+    }
+    m_ended.notify_all();
 }
 
 void Scheduler::loop()
@@ -300,7 +332,7 @@ void Scheduler::loop()
 
         const std::int64_t now = m_clock->now();
         if (now >= nextStatus) {
-            if (m_callbacks.status)
+            if (m_callbacks.status && !m_retired)
                 m_callbacks.status();
             nextStatus += StatusPeriodUs;
             if (nextStatus <= now) // the clock jumped: keep the beat, skip the missed ones
@@ -398,7 +430,7 @@ std::int64_t Scheduler::dispatchDue(const State &state, std::int64_t now)
             m_notes.track(e.status, e.data1, e.data2);
         }
         ++m_cursor;
-        if (m_callbacks.dispatched)
+        if (m_callbacks.dispatched && !m_retired.load(std::memory_order_relaxed))
             m_callbacks.dispatched(due, m_clock->now());
         // A request (stop, seek) is taken between two events, not after a burst.
         if (++sinceCheck == 32) {

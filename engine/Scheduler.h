@@ -81,8 +81,11 @@ public:
     // waitFinished(), or 0 when nothing is open (then a notifying play ends
     // at once with Failed). A notifying play still running ends Superseded.
     std::uint64_t play(std::optional<std::int64_t> fromUs, bool notify);
-    // Blocks until the play with this id has ended, for whatever reason.
-    void waitFinished(std::uint64_t playId);
+    // Blocks until the play with this id has ended, for whatever reason, or
+    // timeoutMs has passed; true when it ended. A bound is a must: a playback
+    // thread stuck in its output (a sound server that never answers) would
+    // otherwise hold the caller for good.
+    bool waitFinished(std::uint64_t playId, std::int64_t timeoutMs);
     void pause();
     void stop();
     // Puts the open song at atUs without playing it: paused there (a "Play"
@@ -92,6 +95,11 @@ public:
     // Blocks until the output's open() has returned, or the time-out passed;
     // true when it has returned.
     bool waitOutputOpen(std::int64_t timeoutMs);
+
+    // Ends a scheduler, waiting at most timeoutMs for its playback thread: one
+    // stuck in its output is left to a thread of its own, which frees the
+    // scheduler once it ends. No callback runs once this is called.
+    static void retire(std::unique_ptr<Scheduler> scheduler, std::int64_t timeoutMs);
 
     Mode mode() const;
     std::int64_t positionUs() const;
@@ -137,6 +145,8 @@ private:
     std::recursive_mutex m_delivering;
     bool m_quit = false;
     bool m_outputOpen = false;
+    bool m_threadEnded = false;         // run() has returned, or is about to
+    std::atomic<bool> m_retired{false}; // retire(): callbacks no longer run
     std::string m_error;
     std::atomic<std::uint64_t> m_generation{0};
 

@@ -2,6 +2,7 @@
 // Done codes, the status cadence, the song's end and the chase. (Wait is
 // heard in engine_synth_test: a song played with it rings out whole.)
 #include "engine/Chase.h"
+#include "engine/Clock.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingOutput.h"
 #include "engine/SilentOutput.h"
@@ -12,7 +13,9 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -356,4 +359,51 @@ TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
     rig.advance(SongMs - 1300);
     ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 1; }));
     EXPECT_EQ(rig.done, std::vector<int>{1});
+}
+
+namespace {
+
+// An output whose open() never returns until the test lets it: a sound server
+// that takes the connection and never answers.
+struct StuckOutput : SilentOutput
+{
+    std::mutex mutex;
+    std::condition_variable freed;
+    bool free = false;
+    bool open() override
+    {
+        std::unique_lock lock(mutex);
+        freed.wait(lock, [this] { return free; });
+        return true;
+    }
+    void letGo()
+    {
+        std::lock_guard lock(mutex);
+        free = true;
+        freed.notify_all();
+    }
+};
+
+} // namespace
+
+// A playback thread stuck in its output holds the window's thread for no
+// longer than the song and a little more: a play with Wait returns, another
+// output can be chosen, and the device ends without the stuck thread.
+TEST(SequencerDevice, AStuckOutputHoldsNoWaitForGood)
+{
+    const auto stuck = std::make_shared<StuckOutput>(), second = std::make_shared<StuckOutput>();
+    QTemporaryDir dir;
+    SmfWriter w(0, 96);
+    w.beginTrack();
+    w.endTrack(20); // about 100 ms, as a reset file
+    {
+        MidiSequencer device(stuck, std::make_shared<SteadyClock>());
+        device.setFileName(writeBytes(dir.filePath(u"reset.mid"_s), w.bytes()));
+        device.Command(u"Open"_s);
+        device.setWait(true);
+        device.Command(u"Play"_s);
+        device.replaceOutput(second);
+    }
+    stuck->letGo(); // the threads left behind end now
+    second->letGo();
 }

@@ -48,6 +48,22 @@ Graph includeGraph()
     return graph;
 }
 
+// The engine's headers that the files of folder include.
+std::set<std::string> engineHeadersIncluded(const std::string &folder)
+{
+    std::set<std::string> headers;
+    for (const auto &entry :
+         fs::recursive_directory_iterator(fs::path(SONABEL_SOURCE_DIR) / folder)) {
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);) {
+            std::erase_if(line, [](char c) { return c == ' ' || c == '\t'; });
+            if (line.rfind("#include\"engine/", 0) == 0)
+                headers.insert(line.substr(9, line.find('"', 9) - 9));
+        }
+    }
+    return headers;
+}
+
 // The folders that folder reaches through includes, itself only on a cycle.
 std::set<std::string> reached(const Graph &graph, const std::string &folder)
 {
@@ -80,10 +96,16 @@ TEST(Layout, EngineAndToolsStayApart)
         if (from != "app" && edges.count("mpris"))
             ADD_FAILURE() << edges.at("mpris") << " includes from mpris/";
     }
+    // The thin layers use of the engine only its check that a file is a
+    // regular one before it is read.
     for (const char *folder : {"platform", "settings"}) {
         for (const auto &[to, file] : graph.at(folder)) {
-            if (to != "platform")
+            if (to != "platform" && to != "engine")
                 ADD_FAILURE() << file << " includes from " << to << "/";
+        }
+        for (const std::string &header : engineHeadersIncluded(folder)) {
+            if (header != "engine/RegularFile.h")
+                ADD_FAILURE() << folder << "/ includes " << header;
         }
     }
 }

@@ -189,9 +189,11 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
     EXPECT_EQ(w->lstPlay.paths(), paths("b.mid"));
     w->UpdateOLE(paths("notes.txt"), true);
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
-    // A later start's text is taken as it came, untrimmed.
-    w->Form_LinkExecute(u' ' + paths("a.mid").value(0));
+    // A later start's paths are taken as they came, untrimmed, in order.
+    w->Form_LinkExecute({u' ' + paths("a.mid").value(0)});
     EXPECT_TRUE(w->lstPlay.isEmpty());
+    w->Form_LinkExecute(paths("b.mid a.mid"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("b.mid a.mid"));
 }
 
 TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)

@@ -10,7 +10,11 @@
 #include "support/WindowFixture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -98,11 +102,11 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     frmMain &w = window();
     w.Form_Load();
     // Neither a MIDI file nor an album: the playlist empties, the song goes on.
-    TakeArgument(w, file(u"notes.txt"_s));
+    TakeArgument(w, {file(u"notes.txt"_s)});
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
     EXPECT_TRUE(device.isPlaying() && !w.Stopped);
-    TakeArgument(w, u"  "_s + z);
+    TakeArgument(w, {z});
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
 }
@@ -121,6 +125,37 @@ TEST_F(StartupTest, EmptyPlaylistRemovesDefaultAlbumAndTouchesNothingElse)
     again.Form_QueryUnload();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
     EXPECT_EQ(device.log.last(), u"Close"_s);
+}
+
+// A default album too big for the memory left: said, the playlist starts
+// empty, and the file stays as it was at the close instead of being replaced
+// by less (or removed as the empty playlist would have it).
+TEST_F(StartupTest, DefaultAlbumTooBigForTheMemoryIsKept)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve address space of their own";
+#endif
+    const QString a = song(u"a.mid"_s);
+    const QString path = album(u"default.mal"_s, {a, a});
+    const qint64 size = qint64(1) << 30;
+    ASSERT_TRUE(QFile::resize(path, size)); // the rest a hole: no disk taken
+    QFile statm(u"/proc/self/statm"_s);
+    ASSERT_TRUE(statm.open(QIODevice::ReadOnly));
+    const qint64 used = statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+    const rlimit tight{rlim_t(used + (256 << 20)), saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+    frmMain &w = window();
+    w.Form_Load();
+    ::setrlimit(RLIMIT_AS, &saved);
+    EXPECT_TRUE(w.lstPlay.isEmpty());
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    w.Form_QueryUnload();
+    EXPECT_EQ(QFileInfo(path).size(), size);
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.read(1000).left(2 * (a.size() + 2)), ((a + u"\r\n"_s).repeated(2)).toUtf8());
 }
 
 TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)

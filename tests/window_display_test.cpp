@@ -1,16 +1,20 @@
 // The player's window on a real X display with a window manager, driven with
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
-// to the taskbar and back, the about box, and "Always on top".
+// to the taskbar and back, the about box, "Always on top", and the box of a
+// later start that cannot reach the player.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
+#include "platform/InstanceLink.h"
+#include "platform/LinkSockets.h"
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
 
 #include <QSettings>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -376,4 +380,31 @@ TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
     EXPECT_TRUE(pollUntil(above, 5000));
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
     EXPECT_TRUE(display.info(main).viewable);
+}
+
+// A later start whose player does not answer (it holds the session but stands
+// still) says so in a box titled "Sonabel", and ends with status 1 once the
+// box is closed.
+TEST(StartOnDisplay, AStartThatCannotReachThePlayerSaysSo)
+{
+    RealDisplay display;
+    ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
+    ProgramRun run;
+    InstanceLink stalled(run.runtimeDir());
+    ASSERT_EQ(stalled.probe(), InstanceLink::Probe::FirstInstance);
+    stalled.close(); // the session stays held; the socket below never answers
+    dev_t device;
+    ino_t inode;
+    const int socket =
+        linksockets::makeListener(InstanceLink::socketPath(run.runtimeDir()), &device, &inode);
+    ASSERT_GE(socket, 0);
+    QProcess *start = display.start(run, {writeBytes(run.scratch(u"a.mid"_s), "MThd")});
+    const quint64 box = display.waitForWindow(start->processId(), u"^Sonabel$"_s, Patience);
+    ASSERT_NE(box, 0u) << "no message box";
+    EXPECT_EQ(start->state(), QProcess::Running); // waiting for the box to be answered
+    ASSERT_TRUE(display.activate(box));
+    ASSERT_TRUE(display.key(u"Return"_s));
+    ASSERT_TRUE(start->waitForFinished(Patience));
+    EXPECT_EQ(start->exitCode(), 1);
+    ::close(socket);
 }

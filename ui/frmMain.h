@@ -88,7 +88,8 @@ public:
     bool closeRequested() const { return m_closeRequested; }
     // Main says when its event loop runs; until then requestClose only marks.
     void setEventLoopRunning(bool running) { m_eventLoopRunning = running; }
-    void Form_LinkExecute(const QString &CmdStr);
+    // The paths a later start handed over, in its order.
+    void Form_LinkExecute(const QStringList &CmdStr);
     void optInterrupt_Click(int Index);
     void mnuNewList_Click();
     void mnuNewPlay_Click();
@@ -116,7 +117,10 @@ public:
 
     // ---- playlist and albums (playlist/) ----
     // False when the album could not be opened; the playlist is then unchanged.
+    // An album too big for the memory left is reported and leaves the
+    // playlist unchanged too (albumOutOfMemory() says so afterwards).
     bool AddPlayList(const QString &FPath, bool Update = false);
+    bool albumOutOfMemory() const { return m_albumOutOfMemory; }
     void UpdateMIDI();
     void UpdateAlbum(const QString &AlbumName = QString());
     // DataList: the new entries in order (full paths).
@@ -302,4 +306,6 @@ private:
     bool m_closeRequested = false;
     int m_refusedEntries = 0; // new entries refused by the current UpdateOLE
     bool m_eventLoopRunning = false;
+    bool m_albumOutOfMemory = false; // the last album read did not fit in memory
+    bool m_keepDefaultAlbum = false; // so did default.mal: it is left as it is
 };

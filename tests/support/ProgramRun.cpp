@@ -51,10 +51,22 @@ QString ProgramRun::scratch(const QString &name) const
 
 QProcess *ProgramRun::start(const QStringList &arguments)
 {
+    return startAfter(QString(), arguments);
+}
+
+QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &arguments)
+{
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->setProgram(program());
-    process->setArguments(arguments);
+    process->setWorkingDirectory(workingDirectory);
+    if (prelude.isEmpty()) {
+        process->setProgram(program());
+        process->setArguments(arguments);
+    } else {
+        process->setProgram(u"/bin/sh"_s);
+        process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
+                              arguments);
+    }
     if (errorFile.isEmpty())
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
