@@ -8,6 +8,7 @@
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
+#include "player/Player.h"
 #include "player/Sound.h"
 #include "ui/frmMain.h"
 
@@ -21,9 +22,7 @@ void TakeArgument(frmMain &window, const QString &argumentText)
     if (trimmed.isEmpty())
         return;
     window.UpdateOLE(QStringList{trimmed}, true);
-    window.PlayIndex = -1;
-    window.MCI_Done(0);
-    window.Stopped = false;
+    window.player.playFromStart();
 }
 
 // A later start: the argument goes to the running instance. A text that was

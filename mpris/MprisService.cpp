@@ -3,6 +3,7 @@
 
 #include "engine/SequencerDevice.h"
 #include "mpris/MprisAdaptors.h"
+#include "player/Player.h"
 #include "playlist/FileTitle.h"
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
@@ -78,35 +79,36 @@ bool MprisService::start()
 
 QString MprisService::playbackStatus() const
 {
-    if (m_window.Stopped)
+    if (m_window.player.isStopped())
         return QStringLiteral("Stopped");
     return m_window.MCI->isPaused() ? QStringLiteral("Paused") : QStringLiteral("Playing");
 }
 
 QString MprisService::trackId() const
 {
-    if (m_window.PlayFile.isEmpty())
+    if (m_window.player.file().isEmpty())
         return NoTrack;
-    return QStringLiteral("/org/sonabel/track/") + QString::number(qMax(m_window.PlayIndex, 0));
+    return QStringLiteral("/org/sonabel/track/") +
+           QString::number(qMax(m_window.player.index(), 0));
 }
 
 QVariantMap MprisService::metadata() const
 {
     QVariantMap map;
     map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId())));
-    if (m_window.PlayFile.isEmpty())
+    if (m_window.player.file().isEmpty())
         return map;
-    const qint32 length = m_window.Stopped ? 0 : m_window.MCI->Length();
+    const qint32 length = m_window.player.isStopped() ? 0 : m_window.MCI->Length();
     if (length > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(length) * 1000);
-    map.insert(QStringLiteral("xesam:title"), FileTitle(m_window.PlayFile));
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_window.PlayFile).toString());
+    map.insert(QStringLiteral("xesam:title"), FileTitle(m_window.player.file()));
+    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_window.player.file()).toString());
     return map;
 }
 
 qlonglong MprisService::positionUs() const
 {
-    return m_window.Stopped ? 0 : qlonglong(m_window.MCI->Position()) * 1000;
+    return m_window.player.isStopped() ? 0 : qlonglong(m_window.MCI->Position()) * 1000;
 }
 
 bool MprisService::canGoNext() const
@@ -116,17 +118,17 @@ bool MprisService::canGoNext() const
 
 bool MprisService::canPlay() const
 {
-    return !m_window.lstPlay.isEmpty() || !m_window.PlayFile.isEmpty();
+    return !m_window.lstPlay.isEmpty() || !m_window.player.file().isEmpty();
 }
 
 bool MprisService::canPause() const
 {
-    return !m_window.Stopped;
+    return !m_window.player.isStopped();
 }
 
 bool MprisService::canSeek() const
 {
-    return !m_window.Stopped && m_window.MCI->Length() > 0;
+    return !m_window.player.isStopped() && m_window.MCI->Length() > 0;
 }
 
 // ---- what is done: each as the window's own control does it ----
@@ -150,7 +152,7 @@ void MprisService::quit()
 
 void MprisService::play()
 {
-    if (m_window.Stopped)
+    if (m_window.player.isStopped())
         m_window.imgControls_Click(Play);
     else if (m_window.MCI->isPaused())
         m_window.imgControls_Click(Pause); // the pause image resumes
@@ -159,14 +161,14 @@ void MprisService::play()
 
 void MprisService::pause()
 {
-    if (!m_window.Stopped && !m_window.MCI->isPaused())
+    if (!m_window.player.isStopped() && !m_window.MCI->isPaused())
         m_window.imgControls_Click(Pause);
     refresh();
 }
 
 void MprisService::playPause()
 {
-    m_window.imgControls_Click(m_window.Stopped ? Play : Pause);
+    m_window.imgControls_Click(m_window.player.isStopped() ? Play : Pause);
     refresh();
 }
 
@@ -187,7 +189,7 @@ void MprisService::previous()
     // As the image: the first press starts the song again, a second one within
     // half a second goes back a song.
     m_window.imgControls_Click(Previous);
-    if (!m_window.Stopped)
+    if (!m_window.player.isStopped())
         Q_EMIT seeked(positionUs());
     refresh();
 }
@@ -203,7 +205,7 @@ void MprisService::jumpTo(qint64 ms)
 
 void MprisService::seek(qlonglong offsetUs)
 {
-    if (m_window.Stopped)
+    if (m_window.player.isStopped())
         return;
     const qint64 length = m_window.MCI->Length();
     const qint64 target = qint64(m_window.MCI->Position()) + offsetUs / 1000;
@@ -216,7 +218,7 @@ void MprisService::seek(qlonglong offsetUs)
 
 void MprisService::setPosition(const QString &track, qlonglong positionUs)
 {
-    if (m_window.Stopped || track != trackId() || positionUs < 0 ||
+    if (m_window.player.isStopped() || track != trackId() || positionUs < 0 ||
         positionUs > qlonglong(m_window.MCI->Length()) * 1000)
         return;
     jumpTo(positionUs / 1000);

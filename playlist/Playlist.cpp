@@ -32,7 +32,7 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
     lstPlay.append(album.entries);
     UpdateMIDI();
     if (PlayAfter) {
-        PlayIndex = -1;
+        setPlayIndex(-1);
         MCI_Done(0);
     }
     if (Update)

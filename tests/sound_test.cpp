@@ -234,11 +234,7 @@ public:
         window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
-    void play(const QString &song)
-    {
-        window->PlayFile = song;
-        window->imgControls_Click(1);
-    }
+    void play(const QString &song) { window->playNow(song); }
     // Chooses in the sound dialog; what is heard from then on goes to wavName.
     void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
     {
@@ -292,7 +288,7 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
     EXPECT_GT(real->Position(), before + 500);
-    EXPECT_FALSE(window->Stopped);
+    EXPECT_FALSE(window->isStopped());
 
     // The silent output: time still runs.
     choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });

@@ -30,7 +30,7 @@ TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaultsAndWritesThem)
     EXPECT_EQ(w.pos(), QPoint(px(12000 - 4515 - 1000), 0));
     EXPECT_TRUE(w.optReset[1]->isChecked());
     EXPECT_TRUE(w.optInterrupt[0]->isChecked() && w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(u"GM.MID"_s));
+    EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GM.MID"_s));
     const QMap<QString, QString> defaults = {
         {u"Default"_s, u"0"_s},    {u"Snap"_s, u"1"_s},       {u"onTop"_s, u"1"_s},
         {u"Shade"_s, u"1"_s},      {u"onNew"_s, u"0"_s},      {u"Reset"_s, u"1"_s},
@@ -61,7 +61,7 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
         EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint || w.mnuSnap->isChecked());
         EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
         EXPECT_FALSE(w.mnuNewList->isChecked());
-        EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
+        EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GS.MID"_s));
     }
     EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
@@ -73,7 +73,7 @@ TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlaysAfterTheReset)
     frmMain &w = window();
     w.Form_Load();
     EXPECT_EQ(w.lstPlay.paths(), (QStringList{a, b}));
-    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(w.playIndex(), 0);
     EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
     EXPECT_TRUE(device.log.contains(u"Play wait"_s)); // the reset plays to its end
     EXPECT_EQ(w.Global.AlbumList[1], u"Empty"_s);
@@ -101,7 +101,7 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     TakeArgument(w, file(u"notes.txt"_s));
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
-    EXPECT_TRUE(device.isPlaying() && !w.Stopped);
+    EXPECT_TRUE(device.isPlaying() && !w.isStopped());
     TakeArgument(w, u"  "_s + z);
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
