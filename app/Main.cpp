@@ -97,7 +97,13 @@ int Main(QApplication &app)
         window.Form_QueryUnload();
         return 0;
     }
-    MprisService mpris(window);
+    // The bus sees the Player; what it asks of the window is wired here.
+    MprisService mpris(window.player);
+    QObject::connect(&mpris, &MprisService::raiseRequested, &window, &frmMain::bringToFront);
+    QObject::connect(&mpris, &MprisService::quitRequested, &window, &frmMain::requestClose);
+    QObject::connect(&mpris, &MprisService::openRequested, &window, [&window](const QString &path) {
+        window.UpdateOLE(QStringList{path}, false);
+    });
     mpris.start();
     // Texts from later starts are taken once the first start's own argument
     // is in, and no longer once the player has closed.

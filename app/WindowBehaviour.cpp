@@ -118,6 +118,17 @@ void frmMain::mnuMinimize_Click()
     hide();
 }
 
+void frmMain::bringToFront()
+{
+    if (mnuShade->isChecked())
+        mnuShade_Click();
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
 void frmMain::Form_MouseMove()
 {
     ClearUnderline();

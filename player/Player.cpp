@@ -45,6 +45,11 @@ qint32 Player::positionMs() const
     return m_device.Position();
 }
 
+int Player::entryCount() const
+{
+    return m_playlist.count();
+}
+
 void Player::setReset(int mode, const QString &file)
 {
     m_resetMode = mode;

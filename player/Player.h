@@ -49,6 +49,8 @@ public:
     quint64 songNumber() const { return m_songNumber; }
     qint32 lengthMs() const;
     qint32 positionMs() const;
+    // How many entries the playlist has.
+    int entryCount() const;
 
     // The reset played before each song an advance starts and before a file
     // played at once: mode 0 none (the file is kept, not played), 1 General

@@ -333,16 +333,27 @@ TEST_F(WindowPlayTest, DraggingTheBarSeeks)
 
 // ---- the media player's calls ----
 
-TEST_F(WindowPlayTest, MediaPlayerPauseWhenPausedAndStopThenPlayPause)
+// The bus's calls keep the transport's rules: Pause on a paused song does not
+// resume it, PlayPause from stopped opens the song again, a seek stays in the
+// song and past its end goes to the next, SetPosition counts only for the
+// song started last (not for an earlier start of the same entry), OpenUri
+// only for local files.
+TEST_F(PlayerTest, MediaPlayerCallsKeepTheTransportsRules)
 {
-    frmMain &w = withSongs(2);
-    MprisService mpris(w);
+    songs(3);
+    MprisService mpris(player);
+    QSignalSpy opened(&mpris, &MprisService::openRequested);
+    const auto track = [&] {
+        return mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
+    };
     EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
     EXPECT_FALSE(mpris.canPause());
-    w.mnuMID_Click(1);
+    mpris.seek(5000000); // stopped: nothing
+    EXPECT_TRUE(device.log.isEmpty());
+    player.playEntry(1);
+    const QString earlier = track();
     device.log.clear();
     mpris.play(); // playing already: nothing
-    EXPECT_TRUE(device.log.isEmpty());
     mpris.playPause();
     mpris.pause(); // paused already: it must not resume
     EXPECT_EQ(mpris.playbackStatus(), u"Paused"_s);
@@ -350,51 +361,33 @@ TEST_F(WindowPlayTest, MediaPlayerPauseWhenPausedAndStopThenPlayPause)
     mpris.stop();
     EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
     EXPECT_EQ(mpris.positionUs(), 0);
-    mpris.playPause(); // from stopped: the play image opens the song again
+    mpris.playPause(); // from stopped: the song opens again
     EXPECT_EQ(device.openFile(), s(1));
     EXPECT_EQ(mpris.playbackStatus(), u"Playing"_s);
-}
 
-TEST_F(WindowPlayTest, MediaPlayerSeekStaysInTheSongAndPastItsEndGoesToTheNext)
-{
-    frmMain &w = withSongs(3);
-    MprisService mpris(w);
-    mpris.seek(5000000); // stopped: nothing
-    EXPECT_TRUE(device.log.isEmpty());
-    w.mnuMID_Click(0);
     device.setPosition(10000);
     device.log.clear();
     mpris.seek(5000000);
     mpris.seek(-30000000);
-    const QString track =
-        mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
-    mpris.setPosition(track, 61000000); // past the end: ignored
+    mpris.setPosition(track(), 61000000); // past the end
+    mpris.setPosition(earlier, 20000000); // the same entry, started before
+    EXPECT_NE(track(), earlier);
     EXPECT_EQ(device.log, (QStringList{u"Play from 15000"_s, u"Play from 0"_s}));
     mpris.seek(70000000);
-    EXPECT_EQ(device.openFile(), s(1));
-    EXPECT_EQ(mpris.metadata().value(u"xesam:title"_s).toString(), u"s1"_s);
-}
+    EXPECT_EQ(device.openFile(), s(2));
+    EXPECT_EQ(mpris.metadata().value(u"xesam:title"_s).toString(), u"s2"_s);
 
-TEST_F(WindowPlayTest, MediaPlayerRaiseUnshadesAndOpenUriTakesLocalFilesOnly)
-{
-    frmMain &w = withSongs(1);
-    MprisService mpris(w);
-    if (!w.mnuShade->isChecked())
-        w.mnuShade_Click();
-    mpris.raise();
-    EXPECT_FALSE(w.mnuShade->isChecked());
-    EXPECT_EQ(w.heightTwips(), 3150);
     mpris.openUri(u"http://example.org/x.mid"_s);
-    const QString added = song(u"new song.mid"_s);
-    mpris.openUri(QUrl::fromLocalFile(added).toString());
-    EXPECT_EQ(w.lstPlay.paths(), (QStringList{s(0), added}));
+    mpris.openUri(u"file:///m/new%20song.mid"_s);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), u"/m/new song.mid"_s);
 }
 
 // ---- the real program on a session bus ----
 
 const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
 const QString Path = u"/org/mpris/MediaPlayer2"_s;
-const QString Player = u"org.mpris.MediaPlayer2.Player"_s;
+const QString PlayerInterface = u"org.mpris.MediaPlayer2.Player"_s;
 
 // On a session bus of the test's own, ended with the test.
 class MediaPlayer : public ::testing::Test
@@ -434,7 +427,7 @@ protected:
     }
     QString get(const QString &property)
     {
-        return call(u"org.freedesktop.DBus.Properties.Get"_s, {Player, property});
+        return call(u"org.freedesktop.DBus.Properties.Get"_s, {PlayerInterface, property});
     }
     qint64 position()
     {
@@ -480,18 +473,18 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
         EXPECT_TRUE(metadata.contains(part)) << metadata.toStdString();
 
     // Pause holds the position; Play goes on from it.
-    call(Player + u".Pause"_s);
+    call(PlayerInterface + u".Pause"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Paused'"_s));
     EXPECT_TRUE(heard(u"'PlaybackStatus': <'Paused'>"_s)) << announced.toStdString();
     const qint64 held = position();
     QThread::msleep(400);
     EXPECT_EQ(position(), held);
-    call(Player + u".Play"_s);
+    call(PlayerInterface + u".Play"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
     EXPECT_TRUE(ProgramRun::waitFor([&] { return position() > held; }, 5000));
 
     // Next: the second song, announced.
-    call(Player + u".Next"_s);
+    call(PlayerInterface + u".Next"_s);
     EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:title': <'beta'>"_s));
     EXPECT_TRUE(heard(u"'xesam:title': <'beta'>"_s)) << announced.toStdString();
 
@@ -499,11 +492,12 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     const QString track =
         QRegularExpression(u"objectpath '([^']+)'"_s).match(get(u"Metadata"_s)).captured(1);
     ASSERT_FALSE(track.isEmpty());
-    call(Player + u".SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
+    call(PlayerInterface + u".SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
     EXPECT_LT(position(), 10000000);
-    call(Player + u".SetPosition"_s, {track, u"20000000"_s});
+    call(PlayerInterface + u".SetPosition"_s, {track, u"20000000"_s});
     EXPECT_GE(position(), 20000000);
     EXPECT_LT(position(), 25000000);
+    EXPECT_TRUE(heard(u".Seeked (int64 20000000"_s)) << announced.toStdString();
 
     // Quit is "Close player": the playlist is kept.
     call(u"org.mpris.MediaPlayer2.Quit"_s);

@@ -108,6 +108,9 @@ public:
     void chkTop_Click();
     void mnuTop_Click();
     void mnuMinimize_Click();
+    // Brings the window to the front as the user left it, unshaded (the
+    // media bus's Raise).
+    void bringToFront();
     void mnuAbout_Click();
     void Form_MouseMove();
 
