@@ -26,12 +26,15 @@ Player::Player(SequencerDevice &device, const PlaylistModel &playlist, QObject *
     m_previousWindow.setInterval(PreviousWindowMs);
     connect(&m_device, &SequencerDevice::Done, this, &Player::deviceDone);
     connect(&m_device, &SequencerDevice::StatusUpdate, this, &Player::statusUpdate);
+    connect(&m_device, &SequencerDevice::Opened, this, &Player::noteState);
 }
 
 Player::State Player::state() const
 {
     if (m_stopped)
         return State::Stopped;
+    if (m_device.isOpening())
+        return State::Opening;
     return m_device.isPaused() ? State::Paused : State::Playing;
 }
 
@@ -67,17 +70,12 @@ void Player::noteState()
 
 void Player::openAndPlay(bool withReset)
 {
+    // Nothing here waits: the device opens the file on a worker, cuts the
+    // old song's sound and plays the reset on its playback thread, and starts
+    // the song when it is ready.
     m_device.Command(QStringLiteral("Close"));
-    if (withReset) {
-        m_device.setFileName(m_resetFile);
-        m_device.Command(QStringLiteral("Open"));
-        m_device.setWait(true);
-        m_device.setNotify(false);
-        m_device.Command(QStringLiteral("Play"));
-        m_device.Command(QStringLiteral("Close"));
-        m_device.setWait(false);
-    }
     m_device.setFileName(m_file);
+    m_device.setPrelude(withReset ? m_resetFile : QString());
     m_device.Command(QStringLiteral("Open"));
     m_device.setTimeFormat(0);
     m_device.setNotify(true);
@@ -207,7 +205,7 @@ void Player::deviceDone(int code)
 void Player::statusUpdate()
 {
     Q_EMIT positionChanged(positionMs());
-    if (!m_stopped) {
+    if (!m_stopped && !m_device.isOpening()) {
         // The next song once this one has played to its end (the device's own
         // end-of-song notice usually comes first, but with a playlist the
         // advance happens here), or at once when it has no length.

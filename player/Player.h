@@ -95,7 +95,8 @@ public:
     // A notifying play ended with a device notify code (SequencerDevice::NotifyCode).
     void deviceDone(int code);
     // Once a second: positionChanged(), then the next song once this one has
-    // played to its end or has no length (it failed to open).
+    // played to its end or has no length (it failed to open). A song still
+    // opening is waited for.
     void statusUpdate();
 
 Q_SIGNALS:
@@ -110,7 +111,8 @@ Q_SIGNALS:
 private:
     // Opens and plays file(), after the reset when withReset.
     void openAndPlay(bool withReset);
-    // Raises stateChanged when the state differs from the one last told.
+    // Raises stateChanged when the state differs from the one last told
+    // (also when the device has opened a song).
     void noteState();
 
     SequencerDevice &m_device;

@@ -144,8 +144,8 @@ TEST_F(PlayerTest, ResetPlaysBeforeEveryAdvancedSongOnly)
     player.advance();
     player.advance();
     EXPECT_EQ(device.opened(), (QStringList{u"/p/GM.MID"_s, s(0), u"/p/GM.MID"_s, s(1)}));
-    EXPECT_EQ(device.log.count(u"Play wait"_s), 2);
-    EXPECT_FALSE(device.Wait());
+    EXPECT_EQ(device.log.count(u"Prelude /p/GM.MID"_s), 2);
+    EXPECT_FALSE(device.log.contains(u"Play wait"_s)); // nothing waits for it
     // Not before a restart, a re-open by the play action or a seek.
     device.log.clear();
     player.previous();
@@ -189,6 +189,29 @@ TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
     player.markStopped();
     player.deviceDone(SequencerDevice::NotifySuccessful);
     EXPECT_TRUE(device.log.isEmpty());
+}
+
+// While a song opens the player says so and waits for it: the status update
+// does not skip it. Another song or Stop meanwhile cancel it.
+TEST_F(PlayerTest, ASongThatOpensIsWaitedForOrCancelled)
+{
+    songs(3);
+    device.holdOpens(true);
+    player.playEntry(0);
+    EXPECT_EQ(player.state(), Player::State::Opening);
+    player.statusUpdate();
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 0);
+    player.advance();
+    device.finishOpen();
+    EXPECT_EQ(device.openFile(), s(1));
+    EXPECT_TRUE(device.isPlaying());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.state() == Player::State::Playing; }));
+    player.playEntry(2);
+    player.stop();
+    device.finishOpen();
+    EXPECT_TRUE(device.openFile().isEmpty());
+    EXPECT_EQ(player.state(), Player::State::Stopped);
 }
 
 // A song plays to its end: the update advances once the position has reached

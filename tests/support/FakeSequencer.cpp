@@ -1,6 +1,8 @@
 // A scripted sequencer device for tests.
 #include "support/FakeSequencer.h"
 
+#include <QMetaObject>
+
 using namespace Qt::StringLiterals;
 
 void FakeSequencer::finish()
@@ -16,6 +18,8 @@ QStringList FakeSequencer::opened() const
     for (const QString &entry : log) {
         if (entry.startsWith(QLatin1String("Open ")))
             files.append(entry.mid(5));
+        else if (entry.startsWith(QLatin1String("Prelude ")))
+            files.append(entry.mid(8));
     }
     return files;
 }
@@ -27,28 +31,52 @@ void FakeSequencer::endPendingPlay(int code)
     m_notifyPending = false;
 }
 
-void FakeSequencer::open(const QString &fileName)
+void FakeSequencer::open(const QString &fileName, const QString &prelude)
 {
+    if (!prelude.isEmpty())
+        log.append(u"Prelude "_s + prelude);
     log.append(u"Open "_s + fileName);
-    if (m_file.isEmpty() && m_lengths.contains(fileName)) {
-        m_file = fileName;
-        m_position = 0;
+    close();
+    log.removeLast(); // the close that every open makes is not a command
+    m_opening = fileName;
+    m_position = 0;
+    if (!m_holdOpens)
+        finishOpen();
+}
+
+void FakeSequencer::finishOpen()
+{
+    if (m_opening.isEmpty())
+        return;
+    const bool ok = m_lengths.contains(m_opening);
+    if (ok)
+        m_file = m_opening;
+    m_opening.clear();
+    // What was asked for meanwhile now applies: a waiting play starts, from
+    // where it asked; with nothing open it fails.
+    m_position = std::clamp(m_position, 0, Length());
+    if (!ok) {
+        endPendingPlay(NotifyFailure);
         m_state = Idle;
     }
+    QMetaObject::invokeMethod(
+        this, [this, ok] { Q_EMIT Opened(ok); }, Qt::QueuedConnection);
 }
 
 void FakeSequencer::play(std::optional<qint32> from, bool wait, bool notify)
 {
     log.append(wait ? u"Play wait"_s : from ? u"Play from %1"_s.arg(*from) : u"Play"_s);
-    if (m_file.isEmpty())
+    if (m_file.isEmpty() && m_opening.isEmpty())
         return;
     endPendingPlay(NotifySuperseded);
     if (from)
-        m_position = std::clamp(*from, 0, Length());
+        m_position = isOpening() ? std::max(*from, 0) : std::clamp(*from, 0, Length());
     m_state = Playing;
     m_notifyPending = notify;
-    if (wait)
+    if (wait) {
+        finishOpen();
         finish();
+    }
 }
 
 void FakeSequencer::pause(bool notify)
@@ -76,5 +104,6 @@ void FakeSequencer::close()
     log.append(u"Close"_s);
     endPendingPlay(NotifyAborted);
     m_file.clear();
+    m_opening.clear();
     m_state = Idle;
 }

@@ -1,5 +1,8 @@
 // A scripted sequencer device: files open when a length was scripted for them,
-// every command is logged, and time moves only when the test says so.
+// every command is logged, and time moves only when the test says so. An
+// "Open" finishes at once (Opened still comes as a queued event) unless the
+// test holds opens: the device then stays opening, with what it is asked for
+// meanwhile waiting, until finishOpen().
 #pragma once
 
 #include "engine/SequencerDevice.h"
@@ -16,21 +19,26 @@ public:
     void setPosition(qint32 ms) { m_position = ms; }
     // The song reaches its end: Done(1) when its play was notified.
     void finish();
+    // Opens stay in progress until finishOpen() (false: they finish at once).
+    void holdOpens(bool hold) { m_holdOpens = hold; }
+    void finishOpen();
 
     qint32 Length() const override { return m_file.isEmpty() ? 0 : m_lengths.value(m_file); }
     qint32 Position() const override { return m_file.isEmpty() ? 0 : m_position; }
     QString openFile() const { return m_file; }
     bool isPlaying() const { return m_state == Playing; }
     bool isPaused() const override { return m_state == Paused; }
-    // The files "Open" was sent for, in order.
+    bool isOpening() const override { return !m_opening.isEmpty(); }
+    // The files "Open" was sent for, each after its prelude, in order.
     QStringList opened() const;
 
-    // "Open /x.mid", "Play", "Play from 1000", "Play wait", "Pause", "Resume",
-    // "Stop", "Close": one entry per command that reached the device.
+    // "Prelude /r.mid" (before its "Open"), "Open /x.mid", "Play",
+    // "Play from 1000", "Play wait", "Pause", "Resume", "Stop", "Close": one
+    // entry per command that reached the device.
     QStringList log;
 
 protected:
-    void open(const QString &fileName) override;
+    void open(const QString &fileName, const QString &prelude) override;
     void play(std::optional<qint32> from, bool wait, bool notify) override;
     void pause(bool notify) override;
     void stop() override;
@@ -41,7 +49,9 @@ private:
     void endPendingPlay(int code);
 
     QHash<QString, qint32> m_lengths;
-    QString m_file; // empty: nothing open
+    QString m_file;    // empty: nothing open
+    QString m_opening; // the file an open in progress reads
+    bool m_holdOpens = false;
     qint32 m_position = 0;
     State m_state = Idle;
     bool m_notifyPending = false;
