@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -408,62 +407,26 @@ TEST_F(PlayerTest, MediaPlayerCallsKeepTheTransportsRules)
 
 // ---- the real program on a session bus ----
 
-const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
-const QString Path = u"/org/mpris/MediaPlayer2"_s;
-const QString PlayerInterface = u"org.mpris.MediaPlayer2.Player"_s;
-
-// On a session bus of the test's own, ended with the test.
+// The real program on a session bus of the test's own.
 class MediaPlayer : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
-            QStandardPaths::findExecutable(u"gdbus"_s).isEmpty())
-            GTEST_SKIP() << "dbus-daemon or gdbus is not installed";
-        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        ASSERT_TRUE(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
-        run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
-                               QString::fromUtf8(bus.readLine()).trimmed());
-    }
-
-    void TearDown() override
-    {
-        bus.kill();
-        bus.waitForFinished(5000);
-    }
-
-    // gdbus with the given arguments on the private bus; its output.
-    QString gdbus(const QStringList &arguments)
-    {
-        QProcess p; // killed when it hangs
-        p.setProcessEnvironment(run.environment);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(u"gdbus"_s, arguments);
-        return p.waitForFinished(10000) ? QString::fromUtf8(p.readAll()) : QString();
-    }
-    QString call(const QString &method, const QStringList &arguments = {})
-    {
-        return gdbus(QStringList{u"call"_s, u"--session"_s, u"--dest"_s, Dest, u"--object-path"_s,
-                                 Path, u"--method"_s, method} +
-                     arguments);
-    }
-    QString get(const QString &property)
-    {
-        return call(u"org.freedesktop.DBus.Properties.Get"_s, {PlayerInterface, property});
+        if (!run.startSessionBus())
+            GTEST_SKIP() << "no dbus-daemon or gdbus";
     }
     qint64 position()
     {
         const QRegularExpressionMatch m =
-            QRegularExpression(u"int64 (\\d+)"_s).match(get(u"Position"_s));
+            QRegularExpression(u"int64 (\\d+)"_s).match(run.mprisGet(u"Position"_s));
         return m.hasMatch() ? m.captured(1).toLongLong() : -1;
     }
     bool waitForGet(const QString &property, const QString &part)
     {
-        return ProgramRun::waitFor([&] { return get(property).contains(part); }, 20000);
+        return ProgramRun::waitFor([&] { return run.mprisGet(property).contains(part); }, 20000);
     }
 
-    QProcess bus;
     ProgramRun run;
 };
 
@@ -475,61 +438,49 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     QProcess *player = run.start({run.scratch(u"songs"_s)});
     // Once on the bus, the first song plays, with its title and length.
     ASSERT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
-    QProcess monitor;
-    monitor.setProcessEnvironment(run.environment);
-    monitor.start(u"gdbus"_s, {u"monitor"_s, u"--session"_s, u"--dest"_s, Dest});
-    ASSERT_TRUE(monitor.waitForStarted(10000));
+    QProcess *monitor = run.monitorBus();
     QString announced;
-    const auto heard = [&](const QString &part) {
-        return ProgramRun::waitFor(
-            [&] {
-                announced += QString::fromUtf8(monitor.readAllStandardOutput());
-                return announced.contains(part);
-            },
-            10000);
-    };
+    const auto heard = [&](const QString &part) { return heardOnBus(monitor, &announced, part); };
 
-    const QString metadata = get(u"Metadata"_s);
+    const QString metadata = run.mprisGet(u"Metadata"_s);
     for (const QString &part :
          {u"'xesam:title': <'alpha'>"_s, u"'mpris:length': <int64 40000000>"_s,
           QUrl::fromLocalFile(songs[0]).toString()})
         EXPECT_TRUE(metadata.contains(part)) << metadata.toStdString();
 
     // Pause holds the position; Play goes on from it.
-    call(PlayerInterface + u".Pause"_s);
+    run.mpris(u"Pause"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Paused'"_s));
     EXPECT_TRUE(heard(u"'PlaybackStatus': <'Paused'>"_s)) << announced.toStdString();
     const qint64 held = position();
     QThread::msleep(400);
     EXPECT_EQ(position(), held);
-    call(PlayerInterface + u".Play"_s);
+    run.mpris(u"Play"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
     EXPECT_TRUE(ProgramRun::waitFor([&] { return position() > held; }, 5000));
 
     // Next: the second song, announced.
-    call(PlayerInterface + u".Next"_s);
+    run.mpris(u"Next"_s);
     EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:title': <'beta'>"_s));
     EXPECT_TRUE(heard(u"'xesam:title': <'beta'>"_s)) << announced.toStdString();
 
     // A jump within the song, for the song playing only.
     const QString track =
-        QRegularExpression(u"objectpath '([^']+)'"_s).match(get(u"Metadata"_s)).captured(1);
+        QRegularExpression(u"objectpath '([^']+)'"_s).match(run.mprisGet(u"Metadata"_s)).captured(1);
     ASSERT_FALSE(track.isEmpty());
-    call(PlayerInterface + u".SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
+    run.mpris(u"SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
     EXPECT_LT(position(), 10000000);
-    call(PlayerInterface + u".SetPosition"_s, {track, u"20000000"_s});
+    run.mpris(u"SetPosition"_s, {track, u"20000000"_s});
     EXPECT_GE(position(), 20000000);
     EXPECT_LT(position(), 25000000);
     EXPECT_TRUE(heard(u".Seeked (int64 20000000"_s)) << announced.toStdString();
 
     // Quit is "Close player": the playlist is kept.
-    call(u"org.mpris.MediaPlayer2.Quit"_s);
+    run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
     ASSERT_TRUE(player->waitForFinished(15000));
     EXPECT_EQ(player->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(player->exitCode(), 0);
     EXPECT_EQ(readLines(run.defaultAlbum()), songs);
-    monitor.kill();
-    monitor.waitForFinished(5000);
 }
 
 TEST(MediaPlayerWithoutBus, RunsAsBeforeWithOneLineOnStderr)
