@@ -82,9 +82,7 @@ int Main(QApplication &app)
     frmMain window(services);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &frmMain::requestClose);
-    QObject::connect(&window, &frmMain::closed, &app, &QCoreApplication::quit);
-    // The session manager's quit ends the event loop; the shutdown still runs.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+    connectShutdown(app, window);
 
     window.Form_Load();
     if (!window.closeRequested()) {

@@ -440,7 +440,9 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     ASSERT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
     QProcess *monitor = run.monitorBus();
     QString announced;
-    const auto heard = [&](const QString &part) { return heardOnBus(monitor, &announced, part); };
+    const auto heard = [&](const QString &part) {
+        return heardOnBus(monitor, &announced, part);
+    };
 
     const QString metadata = run.mprisGet(u"Metadata"_s);
     for (const QString &part :
@@ -465,8 +467,9 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     EXPECT_TRUE(heard(u"'xesam:title': <'beta'>"_s)) << announced.toStdString();
 
     // A jump within the song, for the song playing only.
-    const QString track =
-        QRegularExpression(u"objectpath '([^']+)'"_s).match(run.mprisGet(u"Metadata"_s)).captured(1);
+    const QString track = QRegularExpression(u"objectpath '([^']+)'"_s)
+                              .match(run.mprisGet(u"Metadata"_s))
+                              .captured(1);
     ASSERT_FALSE(track.isEmpty());
     run.mpris(u"SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
     EXPECT_LT(position(), 10000000);

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -143,6 +144,25 @@ TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)
     w.close();
     EXPECT_EQ(store.writes, writes);
     EXPECT_FALSE(QFileInfo::exists(album));
+}
+
+// The application's own quit request, which is what the session manager sends
+// at logout, closes the player as "Close player" does and ends the event
+// loop, also while the window is minimised to its taskbar placeholder.
+TEST_F(StartupTest, QuitRequestClosesThePlayerAlsoWhenMinimised)
+{
+    const QString a = song(u"a.mid"_s);
+    frmMain &w = window();
+    w.Form_Load();
+    w.lstPlay.append(a);
+    w.show();
+    w.mnuMinimize_Click();
+    connectShutdown(*qApp, w);
+    w.setEventLoopRunning(true);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(readLines(dir.filePath(u"default.mal"_s)), QStringList{a});
 }
 
 // ---- the settings codec and store ----

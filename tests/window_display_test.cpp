@@ -1,15 +1,20 @@
 // The player's window on a real X display with a window manager, driven with
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
-// to the taskbar and back, the about box, and "Always on top".
+// to the taskbar and back, the about box, "Always on top", and every way to
+// quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QThread>
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -377,3 +382,92 @@ TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
     EXPECT_TRUE(display.info(main).viewable);
 }
+
+// ---- quitting ----
+
+// Every way to quit ends the player at once, whatever is open, and keeps the
+// playlist: a termination signal, the bus's Quit and, where the window takes
+// keys, Ctrl+Q. (The session manager's quit request: startup_test.)
+class QuitOnDisplay : public PlayerOnDisplay, public ::testing::WithParamInterface<const char *>
+{
+protected:
+    // Brings the running player into the state; false when it did not get there.
+    bool enter(const QString &state)
+    {
+        const qint64 pid = program->processId();
+        const auto shown = [&](const QString &title) {
+            return display.waitForWindow(pid, title) != 0;
+        };
+        if (state == u"minimised"_s)
+            return menu(6) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+        if (state == u"shaded"_s) {
+            display.movePointer(at(1500, 90));
+            display.doubleClick(1);
+            return waitForHeight(px(195));
+        }
+        if (state == u"panel open"_s) {
+            clickAt(3540, 2950);
+            return waitForHeight(px(5955));
+        }
+        if (state == u"message box"_s) { // a later start's album names a song that is gone
+            run.start({writeLines(run.scratch(u"gone.mal"_s), {run.scratch(u"gone.mid"_s)})});
+            return pollUntil([&] { return display.windows(pid, u"^Sonabel$"_s).size() == 2; },
+                             10000);
+        }
+        if (state == u"file dialog"_s) {
+            clickAt(1500, 90);
+            display.key(u"ctrl+o"_s);
+            return shown(u"^Open MIDI Album$"_s);
+        }
+        if (state == u"about box"_s)
+            return menu(-1) && shown(u"^About Sonabel$"_s);
+        if (state == u"sound dialog"_s)
+            return menu(-2) && shown(u"^Sound$"_s);
+        // A folder scan: long enough to be caught in it.
+        const QString tree = run.scratch(u"tree"_s);
+        for (int i = 0; i < 2000; ++i)
+            QDir().mkpath(tree + u"/f%1/g"_s.arg(i));
+        run.start({tree});
+        return shown(u"^Searching "_s);
+    }
+};
+
+TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString state = QLatin1String(GetParam());
+    const QStringList songs = {writeSteadySong(run.scratch(u"a.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"b.mid"_s), 60, 500)};
+    QStringList routes = {u"SIGTERM"_s, u"Quit"_s};
+    if (state == u"shaded"_s || state == u"panel open"_s || state == u"about box"_s)
+        routes.append(u"Ctrl+Q"_s);
+    for (const QString &route : routes) {
+        SCOPED_TRACE(route.toStdString());
+        startPlayer({}, songs);
+        ASSERT_TRUE(
+            pollUntil([&] { return !run.mprisGet(u"PlaybackStatus"_s).isEmpty(); }, Patience));
+        ASSERT_TRUE(enter(state)) << "the player did not get there";
+        QElapsedTimer took;
+        took.start();
+        if (route == u"SIGTERM"_s) {
+            ::kill(static_cast<pid_t>(program->processId()), SIGTERM);
+        } else if (route == u"Quit"_s) {
+            run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
+        } else {
+            clickAt(1500, 90);
+            display.key(u"ctrl+q"_s);
+        }
+        ASSERT_TRUE(program->waitForFinished(Patience)) << "the player went on";
+        const qint64 ms = took.elapsed();
+        std::printf("quit %s by %s: %lld ms\n", GetParam(), qPrintable(route),
+                    static_cast<long long>(ms));
+        EXPECT_LT(ms, 5000);
+        EXPECT_EQ(program->exitCode(), 0);
+        EXPECT_EQ(readLines(run.defaultAlbum()).mid(0, 2), songs);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
+                         ::testing::Values("minimised", "shaded", "panel open", "message box",
+                                           "file dialog", "about box", "sound dialog",
+                                           "folder scan"));

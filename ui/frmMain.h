@@ -287,6 +287,9 @@ protected:
 
 private:
     void finishRequestedClose();
+    // Whether a handler has opened an event loop of its own (a box, a
+    // dialog) or a folder scan runs: the playlist is not whole yet.
+    bool insideAnotherHandler() const;
     void buildControls();
     void buildMenus();
     void connectHandlers();
