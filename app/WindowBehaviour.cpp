@@ -120,6 +120,9 @@ void frmMain::mnuMinimize_Click()
 
 void frmMain::bringToFront()
 {
+    // Minimised: the placeholder gives the window back and leaves the taskbar.
+    if (m_dummy && m_dummy->isVisible())
+        m_dummy->restoreMainWindow();
     if (mnuShade->isChecked())
         mnuShade_Click();
     if (isMinimized())
