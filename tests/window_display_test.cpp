@@ -158,6 +158,7 @@ int inkIn(const QImage &screen, const QRect &area)
 
 TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
 {
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString corpus = QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/");
     startPlayer({}, {corpus + u"test-all-gm-sounds.mid"_s, corpus + u"test-c-major-scale.mid"_s,
                      corpus + u"test-multichannel-chords-0.mid"_s});
@@ -165,6 +166,8 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
     EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
     const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    QProcess *bus = run.monitorBus();
+    QString said;
 
     // Onto "Add an album": it lights and the help line explains it.
     display.movePointer(at(3675, 660));
@@ -203,7 +206,7 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
         << "the help line stayed visible";
 
     // The seek bar explains itself; dragging it shows where the song will go,
-    // and the song goes on from there.
+    // and the song goes on from there. Desktop widgets hear of each seek.
     const QColor fill(96, 96, 176);
     const QPoint barStart = at(2655 + 150, 360);
     display.movePointer(barStart);
@@ -221,9 +224,14 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
         5000))
         << "dragging the bar showed no target";
     display.release(1);
+    EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "no Seeked after the bar";
     QThread::msleep(1500); // a status update after the seek
     EXPECT_TRUE(sameColor(colourAt(display.screenshot(), 2655 + 400, 300), fill, 4))
         << "the song did not go on from the new place";
+    said.clear();
+    clickAt(1500, 90);
+    display.key(u"Right"_s);
+    EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "no Seeked after the key";
 }
 
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
