@@ -1,6 +1,8 @@
 // Loading the main window: settings into the controls, the sequencer prepared,
 // the default album read and played.
 #include "engine/SequencerDevice.h"
+#include "player/Player.h"
+#include "player/Sound.h"
 #include "ui/frmMain.h"
 
 #include <QFileInfo>
@@ -30,6 +32,7 @@ void frmMain::Form_Load()
 
     MCI->setDeviceType(QStringLiteral("Sequencer"));
     MCI->setWait(false);
+    player.setVolume(storedSoundChoice(*store).gain);
 
     lblPct->hide();
     shpBarProg->resize(0, shpBarProg->height());

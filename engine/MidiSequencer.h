@@ -34,6 +34,9 @@ public:
     bool isOpening() const override { return m_opening != 0; }
     QString outputDescription() const override;
     void setSound(const SoundChoice &choice) override;
+    void setGain(double gain) override { m_output->setGain(gain); }
+    void setReverb(bool on) override { m_output->setReverb(on); }
+    void setChorus(bool on) override { m_output->setChorus(on); }
 
     // Plays through another output from now on, the open song going on from
     // where it stands. Waits (a few seconds at most) for the new output to

@@ -92,6 +92,12 @@ public:
     // anew and the open song goes on from where it stands, playing, paused or
     // stopped as it was. The environment still wins over the choice.
     virtual void setSound(const SoundChoice &choice) { (void)choice; }
+    // The volume (a synthesizer's gain, 0 to SoundChoice::MaxGain), reverb
+    // and chorus of the output in use, changed at once without opening it
+    // anew. The next setSound() brings its own.
+    virtual void setGain(double gain) { (void)gain; }
+    virtual void setReverb(bool on) { (void)on; }
+    virtual void setChorus(bool on) { (void)on; }
 
 Q_SIGNALS:
     void Done(int NotifyCode);

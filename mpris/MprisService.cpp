@@ -1,6 +1,7 @@
 // The media player on the session bus; see MprisService.h.
 #include "mpris/MprisService.h"
 
+#include "engine/SoundChoice.h"
 #include "mpris/MprisAdaptors.h"
 #include "player/Player.h"
 #include "playlist/FileTitle.h"
@@ -8,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -35,6 +37,7 @@ MprisService::MprisService(Player &player, QObject *parent) : QObject(parent), m
     new MprisPlayerAdaptor(this);
     connect(&m_player, &Player::stateChanged, this, &MprisService::refresh);
     connect(&m_player, &Player::trackChanged, this, &MprisService::refresh);
+    connect(&m_player, &Player::volumeChanged, this, &MprisService::refresh);
     // Once a second: a song that has opened meanwhile shows its length.
     connect(&m_player, &Player::positionChanged, this, &MprisService::refresh);
     connect(&m_player, &Player::seeked, this, [this](qint32 ms) {
@@ -137,6 +140,16 @@ bool MprisService::canSeek() const
     return !m_player.isStopped() && m_player.lengthMs() > 0;
 }
 
+double MprisService::volume() const
+{
+    return m_player.volume() / SoundChoice::MaxGain;
+}
+
+void MprisService::setVolume(double volume)
+{
+    m_player.setVolume(std::clamp(volume, 0.0, 1.0) * SoundChoice::MaxGain);
+}
+
 // ---- what is done: each by the transport's own rules ----
 
 void MprisService::raise()
@@ -229,6 +242,7 @@ QVariantMap MprisService::snapshot() const
     map.insert(QStringLiteral("CanPlay"), canPlay());
     map.insert(QStringLiteral("CanPause"), canPause());
     map.insert(QStringLiteral("CanSeek"), canSeek());
+    map.insert(QStringLiteral("Volume"), volume());
     return map;
 }
 

@@ -36,6 +36,10 @@ public:
     bool canPlay() const;
     bool canPause() const;
     bool canSeek() const;
+    // The Sound dialog's volume, 0 to 1 for its slider's range (the gain up
+    // to SoundChoice::MaxGain); what is set is kept within it.
+    double volume() const;
+    void setVolume(double volume);
 
     // Asked of the window (raiseRequested, quitRequested).
     void raise();

@@ -24,6 +24,7 @@ void frmMain::connectPlayer()
     connect(&player, &Player::positionChanged, this, &frmMain::MCI_StatusUpdate);
     // The check mark of the play menu follows the song started.
     connect(&player, &Player::trackChanged, this, &frmMain::UpdateMIDIMenu);
+    connect(&player, &Player::volumeChanged, this, &frmMain::keepVolume);
 }
 
 void frmMain::MCI_Done(int NotifyCode)

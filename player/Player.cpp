@@ -2,9 +2,11 @@
 #include "player/Player.h"
 
 #include "engine/SequencerDevice.h"
+#include "engine/SoundChoice.h"
 #include "playlist/PlaylistModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -20,7 +22,7 @@ qint32 clampToInt32(qint64 value)
 } // namespace
 
 Player::Player(SequencerDevice &device, const PlaylistModel &playlist, QObject *parent)
-    : QObject(parent), m_device(device), m_playlist(playlist)
+    : QObject(parent), m_device(device), m_playlist(playlist), m_volume(SoundChoice::DefaultGain)
 {
     m_previousWindow.setSingleShot(true);
     m_previousWindow.setInterval(PreviousWindowMs);
@@ -176,6 +178,18 @@ void Player::seek(qint64 ms)
     if (!m_stopped)
         Q_EMIT seeked(std::clamp<qint32>(clampToInt32(ms), 0, std::max(lengthMs(), 0)));
     noteState();
+}
+
+void Player::setVolume(double gain)
+{
+    if (std::isnan(gain))
+        return;
+    gain = std::clamp(gain, 0.0, SoundChoice::MaxGain);
+    if (gain == m_volume)
+        return;
+    m_volume = gain;
+    m_device.setGain(gain);
+    Q_EMIT volumeChanged(gain);
 }
 
 void Player::setIndex(qint32 index)

@@ -1,6 +1,6 @@
 // The one object that owns playback: which entry of the playlist is the
 // current song, whether the player is stopped, opening, playing or paused,
-// the reset played before a song and the position. The window's
+// the reset played before a song, the position and the volume. The window's
 // handlers, its keys, the media bus and the start-up path ask it and call it;
 // it says what changed through its signals. It holds no widget.
 //
@@ -51,6 +51,9 @@ public:
     qint32 positionMs() const;
     // How many entries the playlist has.
     int entryCount() const;
+    // The synthesizer's gain, 0 to SoundChoice::MaxGain (the Sound dialog's
+    // volume, and the bus's).
+    double volume() const { return m_volume; }
 
     // The reset played before each song an advance starts and before a file
     // played at once: mode 0 none (the file is kept, not played), 1 General
@@ -84,6 +87,9 @@ public:
     // Plays the current song from ms (the device keeps it within the song).
     // Raises seeked() unless stopped.
     void seek(qint64 ms);
+    // The sound follows at once, the output staying open; clamped to 0 to
+    // SoundChoice::MaxGain. Raises volumeChanged() when it changed.
+    void setVolume(double gain);
 
     // ---- the playlist changed around the current song ----
     // The current song's entry moved to index (or went: -1).
@@ -107,6 +113,7 @@ Q_SIGNALS:
     void positionChanged(qint32 ms);
     // The song was moved to ms by a seek or a restart.
     void seeked(qint32 ms);
+    void volumeChanged(double gain);
 
 private:
     // Opens and plays file(), after the reset when withReset.
@@ -123,6 +130,7 @@ private:
     int m_resetMode = 0;
     QString m_resetFile;
     quint64 m_songNumber = 0;
+    double m_volume;
     State m_told = State::Stopped;
     QTimer m_previousWindow;
 };

@@ -176,6 +176,9 @@ public:
     void mnuSound_Click();
     // A sound problem raised by the device: shown once in a message.
     void MCI_SoundProblem(const QString &text);
+    // The volume changed, here or on the bus (the Player's volumeChanged):
+    // kept in the settings' [Sound] Gain.
+    void keepVolume(double gain);
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
