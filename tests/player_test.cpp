@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QDBusObjectPath>
 #include <QFile>
+#include <QListView>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -286,6 +287,12 @@ TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         EXPECT_EQ(w.songMenu->checkedRow(), checked);
         EXPECT_EQ(w.songMenu->isList(), list);
         EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
+        // Shown, the menu holds a list only in the list form.
+        w.mnuPlay->popup(QPoint(0, 0));
+        const QList<QListView *> shown = w.mnuPlay->findChildren<QListView *>();
+        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](auto *l) { return l->isVisible(); }),
+                  list ? 1 : 0);
+        w.mnuPlay->hide();
     }
 }
 

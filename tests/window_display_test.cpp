@@ -399,6 +399,39 @@ TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
     EXPECT_TRUE(display.info(main).viewable);
 }
 
+// A long playlist shows in the play menu as one scrolling list, with the song
+// that plays checked and in view.
+TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
+{
+    QStringList songs;
+    for (int i = 0; i < 230; ++i)
+        songs.append(writeSteadySong(run.scratch(u"long/%1.mid"_s.arg(i)), 20, 500));
+    startPlayer({}, songs);
+    clickAt(1200, 1500); // the playlist's last entry, played with "Play this MIDI"
+    display.key(u"End"_s);
+    clickAt(3675, 1732);
+    const QList<quint64> before = display.windows(program->processId());
+    display.clickAt(at(1500, 90), 3);
+    quint64 menu = 0;
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            for (quint64 w : display.windows(program->processId()))
+                menu = before.contains(w) ? menu : w;
+            return menu != 0;
+        },
+        5000))
+        << "the play menu did not open";
+    // A check mark in the margin, below the Albums item.
+    const QRect list = display.geometry(menu).adjusted(2, 40, 0, -4);
+    EXPECT_TRUE(display.waitForScreen(
+        [&](const QImage &s) {
+            return inkIn(s, QRect(list.topLeft(), QSize(12, list.height()))) > 5;
+        },
+        5000))
+        << "the current song is not checked in view";
+    display.key(u"Escape"_s);
+}
+
 // ---- quitting ----
 
 // Every way to quit ends the player at once, whatever is open, and keeps the
