@@ -30,7 +30,8 @@ public:
     QString Identity() const { return QStringLiteral("Sonabel"); }
     QString DesktopEntry() const { return QStringLiteral("sonabel"); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList SupportedMimeTypes() const { return {QStringLiteral("audio/midi")}; }
+    // What the desktop entry opens (dist/sonabel.desktop).
+    QStringList SupportedMimeTypes() const;
 
 public Q_SLOTS:
     void Raise() { m_service->raise(); }

@@ -25,6 +25,11 @@ MprisRootAdaptor::MprisRootAdaptor(MprisService *service)
     : QDBusAbstractAdaptor(service), m_service(service)
 {}
 
+QStringList MprisRootAdaptor::SupportedMimeTypes() const
+{
+    return QStringLiteral(SONABEL_MIME_TYPES).split(u',', Qt::SkipEmptyParts);
+}
+
 MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service)
     : QDBusAbstractAdaptor(service), m_service(service)
 {

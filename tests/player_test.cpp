@@ -485,6 +485,19 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     EXPECT_LT(position(), 25000000);
     EXPECT_TRUE(heard(u".Seeked (int64 20000000"_s)) << announced.toStdString();
 
+    // The types it takes are those of the desktop entry.
+    const QString desktop = QString::fromUtf8(
+        readBytes(QStringLiteral(SONABEL_TEST_DATA_DIR "/../../dist/sonabel.desktop")));
+    const QString types = run.mpris(u"org.freedesktop.DBus.Properties.Get"_s,
+                                    {u"org.mpris.MediaPlayer2"_s, u"SupportedMimeTypes"_s});
+    const QStringList listed = QRegularExpression(u"MimeType=(.*)"_s)
+                                   .match(desktop)
+                                   .captured(1)
+                                   .split(u';', Qt::SkipEmptyParts);
+    ASSERT_FALSE(listed.isEmpty());
+    for (const QString &type : listed)
+        EXPECT_TRUE(types.contains(u'\'' + type + u'\'')) << types.toStdString();
+
     // Quit is "Close player": the playlist is kept.
     run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
     ASSERT_TRUE(player->waitForFinished(15000));
