@@ -6,8 +6,6 @@
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr qint32 SeekStepMs = 5000;
@@ -123,22 +121,14 @@ void frmMain::playPauseKey()
     imgControls_Click(player.isStopped() ? 1 : 2);
 }
 
-void frmMain::seekBy(qint32 deltaMs)
-{
-    const qint64 length = player.lengthMs();
-    if (player.isStopped() || length <= 0)
-        return;
-    player.seek(std::clamp<qint64>(player.positionMs() + qint64(deltaMs), 0, length));
-}
-
 void frmMain::seekBackKey()
 {
-    seekBy(-SeekStepMs);
+    player.seekBy(-SeekStepMs);
 }
 
 void frmMain::seekForwardKey()
 {
-    seekBy(SeekStepMs);
+    player.seekBy(SeekStepMs);
 }
 
 void frmMain::previousSongKey()

@@ -180,6 +180,14 @@ void Player::seek(qint64 ms)
     noteState();
 }
 
+void Player::seekBy(qint32 deltaMs)
+{
+    const qint64 length = lengthMs();
+    if (m_stopped || length <= 0)
+        return;
+    seek(std::clamp<qint64>(positionMs() + qint64(deltaMs), 0, length));
+}
+
 void Player::setVolume(double gain)
 {
     if (std::isnan(gain))

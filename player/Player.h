@@ -87,6 +87,9 @@ public:
     // Plays the current song from ms (the device keeps it within the song).
     // Raises seeked() unless stopped.
     void seek(qint64 ms);
+    // Plays from deltaMs on or back, kept within the song; nothing while
+    // stopped or while the song has no length (the seek keys).
+    void seekBy(qint32 deltaMs);
     // The sound follows at once, the output staying open; clamped to 0 to
     // SoundChoice::MaxGain. Raises volumeChanged() when it changed.
     void setVolume(double gain);

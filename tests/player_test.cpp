@@ -126,9 +126,18 @@ TEST_F(PlayerTest, TransportFollowsTheStateTable)
     EXPECT_EQ(player.state(), Player::State::Playing); // pause twice resumes
     player.stop();
     EXPECT_TRUE(device.openFile().isEmpty());
+    player.seekBy(5000); // stopped: no seek
+    EXPECT_EQ(device.log.last(), u"Close"_s);
     player.play(); // stopped: the current song opens and plays again
     EXPECT_EQ(device.openFile(), s(0));
     EXPECT_TRUE(device.isPlaying());
+    // Seek steps stay within the song.
+    device.log.clear();
+    for (const auto &[at, step] : {std::pair{2000, -5000}, std::pair{58000, 5000}}) {
+        device.setPosition(at);
+        player.seekBy(step);
+    }
+    EXPECT_EQ(device.log, (QStringList{u"Play from 0"_s, u"Play from 60000"_s}));
     const QList<Player::State> told = {Player::State::Paused, Player::State::Playing,
                                        Player::State::Stopped, Player::State::Playing};
     ASSERT_EQ(states.size(), told.size());

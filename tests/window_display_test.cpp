@@ -233,6 +233,18 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     clickAt(1500, 90);
     display.key(u"Right"_s);
     EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "no Seeked after the key";
+
+    // The other play keys: Space pauses and resumes, Page Down and Page Up
+    // change songs.
+    const std::tuple<const char *, QString, QString> keys[] = {
+        {"space", u"PlaybackStatus"_s, u"'Paused'"_s},
+        {"space", u"PlaybackStatus"_s, u"'Playing'"_s},
+        {"Next", u"Metadata"_s, u"'test-c-major-scale'"_s},
+        {"Prior", u"Metadata"_s, u"'test-all-gm-sounds'"_s}};
+    for (const auto &[key, property, part] : keys) {
+        display.key(QLatin1String(key));
+        EXPECT_TRUE(pollUntil([&] { return run.mprisGet(property).contains(part); }, 5000)) << key;
+    }
 }
 
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)

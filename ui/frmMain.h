@@ -185,9 +185,8 @@ public:
     void btnConfig_Click();
 
     // ---- keyboard (ui/Keyboard.cpp; the play keys in player/PlayFlow.cpp) ----
-    void playPauseKey();         // Space: play, or pause and resume
-    void seekBy(qint32 deltaMs); // Left, Right: 5 s back or on, within the song
-    void seekBackKey();
+    void playPauseKey(); // Space: play, or pause and resume
+    void seekBackKey();  // Left, Right: 5 s back or on, within the song
     void seekForwardKey();
     void previousSongKey(); // Page Up
     void nextSongKey();     // Page Down
