@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -15,8 +16,28 @@ constexpr int SnapThreshold = 100;
 
 } // namespace
 
+void frmMain::setCompositorPlacesWindows(bool places)
+{
+    m_compositorPlacesWindows = places;
+    const QString why =
+        places ? tr("On Wayland the desktop places the window: keep it on top or snap it with "
+                    "the desktop's own window menu.")
+               : QString();
+    for (QCheckBox *box : {chkSnap, chkTop}) {
+        box->setEnabled(!places);
+        box->setToolTip(why);
+    }
+    mnuTop->setEnabled(!places);
+    mnuSnap->setEnabled(!places);
+    mnuTop->setText(places ? tr("Always on top: set by the desktop") : tr("Always on top"));
+    mnuSnap->setText(places ? tr("Snap to top screen: set by the desktop")
+                            : tr("Snap to top screen"));
+}
+
 void frmMain::placeWindow()
 {
+    if (m_compositorPlacesWindows)
+        return;
     const QRect wanted(px(Global.WindowX), px(Global.WindowY), width(), height());
     if (!onAnyScreen(wanted)) {
         const QScreen *screen = QGuiApplication::primaryScreen();
@@ -35,7 +56,11 @@ void frmMain::img1_MouseUp(int Button, int, double, double)
 
 void frmMain::lblSongName_MouseDown(int Button, int, double X, double Y)
 {
-    if (Button == 1) {
+    if (Button == 1 && m_compositorPlacesWindows) {
+        // The compositor moves the window while the button is held.
+        if (QWindow *handle = windowHandle())
+            handle->startSystemMove();
+    } else if (Button == 1) {
         refreshWindowPosition(this);
         Dragging = true;
         DragStart = QPointF(X, Y);
@@ -54,6 +79,12 @@ void frmMain::lblSongName_MouseMove(int, int, double X, double Y)
 
 void frmMain::lblSongName_MouseUp(int, int, double, double)
 {
+    if (m_compositorPlacesWindows) {
+        // Where the window is now is the compositor's secret: the saved
+        // position stays for a session that can place the window.
+        Dragging = false;
+        return;
+    }
     refreshWindowPosition(this);
     if (chkSnap->isChecked() && Dragging && twips(y()) < SnapThreshold)
         move(x(), 0);

@@ -2,9 +2,11 @@
 #include "app/Main.h"
 
 #include "app/CommandLine.h"
+#include "platform/WindowSystem.h"
 
 #include <QApplication>
 #include <QFile>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -18,6 +20,19 @@ int main(int argc, char *argv[])
     if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption))
         return reportCommandLine(early);
 
-    QApplication app(argc, argv);
+    // On a Wayland session the window goes through XWayland where there is
+    // one. Asked for on the command line, not in the environment, so that
+    // programs started from the player choose for themselves.
+    QByteArray platformOption = "-platform";
+    QByteArray platform =
+        preferredWindowPlatform(arguments, qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"));
+    std::vector<char *> toolkitArguments(argv, argv + argc);
+    if (!platform.isEmpty() && argc > 0)
+        toolkitArguments.insert(toolkitArguments.begin() + 1,
+                                {platformOption.data(), platform.data()});
+    toolkitArguments.push_back(nullptr);
+    int toolkitCount = static_cast<int>(toolkitArguments.size()) - 1;
+
+    QApplication app(toolkitCount, toolkitArguments.data());
     return Main(app);
 }

@@ -2,13 +2,15 @@
 // with millions of notes (128 tracks of dense running-status notes), then
 //  - opens it as the player does (read, parse, merge into a time line) and
 //    prints the time, the reading speed and the process's peak memory while
-//    opening, against the targets (peak <= 6 x the file + 100 MB, >= 100 MB/s);
+//    opening, against the targets (peak <= 6 x the file + 100 MB, >= 100 MB/s),
+//    and the part of it spent looking for words (the song has none);
 //  - plays it in real time through the synthesizer for a while and prints how
 //    late events went out (median, p99, max) and how far the song position
 //    drifted from the wall clock.
 //
 // Usage: big_midi_bench FOLDER [MEGABYTES [PLAY_SECONDS]]   (50 and 20 by default)
 #include "engine/DeviceFactory.h"
+#include "engine/Lyrics.h"
 #include "engine/MidiFile.h"
 #include "engine/MidiSequencer.h"
 #include "engine/Timeline.h"
@@ -103,10 +105,10 @@ long statusKb(const char *key)
     return -1;
 }
 
-double cpuSeconds()
+double cpuSeconds(clockid_t which = CLOCK_PROCESS_CPUTIME_ID)
 {
     timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    clock_gettime(which, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
@@ -148,6 +150,7 @@ int main(int argc, char **argv)
     const double cpuStart = cpuSeconds();
     std::size_t fileBytes = 0, events = 0;
     std::int64_t lengthMs = 0;
+    double lyricsCpu = 0;
     {
         const MidiFile file = MidiFile::load(path);
         if (!file.ok()) {
@@ -158,6 +161,11 @@ int main(int argc, char **argv)
         const auto timeline = Timeline::build(file);
         events = timeline->events().size();
         lengthMs = timeline->lengthMs();
+        // On this thread alone, so its CPU time is its own.
+        const double before = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        if (!Lyrics::read(file, timeline->tempoMap()).empty())
+            return 1;
+        lyricsCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before;
     }
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
@@ -175,6 +183,9 @@ int main(int argc, char **argv)
     std::printf("open_cpu_seconds: %.3f  (both threads: a big song's tracks are read ahead on a\n"
                 "                  second one, so this exceeds the wall time on an idle machine)\n",
                 cpu);
+    std::printf(
+        "lyrics_cpu_seconds: %.3f  (looking for words: %.1f %% of the CPU time of opening)\n",
+        lyricsCpu, 100.0 * lyricsCpu / cpu);
     std::printf("read_mb_per_s: %.1f  (wall time; target >= 100)\n", fileMb / seconds);
     std::printf("read_mb_per_cpu_s: %.1f\n", fileMb / cpu);
     std::printf("open_peak_rss_mb: %.1f  (before opening %.1f; target <= 6 x file + 100 = %.1f)\n",

@@ -2,6 +2,8 @@
 sonabel_add_bench(engine_timing engine_timing.cpp)
 sonabel_add_bench(engine_envelope engine_envelope.cpp)
 sonabel_add_bench(timer_floor timer_floor.cpp)
+sonabel_add_bench(audio_samples_differ audio_samples_differ.cpp)
+target_link_libraries(audio_samples_differ PRIVATE PkgConfig::SNDFILE)
 # Needs only the engine, so that it builds on its own.
 add_executable(big_midi_bench big_midi_bench.cpp)
 sonabel_warnings(big_midi_bench)

@@ -186,11 +186,21 @@ bool FluidSynthOutput::openDriver()
         drivers = {"pulseaudio", "alsa"}; // PipeWire serves the first one too
     if (!m_options.audioFile.empty())
         fluid_settings_setstr(m_settings.get(), "audio.file.name", m_options.audioFile.c_str());
+    // The sound server lists the stream under the player's name and icon, as
+    // music. FluidSynth names its PulseAudio client itself, so only the
+    // server's override variable wins over it; a user's own choice stays.
+    fluid_settings_setstr(m_settings.get(), "audio.pulseaudio.media-role", "music");
+    fluid_settings_setstr(m_settings.get(), "audio.jack.id", "Sonabel");
     std::string reasons;
     for (const std::string &d : drivers) {
         if (fluid_settings_setstr(m_settings.get(), "audio.driver", d.c_str()) != FLUID_OK) {
             reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
             continue;
+        }
+        if (d == "pulseaudio") {
+            // As FluidSynth sets the role: on this thread, just before the client connects.
+            ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sonabel", 0);
+            ::setenv("PULSE_PROP_application.icon_name", "sonabel", 0);
         }
         m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
         if (m_driver) {

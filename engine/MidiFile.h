@@ -117,6 +117,12 @@ public:
     {
         return MidiEventReader(m_bytes, m_spans[track].begin, m_spans[track].end);
     }
+    // The bytes of track i that events(i) walks.
+    std::span<const std::uint8_t> trackBytes(std::size_t track) const
+    {
+        return std::span<const std::uint8_t>(m_bytes).subspan(
+            m_spans[track].begin, m_spans[track].end - m_spans[track].begin);
+    }
     // The number of events of track i.
     std::size_t eventCount(std::size_t track) const { return m_spans[track].events; }
     // The tick of the last event of track i (0 for an empty track).

@@ -124,6 +124,11 @@ void MidiSequencer::replaceOutput(std::shared_ptr<MidiOutput> output)
         m_scheduler->cue(at, mode == Scheduler::Mode::Paused);
 }
 
+std::shared_ptr<const Lyrics> MidiSequencer::lyrics() const
+{
+    return m_lyrics ? m_lyrics : SequencerDevice::lyrics();
+}
+
 QString MidiSequencer::outputStatus() const
 {
     return QString::fromStdString(m_scheduler->status());
@@ -146,6 +151,7 @@ void MidiSequencer::songRead(const SongOpener::Result &result)
     const bool ok = result.song != nullptr;
     if (ok) {
         m_song = result.song;
+        m_lyrics = result.lyrics;
         m_scheduler->load(m_song, result.prelude);
     } else {
         m_error = QString::fromStdString(result.error);
@@ -232,6 +238,7 @@ void MidiSequencer::close()
         m_pending = Pending();
     }
     m_song.reset();
+    m_lyrics.reset();
     if (m_scheduler->mode() != Scheduler::Mode::Closed)
         m_scheduler->load(nullptr);
 }

@@ -37,6 +37,7 @@ public:
     void setGain(double gain) override { m_output->setGain(gain); }
     void setReverb(bool on) override { m_output->setReverb(on); }
     void setChorus(bool on) override { m_output->setChorus(on); }
+    std::shared_ptr<const Lyrics> lyrics() const override;
 
     // Plays through another output from now on, the open song going on from
     // where it stands. Waits (a few seconds at most) for the new output to
@@ -78,6 +79,7 @@ private:
     std::shared_ptr<MidiOutput> m_output;
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<const Timeline> m_song; // the open song, for replaceOutput()
+    std::shared_ptr<const Lyrics> m_lyrics; // its words; null when nothing is open
     std::unique_ptr<Scheduler> m_scheduler;
     QString m_error;
     std::unique_ptr<SongOpener> m_opener;

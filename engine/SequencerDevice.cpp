@@ -9,6 +9,12 @@ SequencerDevice::SequencerDevice(QObject *parent) : QObject(parent)
 
 SequencerDevice::~SequencerDevice() = default;
 
+std::shared_ptr<const Lyrics> SequencerDevice::lyrics() const
+{
+    static const auto none = std::make_shared<const Lyrics>();
+    return none;
+}
+
 void SequencerDevice::Command(const QString &command)
 {
     // From belongs to the command that follows it, whatever that command is.

@@ -38,10 +38,12 @@
 // From applies to the next command only. Unknown commands are ignored.
 #pragma once
 
+#include "engine/Lyrics.h"
 #include "engine/SoundChoice.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class SequencerDevice : public QObject
@@ -98,6 +100,9 @@ public:
     virtual void setGain(double gain) { (void)gain; }
     virtual void setReverb(bool on) { (void)on; }
     virtual void setChorus(bool on) { (void)on; }
+    // The words of the open song, read when it opened: empty when it has none
+    // or nothing is open. Never null; immutable, so safe to keep.
+    virtual std::shared_ptr<const Lyrics> lyrics() const;
 
 Q_SIGNALS:
     void Done(int NotifyCode);

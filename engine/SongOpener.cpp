@@ -28,6 +28,7 @@ struct SongOpener::Shared
     std::uint64_t delivered = 0;
     std::weak_ptr<const Timeline> deliveredSong;
     std::weak_ptr<const Timeline> deliveredPrelude;
+    std::weak_ptr<const Lyrics> deliveredLyrics;
     std::string deliveredError;
     std::function<void(Result)> ready; // empty once the opener is gone
     bool quit = false;
@@ -83,7 +84,7 @@ std::optional<SongOpener::Result> SongOpener::waitFor(std::uint64_t id)
     // the timelines alive; it is taken here instead.
     m_shared->wanted = 0;
     return Result{id, m_shared->deliveredSong.lock(), m_shared->deliveredError,
-                  m_shared->deliveredPrelude.lock()};
+                  m_shared->deliveredLyrics.lock(), m_shared->deliveredPrelude.lock()};
 }
 
 void SongOpener::run(const std::shared_ptr<Shared> &shared) noexcept
@@ -111,6 +112,7 @@ void SongOpener::run(const std::shared_ptr<Shared> &shared) noexcept
             shared->delivered = request.id;
             shared->deliveredSong = result.song;
             shared->deliveredPrelude = result.prelude;
+            shared->deliveredLyrics = result.lyrics;
             shared->deliveredError = result.error;
             shared->ready(std::move(result));
         }
@@ -133,6 +135,7 @@ SongOpener::Result SongOpener::read(const std::filesystem::path &song,
         if (!stillWanted())
             return result;
         result.song = Timeline::build(file);
+        result.lyrics = std::make_shared<const Lyrics>(Lyrics::read(file, result.song->tempoMap()));
         if (!prelude.empty()) {
             const MidiFile reset = MidiFile::load(prelude);
             if (reset.ok())
@@ -140,9 +143,11 @@ SongOpener::Result SongOpener::read(const std::filesystem::path &song,
         }
     } catch (const std::bad_alloc &) {
         result.song.reset();
+        result.lyrics.reset();
         result.error = "there is not enough memory to open it";
     } catch (const std::exception &e) {
         result.song.reset();
+        result.lyrics.reset();
         result.error = e.what();
     }
     return result;

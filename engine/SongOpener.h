@@ -17,6 +17,7 @@
 // result with an error.
 #pragma once
 
+#include "engine/Lyrics.h"
 #include "engine/Timeline.h"
 
 #include <cstdint>
@@ -35,6 +36,8 @@ public:
         // Null when the song cannot be played; error says why.
         std::shared_ptr<const Timeline> song;
         std::string error;
+        // The song's words, with it.
+        std::shared_ptr<const Lyrics> lyrics;
         // Null when none was asked for or it cannot be read.
         std::shared_ptr<const Timeline> prelude;
     };

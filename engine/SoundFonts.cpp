@@ -46,12 +46,35 @@ std::string fluidDefault()
     return path;
 }
 
+std::vector<std::string> folders(const char *dataHome, const char *dataDirs, const char *home)
+{
+    std::vector<std::string> bases;
+    if (dataHome && *dataHome == '/')
+        bases.emplace_back(dataHome);
+    else if (home && *home == '/')
+        bases.push_back(std::string(home) + "/.local/share");
+    const std::string systemDirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
+    for (std::size_t start = 0; start <= systemDirs.size();) {
+        const std::size_t end = std::min(systemDirs.find(':', start), systemDirs.size());
+        if (systemDirs[start] == '/')
+            bases.push_back(systemDirs.substr(start, end - start));
+        start = end + 1;
+    }
+    std::vector<std::string> list;
+    for (std::string base : bases) {
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
+        for (const char *kind : {"/sounds/sf2", "/sounds/sf3"}) {
+            if (std::find(list.begin(), list.end(), base + kind) == list.end())
+                list.push_back(base + kind);
+        }
+    }
+    return list;
+}
+
 std::vector<std::string> folders()
 {
-    std::vector<std::string> list = {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3"};
-    if (const char *home = std::getenv("HOME"); home && *home)
-        list.push_back(std::string(home) + "/.local/share/sounds/sf2");
-    return list;
+    return folders(std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"));
 }
 
 std::vector<std::string> list(const std::string &fluidDefaultPath,

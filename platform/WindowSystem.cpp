@@ -89,3 +89,22 @@ QPoint placeBeside(const QRect &anchor, const QSize &size)
         std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
     return at;
 }
+
+QByteArray preferredWindowPlatform(const QStringList &arguments, const QByteArray &chosen,
+                                   const QByteArray &display)
+{
+    if (!chosen.isEmpty() || display.isEmpty())
+        return {};
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
+            return {};
+    }
+    return QByteArrayLiteral("xcb;wayland");
+}
+
+bool compositorPlacesWindows()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}

@@ -1,8 +1,10 @@
 // What the player asks of the window system beyond plain widgets.
 #pragma once
 
+#include <QByteArray>
 #include <QRect>
 #include <QSize>
+#include <QStringList>
 
 class QWidget;
 
@@ -21,3 +23,16 @@ bool onAnyScreen(const QRect &rect);
 // it when there is room on the screen, else above it, and always wholly on the
 // screen that holds the anchor.
 QPoint placeBeside(const QRect &anchor, const QSize &size);
+
+// The window platform to ask the toolkit for, before the application object
+// exists, or empty to leave its own choice. A window on native Wayland cannot
+// place itself (no saved position, drag, snap or staying on top), so where an
+// X server is there (display, from $DISPLAY) and the user chose no platform
+// (chosen, from $QT_QPA_PLATFORM, empty, and no "-platform" among arguments),
+// the window goes through X11 first, which on a Wayland session is XWayland,
+// and falls back to Wayland where X11 does not answer.
+QByteArray preferredWindowPlatform(const QStringList &arguments, const QByteArray &chosen,
+                                   const QByteArray &display);
+// True where the compositor alone places windows (native Wayland): a window
+// can ask it to start a move, but cannot set its own position or stacking.
+bool compositorPlacesWindows();

@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cctype>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +45,19 @@ QByteArray keyOf(const QByteArray &line)
 QByteArray valueOf(const QByteArray &line)
 {
     return line.mid(line.indexOf('=') + 1).trimmed();
+}
+
+// line with its value replaced, the key, the blanks around "=" and whatever
+// follows the value (blanks, a CR) kept as they were.
+QByteArray withValue(const QByteArray &line, const QByteArray &value)
+{
+    qsizetype start = line.indexOf('=') + 1;
+    while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start])))
+        ++start;
+    qsizetype end = line.size();
+    while (end > start && std::isspace(static_cast<unsigned char>(line[end - 1])))
+        --end;
+    return line.left(start) + value + line.mid(end);
 }
 
 // The lines of a text; a final line end does not start another line.
@@ -153,6 +167,55 @@ bool writeDesktopEntry(const AssociationPlaces &places)
     return true;
 }
 
+// The program an Exec line starts: its first word, unquoted, found on PATH
+// when it is a bare name; empty when there is none.
+QString execProgram(const QByteArray &exec)
+{
+    QString line = QString::fromUtf8(exec).trimmed();
+    QString word;
+    if (line.startsWith(u'"')) {
+        for (qsizetype i = 1; i < line.size() && line[i] != u'"'; ++i) {
+            if (line[i] == u'\\' && i + 1 < line.size())
+                ++i;
+            word += line[i];
+        }
+    } else {
+        word = line.section(u' ', 0, 0);
+    }
+    return word.contains(u'/') ? word : QStandardPaths::findExecutable(word);
+}
+
+// True when the first system entry of the player's name runs this program.
+bool systemEntryRunsThis(const AssociationPlaces &places)
+{
+    const QString self = QFileInfo(places.executable).canonicalFilePath();
+    for (const QString &folder : places.systemApplicationsFolders) {
+        QFile entry(folder + u'/' + QLatin1String(DesktopEntryName));
+        if (!QFileInfo(entry).isFile())
+            continue;
+        if (!entry.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray &line : splitLines(entry.readAll())) {
+            if (keyOf(line) == "Exec")
+                return !self.isEmpty() &&
+                       QFileInfo(execProgram(valueOf(line))).canonicalFilePath() == self;
+        }
+        return false;
+    }
+    return false;
+}
+
+// Puts in place the entry the association names; true when it is there.
+bool provideDesktopEntry(const AssociationPlaces &places)
+{
+    if (!systemEntryRunsThis(places))
+        return writeDesktopEntry(places);
+    const QString userCopy = places.applicationsFolder + u'/' + QLatin1String(DesktopEntryName);
+    if (QFileInfo::exists(userCopy) && readWhole(userCopy) == desktopEntryText(places.executable))
+        QFile::remove(userCopy);
+    return true;
+}
+
 // "Backup" holds one line per MIME type: the type, "=", and the handlers the
 // type had ("" when it had none).
 QString encodeBackup(const QByteArray &mimeapps)
@@ -186,9 +249,11 @@ QStringList associatedMimeTypes()
 
 AssociationPlaces userAssociationPlaces()
 {
-    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-            QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation),
-            QCoreApplication::applicationFilePath()};
+    QStringList system = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    system.removeAll(user);
+    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), user,
+            QCoreApplication::applicationFilePath(), system};
 }
 
 QByteArray desktopEntryText(const QString &executable)
@@ -230,7 +295,11 @@ std::optional<QByteArray> defaultApplications(const QByteArray &mimeapps,
 QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray &mimeType,
                                    const std::optional<QByteArray> &value)
 {
-    const QByteArray entry = mimeType + '=' + value.value_or(QByteArray());
+    // Lines keep their own ends (a CR before the LF stays with its line); a
+    // line added follows the file's first line, so a CR LF file stays one.
+    const QByteArray lineEnd =
+        mimeapps.left(mimeapps.indexOf('\n')).endsWith('\r') ? "\r"_ba : QByteArray();
+    const QByteArray entry = mimeType + '=' + value.value_or(QByteArray()) + lineEnd;
     QList<QByteArray> lines;
     bool inDefaults = false;
     bool firstDefaults = false; // inside the first [Default Applications] group
@@ -248,10 +317,10 @@ QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray 
             continue;
         }
         if (inDefaults && keyOf(line) == mimeType) {
-            // The first occurrence takes the new value; repeats would only
-            // confuse readers that take the last one.
+            // The first occurrence takes the new value where it stands, in its
+            // own spelling; repeats go, since readers disagree on which counts.
             if (!done)
-                lines.append(entry);
+                lines.append(withValue(line, *value));
             done = true;
             continue;
         }
@@ -259,17 +328,21 @@ QByteArray withDefaultApplications(const QByteArray &mimeapps, const QByteArray 
         if (firstDefaults && !line.trimmed().isEmpty())
             insertAt = lines.size();
     }
+    // A last line without a line end keeps it that way, unless lines follow it.
+    bool finalLineEnd = mimeapps.isEmpty() || mimeapps.endsWith('\n');
     if (!done) {
-        if (insertAt >= 0) {
-            lines.insert(insertAt, entry);
-        } else {
+        if (insertAt < 0) {
             if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-                lines.append(QByteArray());
-            lines.append('[' + DefaultGroup + ']');
-            lines.append(entry);
+                lines.append(lineEnd);
+            lines.append('[' + DefaultGroup + ']' + lineEnd);
+            insertAt = lines.size();
         }
+        finalLineEnd = finalLineEnd || insertAt == lines.size();
+        lines.insert(insertAt, entry);
     }
-    return lines.isEmpty() ? QByteArray() : lines.join('\n') + '\n';
+    if (lines.isEmpty())
+        return {};
+    return lines.join('\n') + (finalLineEnd ? "\n"_ba : QByteArray());
 }
 
 void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces &places)
@@ -284,7 +357,7 @@ void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces
 
     QByteArray updated = *current;
     if (Enable) {
-        if (!writeDesktopEntry(places))
+        if (!provideDesktopEntry(places))
             return;
         if (backupText.trimmed().isEmpty()) {
             // The handlers found now are the ones to give back, ever after.
@@ -295,8 +368,9 @@ void SetDefaultPlayer(bool Enable, SettingsStore &store, const AssociationPlaces
         }
         for (const QString &type : associatedMimeTypes()) {
             const QByteArray key = type.toUtf8();
-            updated = withDefaultApplications(updated, key,
-                                              playerFirst(defaultApplications(updated, key)));
+            const std::optional<QByteArray> handlers = defaultApplications(updated, key);
+            if (!playerIsHandler(handlers))
+                updated = withDefaultApplications(updated, key, playerFirst(handlers));
         }
     } else {
         const QMap<QString, QByteArray> backup = decodeBackup(backupText);

@@ -23,6 +23,9 @@ struct AssociationPlaces
     QString configFolder;       // holds "mimeapps.list" ($XDG_CONFIG_HOME)
     QString applicationsFolder; // holds the desktop entry ($XDG_DATA_HOME/applications)
     QString executable;         // the program the desktop entry runs
+    // The system's applications folders ($XDG_DATA_DIRS/applications), most
+    // important first: an installed player's packaged entry is there.
+    QStringList systemApplicationsFolders;
 };
 
 // The places of the user running this program, and this program itself.
@@ -36,7 +39,10 @@ inline constexpr char DesktopEntryName[] = "sonabel.desktop";
 QStringList associatedMimeTypes();
 
 // True makes the player the default handler of MIDI files, keeping the
-// handlers it replaces under "Backup" the first time. False puts those back,
+// handlers it replaces under "Backup" the first time. Where the system's
+// entry "sonabel.desktop" runs this very program (an installed player), that
+// entry is the one named, and no user copy is written to hide it from the
+// menu (one the player wrote earlier goes); otherwise the user's copy is. False puts those back,
 // provided the player is still the handler (a handler the user picked since is
 // left alone); without a backup nothing changes. Files are written only when
 // their contents change.

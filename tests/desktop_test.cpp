@@ -6,6 +6,7 @@
 #include "platform/InstanceLink.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowSystem.h"
 #include "settings/Association.h"
 #include "support/ProgramRun.h"
 
@@ -30,14 +31,16 @@ TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
         // A new group goes at the end, after a blank line.
         {"[Added Associations]\naudio/midi=a;", "s;",
          "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
-        // A new key goes after the group's last line; comments, CR LF line
-        // ends and other groups stay as they were.
+        // A new key goes after the group's last line, with the file's line
+        // end; comments, CR LF line ends and other groups stay as they were.
         {"#mine\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\naudio/midi=x;\r\n", "s;",
-         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\n\r\n[X]\r\naudio/midi=x;\r\n"},
-        // A present key is replaced where it stands; its repeats go, since
-        // readers disagree on which one counts.
-        {"[Default Applications]\naudio/midi = a;\nb=1\naudio/midi=c;\n", "s;",
-         "[Default Applications]\naudio/midi=s;\nb=1\n"},
+         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\r\n\r\n[X]\r\naudio/midi=x;\r\n"},
+        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\naudio/midi=s;\r\n"},
+        // A present key takes the value where it stands, in its own spelling;
+        // its repeats go, since readers disagree on which one counts. A last
+        // line without a line end keeps it that way.
+        {"[Default Applications]\naudio/midi = a; \r\nb=1\naudio/midi=c;", "s;",
+         "[Default Applications]\naudio/midi = s; \r\nb=1"},
         // Removal takes only that key, not keys that merely start alike.
         {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
          "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
@@ -58,8 +61,10 @@ class AssociationTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        places = {root.filePath(u"config"_s), root.filePath(u"data/applications"_s),
-                  program(u"bin"_s)};
+        places = {root.filePath(u"config"_s),
+                  root.filePath(u"data/applications"_s),
+                  program(u"bin"_s),
+                  {root.filePath(u"system/applications"_s)}};
         store = std::make_unique<IniSettingsStore>(root.filePath(u"Sonabel.ini"_s));
     }
 
@@ -90,7 +95,7 @@ protected:
         env.insert(u"XDG_CONFIG_HOME"_s, places.configFolder);
         env.insert(u"XDG_DATA_HOME"_s, root.filePath(u"data"_s));
         env.insert(u"XDG_CONFIG_DIRS"_s, root.filePath(u"none"_s));
-        env.insert(u"XDG_DATA_DIRS"_s, root.filePath(u"none"_s));
+        env.insert(u"XDG_DATA_DIRS"_s, root.filePath(u"system"_s));
         env.insert(u"SONABEL_LAUNCHED"_s, root.filePath(u"launched"_s));
         QProcess process;
         process.setProcessEnvironment(env);
@@ -143,6 +148,25 @@ TEST_F(AssociationTest, TakesOverKeepingEveryOtherLineAndGivesBackExactly)
     EXPECT_EQ(readBytes(listPath()), mine);
     EXPECT_EQ(defaultFor(u"audio/midi"_s), u"other.desktop"_s);
     EXPECT_EQ(backup(), u"audio/midi=other.desktop;\naudio/x-midi="_s);
+}
+
+TEST_F(AssociationTest, AHandWrittenListComesBackByteForByte)
+{
+    // CR LF ends, blanks around "=", a key spelt with the player already
+    // first, and no line end at the very end: none of it is Sonabel's to change.
+    const QByteArray mine = "[Default Applications]\r\n"
+                            "audio/midi = other.desktop;\r\n"
+                            "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
+                            "text/plain = editor.desktop;";
+    writeBytes(listPath(), mine);
+
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_EQ(readBytes(listPath()), QByteArray("[Default Applications]\r\n"
+                                                "audio/midi = sonabel.desktop;other.desktop;\r\n"
+                                                "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
+                                                "text/plain = editor.desktop;"));
+    SetDefaultPlayer(false, *store, places);
+    EXPECT_EQ(readBytes(listPath()), mine);
 }
 
 TEST_F(AssociationTest, GivingBackRestoresTheFirstBackupAndNothingItDoesNotHold)
@@ -209,6 +233,35 @@ TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
     EXPECT_EQ(readBytes(entryPath()), before);
 }
 
+TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
+{
+    const QString packaged = places.systemApplicationsFolders.first() + u"/sonabel.desktop"_s;
+    const QByteArray ownCopy = desktopEntryText(places.executable);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(root.filePath(u"bin"_s)) + ':' + path);
+    // The packaged entry's Exec line; whether a user copy is wanted.
+    const std::tuple<QByteArray, bool> table[] = {
+        {"sonabel %F", false}, // found on PATH
+        {QFile::encodeName(places.executable) + " %f", false},
+        {"other-player %f", true},
+    };
+    for (const auto &[exec, copied] : table) {
+        SCOPED_TRACE(exec.toStdString());
+        writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=" + exec +
+                                 "\nMimeType=audio/midi;\n");
+        writeBytes(entryPath(), ownCopy); // left by an earlier start
+        SetDefaultPlayer(true, *store, places);
+        EXPECT_EQ(QFileInfo::exists(entryPath()), copied);
+        EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
+    }
+    // A copy the user made is the user's.
+    writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=sonabel\n");
+    writeBytes(entryPath(), ownCopy + "NoDisplay=true\n");
+    SetDefaultPlayer(true, *store, places);
+    EXPECT_TRUE(QFileInfo::exists(entryPath()));
+    qputenv("PATH", path);
+}
+
 TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
 {
     QFile installed(QStringLiteral(SONABEL_SOURCE_DIR "/dist/sonabel.desktop"));
@@ -239,6 +292,23 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
         const CommandLine line = parseCommandLine(arguments);
         EXPECT_EQ(line.action, action);
         EXPECT_EQ(action == A::Error ? line.badOption : line.argumentText, QString::fromUtf8(text));
+    }
+}
+
+TEST(WindowPlatform, XWaylandWhereThereIsAnXServerAndTheUserChoseNothing)
+{
+    // The arguments, $QT_QPA_PLATFORM, $DISPLAY, the platform asked for.
+    const std::tuple<QStringList, const char *, const char *, const char *> table[] = {
+        {{}, "", ":0", "xcb;wayland"},
+        {{}, "", "", ""}, // no X server: the toolkit's own choice
+        {{}, "wayland", ":0", ""},
+        {{u"-platform"_s, u"wayland"_s}, "", ":0", ""},
+        {{u"a.mid"_s, u"--platform"_s, u"offscreen"_s}, "", ":0", ""},
+        {{u"--"_s, u"-platform"_s}, "", ":0", "xcb;wayland"}, // a file's name
+    };
+    for (const auto &[arguments, chosen, display, expected] : table) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString() + " / " + chosen + " / " + display);
+        EXPECT_EQ(preferredWindowPlatform(arguments, chosen, display), QByteArray(expected));
     }
 }
 

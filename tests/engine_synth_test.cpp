@@ -1,16 +1,20 @@
-// The real FluidSynth output, the output registry, and the sonabel-render tool
-// with the reset files the build writes.
+// The real FluidSynth output, the output registry, saving songs as audio (the
+// render job and the sonabel-render tool) and the reset files the build writes.
 #include "engine/FluidSynthOutput.h"
 #include "engine/MidiSequencer.h"
 #include "engine/OutputRegistry.h"
+#include "engine/RenderJob.h"
 #include "support/ProgramRun.h"
 #include "support/Wav.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +94,47 @@ struct LiveSynth
     std::shared_ptr<FluidSynthOutput> synth = std::make_shared<FluidSynthOutput>(FluidSynthOptions{
         .soundFont = SmallSoundFont, .audioDriver = "file", .audioFile = wavPath});
 };
+
+// What a run of sonabel-render ended with: its exit code (-1: it crashed or
+// hung), all of standard output and of standard error.
+struct ToolRun
+{
+    int exitCode = -1;
+    std::string out, err;
+};
+
+ToolRun runRender(const std::vector<std::string> &arguments)
+{
+    QStringList list;
+    for (const std::string &a : arguments)
+        list << QString::fromStdString(a);
+    QProcess p;
+    p.start(QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"), list);
+    ToolRun run;
+    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit)
+        run.exitCode = p.exitCode();
+    run.out = p.readAllStandardOutput().toStdString();
+    run.err = p.readAllStandardError().toStdString();
+    return run;
+}
+
+// The strings chord, held to the song's end at 1 s.
+std::vector<std::uint8_t> chordToTheEnd()
+{
+    SmfWriter w = msWriter();
+    w.channel(0, 0xC0, Strings);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(0, 0x90, key, 120);
+    for (std::uint8_t key : ChordKeys)
+        w.channel(1000, 0x80, key, 0);
+    w.endTrack(1000);
+    return w.bytes();
+}
+
+std::int64_t frameCount(const Wav &wav)
+{
+    return std::int64_t(wav.samples.size() / std::max(1u, wav.channels));
+}
 
 } // namespace
 
@@ -236,36 +281,35 @@ TEST(RenderTool, InfoRenderAndExitCodes)
         {{"--jobs", "0", song, wav}, 2, "", "--jobs takes"},
         {{"--jobs", "two", song, wav}, 2, "", "--jobs takes"},
         {{"--soundfont", "/nonexistent.sf2", song, wav}, 1, "", "/nonexistent.sf2"},
-        {{"--soundfont", sf, song, "/nonexistent/out.wav"}, 1, "", "cannot write the file"},
+        {{"--soundfont", sf, song, "/nonexistent/out.wav"}, 1, "", "/nonexistent/out.wav: "},
+        {{"--soundfont", sf, song, wav + ".mp3"},
+         1,
+         "",
+         wav + ".mp3: the name must end in .flac, .ogg or .wav"},
         {{"--soundfont", sf, "--rate", "22050", "--reset", "gs", "--jobs", "4", song, wav},
          0,
          "",
          ""},
     };
     for (const auto &[arguments, exitCode, out, err] : cases) {
-        QStringList list;
         std::string what;
-        for (const std::string &a : arguments) {
-            list << QString::fromStdString(a);
+        for (const std::string &a : arguments)
             what += a + " ";
-        }
         SCOPED_TRACE(what);
-        QProcess p;
-        p.start(QString::fromStdString(build + "sonabel-render"), list);
-        ASSERT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, exitCode);
-        EXPECT_EQ(p.readAllStandardOutput().toStdString(), out);
-        EXPECT_NE(p.readAllStandardError().toStdString().find(err), std::string::npos);
+        const ToolRun run = runRender(arguments);
+        EXPECT_EQ(run.exitCode, exitCode);
+        EXPECT_EQ(run.out, out);
+        EXPECT_NE(run.err.find(err), std::string::npos) << run.err;
     }
-    // The song's 700 ms, and at most 2 s more as it fades out.
-    const auto frames = (std::filesystem::file_size(wav) - 44) / 4;
-    EXPECT_GE(frames, 22050u * 7 / 10);
-    EXPECT_LE(frames, 22050u * 27 / 10);
+    const Wav out = readWav(wav);
+    EXPECT_EQ(out.problem, "");
+    EXPECT_GE(frameCount(out), 22050 * 7 / 10); // the song's 700 ms at least
 }
 
 // A song rendered in pieces on several cores sounds as the song rendered in
 // one piece: the pieces start from the chased state, let their notes ring past
-// their ends, and their sum is the song.
+// their ends, and their sum is the song. It renders to the same samples each
+// time, and a FLAC file keeps every one of them.
 TEST(RenderTool, PiecesSumToTheSongInOnePiece)
 {
     const std::string song = "/usr/share/games/openttd/baseset/openmsx/ttsong_iii_imuh3.mid";
@@ -273,18 +317,15 @@ TEST(RenderTool, PiecesSumToTheSongInOnePiece)
         GTEST_SKIP() << "openttd-openmsx or timgm6mb-soundfont is not installed";
     QTemporaryDir dir;
     std::vector<Wav> renders;
-    for (const char *jobs : {"1", "3"}) {
-        const std::string wav = dir.path().toStdString() + "/jobs" + jobs + ".wav";
-        QProcess p;
-        p.start(QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"),
-                {u"--soundfont"_s, QString::fromStdString(SmallSoundFont), u"--jobs"_s,
-                 QString::fromLatin1(jobs), QString::fromStdString(song),
-                 QString::fromStdString(wav)});
-        ASSERT_TRUE(p.waitForFinished(120000)) << jobs;
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        renders.push_back(readWav(wav));
+    for (const char *name : {"jobs1.wav", "jobs3.wav", "jobs3.flac"}) {
+        const std::string out = dir.path().toStdString() + "/" + name;
+        const ToolRun run = runRender(
+            {"--soundfont", SmallSoundFont, "--jobs", name[4] == '1' ? "1" : "3", song, out});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        renders.push_back(readAudio(out));
         ASSERT_EQ(renders.back().problem, "");
     }
+    EXPECT_TRUE(renders[2].samples == renders[1].samples);
     const auto frames = [](const Wav &w) {
         return double(w.samples.size() / 2) / w.rate;
     };
@@ -307,4 +348,163 @@ TEST(RenderTool, PiecesSumToTheSongInOnePiece)
         worst = std::max(worst, diff);
     }
     EXPECT_LT(std::sqrt(worst), 0.3 * std::sqrt(level));
+}
+
+// The extension picks the format, in any letter case; every file reads back
+// as stereo at the song's rate with the song's name as its title, FLAC and WAV
+// with the same 16-bit samples, Ogg Vorbis at about the same level.
+TEST(RenderTool, FormatsByTheExtensionReadBackWithTheTitle)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    QTemporaryDir dir;
+    const std::string song =
+        writeBytes(dir.filePath(u"Held Chord.mid"_s), chordToTheEnd()).toStdString();
+    const std::pair<const char *, int> formats[] = {{"out.Wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                                                    {"out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                                    {"out.OGG", SF_FORMAT_OGG | SF_FORMAT_VORBIS}};
+    std::vector<Wav> files;
+    for (const auto &[name, format] : formats) {
+        SCOPED_TRACE(name);
+        const std::string out = dir.filePath(QString::fromLatin1(name)).toStdString();
+        const ToolRun run = runRender({"--soundfont", SmallSoundFont, song, out});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        files.push_back(readAudio(out));
+        const Wav &file = files.back();
+        EXPECT_EQ(file.problem, "");
+        EXPECT_EQ(file.format, format);
+        EXPECT_EQ(file.channels, 2u);
+        EXPECT_EQ(file.rate, 44100u);
+        EXPECT_EQ(file.title, "Held Chord");
+        EXPECT_EQ(frameCount(file), frameCount(files[0]));
+    }
+    EXPECT_TRUE(files[1].samples == files[0].samples);
+    const auto rms = [](const Wav &w) {
+        double sum = 0;
+        for (std::int16_t x : w.samples)
+            sum += double(x) * x;
+        return std::sqrt(sum / double(std::max<std::size_t>(1, w.samples.size())));
+    };
+    EXPECT_GT(rms(files[0]), 300.0);
+    EXPECT_NEAR(rms(files[2]), rms(files[0]), 0.1 * rms(files[0]));
+}
+
+// At the song's end the held chord is let go and rings on past the last
+// event; the audio ends once it has died away. With --no-tail it ends at the
+// End of Track.
+TEST(RenderTool, TheLastChordRingsOnUntilSilence)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    QTemporaryDir dir;
+    const std::string song =
+        writeBytes(dir.filePath(u"chord.mid"_s), chordToTheEnd()).toStdString();
+    const std::string tail = dir.filePath(u"tail.wav"_s).toStdString();
+    const std::string cut = dir.filePath(u"cut.wav"_s).toStdString();
+    ASSERT_EQ(runRender({"--soundfont", SmallSoundFont, song, tail}).exitCode, 0);
+    ASSERT_EQ(runRender({"--soundfont", SmallSoundFont, "--no-tail", song, cut}).exitCode, 0);
+    const Wav rung = readWav(tail), ended = readWav(cut);
+    ASSERT_EQ(rung.problem, "");
+    ASSERT_EQ(ended.problem, "");
+    const std::int64_t end = 44100, frames = frameCount(rung); // the End of Track at 1 s
+    EXPECT_GT(peakDb(rung, end + 4410, end + 8820), -30);      // 100 to 200 ms after it
+    EXPECT_LT(frames, end + 5 * 44100);
+    EXPECT_LT(peakDb(rung, frames - 441, frames), -70); // it stopped at silence
+    EXPECT_GE(frameCount(ended), end);
+    EXPECT_LT(frameCount(ended), end + 128); // the last block
+}
+
+// A disk that fills up fails the render with the file and the reason, leaves
+// no unfinished file, and keeps the file that was there before. The disk is a
+// 64 KB file system mounted for the one command.
+TEST(RenderTool, AFullDiskKeepsTheOldFileAndSaysWhy)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    if (QProcess::execute(u"unshare"_s, {u"-rm"_s, u"true"_s}) != 0)
+        GTEST_SKIP() << "no private mounts on this machine";
+    QTemporaryDir dir;
+    const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 100);
+    const QString disk = dir.filePath(u"disk"_s);
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QString script = uR"(mount -t tmpfs -o size=64k tmpfs "$1" || exit 99
+echo old > "$1/out.flac"
+"$2" --soundfont "$3" "$4" "$1/out.flac"
+status=$?
+ls -A "$1"
+cat "$1/out.flac"
+exit $status)"_s;
+    QProcess p;
+    p.start(u"unshare"_s, {u"-rm"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, disk,
+                           QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"),
+                           QString::fromStdString(SmallSoundFont), song});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const std::string err = p.readAllStandardError().toStdString();
+    ASSERT_NE(p.exitCode(), 99) << err;
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(p.readAllStandardOutput().toStdString(), "out.flac\nold\n");
+    EXPECT_NE(err.find((disk + u"/out.flac: No space left on device"_s).toStdString()),
+              std::string::npos)
+        << err;
+}
+
+// A job reports progress that only grows and ends complete; cancelled from
+// its progress callback (on a render thread) it stops at once and leaves no
+// file; its tail ends at the length asked for; a reset file that cannot be
+// read fails it, naming the file.
+TEST(RenderJob, ProgressCancelTailAndFailures)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    QTemporaryDir dir;
+    RenderRequest request;
+    request.song = writeSteadySong(dir.filePath(u"song.mid"_s), 40, 100);
+    request.output = dir.filePath(u"song.flac"_s);
+    request.sound.soundFont = QString::fromStdString(SmallSoundFont);
+    request.resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GS.MID");
+    const auto filesThere = [&] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+
+    std::vector<RenderJob::Progress> steps;
+    RenderJob whole(request);
+    ASSERT_EQ(whole.run([&](const RenderJob::Progress &p) { steps.push_back(p); }),
+              RenderJob::Outcome::Saved)
+        << whole.error().toStdString();
+    ASSERT_GE(steps.size(), 2u);
+    EXPECT_EQ(steps.front().fraction, 0.0);
+    EXPECT_EQ(steps.back().fraction, 1.0);
+    EXPECT_EQ(steps.back().secondsLeft, 0.0);
+    for (std::size_t i = 1; i < steps.size(); ++i)
+        EXPECT_GE(steps[i].fraction, steps[i - 1].fraction);
+    EXPECT_EQ(filesThere(), QStringList({u"song.flac"_s, u"song.mid"_s}));
+
+    request.output = dir.filePath(u"cancelled.wav"_s);
+    RenderJob cancelled(request);
+    double last = 0;
+    const auto outcome = cancelled.run([&](const RenderJob::Progress &p) {
+        last = p.fraction;
+        if (p.fraction >= 0.2)
+            cancelled.cancel();
+    });
+    EXPECT_EQ(outcome, RenderJob::Outcome::Cancelled);
+    EXPECT_LT(last, 0.6); // a block of audio after the cancel, not the rest of the song
+    EXPECT_EQ(filesThere(), QStringList({u"song.flac"_s, u"song.mid"_s}));
+
+    request.song = writeBytes(dir.filePath(u"chord.mid"_s), chordToTheEnd());
+    request.output = dir.filePath(u"short.wav"_s);
+    request.tailSeconds = 0.3;
+    RenderJob shortTail(request);
+    ASSERT_EQ(shortTail.run(), RenderJob::Outcome::Saved) << shortTail.error().toStdString();
+    const Wav wav = readWav(request.output.toStdString());
+    EXPECT_NEAR(frameCount(wav), 44100 + 13230, 128); // the End of Track's block, then 0.3 s
+    EXPECT_GT(peakDb(wav, frameCount(wav) - 441, frameCount(wav)), -50); // still ringing
+
+    request.resetFile = dir.filePath(u"gone.mid"_s);
+    request.output = dir.filePath(u"never.ogg"_s);
+    RenderJob noReset(request);
+    EXPECT_EQ(noReset.run(), RenderJob::Outcome::Failed);
+    EXPECT_TRUE(noReset.error().startsWith(request.resetFile + u": "_s))
+        << noReset.error().toStdString();
+    EXPECT_FALSE(QFile::exists(request.output));
 }

@@ -13,13 +13,15 @@ find_program(APPSTREAMCLI appstreamcli)
 if(APPSTREAMCLI)
     add_test(NAME MetainfoIsValid
              COMMAND ${APPSTREAMCLI} validate --no-net
-                     ${CMAKE_SOURCE_DIR}/dist/org.orvane.Sonabel.metainfo.xml)
+                     ${CMAKE_BINARY_DIR}/dist/org.orvane.Sonabel.metainfo.xml)
 endif()
 
 # A DESTDIR install lays out the tree, and the Debian package holds it with
 # its library dependencies.
 add_test(NAME InstallTree
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh tree ${CMAKE_BINARY_DIR})
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh tree ${CMAKE_BINARY_DIR}
+                 ${SONABEL_CONTACT})
 add_test(NAME DebianPackage
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh deb ${CMAKE_BINARY_DIR})
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh deb ${CMAKE_BINARY_DIR}
+                 ${SONABEL_CONTACT})
 set_tests_properties(InstallTree DebianPackage PROPERTIES TIMEOUT 300 RESOURCE_LOCK install)

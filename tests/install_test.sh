@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # What an installation brings, checked from outside as a packager would.
-#   install_test.sh tree BUILD   a DESTDIR install: the tree, validated
-#   install_test.sh deb BUILD    cpack's Debian package: contents and dependencies
+#   install_test.sh tree BUILD CONTACT   a DESTDIR install: the tree, validated
+#   install_test.sh deb BUILD CONTACT    cpack's Debian package: contents,
+#                                        dependencies, lintian, install and removal
+# CONTACT is the project's one contact address.
 set -euo pipefail
 
 mode=$1
 build=$2
+contact=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -23,8 +26,10 @@ installed_files=(
     usr/share/icons/hicolor/scalable/apps/sonabel.svg
     usr/share/metainfo/org.orvane.Sonabel.metainfo.xml
     usr/share/mime/packages/sonabel.xml
-    usr/share/man/man1/sonabel.1
-    usr/share/man/man1/sonabel-render.1
+    usr/share/man/man1/sonabel.1.gz
+    usr/share/man/man1/sonabel-render.1.gz
+    usr/share/doc/sonabel/copyright
+    usr/share/doc/sonabel/changelog.gz
 )
 
 case $mode in
@@ -49,6 +54,19 @@ tree)
     grep -q '^[0-9]*:audio/x-sonabel-album:\*\.mal$' "$root/usr/share/mime/globs2" ||
         fail "*.mal has no MIME type"
 
+    for page in sonabel sonabel-render; do
+        zcat "$root/usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "$page.1.gz is no manual page"
+    done
+    # One contact address: the about box (in the program), the metainfo, the
+    # copyright file and the changelog.
+    strings -e l "$root/usr/bin/sonabel" | grep -q "$contact" || fail "the about box lacks the contact $contact"
+    for f in usr/share/metainfo/org.orvane.Sonabel.metainfo.xml \
+        usr/share/doc/sonabel/copyright; do
+        grep -aq "$contact" "$root/$f" || fail "$f lacks the contact $contact"
+    done
+    zcat "$root/usr/share/doc/sonabel/changelog.gz" | grep -q "<$contact>" ||
+        fail "the changelog lacks the contact $contact"
+
     # The installed programs run from their new place.
     version=$(env -u DISPLAY "$root/usr/bin/sonabel" --version) || fail "sonabel --version"
     [[ $version == "sonabel "* ]] || fail "sonabel --version printed '$version'"
@@ -70,6 +88,23 @@ deb)
     done
     dpkg-deb -x "$deb" "$work/x"
     file "$work/x/usr/bin/sonabel" | grep -q ', stripped' || fail "sonabel is not stripped"
+    [[ $(dpkg-deb -f "$deb" Maintainer) == *"<$contact>" ]] || fail "Maintainer is not $contact"
+
+    # Debian's own checks: not one error or warning.
+    lintian --tag-display-limit 0 --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+        { grep -v 'root privileges' "$work/lintian.log"; fail "lintian"; }
+
+    # Installed into an empty system and removed again: nothing is left but
+    # dpkg's own records. (The player keeps nothing outside the user's home.)
+    sysroot=$work/sysroot
+    mkdir -p "$sysroot/var/lib/dpkg/info" "$sysroot/var/lib/dpkg/updates"
+    touch "$sysroot/var/lib/dpkg/status"
+    dpkg_root=(dpkg --root="$sysroot" --log=/dev/null --force-depends --force-script-chrootless)
+    "${dpkg_root[@]}" -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i"; }
+    [ -x "$sysroot/usr/bin/sonabel" ] || fail "dpkg -i installed no program"
+    "${dpkg_root[@]}" -r sonabel >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -r"; }
+    left=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o ! -type d -print)
+    [ -z "$left" ] || fail "left behind after removal: $left"
     ;;
 *)
     echo "usage: $0 tree|deb BUILD" >&2

@@ -1,8 +1,8 @@
 // What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
 // and on the real device with the real synthesizer the sound choice and sound
 // problems (the dialogs are fakes), the real program playing one song after
-// another, and its volume set over the bus. FluidSynth's file driver writes
-// what is heard.
+// another, how a sound server lists it, and its volume set over the bus.
+// FluidSynth's file driver writes what is heard.
 #include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "engine/SoundFonts.h"
@@ -159,6 +159,30 @@ TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
               u"default-GM.sf2"_s);
     EXPECT_EQ(found(SoundFonts::list((system + u"/b.sf2"_s).toStdString(), folders)),
               (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
+}
+
+TEST(SoundFonts, FoldersFollowTheBaseDirectoriesMostImportantFirst)
+{
+    const auto folders = [](const char *dataHome, const char *dataDirs) {
+        QStringList list;
+        for (const std::string &f : SoundFonts::folders(dataHome, dataDirs, "/home/u"))
+            list.append(QString::fromStdString(f));
+        return list.join(u' ');
+    };
+    // Unset or empty: the defaults of the base directories.
+    EXPECT_EQ(folders(nullptr, nullptr),
+              u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
+              "/usr/local/share/sounds/sf2 /usr/local/share/sounds/sf3 "
+              "/usr/share/sounds/sf2 /usr/share/sounds/sf3"_s);
+    EXPECT_EQ(folders("", ""), folders(nullptr, nullptr));
+    // Relative and empty entries are skipped, a trailing slash does not make
+    // a folder twice.
+    EXPECT_EQ(folders("/d/", "rel:/s1::/d:/s2/"),
+              u"/d/sounds/sf2 /d/sounds/sf3 /s1/sounds/sf2 /s1/sounds/sf3 "
+              "/s2/sounds/sf2 /s2/sounds/sf3"_s);
+    EXPECT_EQ(folders("relative", "/s"),
+              u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
+              "/s/sounds/sf2 /s/sounds/sf3"_s);
 }
 
 // ---- the real dialog ----
@@ -477,6 +501,56 @@ TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogsAndIsHeardAtOnce)
     const double loudest = *std::max_element(first, levels.end());
     EXPECT_GT(loudest, *first + 12) << "the volume did not go up";
     EXPECT_LT(*std::max_element(levels.end() - 4, levels.end()), loudest - 40) << "not silent";
+}
+
+TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
+{
+    // A private PulseAudio server with a null sink, reached by its socket only.
+    ProgramRun run;
+    const QString home = run.scratch(u"pulse"_s);
+    QDir().mkpath(home);
+    const QString server = u"unix:"_s + home + u"/socket"_s;
+    QProcessEnvironment pulseEnv = QProcessEnvironment::systemEnvironment();
+    pulseEnv.insert(u"HOME"_s, home);
+    pulseEnv.insert(u"XDG_RUNTIME_DIR"_s, run.runtimeDir());
+    pulseEnv.insert(u"PULSE_SERVER"_s, server);
+    QProcess pulse;
+    pulse.setProcessEnvironment(pulseEnv);
+    pulse.setStandardErrorFile(home + u"/log"_s);
+    pulse.start(u"pulseaudio"_s, // a missing server fails here
+                {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s, u"-L"_s,
+                 u"module-native-protocol-unix auth-anonymous=1 socket="_s + home + u"/socket"_s,
+                 u"-L"_s, u"module-null-sink"_s});
+    ASSERT_TRUE(pulse.waitForStarted(Patience));
+    // What the server lists; nothing while it does not answer.
+    const auto sinkInputs = [&]() -> std::optional<QString> {
+        QProcess pactl;
+        pactl.setProcessEnvironment(pulseEnv);
+        pactl.start(u"pactl"_s, {u"list"_s, u"sink-inputs"_s});
+        if (!pactl.waitForFinished(Patience) || pactl.exitCode() != 0)
+            return std::nullopt;
+        return QString::fromUtf8(pactl.readAllStandardOutput());
+    };
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return sinkInputs().has_value(); }, Patience))
+        << readBytes(home + u"/log"_s).toStdString();
+
+    writeBytes(run.scratch(u"song.mid"_s), oneNoteSong(72));
+    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
+    run.environment.insert(u"PULSE_SERVER"_s, server);
+    QProcess *player = run.start({run.scratch(u"song.mid"_s)});
+    QString listed;
+    EXPECT_TRUE(ProgramRun::waitFor(
+        [&] {
+            listed = sinkInputs().value_or(QString());
+            return listed.contains(u"application.name = \"Sonabel\""_s);
+        },
+        Patience))
+        << listed.toStdString();
+    EXPECT_TRUE(listed.contains(u"application.icon_name = \"sonabel\""_s));
+    EXPECT_TRUE(listed.contains(u"media.role = \"music\""_s));
+    EXPECT_TRUE(ProgramRun::terminate(player, Patience));
+    ProgramRun::terminate(&pulse, Patience);
 }
 
 } // namespace

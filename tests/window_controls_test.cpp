@@ -1,6 +1,7 @@
-// The window's buttons as a screen reader sees them and the about box's roll
-// (on the offscreen platform; the real display tests cover what needs a
-// window manager, and the keys).
+// The window's buttons as a screen reader sees them, the about box's roll and
+// the placing options where the compositor places windows (on the offscreen
+// platform; the real display tests cover what needs a window manager, and
+// the keys).
 #include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/frmAbout.h"
@@ -90,6 +91,37 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
         EXPECT_EQ(at, expected) << what;
         EXPECT_TRUE(screen.contains(QRect(at, size))) << what;
     }
+}
+
+TEST_F(WindowControlsTest, WhereTheCompositorPlacesWindowsItsOptionsAreGreyedAndTheSavedPlaceKept)
+{
+    store.values.insert(u"X"_s, u"1500"_s);
+    store.values.insert(u"Y"_s, u"450"_s);
+    store.values.insert(u"Snap"_s, u"1"_s);
+    frmMain &w = window();
+    w.setCompositorPlacesWindows(true);
+    w.Form_Load();
+    for (QCheckBox *box : {w.chkSnap, w.chkTop}) {
+        EXPECT_FALSE(box->isEnabled());
+        EXPECT_TRUE(box->toolTip().contains(u"Wayland"_s));
+    }
+    EXPECT_TRUE(w.chkSnap->isChecked()); // the user's choice, for a later X11 session
+    for (QAction *item : {w.mnuTop, w.mnuSnap}) {
+        EXPECT_FALSE(item->isEnabled());
+        EXPECT_TRUE(item->text().endsWith(u"set by the desktop"_s));
+    }
+    // A drag and its release, ending near the top: nothing stored, nothing snapped.
+    w.lblSongName_MouseDown(1, 0, 30, 30);
+    w.lblSongName_MouseMove(1, 0, 600, -3000);
+    w.lblSongName_MouseUp(1, 0, 600, -3000);
+    EXPECT_FALSE(w.Dragging);
+    EXPECT_EQ(w.Global.WindowX, 1500.0f);
+    EXPECT_EQ(w.Global.WindowY, 450.0f);
+
+    w.setCompositorPlacesWindows(false);
+    EXPECT_TRUE(w.chkTop->isEnabled() && w.mnuSnap->isEnabled());
+    EXPECT_EQ(w.mnuTop->text(), u"Always on top"_s);
+    EXPECT_TRUE(w.chkSnap->toolTip().isEmpty());
 }
 
 } // namespace

@@ -1,40 +1,50 @@
 // sonabel-render: plays a MIDI file through the player's own reader, tempo map,
-// chase and FluidSynth output into a WAV file, as fast as the CPU allows and on
-// every core (SongRenderer); or, with --info, prints what the reader makes of
-// a file.
+// chase and FluidSynth output into a FLAC, Ogg Vorbis or WAV file, as fast as
+// the CPU allows and on every core (RenderJob); or, with --info, prints what
+// the reader makes of a file, and with --lyrics its words, a line at a time.
 //
 // Exit status: 0 done, 1 the file could not be read or written, 2 usage error.
-#include "SongRenderer.h"
-#include "engine/FluidSynthOutput.h"
+// Stopped by SIGINT or SIGTERM, it removes the unfinished file and ends by
+// that signal.
+#include "engine/Lyrics.h"
 #include "engine/MidiFile.h"
+#include "engine/RenderJob.h"
 #include "engine/Timeline.h"
 
-#include <algorithm>
-#include <cmath>
+#include <QFileInfo>
+#include <QString>
+#include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 const char *const Usage =
     "usage: sonabel-render [--soundfont FILE] [--rate HZ] [--reset none|gm|gs] [--jobs N]\n"
-    "                      IN.mid OUT.wav\n"
+    "                      [--tail|--no-tail] IN.mid OUT.flac|OUT.ogg|OUT.wav\n"
     "       sonabel-render --info IN.mid\n"
+    "       sonabel-render --lyrics IN.mid\n"
     "\n"
-    "Renders IN.mid to a 16-bit stereo WAV file, as fast as the machine allows.\n"
+    "Renders IN.mid as fast as the machine allows into a stereo audio file: FLAC\n"
+    "(16-bit), Ogg Vorbis (quality 0.6) or WAV (16-bit), by the name's extension in\n"
+    "any letter case. The file's title is IN's name without its extension.\n"
     "  --soundfont FILE  the SoundFont (default: $SONABEL_SOUNDFONT, else the\n"
     "                    system's default-GM.sf2, else any .sf2 in its folder)\n"
     "  --rate HZ         sample rate (default 44100)\n"
     "  --reset KIND      send GM System On (gm) or GS Reset (gs) before the song\n"
     "  --jobs N          render on N cores at once (default: all of them); the\n"
     "                    song is split at points in time and the pieces summed\n"
+    "  --tail            after the song's end, let the last notes and the effects\n"
+    "                    ring until silence, for at most 5 s (the default)\n"
+    "  --no-tail         end the audio at the song's End of Track\n"
     "  --info            print format, tracks, division (ticks per quarter, or the\n"
-    "                    negative SMPTE header value), events and length_ms\n";
+    "                    negative SMPTE header value), events and length_ms\n"
+    "  --lyrics          print the song's words, one line of them a line: the time\n"
+    "                    it starts (m:ss.mmm), a tab, its text (UTF-8)\n";
 
 int usage(const char *problem)
 {
@@ -43,69 +53,6 @@ int usage(const char *problem)
     std::fputs(Usage, stderr);
     return 2;
 }
-
-// A 16-bit stereo PCM WAV file; the sizes are filled in by finish().
-class WavWriter
-{
-public:
-    WavWriter(const char *path, int rate) : m_file(std::fopen(path, "wb")), m_rate(rate)
-    {
-        if (m_file)
-            writeHeader(0);
-    }
-    ~WavWriter()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    bool ok() const { return m_file && !m_failed; }
-    void write(const std::int16_t *frames, int count)
-    {
-        if (!m_file)
-            return;
-        if (std::fwrite(frames, sizeof(std::int16_t) * 2, std::size_t(count), m_file) !=
-            std::size_t(count))
-            m_failed = true;
-        m_frames += std::uint64_t(count);
-    }
-    bool finish()
-    {
-        if (!m_file)
-            return false;
-        const std::uint64_t bytes = std::min<std::uint64_t>(m_frames * 4, 0xFFFFFFFFu - 36);
-        std::fseek(m_file, 0, SEEK_SET);
-        writeHeader(std::uint32_t(bytes));
-        const bool closed = std::fclose(m_file) == 0;
-        m_file = nullptr;
-        return closed && !m_failed;
-    }
-
-private:
-    void put32(std::uint8_t *p, std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            p[i] = std::uint8_t(v >> (8 * i));
-    }
-    void writeHeader(std::uint32_t dataBytes)
-    {
-        std::uint8_t h[44] = {'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'A', 'V', 'E',
-                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   2,   0};
-        put32(h + 4, 36 + dataBytes);
-        put32(h + 24, std::uint32_t(m_rate));
-        put32(h + 28, std::uint32_t(m_rate) * 4);
-        h[32] = 4;  // block align
-        h[34] = 16; // bits per sample
-        std::memcpy(h + 36, "data", 4);
-        put32(h + 40, dataBytes);
-        if (std::fwrite(h, 1, sizeof h, m_file) != sizeof h)
-            m_failed = true;
-    }
-
-    std::FILE *m_file;
-    int m_rate;
-    std::uint64_t m_frames = 0;
-    bool m_failed = false;
-};
 
 int info(const char *path)
 {
@@ -124,37 +71,54 @@ int info(const char *path)
     return 0;
 }
 
-int render(const RenderSettings &settings, const char *in, const char *out)
+int lyrics(const char *path)
 {
-    const MidiFile file = MidiFile::load(in);
+    const MidiFile file = MidiFile::load(path);
     if (!file.ok()) {
-        std::fprintf(stderr, "sonabel-render: %s: %s\n", in, file.error().c_str());
+        std::fprintf(stderr, "sonabel-render: %s: %s\n", path, file.error().c_str());
         return 1;
     }
-    const auto timeline = Timeline::build(file);
-    WavWriter wav(out, settings.rate);
-    if (!wav.ok()) {
-        std::fprintf(stderr, "sonabel-render: %s: cannot write the file\n", out);
+    const Lyrics words = Lyrics::read(file, Timeline::build(file)->tempoMap());
+    for (const LyricLine &line : words.lines()) {
+        const long long ms = line.timeMs;
+        std::printf("%lld:%02lld.%03lld\t%s\n", ms / 60000, ms / 1000 % 60, ms % 1000,
+                    line.text.c_str());
+    }
+    return 0;
+}
+
+// The job being run and the signal that stopped it, for the signal handler.
+std::atomic<RenderJob *> running{nullptr};
+volatile std::sig_atomic_t stoppedBy = 0;
+
+void onSignal(int signal)
+{
+    stoppedBy = signal;
+    if (RenderJob *job = running.load())
+        job->cancel();
+}
+
+int render(RenderRequest request)
+{
+    RenderJob job(std::move(request));
+    running = &job;
+    for (int signal : {SIGINT, SIGTERM})
+        std::signal(signal, onSignal);
+    if (stoppedBy)
+        job.cancel();
+    const RenderJob::Outcome outcome = job.run();
+    running = nullptr;
+    if (outcome == RenderJob::Outcome::Failed) {
+        std::fprintf(stderr, "sonabel-render: %s\n", job.error().toLocal8Bit().constData());
         return 1;
     }
-    std::vector<std::int16_t> samples;
-    const std::string problem =
-        renderSong(file, *timeline, settings, [&](const float *frames, std::int64_t count) {
-            samples.resize(std::size_t(count) * 2);
-            for (std::size_t i = 0; i < samples.size(); ++i) {
-                const float s = std::clamp(frames[i] * 32768.0f, -32768.0f, 32767.0f);
-                samples[i] = std::int16_t(std::lrint(s));
-            }
-            wav.write(samples.data(), int(count));
-        });
-    if (!problem.empty()) {
-        wav.finish();
-        std::remove(out);
-        std::fprintf(stderr, "sonabel-render: %s\n", problem.c_str());
-        return 1;
-    }
-    if (!wav.finish()) {
-        std::fprintf(stderr, "sonabel-render: %s: cannot write the file\n", out);
+    if (outcome == RenderJob::Outcome::Cancelled) {
+        std::fprintf(stderr, "sonabel-render: stopped; %s was not written\n",
+                     job.request().output.toLocal8Bit().constData());
+        if (const int signal = stoppedBy) {
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+        }
         return 1;
     }
     return 0;
@@ -164,19 +128,21 @@ int render(const RenderSettings &settings, const char *in, const char *out)
 
 int main(int argc, char **argv)
 {
-    RenderSettings settings;
-    settings.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+    RenderRequest request;
     bool wantInfo = false;
+    bool wantLyrics = false;
     std::vector<const char *> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--info") {
             wantInfo = true;
+        } else if (arg == "--lyrics") {
+            wantLyrics = true;
         } else if (arg == "--soundfont") {
             if (!hasValue)
                 return usage("--soundfont needs a file");
-            settings.soundFont = argv[++i];
+            request.sound.soundFont = QString::fromLocal8Bit(argv[++i]);
         } else if (arg == "--rate") {
             if (!hasValue)
                 return usage("--rate needs a number");
@@ -184,14 +150,20 @@ int main(int argc, char **argv)
             const long r = std::strtol(argv[++i], &end, 10);
             if (!end || *end || r < 8000 || r > 192000)
                 return usage("--rate takes a sample rate from 8000 to 192000");
-            settings.rate = int(r);
+            request.rate = int(r);
         } else if (arg == "--reset") {
             if (!hasValue)
                 return usage("--reset needs none, gm or gs");
             const std::string reset = argv[++i];
-            if (reset != "none" && reset != "gm" && reset != "gs")
+            if (reset == "gm")
+                request.resetMessages = {{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}};
+            else if (reset == "gs")
+                request.resetMessages = {
+                    {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}};
+            else if (reset == "none")
+                request.resetMessages.clear();
+            else
                 return usage("--reset takes none, gm or gs");
-            settings.reset = reset;
         } else if (arg == "--jobs") {
             if (!hasValue)
                 return usage("--jobs needs a number");
@@ -199,7 +171,11 @@ int main(int argc, char **argv)
             const long n = std::strtol(argv[++i], &end, 10);
             if (!end || *end || n < 1 || n > 256)
                 return usage("--jobs takes a number from 1 to 256");
-            settings.jobs = int(n);
+            request.jobs = int(n);
+        } else if (arg == "--tail") {
+            request.tailSeconds = RenderRequest().tailSeconds;
+        } else if (arg == "--no-tail") {
+            request.tailSeconds = 0;
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(Usage, stdout);
             return 0;
@@ -214,9 +190,15 @@ int main(int argc, char **argv)
             return usage("--info takes one MIDI file");
         return info(files[0]);
     }
+    if (wantLyrics) {
+        if (files.size() != 1)
+            return usage("--lyrics takes one MIDI file");
+        return lyrics(files[0]);
+    }
     if (files.size() != 2)
         return usage(nullptr);
-    if (settings.soundFont.empty())
-        settings.soundFont = FluidSynthOutput::findSoundFont();
-    return render(settings, files[0], files[1]);
+    request.song = QString::fromLocal8Bit(files[0]);
+    request.output = QString::fromLocal8Bit(files[1]);
+    request.title = QFileInfo(request.song).completeBaseName();
+    return render(std::move(request));
 }

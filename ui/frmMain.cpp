@@ -75,6 +75,7 @@ frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     buildControls();
     buildMenus();
     connectHandlers();
+    setCompositorPlacesWindows(compositorPlacesWindows());
 }
 
 frmMain::~frmMain()

@@ -273,8 +273,14 @@ public:
     int heightTwips() const;
     void setHeightTwips(int height);
     // Moves the window to WindowX, WindowY; a position off every screen is
-    // replaced by the first-run position.
+    // replaced by the first-run position. Where the compositor places windows
+    // it leaves the window where the compositor put it.
     void placeWindow();
+    // Where the compositor alone places windows (native Wayland), the title
+    // drag asks it to move the window; Snap, On top and the saved position are
+    // its own: their options are greyed and say so, and the saved position is
+    // kept for a later session that can use it.
+    void setCompositorPlacesWindows(bool places);
     // The taskbar placeholder, created on first use.
     frmDummy *dummyForm();
     // The about box while it is open, else nullptr.
@@ -311,6 +317,7 @@ private:
     QPointer<frmAbout> m_about; // deletes itself when closed
     frmEnumDir *m_enumDir = nullptr;
     double m_shadeRestoreHeight = 0;
+    bool m_compositorPlacesWindows = false;
     bool m_unloaded = false;
     bool m_closeRequested = false;
     int m_refusedEntries = 0; // new entries refused by the current UpdateOLE

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The engine's figures:
 #  - render speed, over the openmsx songs (Debian's openttd-openmsx): the time
-#    sonabel-render takes on every core (its default), against FluidSynth's own
-#    player (fluidsynth -ni -F) and against that player on every core
-#    (-o synth.cpu-cores=N), and on one core (--jobs 1) for reference; each song
-#    runs the four in turn, so a load that comes and goes hits all alike;
+#    sonabel-render takes on every core (its default) to write a WAV and a FLAC
+#    file, against FluidSynth's own player (fluidsynth -ni -F) and against that
+#    player on every core (-o synth.cpu-cores=N), and on one core (--jobs 1)
+#    for reference; each song runs the five in turn, so a load that comes and
+#    goes hits all alike;
+#  - lossless saving: the samples in which the FLAC file of a song differs from
+#    its WAV file (two renders of the same song, which must be the same);
 #  - fidelity: correlation of the 50 ms RMS envelopes of the parallel render
 #    with FluidSynth's render and with our own single-piece render, the minimum
 #    of each over the songs;
@@ -19,6 +22,7 @@ set -euo pipefail
 build=${SONABEL_BUILD:?}
 render="$build/sonabel-render"
 envelope="$build/bench/engine_envelope"
+differ="$build/bench/audio_samples_differ"
 timing="$build/bench/engine_timing"
 soundfont=/usr/share/sounds/sf2/FluidR3_GM.sf2
 rate=44100
@@ -42,7 +46,7 @@ seconds() {
     t1=$(date +%s.%N)
     awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
 }
-printf '%-30s %8s %8s %8s %8s %9s %9s\n' song fs_s cores_s ours_s one_s r_ours_fs r_one_fs
+printf '%-30s %8s %8s %8s %8s %8s %9s %9s %9s\n' song fs_s cores_s ours_s flac_s one_s r_ours_fs r_flac_fs r_one_fs
 count=0
 for song in "$songs"/*.mid; do
     count=$((count + 1))
@@ -50,19 +54,23 @@ for song in "$songs"/*.mid; do
     t_fs=$(seconds fluidsynth -q -ni -F "$tmp/fs.wav" -r "$rate" "$soundfont" "$song")
     t_cores=$(seconds fluidsynth -q -ni -o synth.cpu-cores="$cores" -F "$tmp/cores.wav" -r "$rate" "$soundfont" "$song")
     t_ours=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" "$song" "$tmp/ours.wav")
+    t_flac=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" "$song" "$tmp/ours.flac")
     t_one=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" --jobs 1 "$song" "$tmp/one.wav")
     c_fs=$("$envelope" "$tmp/ours.wav" "$tmp/fs.wav")
     c_one=$("$envelope" "$tmp/ours.wav" "$tmp/one.wav")
-    echo "$(basename "$song") $t_fs $t_cores $t_ours $t_one $c_fs $c_one" >>"$tmp/songs.txt"
-    awk -v n="$(basename "$song")" -v a="$t_fs" -v b="$t_cores" -v c="$t_ours" -v d="$t_one" \
-        'BEGIN { printf "%-30s %8.2f %8.2f %8.2f %8.2f %9.3f %9.3f\n", n, a, b, c, d, c / a, d / a }'
+    d_flac=$("$differ" "$tmp/ours.flac" "$tmp/ours.wav")
+    echo "$(basename "$song") $t_fs $t_cores $t_ours $t_one $c_fs $c_one $t_flac $d_flac" >>"$tmp/songs.txt"
+    awk -v n="$(basename "$song")" -v a="$t_fs" -v b="$t_cores" -v c="$t_ours" -v d="$t_one" -v f="$t_flac" \
+        'BEGIN { printf "%-30s %8.2f %8.2f %8.2f %8.2f %8.2f %9.3f %9.3f %9.3f\n", n, a, b, c, f, d, c / a, f / a, d / a }'
 done
-awk '{ fs += $2; cores += $3; ours += $4; one += $5
+awk '{ fs += $2; cores += $3; ours += $4; one += $5; flac += $8; differ += $9
        if (min_fs == "" || $6 < min_fs) min_fs = $6
        if (min_one == "" || $7 < min_one) min_one = $7 }
      END {
-       printf "total: fluidsynth %.1f s, fluidsynth on every core %.1f s, sonabel-render %.1f s, on one core %.1f s\n", fs, cores, ours, one
-       printf "render_time_ratio: %.3f  (sonabel-render / fluidsynth -ni -F; target <= 0.6)\n", ours / fs
+       printf "total: fluidsynth %.1f s, fluidsynth on every core %.1f s, sonabel-render %.1f s (FLAC %.1f s), on one core %.1f s\n", fs, cores, ours, flac, one
+       printf "render_time_ratio: %.3f  (sonabel-render to WAV / fluidsynth -ni -F; target <= 0.6)\n", ours / fs
+       printf "render_time_ratio_flac: %.3f  (sonabel-render to FLAC / fluidsynth -ni -F; target <= 0.7)\n", flac / fs
+       printf "flac_samples_differing: %d  (FLAC decoded against the WAV of the same song; target 0)\n", differ
        printf "render_time_ratio_cores: %.3f  (sonabel-render / fluidsynth -o synth.cpu-cores=N; target <= 1.0)\n", ours / cores
        printf "render_time_ratio_one_core: %.3f  (sonabel-render --jobs 1 / fluidsynth -ni -F)\n", one / fs
        printf "envelope_correlation_min: %.4f  (parallel against fluidsynth; target >= 0.98)\n", min_fs

@@ -1,8 +1,10 @@
 // libFuzzer target for the MIDI file reader and what is built on it: any bytes
 // must parse (or fail with a reason) without crashing, hanging or allocating
 // beyond the input's size; a file that opens must build a time line, chase to
-// its end and write back into a file that reads the same.
+// its end, give words that keep to their bounds, and write back into a file
+// that reads the same.
 #include "engine/Chase.h"
+#include "engine/Lyrics.h"
 #include "engine/MidiFile.h"
 #include "engine/SilentOutput.h"
 #include "engine/Timeline.h"
@@ -38,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         held += t.events.size();
     if (held != file.eventCount() || events.size() > held + file.trackCount())
         std::abort();
+
+    const Lyrics lyrics = Lyrics::read(file, timeline->tempoMap());
+    for (const LyricLine &line : lyrics.lines()) {
+        if (line.syllables.empty() || line.text.size() > Lyrics::MaxLineBytes ||
+            line.syllables.back().end > line.text.size())
+            std::abort();
+    }
 
     // Writing back is a fixed point after one round: what the reader kept, the
     // writer writes, and the reader reads it again unchanged.

@@ -17,6 +17,11 @@ public:
     // Files with a scripted length open; every other file fails to open.
     void script(const QString &fileName, qint32 lengthMs) { m_lengths.insert(fileName, lengthMs); }
     void setPosition(qint32 ms) { m_position = ms; }
+    // The words lyrics() gives while the file is open.
+    void scriptLyrics(const QString &fileName, std::shared_ptr<const Lyrics> lyrics)
+    {
+        m_lyrics.insert(fileName, std::move(lyrics));
+    }
     // The song reaches its end: Done(1) when its play was notified.
     void finish();
     // Opens stay in progress until finishOpen() (false: they finish at once).
@@ -29,6 +34,11 @@ public:
     bool isPlaying() const { return m_state == Playing; }
     bool isPaused() const override { return m_state == Paused; }
     bool isOpening() const override { return !m_opening.isEmpty(); }
+    std::shared_ptr<const Lyrics> lyrics() const override
+    {
+        const auto found = m_lyrics.find(m_file);
+        return found != m_lyrics.end() ? *found : SequencerDevice::lyrics();
+    }
     // The files "Open" was sent for, each after its prelude, in order.
     QStringList opened() const;
 
@@ -49,6 +59,7 @@ private:
     void endPendingPlay(int code);
 
     QHash<QString, qint32> m_lengths;
+    QHash<QString, std::shared_ptr<const Lyrics>> m_lyrics;
     QString m_file;    // empty: nothing open
     QString m_opening; // the file an open in progress reads
     bool m_holdOpens = false;

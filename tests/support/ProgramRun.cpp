@@ -56,7 +56,10 @@ QProcess *ProgramRun::start(const QStringList &arguments)
     process->setProcessEnvironment(environment);
     process->setProgram(program());
     process->setArguments(arguments);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (errorFile.isEmpty())
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else
+        process->setStandardErrorFile(errorFile, QIODevice::Append);
     process->start();
     process->waitForStarted(10000);
     m_processes.push_back(std::move(process));

@@ -34,6 +34,9 @@ public:
 
     // Environment of every process started; tests may add to it.
     QProcessEnvironment environment;
+    // Where the standard error of processes started from now on goes; empty:
+    // to the test's own.
+    QString errorFile;
 
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.

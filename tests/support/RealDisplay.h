@@ -1,6 +1,7 @@
-// A real X display for tests of what a user sees and touches: a private Xvfb
+// A real display for tests of what a user sees and touches: a private Xvfb
 // server with the openbox window manager, driven with real pointer and key
-// input (xdotool) and read back with the X tools and screenshots. Every call
+// input (xdotool) and read back with the X tools and screenshots; or a private
+// headless weston, a Wayland session with or without XWayland. Every call
 // that waits has a time-out; a tool that hangs is killed.
 #pragma once
 
@@ -16,14 +17,23 @@
 class RealDisplay
 {
 public:
-    // Starts Xvfb with one screen of this size and openbox on it.
-    explicit RealDisplay(QSize screen = QSize(1280, 800));
+    // Xvfb with openbox; or weston's headless compositor as a Wayland session
+    // (XDG_SESSION_TYPE=wayland), alone or with XWayland. Weston has no input
+    // devices there: pointer and key input are for openbox only (XWayland
+    // even crashes on them), the X tools that only read work on XWayland.
+    enum class Desktop { Openbox, Weston, WestonWithXWayland };
+
+    // Starts the display with one screen of this size.
+    explicit RealDisplay(QSize screen = QSize(1280, 800), Desktop desktop = Desktop::Openbox);
     ~RealDisplay();
     RealDisplay(const RealDisplay &) = delete;
     RealDisplay &operator=(const RealDisplay &) = delete;
 
     bool isUp() const { return m_failure.isEmpty(); }
     QString failure() const { return m_failure; } // why it did not come up
+    // True when weston could not start at all on this machine (a test skips
+    // then, saying why); any other failure is the test's to report.
+    bool compositorUnavailable() const { return m_compositorUnavailable; }
 
     // Starts run's copy of the program on this display; the run owns the process.
     QProcess *start(ProgramRun &run, const QStringList &arguments = {});
@@ -98,13 +108,17 @@ private:
                                                QStringLiteral("0x") + QString::number(window, 16)});
     }
     QProcessEnvironment environment(QProcessEnvironment env) const;
+    void startXvfb(QSize screen);
+    void startWeston(QSize screen, bool withXWayland);
     bool launch(std::unique_ptr<QProcess> &process, const QString &program,
                 const QStringList &arguments, const QProcessEnvironment &env,
                 bool readOutput = false);
 
     QTemporaryDir m_home;
-    QString m_name; // ":N"
+    QString m_name;          // ":N"; empty on weston without XWayland
+    QString m_waylandSocket; // the full path; empty under openbox
     QString m_failure;
+    bool m_compositorUnavailable = false;
     std::unique_ptr<QProcess> m_server, m_windowManager;
 };
 

@@ -1,9 +1,10 @@
-// Reading a WAV file that the synthesizer wrote.
+// Reading the audio files that the synthesizer and the renderer write.
 #include "support/Wav.h"
 
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sndfile.h>
 
 namespace {
 
@@ -39,5 +40,26 @@ Wav readWav(const std::string &path)
         pos += 8 + size + (size & 1);
     }
     wav.problem += wav.problem.empty() ? "no complete data chunk" : "";
+    return wav;
+}
+
+Wav readAudio(const std::string &path)
+{
+    Wav wav;
+    SF_INFO info{};
+    SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        wav.problem = sf_strerror(nullptr);
+        return wav;
+    }
+    wav.channels = std::uint32_t(info.channels);
+    wav.rate = std::uint32_t(info.samplerate);
+    wav.format = info.format;
+    if (const char *title = sf_get_string(file, SF_STR_TITLE))
+        wav.title = title;
+    wav.samples.resize(std::size_t(info.frames * info.channels));
+    if (sf_readf_short(file, wav.samples.data(), info.frames) != info.frames)
+        wav.problem = "the file ends early";
+    sf_close(file);
     return wav;
 }

@@ -1,4 +1,5 @@
-// Reading a WAV file that the synthesizer wrote, for checks on what sounded.
+// Reading the audio files that the synthesizer and the renderer write, for
+// checks on what sounded.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,11 @@ struct Wav
     std::string problem; // empty for a good file
     std::uint32_t channels = 0, rate = 0;
     std::vector<std::int16_t> samples; // interleaved
+    // readAudio() only: libsndfile's format (SF_FORMAT_...) and the title tag.
+    int format = 0;
+    std::string title;
 };
 
 Wav readWav(const std::string &path);
+// Any file libsndfile reads (FLAC, Ogg Vorbis, WAV), as 16-bit samples.
+Wav readAudio(const std::string &path);

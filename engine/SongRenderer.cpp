@@ -1,22 +1,26 @@
 // Offline rendering, on one core or several; see SongRenderer.h.
-#include "SongRenderer.h"
+#include "engine/SongRenderer.h"
 
 #include "engine/Chase.h"
 #include "engine/FluidSynthOutput.h"
+#include "engine/RenderMix.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
-#include <limits>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <numeric>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 namespace {
 
 constexpr int Block = 64; // frames FluidSynth synthesizes at a time
+// The most frames the sink gets at a time: a stop never waits for more.
+constexpr std::int64_t SinkFrames = 16384;
 
 // When a live synthesizer would hear each event. FluidSynth synthesizes in
 // blocks of 64 frames, and its own file player runs once before each block: it
@@ -110,47 +114,85 @@ Schedule makeSchedule(const Timeline &timeline, const MidiDivision &division, in
     return s;
 }
 
-// Where the pieces start, and the song's end last: points of equal estimated
-// work. A frame costs about as much as 1.6 sounding notes (two voices each);
-// the estimate counts notes from note-on to note-off.
-std::vector<std::int64_t> splitPoints(const Timeline &timeline, const Schedule &schedule,
-                                      int pieces)
+// The estimated work of rendering the song up to each frame. A frame costs
+// about as much as 1.6 sounding notes (two voices each); the estimate counts
+// notes from note-on to note-off. The work grows linearly between two steps.
+class WorkCurve
 {
-    constexpr double CostPerNote = 0.6;
-    const auto &events = timeline.events();
-    std::vector<double> work(schedule.steps.size() + 1, 0.0); // before each step, then at the end
-    std::array<std::array<std::uint8_t, 128>, 16> held{};
-    int sounding = 0;
-    double total = 0;
-    std::int64_t last = 0;
-    for (std::size_t s = 0; s <= schedule.steps.size(); ++s) {
-        const std::int64_t frame =
-            s < schedule.steps.size() ? schedule.steps[s].frame : schedule.endFrame;
-        total += double(frame - last) * (1.0 + CostPerNote * sounding);
-        last = frame;
-        work[s] = total;
-        if (s == schedule.steps.size())
-            break;
-        for (std::size_t i = schedule.steps[s].begin; i < schedule.steps[s].end; ++i) {
-            const TimedEvent &e = events[i];
-            std::uint8_t &count = held[std::size_t(e.channel())][e.data1 & 0x7F];
-            if (e.eventClass == TimedEvent::NoteOn) {
-                ++count;
-                ++sounding;
-            } else if ((e.eventClass == TimedEvent::NoteOff ||
-                        e.eventClass == TimedEvent::LateNoteOff) &&
-                       count > 0) {
-                --count;
-                --sounding;
+public:
+    WorkCurve(const Timeline &timeline, const Schedule &schedule)
+    {
+        constexpr double CostPerNote = 0.6;
+        const auto &events = timeline.events();
+        std::array<std::array<std::uint8_t, 128>, 16> held{};
+        int sounding = 0;
+        double total = 0;
+        std::int64_t last = 0;
+        m_frames.push_back(0);
+        m_work.push_back(0);
+        for (std::size_t s = 0; s <= schedule.steps.size(); ++s) {
+            const std::int64_t frame =
+                s < schedule.steps.size() ? schedule.steps[s].frame : schedule.endFrame;
+            total += double(frame - last) * (1.0 + CostPerNote * sounding);
+            last = frame;
+            m_frames.push_back(frame);
+            m_work.push_back(total);
+            if (s == schedule.steps.size())
+                break;
+            for (std::size_t i = schedule.steps[s].begin; i < schedule.steps[s].end; ++i) {
+                const TimedEvent &e = events[i];
+                std::uint8_t &count = held[std::size_t(e.channel())][e.data1 & 0x7F];
+                if (e.eventClass == TimedEvent::NoteOn) {
+                    ++count;
+                    ++sounding;
+                } else if ((e.eventClass == TimedEvent::NoteOff ||
+                            e.eventClass == TimedEvent::LateNoteOff) &&
+                           count > 0) {
+                    --count;
+                    --sounding;
+                }
             }
         }
     }
+
+    double total() const { return m_work.back(); }
+
+    // The work of the frames before this one.
+    double at(std::int64_t frame) const
+    {
+        const auto i = std::size_t(std::upper_bound(m_frames.begin(), m_frames.end(), frame) -
+                                   m_frames.begin());
+        if (i >= m_frames.size())
+            return total();
+        const std::int64_t span = m_frames[i] - m_frames[i - 1];
+        return m_work[i - 1] + (span > 0 ? (m_work[i] - m_work[i - 1]) *
+                                               double(frame - m_frames[i - 1]) / double(span)
+                                         : 0.0);
+    }
+
+    // The frame of the first step before which the work reaches the target;
+    // -1 when only the silence after the last event does.
+    std::int64_t stepReaching(double work) const
+    {
+        // The first and the last point are the song's start and end, no step.
+        const auto it = std::lower_bound(m_work.begin() + 1, m_work.end() - 1, work);
+        return it == m_work.end() - 1 ? -1 : m_frames[std::size_t(it - m_work.begin())];
+    }
+
+private:
+    std::vector<std::int64_t> m_frames; // the start, each step's frame, the End of Track
+    std::vector<double> m_work;         // the work before each of those frames
+};
+
+// Where the pieces start, and the song's end last: points of equal estimated
+// work.
+std::vector<std::int64_t> splitPoints(const WorkCurve &work, const Schedule &schedule, int pieces)
+{
     std::vector<std::int64_t> points{0};
     for (int k = 1; k < pieces; ++k) {
-        const double target = total * k / pieces;
-        const auto at = std::lower_bound(work.begin(), work.end() - 1, target) - work.begin();
-        const std::int64_t frame =
-            schedule.steps.empty() ? 0 : schedule.steps[std::size_t(at)].frame;
+        const std::int64_t frame = work.stepReaching(work.total() * k / pieces);
+        if (frame < 0)
+            break;
         if (frame > points.back() && frame < schedule.endFrame)
             points.push_back(frame);
     }
@@ -158,109 +200,13 @@ std::vector<std::int64_t> splitPoints(const Timeline &timeline, const Schedule &
     return points;
 }
 
-// Sums what the pieces render and hands on the frames no piece can add to any
-// more. Piece k adds frames from its start on, in order; a frame is final once
-// every piece that starts at or before it has rendered past it or ended.
-class Mix
-{
-public:
-    Mix(std::vector<std::int64_t> starts, int workers)
-        : m_position(std::move(starts)), m_ended(m_position.size(), false), m_workers(workers)
-    {}
-
-    // The next piece to render, or -1 when none is left. Waits while too many pieces are ahead of
-    // the first unfinished one, so that their frames do not pile up.
-    int takePiece()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(
-            lock, [&] { return m_next >= pieces() || m_next < firstRunning() + 2 * m_workers; });
-        if (m_next >= pieces())
-            return -1;
-        return m_next++;
-    }
-
-    void add(int piece, const std::vector<float> &interleaved)
-    {
-        const auto frames = std::int64_t(interleaved.size() / 2);
-        std::lock_guard lock(m_mutex);
-        std::int64_t &at = m_position[std::size_t(piece)];
-        const auto offset = std::size_t(at - m_base) * 2;
-        if (m_sum.size() < offset + interleaved.size())
-            m_sum.resize(offset + interleaved.size(), 0.0f);
-        for (std::size_t i = 0; i < interleaved.size(); ++i)
-            m_sum[offset + i] += interleaved[i];
-        at += frames;
-        m_changed.notify_all();
-    }
-
-    void end(int piece)
-    {
-        std::lock_guard lock(m_mutex);
-        m_ended[std::size_t(piece)] = true;
-        m_end = std::max(m_end, m_position[std::size_t(piece)]);
-        m_changed.notify_all();
-    }
-
-    // Waits for final frames and moves them into `out`; false once every
-    // piece has ended and everything went out.
-    bool take(std::vector<float> &out)
-    {
-        std::unique_lock lock(m_mutex);
-        std::int64_t final = 0;
-        m_changed.wait(lock, [&] {
-            final = frontier();
-            return final > m_base || firstRunning() == pieces();
-        });
-        if (final <= m_base)
-            return false;
-        const auto samples = std::size_t(final - m_base) * 2;
-        out.assign(m_sum.begin(), m_sum.begin() + std::ptrdiff_t(std::min(samples, m_sum.size())));
-        out.resize(samples, 0.0f); // silence no piece rendered
-        m_sum.erase(m_sum.begin(), m_sum.begin() + std::ptrdiff_t(std::min(samples, m_sum.size())));
-        m_base = final;
-        m_changed.notify_all();
-        return true;
-    }
-
-private:
-    int pieces() const { return int(m_position.size()); }
-    int firstRunning() const
-    {
-        int k = 0;
-        while (k < pieces() && m_ended[std::size_t(k)])
-            ++k;
-        return k;
-    }
-    // Frames before this are final.
-    std::int64_t frontier() const
-    {
-        std::int64_t final = std::numeric_limits<std::int64_t>::max();
-        for (int k = 0; k < pieces(); ++k) {
-            if (!m_ended[std::size_t(k)])
-                final = std::min(final, m_position[std::size_t(k)]);
-        }
-        return final == std::numeric_limits<std::int64_t>::max() ? m_end : final;
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::int64_t> m_position; // piece k has added the frames before this
-    std::vector<bool> m_ended;
-    int m_workers;
-    int m_next = 0;
-    std::int64_t m_end = 0;   // the last frame any ended piece rendered
-    std::int64_t m_base = 0;  // the first frame not yet handed on
-    std::vector<float> m_sum; // frames from m_base on
-};
-
 // One worker: a synthesizer of its own, reused from piece to piece.
 class PieceRenderer
 {
 public:
     PieceRenderer(const Timeline &timeline, const Schedule &schedule,
                   const std::vector<std::int64_t> &points, const ChaseState &touched,
-                  const RenderSettings &settings, Mix &mix)
+                  const RenderSettings &settings, RenderMix &mix)
         : m_timeline(timeline), m_schedule(schedule), m_points(points), m_touched(touched),
           m_settings(settings), m_mix(mix), m_synth(options(settings))
     {}
@@ -278,11 +224,15 @@ public:
         return true;
     }
 
-    // Renders pieces until none is left.
-    void run()
+    // Renders the pieces worker, worker + workers, ... in turn. Always the
+    // same pieces on the same synthesizer: what a piece sounds like depends a
+    // little on what its synthesizer rendered before (alignEffects()).
+    void run(int worker, int workers)
     {
         bool fresh = true;
-        for (int piece; (piece = m_mix.takePiece()) >= 0; fresh = false) {
+        for (int piece = worker; piece < m_mix.pieces(); piece += workers, fresh = false) {
+            if (!m_mix.mayStart(piece, workers))
+                return;
             if (!fresh)
                 quieten();
             render(piece, fresh);
@@ -298,6 +248,9 @@ private:
         o.soundFont = settings.soundFont;
         o.audioDriver = "none";
         o.sampleRate = settings.rate;
+        o.gain = settings.gain;
+        o.reverb = settings.reverb;
+        o.chorus = settings.chorus;
         return o;
     }
 
@@ -312,7 +265,7 @@ private:
         for (int ch = 0; ch < 16; ++ch)
             m_synth.send(std::uint8_t(0xB0 | ch), 120, 0);
         std::vector<float> scratch(2 * 1024);
-        for (int i = 0; i < 10 * m_settings.rate / 1024; ++i) {
+        for (int i = 0; i < 10 * m_settings.rate / 1024 && !m_mix.stopped(); ++i) {
             m_synth.renderFloat(scratch.data(), 1024);
             m_processed += 1024;
             float peak = 0;
@@ -331,12 +284,14 @@ private:
         const std::int64_t end = m_points[std::size_t(piece) + 1];
         const auto &steps = m_schedule.steps;
         const auto &events = m_timeline.events();
-        if (!fresh) {
-        } else if (m_settings.reset == "gm")
-            m_synth.sendSysEx(std::vector<std::uint8_t>{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
-        else if (m_settings.reset == "gs")
-            m_synth.sendSysEx(std::vector<std::uint8_t>{0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00,
-                                                        0x7F, 0x00, 0x41, 0xF7});
+        if (fresh) {
+            for (const std::vector<std::uint8_t> &m : m_settings.reset) {
+                if (!m.empty() && m.front() == 0xF0)
+                    m_synth.sendSysEx(m);
+                else if (!m.empty())
+                    m_synth.send(m[0], m.size() > 1 ? m[1] : 0, m.size() > 2 ? m[2] : 0);
+            }
+        }
         auto step = std::size_t(
             std::lower_bound(steps.begin(), steps.end(), start,
                              [](const Step &s, std::int64_t frame) { return s.frame < frame; }) -
@@ -366,16 +321,26 @@ private:
                     m_synth.send(std::uint8_t(0x80 | e.channel()), e.data1, 0);
             }
         }
-        if (!over && !renderUntil(m_schedule.endFrame)) {
-            // The song's end: its notes are let go and ring out, for at most
-            // two seconds.
-            SoundingNotes().release(m_synth, m_timeline.channelsUsed());
-            const std::int64_t tailEnd = m_frame + 2 * std::int64_t(m_settings.rate);
-            while (m_frame < tailEnd && m_synth.activeVoices() > 0)
-                renderChunk(std::min<std::int64_t>(1024, tailEnd - m_frame));
-        }
+        if (!over && !renderUntil(m_schedule.endFrame))
+            ringOut();
         flush();
         m_mix.end(piece);
+    }
+
+    // The song's end: its notes are let go and ring out until silence, for
+    // at most the tail's length.
+    void ringOut()
+    {
+        const auto tail = std::int64_t(std::llround(m_settings.tailSeconds * m_settings.rate));
+        if (tail <= 0)
+            return;
+        SoundingNotes().release(m_synth, m_timeline.channelsUsed());
+        const std::int64_t tailEnd = m_schedule.endFrame + tail;
+        while (m_frame < tailEnd && !m_mix.stopped()) {
+            const float peak = renderChunk(std::min<std::int64_t>(1024, tailEnd - m_frame));
+            if (m_synth.activeVoices() == 0 && peak < Quiet)
+                break;
+        }
     }
 
     // The chorus and the reverb sweep their delays with slow oscillators that
@@ -408,7 +373,7 @@ private:
         if (lag < 0)
             lag += Block;
         std::vector<float> scratch(2 * 4096);
-        while (lag > 0) {
+        while (lag > 0 && !m_mix.stopped()) {
             const int n = int(std::min<std::int64_t>(lag, 4096));
             m_synth.renderFloat(scratch.data(), n);
             m_processed += n;
@@ -417,10 +382,12 @@ private:
     }
 
     // Renders up to the frame; true once the piece is over: past its end,
-    // with no voice left and the effects died away.
+    // with no voice left and the effects died away, or the render stopped.
     bool renderUntil(std::int64_t until)
     {
         while (m_frame < until) {
+            if (m_mix.stopped())
+                return true;
             const float peak = renderChunk(std::min<std::int64_t>(until - m_frame, 4096));
             if (m_frame >= m_end && m_synth.activeVoices() == 0 && peak < Quiet)
                 return true;
@@ -447,8 +414,9 @@ private:
     void flush()
     {
         if (!m_out.empty())
-            m_mix.add(m_piece, m_out);
-        m_out.clear();
+            m_mix.add(m_piece, std::move(m_out));
+        m_out = {};
+        m_out.reserve(FlushSamples + 2 * 4096); // a chunk of its own for the mix to keep
     }
 
     static constexpr float Quiet = 1.0e-4f; // -80 dBFS, a few 16-bit steps
@@ -459,7 +427,7 @@ private:
     const std::vector<std::int64_t> &m_points;
     const ChaseState &m_touched;
     const RenderSettings &m_settings;
-    Mix &m_mix;
+    RenderMix &m_mix;
     FluidSynthOutput m_synth;
     std::vector<float> m_out; // rendered, not yet added to the mix
     std::int64_t m_frame = 0;
@@ -468,24 +436,55 @@ private:
     int m_piece = 0;
 };
 
-} // namespace
+// Starts the workers and joins them however the render ends.
+class Workers
+{
+public:
+    explicit Workers(RenderMix &mix) : m_mix(mix) {}
+    ~Workers()
+    {
+        for (std::thread &t : m_threads)
+            t.join();
+    }
 
-std::string renderSong(const MidiFile &file, const Timeline &timeline,
-                       const RenderSettings &settings, const FrameSink &sink)
+    void start(PieceRenderer &renderer, int worker, int workers)
+    {
+        m_threads.emplace_back([this, &renderer, worker, workers] {
+            try {
+                renderer.run(worker, workers);
+            } catch (const std::bad_alloc &) {
+                m_mix.stop("out of memory");
+            } catch (const std::exception &e) {
+                m_mix.stop(e.what());
+            } catch (...) {
+                m_mix.stop("the render failed");
+            }
+        });
+    }
+
+private:
+    RenderMix &m_mix;
+    std::vector<std::thread> m_threads;
+};
+
+std::string render(const MidiFile &file, const Timeline &timeline, const RenderSettings &settings,
+                   const FrameSink &sink, const RenderControl &control)
 {
     const Schedule schedule = makeSchedule(timeline, file.division(), settings.rate);
+    const WorkCurve work(timeline, schedule);
     // Pieces of at least four seconds, up to two per worker: enough to keep
     // every core busy to the end, few enough that starting a piece (silence
     // that lines up the effects, and a chase) costs little.
     const int jobs = std::max(1, settings.jobs);
     const std::int64_t byLength = schedule.endFrame / (4 * std::int64_t(settings.rate));
     const int pieces = jobs == 1 ? 1 : int(std::clamp<std::int64_t>(byLength, 1, 2 * jobs));
-    const std::vector<std::int64_t> points = splitPoints(timeline, schedule, pieces);
+    const std::vector<std::int64_t> points = splitPoints(work, schedule, pieces);
     const int workers = std::min(jobs, int(points.size()) - 1);
 
     ChaseState touched;
     touched.applyUntil(timeline, timeline.events().size());
-    Mix mix(std::vector<std::int64_t>(points.begin(), points.end() - 1), workers);
+    RenderMix mix(
+        points, [&work](std::int64_t frame) { return work.at(frame); }, control);
     std::vector<std::unique_ptr<PieceRenderer>> renderers;
     for (int i = 0; i < workers; ++i)
         renderers.push_back(
@@ -494,13 +493,37 @@ std::string renderSong(const MidiFile &file, const Timeline &timeline,
         if (!r->start())
             return r->problem();
     }
-    std::vector<std::thread> threads;
-    for (const auto &r : renderers)
-        threads.emplace_back([&r] { r->run(); });
-    std::vector<float> frames;
-    while (mix.take(frames))
-        sink(frames.data(), std::int64_t(frames.size() / 2));
-    for (std::thread &t : threads)
-        t.join();
-    return {};
+    {
+        Workers threads(mix);
+        try {
+            for (int i = 0; i < workers; ++i)
+                threads.start(*renderers[std::size_t(i)], i, workers);
+            std::vector<float> frames;
+            while (mix.take(frames, SinkFrames)) {
+                if (!sink(frames.data(), std::int64_t(frames.size() / 2)))
+                    mix.stop();
+            }
+        } catch (...) {
+            mix.stop(); // the workers end and are joined before the error goes on
+            throw;
+        }
+    }
+    return mix.problem();
+}
+
+} // namespace
+
+std::string renderSong(const MidiFile &file, const Timeline &timeline,
+                       const RenderSettings &settings, const FrameSink &sink,
+                       const RenderControl &control)
+{
+    try {
+        return render(file, timeline, settings, sink, control);
+    } catch (const std::bad_alloc &) {
+        return "out of memory";
+    } catch (const std::exception &e) {
+        return e.what();
+    } catch (...) {
+        return "the render failed";
+    }
 }

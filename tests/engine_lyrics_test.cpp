@@ -1,0 +1,306 @@
+// The words of a song: karaoke text and Lyric events read into timed lines,
+// damaged text kept bounded, the open song's words on the device, and the
+// render tool's --lyrics listing.
+#include "engine/Lyrics.h"
+#include "engine/MidiSequencer.h"
+#include "engine/SilentOutput.h"
+#include "engine/Timeline.h"
+#include "support/ProgramRun.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <string_view>
+
+using namespace Qt::StringLiterals;
+using namespace std::literals;
+
+namespace {
+
+constexpr std::uint8_t Text = 0x01, Lyric = 0x05;
+
+void text(SmfWriter &w, std::int64_t tick, std::uint8_t type, std::string_view s)
+{
+    w.meta(tick, type, std::span(reinterpret_cast<const std::uint8_t *>(s.data()), s.size()));
+}
+
+// A karaoke file at 480 ticks a quarter: 120 bpm, then from tick 960 (1 s)
+// 60 bpm, so that a tick is 1000/960 ms before and 2000/960 ms after.
+std::vector<std::uint8_t> karaoke()
+{
+    SmfWriter w(1, 480);
+    w.beginTrack();
+    w.tempo(0, 500000);
+    w.tempo(960, 1000000);
+    w.endTrack(3840);
+    w.beginTrack();
+    text(w, 0, Text, "@KMIDI KARAOKE FILE");
+    w.endTrack(0);
+    w.beginTrack();
+    for (const char *header : {"@LENGL", "@TLittle song", "@TSonabel "})
+        text(w, 0, Text, header);
+    const std::pair<std::int64_t, const char *> words[] = {
+        {480, "\\Hel"},
+        {720, "lo "},
+        {1200, "world"},
+        {1440, "/How "},
+        {1680, "are "},
+        {1920, "you"},
+        {2000, "@IWritten for the test"},
+        {2400, "\\Se"},
+        {2640, "cond"},
+        {2700, ""},
+        {2800, "/"},
+        {2800, "/"},
+        {2880, "Last "},
+    };
+    for (const auto &[tick, s] : words)
+        text(w, tick, Text, s);
+    w.endTrack(3840);
+    return w.bytes();
+}
+
+Lyrics wordsOf(const std::vector<std::uint8_t> &bytes)
+{
+    const MidiFile file = MidiFile::parse(bytes);
+    EXPECT_TRUE(file.ok()) << file.error();
+    return Lyrics::read(file, Timeline::build(file)->tempoMap());
+}
+
+// One track of events of a type, at 1 ms a tick.
+Lyrics wordsOf(std::uint8_t type, const std::vector<std::string> &events)
+{
+    SmfWriter w(0, 1000);
+    w.beginTrack();
+    w.tempo(0, 1000000);
+    std::int64_t tick = 0;
+    for (const std::string &s : events)
+        text(w, tick++, type, s);
+    w.endTrack(tick);
+    return wordsOf(w.bytes());
+}
+
+// Each line as "start text", a paragraph's with a '\\' before its text.
+std::vector<std::string> texts(const Lyrics &lyrics)
+{
+    std::vector<std::string> out;
+    for (const LyricLine &line : lyrics.lines())
+        out.push_back(std::to_string(line.timeMs) + (line.paragraph ? " \\" : " ") + line.text);
+    return out;
+}
+
+} // namespace
+
+TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
+{
+    // Marks and empty syllables make no lines; '@' text is not sung.
+    const Lyrics lyrics = wordsOf(karaoke());
+    EXPECT_EQ(lyrics.text(), "Hello world\nHow are you\n\nSecond\nLast");
+    std::vector<std::pair<char, std::string>> headers;
+    for (const LyricHeader &h : lyrics.headers())
+        headers.emplace_back(h.kind, h.text);
+    EXPECT_EQ(headers, (std::vector<std::pair<char, std::string>>{{'K', "MIDI KARAOKE FILE"},
+                                                                  {'L', "ENGL"},
+                                                                  {'T', "Little song"},
+                                                                  {'T', "Sonabel"},
+                                                                  {'I', "Written for the test"}}));
+    // (time, begin, end) of every syllable: the first line crosses the tempo
+    // change (tick 1200 is 1000 ms + 240 ticks of 2000/960 ms).
+    std::vector<std::vector<std::tuple<std::int64_t, int, int>>> syllables;
+    for (const LyricLine &line : lyrics.lines()) {
+        auto &s = syllables.emplace_back();
+        for (const LyricSyllable &x : line.syllables)
+            s.emplace_back(x.timeMs, x.begin, x.end);
+    }
+    EXPECT_EQ(syllables, (decltype(syllables){{{500, 0, 3}, {750, 3, 6}, {1500, 6, 11}},
+                                              {{2000, 0, 4}, {2500, 4, 8}, {3000, 8, 11}},
+                                              {{4000, 0, 2}, {4500, 2, 6}},
+                                              {{5000, 0, 4}}}));
+
+    // Where the words stand, and when that next changes, on both sides of
+    // each change.
+    using Case = std::tuple<std::int64_t, int, std::size_t, std::int64_t>;
+    for (const auto &[ms, line, sung, next] : {
+             Case{499, -1, 0, 500},
+             Case{500, 0, 3, 750},
+             Case{749, 0, 3, 750},
+             Case{1999, 0, 11, 2000},
+             Case{2000, 1, 4, 2500},
+             Case{5000, 3, 4, -1},
+         }) {
+        SCOPED_TRACE(ms);
+        const LyricPosition at = lyrics.at(ms);
+        EXPECT_EQ(at.line, line);
+        EXPECT_EQ(at.sung, sung);
+        EXPECT_EQ(lyrics.nextChange(ms), next);
+    }
+
+    // Ordinary text events (a title, markers) are no words; format 2 times
+    // each pattern from the end of the one before.
+    SmfWriter plain(1, 480);
+    plain.beginTrack();
+    for (const char *s : {"Verse", "Chorus", "Made with a sequencer"})
+        text(plain, 0, Text, s);
+    plain.endTrack(0);
+    EXPECT_TRUE(wordsOf(plain.bytes()).empty());
+    SmfWriter patterns(2, 480);
+    patterns.beginTrack();
+    text(patterns, 240, Lyric, "one");
+    patterns.endTrack(960);
+    patterns.beginTrack(); // the track with the most words is read
+    text(patterns, 240, Lyric, "two ");
+    text(patterns, 480, Lyric, "three");
+    patterns.endTrack(960);
+    EXPECT_EQ(texts(wordsOf(patterns.bytes())), std::vector<std::string>{"1250 two three"});
+}
+
+// Lyric events win over karaoke text; line ends inside syllables break lines,
+// an empty line makes a paragraph; each event is UTF-8 when it can be, else
+// Windows-1252.
+TEST(Lyrics, LyricEventsBreakAtLineEndsInEitherEncoding)
+{
+    SmfWriter w(1, 1000);
+    w.beginTrack();
+    w.tempo(0, 1000000);
+    text(w, 50, Text, "\\Karaoke");
+    text(w, 60, Text, "/text");
+    text(w, 70, Lyric, "Duplicate");
+    w.endTrack(1000);
+    w.beginTrack();
+    const std::pair<std::int64_t, std::string_view> words[] = {
+        {100, "Caf\xE9 "},
+        {200, "na\xC3\xAFve"},
+        {300, "\r"},
+        {400, "\x93Hi\x94\r\n"},
+        {500, "\r\n"},
+        {600, "A\tB\x01"
+              "C"},
+        {700, "/x\ry"},
+    };
+    for (const auto &[tick, s] : words)
+        text(w, tick, Lyric, s);
+    w.endTrack(1000);
+    const Lyrics lyrics = wordsOf(w.bytes());
+    EXPECT_EQ(texts(lyrics), (std::vector<std::string>{"100 Café naïve", "400 “Hi”", "600 \\A BC",
+                                                       "700 x", "700 y"}));
+    EXPECT_EQ(lyrics.lines()[0].syllables[1].begin, 6u); // "é" is two bytes
+    // Words as notation programs write them: no spaces of their own, and a
+    // hyphen joining the syllables of a word.
+    EXPECT_EQ(texts(wordsOf(Lyric, {"Hel-", "lo", "world", "A-", "gain\r", "Next"})),
+              (std::vector<std::string>{"0 Hello world Again", "5 Next"}));
+}
+
+// Damaged or hostile text: bounded, valid UTF-8, never an empty or overlong
+// line, and the position queries still walk the song in order.
+TEST(Lyrics, HostileTextStaysBoundedAndValid)
+{
+    std::string words; // 1 MB of "words ", so that 16 whole words fill a line
+    while (words.size() < 1000000)
+        words += "words ";
+    std::vector<std::string> emptyAndMarks;
+    for (int i = 0; i < 100000; ++i)
+        emptyAndMarks.push_back(std::vector<std::string>{"", "/", "\\", "\r\n"}[i % 4]);
+    emptyAndMarks.push_back("end");
+
+    // What, the events, the lines expected (or none to check), the size of
+    // text() (or 0 not to check).
+    using Case =
+        std::tuple<const char *, std::vector<std::string>, std::vector<std::string>, std::size_t>;
+    const std::vector<Case> cases = {
+        {"text ends at a NUL", {"ab\0cd"s, "\0hidden"s}, {"0 ab"}, 0},
+        {"marks and empty syllables", emptyAndMarks, {"100000 \\end"}, 0},
+        {"invalid UTF-8 is Windows-1252",
+         {"\xC0\xAF", " \xED\xA0\x80", " \xE2\x82"},
+         {"0 À¯ í\xC2\xA0€ â‚"},
+         0},
+        // 1023 'a' in lines of 100, without the half of the 'é' the limit left.
+        {"a character cut by the limit", {std::string(1023, 'a') + "\xC3\xA9"}, {}, 1033},
+        // 1024 bytes kept: 10 lines of 16 whole words, then 10 words and "word".
+        {"a megabyte of words", {words}, {}, 10 * 95 + 64 + 10},
+        {"a megabyte word", {std::string(1000000, 'x')}, {}, 1024 + 10},
+        {"fifty thousand syllables", std::vector<std::string>(50000, "la "), {}, 0},
+    };
+    for (const auto &[what, events, expected, textBytes] : cases) {
+        SCOPED_TRACE(what);
+        const Lyrics lyrics = wordsOf(Lyric, events);
+        if (!expected.empty()) {
+            EXPECT_EQ(texts(lyrics), expected);
+        }
+        if (textBytes != 0) {
+            EXPECT_EQ(lyrics.text().size(), textBytes);
+        }
+        std::size_t syllables = 0;
+        for (const LyricLine &line : lyrics.lines()) {
+            EXPECT_LE(line.text.size(), Lyrics::MaxLineBytes);
+            EXPECT_EQ(QString::fromUtf8(line.text).toUtf8().toStdString(), line.text);
+            EXPECT_EQ(line.text.find_first_of("\r\n\t\x01"s), std::string::npos);
+            std::uint32_t end = 0;
+            for (const LyricSyllable &s : line.syllables) {
+                ASSERT_LE(end, s.begin);
+                ASSERT_LT(s.begin, s.end);
+                end = s.end;
+            }
+            EXPECT_LE(end, line.text.size());
+            syllables += line.syllables.size();
+        }
+        EXPECT_LE(syllables, Lyrics::MaxSyllables);
+        // nextChange walks every line in order, and at() follows it.
+        std::size_t visited = 0;
+        for (std::int64_t t = lyrics.nextChange(-1), last = -1; t >= 0; t = lyrics.nextChange(t)) {
+            ASSERT_GT(t, last);
+            last = t;
+            visited = std::size_t(lyrics.at(t).line) + 1;
+        }
+        EXPECT_EQ(visited, lyrics.lines().size());
+    }
+    EXPECT_EQ(wordsOf(Lyric, std::vector<std::string>(50000, "la ")).lines().size(),
+              (Lyrics::MaxSyllables + 32) / 33); // 33 to a line
+}
+
+// The device hands out the open song's words, and none once it is closed or
+// another file failed to open.
+TEST(Lyrics, TheDeviceHoldsTheOpenSongsWords)
+{
+    QTemporaryDir dir;
+    MidiSequencer device(std::make_shared<SilentOutput>(), std::make_shared<ManualClock>());
+    EXPECT_TRUE(device.lyrics()->empty());
+    const QString song = writeBytes(dir.filePath(u"song.kar"_s), karaoke());
+    const QString broken = writeBytes(dir.filePath(u"broken.kar"_s), QByteArray("MThd"));
+    for (const char *next : {"Close", "Open"}) {
+        SCOPED_TRACE(next);
+        device.setFileName(song);
+        device.Command(u"Open"_s); // the words come with the song, read on a worker
+        ASSERT_TRUE(ProgramRun::waitFor([&] { return !device.isOpening(); }, Patience));
+        EXPECT_EQ(device.lyrics()->lines().size(), 4u);
+        device.setFileName(broken);
+        device.Command(QString::fromLatin1(next));
+        EXPECT_TRUE(device.lyrics()->empty());
+    }
+}
+
+TEST(RenderTool, LyricsListsEachLineWithItsStart)
+{
+    QTemporaryDir dir;
+    const QString song = writeBytes(dir.filePath(u"song.kar"_s), karaoke());
+    SmfWriter late(0, 1000);
+    late.beginTrack();
+    late.tempo(0, 1000000);
+    text(late, 4000000, Lyric, "Four thousand seconds in");
+    late.endTrack(4000000);
+    const QString longSong = writeBytes(dir.filePath(u"long.mid"_s), late.bytes());
+    using Case = std::tuple<QStringList, int, std::string>;
+    for (const auto &[arguments, exitCode, out] : {
+             Case{{u"--lyrics"_s, song},
+                  0,
+                  "0:00.500\tHello world\n0:02.000\tHow are you\n0:04.000\tSecond\n"
+                  "0:05.000\tLast\n"},
+             Case{{u"--lyrics"_s, longSong}, 0, "66:40.000\tFour thousand seconds in\n"},
+             Case{{u"--lyrics"_s}, 2, ""},
+         }) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        QProcess p;
+        p.start(QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"), arguments);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), exitCode);
+        EXPECT_EQ(p.readAllStandardOutput().toStdString(), out);
+    }
+}
