@@ -82,8 +82,7 @@ bool ProgramRun::startSessionBus()
     bus->start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
     if (!bus->waitForStarted(10000) || !bus->waitForReadyRead(10000))
         return false;
-    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
-                       QString::fromUtf8(bus->readLine()).trimmed());
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, QString::fromUtf8(bus->readLine()).trimmed());
     m_processes.push_back(std::move(bus));
     return true;
 }
