@@ -5,6 +5,8 @@
 // what the window's own controls do; then the real program as a media player
 // on a private session bus, driven with gdbus the way media keys and desktop
 // widgets are.
+#include "engine/MidiSequencer.h"
+#include "engine/SilentOutput.h"
 #include "mpris/MprisService.h"
 #include "player/Player.h"
 #include "player/Progress.h"
@@ -19,6 +21,7 @@
 #include <QListView>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -200,26 +203,29 @@ TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
     EXPECT_TRUE(device.log.isEmpty());
 }
 
-// While a song opens the player says so and waits for it: the status update
-// does not skip it. Another song or Stop meanwhile cancel it.
-TEST_F(PlayerTest, ASongThatOpensIsWaitedForOrCancelled)
+// On the real device, which reads songs on a worker: while a song opens the
+// player says so and waits for it (the status update does not skip it); the
+// next song or Stop meanwhile cancel it.
+TEST(PlayerOpening, ASongThatOpensIsWaitedForOrCancelled)
 {
-    songs(3);
-    device.holdOpens(true);
+    QTemporaryDir dir;
+    PlaylistModel playlist;
+    for (const char *name : {"a.mid", "b.mid", "c.mid"})
+        playlist.append(writeSteadySong(dir.filePath(QLatin1String(name)), 20, 500));
+    MidiSequencer device(std::make_shared<SilentOutput>(), std::make_shared<SteadyClock>());
+    Player player(device, playlist);
     player.playEntry(0);
     EXPECT_EQ(player.state(), Player::State::Opening);
     player.statusUpdate();
-    player.statusUpdate();
     EXPECT_EQ(player.index(), 0);
     player.advance();
-    device.finishOpen();
-    EXPECT_EQ(device.openFile(), s(1));
-    EXPECT_TRUE(device.isPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return player.state() == Player::State::Playing; }));
+    EXPECT_EQ(device.Length(), 20000);
+    EXPECT_EQ(player.index(), 1);
     player.playEntry(2);
     player.stop();
-    device.finishOpen();
-    EXPECT_TRUE(device.openFile().isEmpty());
+    QTest::qWait(200);
+    EXPECT_EQ(device.Length(), 0);
     EXPECT_EQ(player.state(), Player::State::Stopped);
 }
 

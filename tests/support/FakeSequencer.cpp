@@ -38,26 +38,10 @@ void FakeSequencer::open(const QString &fileName, const QString &prelude)
     log.append(u"Open "_s + fileName);
     close();
     log.removeLast(); // the close that every open makes is not a command
-    m_opening = fileName;
-    m_position = 0;
-    if (!m_holdOpens)
-        finishOpen();
-}
-
-void FakeSequencer::finishOpen()
-{
-    if (m_opening.isEmpty())
-        return;
-    const bool ok = m_lengths.contains(m_opening);
-    if (ok)
-        m_file = m_opening;
-    m_opening.clear();
-    // What was asked for meanwhile now applies: a waiting play starts, from
-    // where it asked; with nothing open it fails.
-    m_position = std::clamp(m_position, 0, Length());
-    if (!ok) {
-        endPendingPlay(NotifyFailure);
-        m_state = Idle;
+    const bool ok = m_lengths.contains(fileName);
+    if (ok) {
+        m_file = fileName;
+        m_position = 0;
     }
     QMetaObject::invokeMethod(
         this, [this, ok] { Q_EMIT Opened(ok); }, Qt::QueuedConnection);
@@ -66,17 +50,15 @@ void FakeSequencer::finishOpen()
 void FakeSequencer::play(std::optional<qint32> from, bool wait, bool notify)
 {
     log.append(wait ? u"Play wait"_s : from ? u"Play from %1"_s.arg(*from) : u"Play"_s);
-    if (m_file.isEmpty() && m_opening.isEmpty())
+    if (m_file.isEmpty())
         return;
     endPendingPlay(NotifySuperseded);
     if (from)
-        m_position = isOpening() ? std::max(*from, 0) : std::clamp(*from, 0, Length());
+        m_position = std::clamp(*from, 0, Length());
     m_state = Playing;
     m_notifyPending = notify;
-    if (wait) {
-        finishOpen();
+    if (wait)
         finish();
-    }
 }
 
 void FakeSequencer::pause(bool notify)
@@ -104,6 +86,5 @@ void FakeSequencer::close()
     log.append(u"Close"_s);
     endPendingPlay(NotifyAborted);
     m_file.clear();
-    m_opening.clear();
     m_state = Idle;
 }

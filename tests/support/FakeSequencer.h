@@ -1,8 +1,7 @@
 // A scripted sequencer device: files open when a length was scripted for them,
 // every command is logged, and time moves only when the test says so. An
-// "Open" finishes at once (Opened still comes as a queued event) unless the
-// test holds opens: the device then stays opening, with what it is asked for
-// meanwhile waiting, until finishOpen().
+// "Open" finishes at once (Opened still comes as a queued event); the real
+// device, which reads on a worker, is tested as such.
 #pragma once
 
 #include "engine/SequencerDevice.h"
@@ -24,16 +23,12 @@ public:
     }
     // The song reaches its end: Done(1) when its play was notified.
     void finish();
-    // Opens stay in progress until finishOpen() (false: they finish at once).
-    void holdOpens(bool hold) { m_holdOpens = hold; }
-    void finishOpen();
 
     qint32 Length() const override { return m_file.isEmpty() ? 0 : m_lengths.value(m_file); }
     qint32 Position() const override { return m_file.isEmpty() ? 0 : m_position; }
     QString openFile() const { return m_file; }
     bool isPlaying() const { return m_state == Playing; }
     bool isPaused() const override { return m_state == Paused; }
-    bool isOpening() const override { return !m_opening.isEmpty(); }
     std::shared_ptr<const Lyrics> lyrics() const override
     {
         const auto found = m_lyrics.find(m_file);
@@ -60,9 +55,7 @@ private:
 
     QHash<QString, qint32> m_lengths;
     QHash<QString, std::shared_ptr<const Lyrics>> m_lyrics;
-    QString m_file;    // empty: nothing open
-    QString m_opening; // the file an open in progress reads
-    bool m_holdOpens = false;
+    QString m_file; // empty: nothing open
     qint32 m_position = 0;
     State m_state = Idle;
     bool m_notifyPending = false;
