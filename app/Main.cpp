@@ -8,6 +8,7 @@
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
+#include "player/Player.h"
 #include "player/Sound.h"
 #include "ui/frmMain.h"
 
@@ -23,9 +24,7 @@ void TakeArgument(frmMain &window, const QStringList &paths)
     if (paths.isEmpty())
         return;
     window.UpdateOLE(paths, true);
-    window.PlayIndex = -1;
-    window.MCI_Done(0);
-    window.Stopped = false;
+    window.player.playFromStart();
 }
 
 // Once the playlist and the settings are kept, the rest of the way out (the
@@ -130,9 +129,7 @@ int Main(QApplication &app)
     frmMain window(services);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &frmMain::requestClose);
-    QObject::connect(&window, &frmMain::closed, &app, &QCoreApplication::quit);
-    // The session manager's quit ends the event loop; the shutdown still runs.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+    connectShutdown(app, window);
 
     window.Form_Load();
     if (!window.closeRequested()) {
@@ -146,7 +143,13 @@ int Main(QApplication &app)
         endProcessAfter(EndGraceMs, 0);
         return 0;
     }
-    MprisService mpris(window);
+    // The bus sees the Player; what it asks of the window is wired here.
+    MprisService mpris(window.player);
+    QObject::connect(&mpris, &MprisService::raiseRequested, &window, &frmMain::bringToFront);
+    QObject::connect(&mpris, &MprisService::quitRequested, &window, &frmMain::requestClose);
+    QObject::connect(&mpris, &MprisService::openRequested, &window, [&window](const QString &path) {
+        window.UpdateOLE(QStringList{path}, false);
+    });
     mpris.start();
     // Texts from later starts are taken once the first start's own argument
     // is in, and no longer once the player has closed.

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QApplication;
+class QCoreApplication;
 class frmMain;
 
 // Whether the program may open enough files at once: its own limit is raised
@@ -17,3 +18,9 @@ int Main(QApplication &app);
 // A first start's paths: the playlist becomes those entries, in order, and play
 // restarts at its first song. Does nothing without paths.
 void TakeArgument(frmMain &window, const QStringList &paths);
+
+// How the player ends: its window's close ends the event loop, for good; the
+// application's quit request (the session manager's) closes the window as
+// "Close player" does, whatever is open; an event loop that ends another way
+// still runs the shutdown.
+void connectShutdown(QCoreApplication &app, frmMain &window);

@@ -1,10 +1,12 @@
 // Closing the player: settings saved first, the device closed, then the
 // playlist kept in "default.mal" for the next start (or that file removed
 // when the playlist is empty).
+#include "app/Main.h"
 #include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/frmEnumDir.h"
+#include "ui/frmDummy.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -49,11 +51,60 @@ void frmMain::Form_QueryUnload()
     }
 }
 
+namespace {
+
+// The application's quit request (the session manager's at logout, or any
+// QCoreApplication::quit()) taken as "Close player". Left to Qt, the request
+// first asks every window to close and is dropped when one refuses: the main
+// window closes only once its handlers are done, and the taskbar placeholder
+// restores the window instead, so a minimised player went on running.
+class QuitRequests : public QObject
+{
+public:
+    explicit QuitRequests(frmMain &window) : QObject(&window), m_window(window) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit)
+            return false;
+        m_window.requestClose();
+        return true;
+    }
+
+private:
+    frmMain &m_window;
+};
+
+} // namespace
+
+void connectShutdown(QCoreApplication &app, frmMain &window)
+{
+    // Once the player has closed nothing may keep it: exit(), unlike quit(),
+    // asks no window.
+    QObject::connect(&window, &frmMain::closed, &app, [] { QCoreApplication::exit(0); });
+    app.installEventFilter(new QuitRequests(window));
+    // An event loop ended some other way still runs the shutdown.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+}
+
 void frmMain::mnuClose_Click()
 {
+    // Inside a box's event loop or a folder scan the handler that opened it
+    // has not finished its work on the playlist: close once it has.
+    if (insideAnotherHandler()) {
+        requestClose();
+        return;
+    }
     Form_QueryUnload();
     hide();
+    if (m_dummy)
+        m_dummy->hide();
     Q_EMIT closed();
+}
+
+bool frmMain::insideAnotherHandler() const
+{
+    return QThread::currentThread()->loopLevel() > 1 || (m_enumDir && m_enumDir->isScanning());
 }
 
 void frmMain::img1_DblClick()
@@ -76,9 +127,7 @@ void frmMain::finishRequestedClose()
 {
     if (m_unloaded || !m_eventLoopRunning)
         return; // closed already, or Main closes once the window is loaded
-    // Inside a nested loop or a scan the handler that opened it has not yet
-    // finished its work on the playlist; close once it has.
-    if (QThread::currentThread()->loopLevel() > 1 || (m_enumDir && m_enumDir->isScanning())) {
+    if (insideAnotherHandler()) {
         QTimer::singleShot(10, this, &frmMain::finishRequestedClose);
         return;
     }

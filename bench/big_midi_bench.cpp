@@ -209,7 +209,12 @@ int main(int argc, char **argv)
     device->setFileName(QString::fromStdString(path));
     device->Command(QStringLiteral("Open"));
     device->setNotify(false);
-    QThread::msleep(500); // the output opens on the playback thread
+    // The song is read on the device's worker and the output opens on the
+    // playback thread; the read song comes back as an event.
+    QElapsedTimer opening;
+    opening.start();
+    while (device->isOpening() || opening.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QElapsedTimer wall;
     device->Command(QStringLiteral("Play"));
     wall.start();

@@ -117,11 +117,15 @@ bool FluidSynthOutput::open()
                           PlayingChannels + HoldingChannels);
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings.get(), "synth.sample-rate", m_options.sampleRate);
-    if (m_options.gain >= 0)
-        fluid_settings_setnum(m_settings.get(), "synth.gain", m_options.gain);
-    fluid_settings_setint(m_settings.get(), "synth.reverb.active", m_options.reverb ? 1 : 0);
-    fluid_settings_setint(m_settings.get(), "synth.chorus.active", m_options.chorus ? 1 : 0);
-    m_synth.reset(new_fluid_synth(m_settings.get()));
+    {
+        std::lock_guard lock(m_liveMutex);
+        if (m_options.gain >= 0)
+            fluid_settings_setnum(m_settings.get(), "synth.gain", m_options.gain);
+        fluid_settings_setint(m_settings.get(), "synth.reverb.active", m_options.reverb ? 1 : 0);
+        fluid_settings_setint(m_settings.get(), "synth.chorus.active", m_options.chorus ? 1 : 0);
+        m_synth.reset(new_fluid_synth(m_settings.get()));
+        m_live = m_synth.get();
+    }
     if (!m_synth) {
         setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
         return false;
@@ -233,11 +237,39 @@ bool FluidSynthOutput::openDriver()
 
 void FluidSynthOutput::close()
 {
+    {
+        std::lock_guard lock(m_liveMutex);
+        m_live = nullptr;
+    }
     // The driver first: it renders from the synth, and the file driver writes
     // its WAV header when deleted.
     m_driver.reset();
     m_synth.reset();
     m_settings.reset();
+}
+
+void FluidSynthOutput::setGain(double gain)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.gain = gain;
+    if (m_live)
+        fluid_synth_set_gain(m_live, static_cast<float>(gain));
+}
+
+void FluidSynthOutput::setReverb(bool on)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.reverb = on;
+    if (m_live)
+        fluid_synth_reverb_on(m_live, -1, on ? 1 : 0);
+}
+
+void FluidSynthOutput::setChorus(bool on)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.chorus = on;
+    if (m_live)
+        fluid_synth_chorus_on(m_live, -1, on ? 1 : 0);
 }
 
 void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <fluidsynth.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ public:
     // an audio driver the caller renders, and the reset waits for a cut with
     // no voice left.
     void cutSound(std::uint16_t channels) override;
+    // FluidSynth's own calls for these are safe from any thread.
+    void setGain(double gain) override;
+    void setReverb(bool on) override;
+    void setChorus(bool on) override;
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
@@ -97,6 +102,10 @@ private:
     };
 
     FluidSynthOptions m_options;
+    // Guards the gain, reverb and chorus of m_options, and m_live, between
+    // the live setters (any thread) and open() and close().
+    std::mutex m_liveMutex;
+    fluid_synth_t *m_live = nullptr; // the synthesizer while it is open
     // In this order: the driver renders from the synthesizer, which reads the
     // settings, so they go in reverse.
     std::unique_ptr<fluid_settings_t, Free> m_settings;

@@ -77,12 +77,14 @@ void Scheduler::deliverDone()
     }
 }
 
-void Scheduler::load(std::shared_ptr<const Timeline> song)
+void Scheduler::load(std::shared_ptr<const Timeline> song, std::shared_ptr<const Timeline> prelude)
 {
     {
         std::lock_guard lock(m_mutex);
         endNotify(Aborted);
         m_state.song = std::move(song);
+        m_state.prelude = m_state.song ? std::move(prelude) : nullptr;
+        ++m_state.loadId;
         m_state.mode = m_state.song ? Mode::Stopped : Mode::Closed;
         m_state.anchorSongUs = 0;
         ++m_playId;
@@ -370,6 +372,12 @@ void Scheduler::resync(const State &previous, const State &next)
     }
     // Every request silences at once, before the chase sets up what comes next.
     m_notes.silence(*m_output, channels);
+    if (next.mode == Mode::Playing && next.prelude && next.loadId != m_preludeLoad) {
+        m_preludeLoad = next.loadId;
+        playPrelude(*next.prelude, next.generation);
+        // A reset may let go of what the output loaded for the song.
+        m_preparedSong.reset();
+    }
     if (next.song && next.song != m_preparedSong) {
         // Loading instruments can take a while: not at real-time priority,
         // where it would hold a core away from the window.
@@ -392,6 +400,32 @@ void Scheduler::resync(const State &previous, const State &next)
     ChaseState state;
     state.applyUntil(song, m_cursor);
     state.emit(*m_output, song.channelsUsed(), m_touched);
+}
+
+void Scheduler::playPrelude(const Timeline &prelude, std::uint64_t generation)
+{
+    // In real time, to its end (a reset file ends with the time the
+    // synthesizer needs to settle); a request meanwhile ends it early.
+    const std::int64_t start = m_clock->now();
+    const auto &events = prelude.events();
+    for (std::size_t i = 0; i <= events.size(); ++i) {
+        const std::int64_t due =
+            start + (i < events.size() ? std::int64_t(events[i].timeUs) : prelude.lengthUs());
+        while (m_clock->now() < due) {
+            if (m_generation.load() != generation)
+                return;
+            m_clock->waitUntil(due);
+        }
+        if (i == events.size() || m_generation.load() != generation)
+            return;
+        const TimedEvent &e = events[i];
+        if (e.eventClass == TimedEvent::SysEx) {
+            m_output->sendSysEx(prelude.sysEx(e));
+        } else if (e.eventClass != TimedEvent::Tempo) {
+            m_output->send(e.status, e.data1, e.data2);
+            m_notes.track(e.status, e.data1, e.data2);
+        }
+    }
 }
 
 void Scheduler::startWhenReady(State &wanted)

@@ -12,7 +12,9 @@
 //    two events, or on waking) it sees a new generation, silences what it
 //    sounded (releases every note, then cuts the sound for good), chases to
 //    the new position and carries on from there. At the song's own end it
-//    only releases the notes, so they ring out.
+//    only releases the notes, so they ring out. A song loaded with a prelude
+//    (the MIDI reset) plays it there too, to its end, before the song first
+//    starts after the load; a request meanwhile cuts it short.
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
@@ -75,8 +77,10 @@ public:
     Scheduler &operator=(const Scheduler &) = delete;
 
     // Opens a song (stopped at its start), or closes with nullptr. A notifying
-    // play still running ends with Aborted.
-    void load(std::shared_ptr<const Timeline> song);
+    // play still running ends with Aborted. The prelude, when given, is played
+    // to its end before the song's first start after this load.
+    void load(std::shared_ptr<const Timeline> song,
+              std::shared_ptr<const Timeline> prelude = nullptr);
     // Plays from fromUs, or on from where the song stands. Returns an id for
     // waitFinished(), or 0 when nothing is open (then a notifying play ends
     // at once with Failed). A notifying play still running ends Superseded.
@@ -113,6 +117,8 @@ private:
     struct State
     {
         std::shared_ptr<const Timeline> song;
+        std::shared_ptr<const Timeline> prelude;
+        std::uint64_t loadId = 0; // counts the loads, for the prelude
         Mode mode = Mode::Closed;
         std::int64_t anchorSongUs = 0;
         std::int64_t anchorClockUs = 0;
@@ -124,6 +130,7 @@ private:
     void loop();
     void resync(const State &previous, const State &next);
     void startWhenReady(State &wanted);
+    void playPrelude(const Timeline &prelude, std::uint64_t generation);
     std::int64_t dispatchDue(const State &state, std::int64_t now);
     void finish(std::uint64_t generation);
     void changed(); // after a request: bump the generation and wake the thread
@@ -155,6 +162,7 @@ private:
     std::size_t m_cursor = 0;
     SoundingNotes m_notes;
     std::shared_ptr<const Timeline> m_preparedSong;
+    std::uint64_t m_preludeLoad = 0; // the load whose prelude has been played
     ChaseState m_touched;
 
     std::thread m_thread; // last: starts once everything above exists

@@ -62,7 +62,7 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
     }
     UpdateMIDI();
     if (PlayAfter) {
-        PlayIndex = -1;
+        setPlayIndex(-1);
         MCI_Done(0);
     }
     if (Update)

@@ -91,11 +91,14 @@ TEST(Layout, EngineAndToolsStayApart)
         if (to != "engine")
             ADD_FAILURE() << file << " (a tool) includes from " << to << "/";
     }
-    // The media player on the session bus is the program's business only.
+    // The media player on the session bus is the program's business only,
+    // and it sees the Player, not the window.
     for (const auto &[from, edges] : graph) {
         if (from != "app" && edges.count("mpris"))
             ADD_FAILURE() << edges.at("mpris") << " includes from mpris/";
     }
+    if (graph.at("mpris").count("ui"))
+        ADD_FAILURE() << graph.at("mpris").at("ui") << " (the media bus) includes from ui/";
     // The thin layers use of the engine only its check that a file is a
     // regular one before it is read.
     for (const char *folder : {"platform", "settings"}) {
@@ -126,4 +129,15 @@ TEST(Layout, NoFolderIncludesOneThatIncludesIt)
     EXPECT_TRUE(reached(circle, "b").count("b"));
     circle["c"].clear();
     EXPECT_FALSE(reached(circle, "a").count("a"));
+}
+
+// The Player holds no widget: it includes nothing of the window.
+TEST(Layout, ThePlayerSeesNoWindow)
+{
+    for (const char *name : {"player/Player.h", "player/Player.cpp"}) {
+        std::ifstream in(fs::path(SONABEL_SOURCE_DIR) / name);
+        ASSERT_TRUE(in.is_open()) << name;
+        for (std::string line; std::getline(in, line);)
+            EXPECT_EQ(line.find("#include \"ui/"), std::string::npos) << name << ": " << line;
+    }
 }

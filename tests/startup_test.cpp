@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -34,7 +35,7 @@ TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaultsAndWritesThem)
     EXPECT_EQ(w.pos(), QPoint(px(12000 - 4515 - 1000), 0));
     EXPECT_TRUE(w.optReset[1]->isChecked());
     EXPECT_TRUE(w.optInterrupt[0]->isChecked() && w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(u"GM.MID"_s));
+    EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GM.MID"_s));
     const QMap<QString, QString> defaults = {
         {u"Default"_s, u"0"_s},    {u"Snap"_s, u"1"_s},       {u"onTop"_s, u"1"_s},
         {u"Shade"_s, u"1"_s},      {u"onNew"_s, u"0"_s},      {u"Reset"_s, u"1"_s},
@@ -65,7 +66,7 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
         EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint || w.mnuSnap->isChecked());
         EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
         EXPECT_FALSE(w.mnuNewList->isChecked());
-        EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
+        EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GS.MID"_s));
     }
     EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
@@ -77,9 +78,9 @@ TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlaysAfterTheReset)
     frmMain &w = window();
     w.Form_Load();
     EXPECT_EQ(w.lstPlay.paths(), (QStringList{a, b}));
-    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(w.playIndex(), 0);
     EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
-    EXPECT_TRUE(device.log.contains(u"Play wait"_s)); // the reset plays to its end
+    EXPECT_TRUE(device.log.contains(u"Prelude "_s + dir.filePath(u"GM.MID"_s)));
     EXPECT_EQ(w.Global.AlbumList[1], u"Empty"_s);
 }
 
@@ -105,7 +106,7 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     TakeArgument(w, {file(u"notes.txt"_s)});
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
-    EXPECT_TRUE(device.isPlaying() && !w.Stopped);
+    EXPECT_TRUE(device.isPlaying() && !w.isStopped());
     TakeArgument(w, {z});
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
@@ -178,6 +179,25 @@ TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)
     w.close();
     EXPECT_EQ(store.writes, writes);
     EXPECT_FALSE(QFileInfo::exists(album));
+}
+
+// The application's own quit request, which is what the session manager sends
+// at logout, closes the player as "Close player" does and ends the event
+// loop, also while the window is minimised to its taskbar placeholder.
+TEST_F(StartupTest, QuitRequestClosesThePlayerAlsoWhenMinimised)
+{
+    const QString a = song(u"a.mid"_s);
+    frmMain &w = window();
+    w.Form_Load();
+    w.lstPlay.append(a);
+    w.show();
+    w.mnuMinimize_Click();
+    connectShutdown(*qApp, w);
+    w.setEventLoopRunning(true);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(readLines(dir.filePath(u"default.mal"_s)), QStringList{a});
 }
 
 // ---- the settings codec and store ----
