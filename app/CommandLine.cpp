@@ -3,6 +3,9 @@
 
 #include "ui/Version.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -32,7 +35,31 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.badOption = word;
         return result;
     }
-    result.argumentText = arguments.mid(first).join(u' ');
+    result.arguments = arguments.mid(first);
+    return result;
+}
+
+QStringList commandLinePaths(const QStringList &arguments, const QString &currentFolder)
+{
+    const auto absolute = [&](const QString &path) {
+        return QDir::cleanPath(path.startsWith(u'/') ? path : currentFolder + u'/' + path);
+    };
+    const auto names = [&](const QString &path) {
+        return !path.trimmed().isEmpty() && QFileInfo::exists(absolute(path));
+    };
+    const auto namesLoosely = [&](const QString &path) {
+        return names(path) || names(path.trimmed());
+    };
+    QStringList paths = arguments;
+    if (arguments.size() > 1 && std::none_of(arguments.begin(), arguments.end(), namesLoosely) &&
+        namesLoosely(arguments.join(u' ')))
+        paths = QStringList{arguments.join(u' ')};
+    QStringList result;
+    for (const QString &path : std::as_const(paths)) {
+        if (path.trimmed().isEmpty())
+            continue;
+        result.append(absolute(!names(path) && names(path.trimmed()) ? path.trimmed() : path));
+    }
     return result;
 }
 
@@ -71,21 +98,23 @@ bool isToolkitOption(const QString &word)
 
 QString usageText()
 {
-    return uR"(Usage: sonabel [OPTION]... [--] [PATH]
-Plays Standard MIDI Files in a loop. PATH is a MIDI file (.mid, .midi, .kar,
-.rmi, .smf), an album (.mal) or a folder searched for MIDI files; it may hold
-blanks without quotes. When the player already runs, PATH is handed to it and
-this start ends.
+    return uR"(Usage: sonabel [OPTION]... [--] [PATH]...
+Plays Standard MIDI Files in a loop. Each PATH is a MIDI file (.mid, .midi,
+.kar, .rmi, .smf), an album (.mal) or a folder searched for MIDI files. The
+playlist becomes the PATHs, in order, and the first plays. When the player
+already runs, the PATHs are handed to it and this start ends, with exit status
+1 if the player did not take them. A name with blanks typed without quotes is
+taken as one PATH when only the whole names something.
 
   -h, --help       print this help and exit
   -v, --version    print the version and exit
-  --               end of options: what follows is PATH, even if it starts with -
+  --               end of options: what follows are PATHs, even if they start with -
 
 Environment:
   SONABEL_OUTPUT        synth (the default), silent, or alsa:CLIENT:PORT
   SONABEL_SOUNDFONT     the SoundFont of the built-in synthesizer
   SONABEL_AUDIO_DRIVER  the synthesizer's audio driver (pulseaudio, alsa, jack, file, ...)
-  SONABEL_AUDIO_FILE    with the file driver, the WAV file written as songs play
+  SONABEL_AUDIO_FILE    with the file driver (which needs it), the WAV file written
   XDG_CONFIG_HOME       where the settings (Orvane/Sonabel.ini) are kept
 )"_s;
 }

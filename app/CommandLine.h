@@ -3,9 +3,8 @@
 //
 // Options come first: "--help"/"-h" and "--version"/"-v" print and end the
 // program; "--" ends the options; any other word starting with "-" is an
-// error. The first word that is no option, and every word after it, make the
-// argument text (joined by single spaces, never split again), so a path keeps
-// its blanks and may even start with "-" once it follows "--".
+// error. The first word that is no option, and every word after it, are
+// paths, one each (a path may start with "-" once it follows "--").
 #pragma once
 
 #include <QString>
@@ -20,12 +19,19 @@ struct CommandLine
         Error    // an unknown option: a message on stderr, exit status 2
     };
     Action action = Action::Run;
-    QString argumentText; // Run: the argument text, untrimmed
-    QString badOption;    // Error: the option not understood
+    QStringList arguments; // Run: the words after the options, as given
+    QString badOption;     // Error: the option not understood
 };
 
 // Parses the arguments after the program's own name.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// The paths the arguments name, in order, each made absolute against
+// currentFolder (and "." and ".." taken out). Where the arguments joined by single blanks name an
+// existing file or folder and none of them does one by one, they are one path (a name with blanks
+// typed without quotes). Blanks around a path that names nothing as written are dropped when that
+// makes it name something; blank arguments are no paths.
+QStringList commandLinePaths(const QStringList &arguments, const QString &currentFolder);
 
 // Prints what action asks for (usage, version or the error) and returns the
 // exit status; Run prints nothing and returns -1.

@@ -2,11 +2,12 @@
 // the option group on the panel, the two menu items and OnNewEntry kept in step.
 #include "ui/frmMain.h"
 
-void frmMain::Form_LinkExecute(const QString &CmdStr)
+void frmMain::Form_LinkExecute(const QStringList &CmdStr)
 {
-    // The string is taken as it came, untrimmed; it is always accepted, also
-    // when UpdateOLE finds nothing in it. The link answers once this returns.
-    UpdateOLE(QStringList{CmdStr}, false);
+    // The paths are taken as they came, untrimmed, in their order, as a drop
+    // of several files is; they are always accepted, also when UpdateOLE finds
+    // nothing in them. The link answers once this returns.
+    UpdateOLE(CmdStr, false);
 }
 
 void frmMain::optInterrupt_Click(int Index)

@@ -8,41 +8,86 @@
 #include "platform/InstanceLink.h"
 #include "platform/SettingsStore.h"
 #include "platform/Signals.h"
+#include "player/Player.h"
 #include "player/Sound.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
-void TakeArgument(frmMain &window, const QString &argumentText)
+void TakeArgument(frmMain &window, const QStringList &paths)
 {
-    const QString trimmed = argumentText.trimmed();
-    if (trimmed.isEmpty())
+    if (paths.isEmpty())
         return;
-    window.UpdateOLE(QStringList{trimmed}, true);
-    window.PlayIndex = -1;
-    window.MCI_Done(0);
-    window.Stopped = false;
+    window.UpdateOLE(paths, true);
+    window.player.playFromStart();
 }
 
-// A later start: the argument goes to the running instance. A text that was
-// never acknowledged is not reported as delivered.
-static int HandOver(InstanceLink &link, const QString &argumentText)
+// Once the playlist and the settings are kept, the rest of the way out (the
+// device closed, the window system let go) gets this long.
+constexpr int EndGraceMs = 1000;
+
+// Descriptors the player needs at the least: the window system, the sound
+// server, the session bus, the link, the song and the album it reads, with
+// room for the toolkit's own.
+constexpr rlim_t MinimumDescriptors = 32;
+
+bool EnoughDescriptors()
 {
-    if (argumentText.trimmed().isEmpty())
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= MinimumDescriptors)
+        return true;
+    if (limit.rlim_max > limit.rlim_cur) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1024);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        if (limit.rlim_cur >= MinimumDescriptors)
+            return true;
+    }
+    const QString text =
+        QCoreApplication::translate("Main", "Sonabel may open only %1 files at once (ulimit -n); "
+                                            "it needs at least %2.")
+            .arg(limit.rlim_cur)
+            .arg(MinimumDescriptors);
+    std::fprintf(stderr, "sonabel: %s\n", qPrintable(text));
+    return false;
+}
+
+// A start that cannot do what it was asked says so on stderr, and in a
+// message box where there is a display to show it on.
+static void ReportStartProblem(const QString &text)
+{
+    std::fprintf(stderr, "sonabel: %s\n", qPrintable(text));
+    const QString platform = QGuiApplication::platformName();
+    if (platform != u"offscreen" && platform != u"minimal")
+        QtDialogs().MsgBox(text);
+}
+
+// A later start: the paths go to the running instance, all in one message.
+// Success only once they are in its playlist.
+static int HandOver(InstanceLink &link, const QStringList &paths)
+{
+    if (paths.isEmpty())
         return 0;
-    switch (link.execute(argumentText)) {
+    switch (link.execute(paths)) {
     case InstanceLink::Delivery::Accepted:
         return 0;
     case InstanceLink::Delivery::Refused:
-        std::fprintf(stderr, "sonabel: the running player refused the argument\n");
-        return 1;
+        ReportStartProblem(QCoreApplication::translate(
+            "Main", "The running Sonabel refused the files: the list is too long."));
+        break;
+    case InstanceLink::Delivery::Unreachable:
+        ReportStartProblem(QCoreApplication::translate(
+            "Main", "Sonabel is running but did not answer; the files were not added."));
+        break;
     case InstanceLink::Delivery::Lost:
+        ReportStartProblem(QCoreApplication::translate(
+            "Main", "The running Sonabel closed before it added the files."));
         break;
     }
-    std::fprintf(stderr, "sonabel: the running player did not acknowledge the argument; "
-                         "it may not have been taken\n");
     return 1;
 }
 
@@ -53,18 +98,19 @@ int Main(QApplication &app)
     QApplication::setDesktopFileName(QStringLiteral("sonabel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The options, with Qt's own taken out; the argument text is what follows.
+    // The options, with Qt's own taken out; the paths are what follows, made
+    // absolute here, where the caller's folder is known.
     const CommandLine commandLine = parseCommandLine(app.arguments().mid(1));
     if (commandLine.action != CommandLine::Action::Run)
         return reportCommandLine(commandLine);
-    const QString argumentText = commandLine.argumentText;
+    const QStringList paths = commandLinePaths(commandLine.arguments, QDir::currentPath());
 
     // The probe, before any window exists. A running instance takes the
-    // argument and this start ends: no window, nothing saved. Otherwise this
-    // start listens from here on.
+    // paths and this start ends: no window, nothing saved. Otherwise this
+    // start holds the session and listens from here on.
     InstanceLink link;
     if (link.probe() == InstanceLink::Probe::InstanceRunning)
-        return HandOver(link, argumentText);
+        return HandOver(link, paths);
 
     // From here on a termination signal closes the player the normal way, also
     // one that comes before the event loop runs or inside a message box.
@@ -83,31 +129,37 @@ int Main(QApplication &app)
     frmMain window(services);
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &frmMain::requestClose);
-    QObject::connect(&window, &frmMain::closed, &app, &QCoreApplication::quit);
-    // The session manager's quit ends the event loop; the shutdown still runs.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+    connectShutdown(app, window);
 
     window.Form_Load();
     if (!window.closeRequested()) {
         window.show();
-        TakeArgument(window, argumentText);
+        TakeArgument(window, paths);
     }
     if (window.closeRequested()) {
         // Asked to close while loading: the playlist as it stands is kept.
         link.close();
         window.Form_QueryUnload();
+        endProcessAfter(EndGraceMs, 0);
         return 0;
     }
-    MprisService mpris(window);
+    // The bus sees the Player; what it asks of the window is wired here.
+    MprisService mpris(window.player);
+    QObject::connect(&mpris, &MprisService::raiseRequested, &window, &frmMain::bringToFront);
+    QObject::connect(&mpris, &MprisService::quitRequested, &window, &frmMain::requestClose);
+    QObject::connect(&mpris, &MprisService::openRequested, &window, [&window](const QString &path) {
+        window.UpdateOLE(QStringList{path}, false);
+    });
     mpris.start();
     // Texts from later starts are taken once the first start's own argument
     // is in, and no longer once the player has closed.
-    link.setHandler([&window](const QString &CmdStr) { window.Form_LinkExecute(CmdStr); });
+    link.setHandler([&window](const QStringList &CmdStr) { window.Form_LinkExecute(CmdStr); });
     QObject::connect(&window, &frmMain::closed, &link, &InstanceLink::close);
     window.setEventLoopRunning(true);
     const int status = app.exec();
     window.setEventLoopRunning(false);
     link.close();
     window.Form_QueryUnload();
+    endProcessAfter(EndGraceMs, status);
     return status;
 }

@@ -1,10 +1,12 @@
 // Closing the player: settings saved first, the device closed, then the
 // playlist kept in "default.mal" for the next start (or that file removed
 // when the playlist is empty).
+#include "app/Main.h"
 #include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/frmEnumDir.h"
+#include "ui/frmDummy.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -27,7 +29,12 @@ void frmMain::Form_QueryUnload()
     // The playlist proper decides: the visible list may lag behind it inside
     // a handler (a message box open before UpdateMIDI).
     const QString path = defaultAlbumPath();
-    if (lstPlay.isEmpty()) {
+    if (m_keepDefaultAlbum) {
+        std::fprintf(stderr,
+                     "sonabel: %s did not fit in memory at the start, so it is left as it was; "
+                     "this session's playlist is not kept\n",
+                     qPrintable(path));
+    } else if (lstPlay.isEmpty()) {
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
             std::fprintf(stderr, "sonabel: could not remove %s\n", qPrintable(path));
@@ -36,17 +43,68 @@ void frmMain::Form_QueryUnload()
         // folder may not exist yet.
         QDir().mkpath(QFileInfo(path).path());
         QString error;
-        if (!writeAlbum(path, lstPlay.paths(), &error))
+        // Streamed from the playlist itself: no second copy of a long list.
+        if (!writeAlbum(
+                path, lstPlay.size(), [this](qsizetype i) { return lstPlay.at(i); }, &error))
             std::fprintf(stderr, "sonabel: the playlist could not be kept in %s: %s\n",
                          qPrintable(path), qPrintable(error));
     }
 }
 
+namespace {
+
+// The application's quit request (the session manager's at logout, or any
+// QCoreApplication::quit()) taken as "Close player". Left to Qt, the request
+// first asks every window to close and is dropped when one refuses: the main
+// window closes only once its handlers are done, and the taskbar placeholder
+// restores the window instead, so a minimised player went on running.
+class QuitRequests : public QObject
+{
+public:
+    explicit QuitRequests(frmMain &window) : QObject(&window), m_window(window) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit)
+            return false;
+        m_window.requestClose();
+        return true;
+    }
+
+private:
+    frmMain &m_window;
+};
+
+} // namespace
+
+void connectShutdown(QCoreApplication &app, frmMain &window)
+{
+    // Once the player has closed nothing may keep it: exit(), unlike quit(),
+    // asks no window.
+    QObject::connect(&window, &frmMain::closed, &app, [] { QCoreApplication::exit(0); });
+    app.installEventFilter(new QuitRequests(window));
+    // An event loop ended some other way still runs the shutdown.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::Form_QueryUnload);
+}
+
 void frmMain::mnuClose_Click()
 {
+    // Inside a box's event loop or a folder scan the handler that opened it
+    // has not finished its work on the playlist: close once it has.
+    if (insideAnotherHandler()) {
+        requestClose();
+        return;
+    }
     Form_QueryUnload();
     hide();
+    if (m_dummy)
+        m_dummy->hide();
     Q_EMIT closed();
+}
+
+bool frmMain::insideAnotherHandler() const
+{
+    return QThread::currentThread()->loopLevel() > 1 || (m_enumDir && m_enumDir->isScanning());
 }
 
 void frmMain::img1_DblClick()
@@ -69,9 +127,7 @@ void frmMain::finishRequestedClose()
 {
     if (m_unloaded || !m_eventLoopRunning)
         return; // closed already, or Main closes once the window is loaded
-    // Inside a nested loop or a scan the handler that opened it has not yet
-    // finished its work on the playlist; close once it has.
-    if (QThread::currentThread()->loopLevel() > 1 || (m_enumDir && m_enumDir->isScanning())) {
+    if (insideAnotherHandler()) {
         QTimer::singleShot(10, this, &frmMain::finishRequestedClose);
         return;
     }

@@ -1,7 +1,8 @@
 // Loading the main window: settings into the controls, the sequencer prepared,
 // the default album read and played.
 #include "engine/SequencerDevice.h"
-#include "platform/ProgramFiles.h"
+#include "player/Player.h"
+#include "player/Sound.h"
 #include "ui/frmMain.h"
 
 #include <QFileInfo>
@@ -19,11 +20,10 @@ void frmMain::Form_Load()
     chkTop->setChecked(Global.OnTop);
     optInterrupt[Global.OnNewEntry]->setChecked(true);
 
-    if (Global.ResetMode == 1)
-        ResetFile = programDataFile(programFolder(), QStringLiteral("GM.MID"));
-    else if (Global.ResetMode == 2)
-        ResetFile = programDataFile(programFolder(), QStringLiteral("GS.MID"));
+    // The option's handler tells the Player the reset; it runs here also
+    // when the option is the design's own.
     optReset[Global.ResetMode]->setChecked(true);
+    optReset_Click(Global.ResetMode);
 
     placeWindow();
     if (chkShadeMode->isChecked())
@@ -32,16 +32,16 @@ void frmMain::Form_Load()
 
     MCI->setDeviceType(QStringLiteral("Sequencer"));
     MCI->setWait(false);
-
-    Stopped = true;
-    PlayIndex = -1;
-    PrevClicked = false;
+    player.setVolume(storedSoundChoice(*store).gain);
 
     lblPct->hide();
     shpBarProg->resize(0, shpBarProg->height());
 
-    if (Global.CurrentAlbum == 0 && QFileInfo(defaultAlbumPath()).isFile())
+    if (Global.CurrentAlbum == 0 && QFileInfo(defaultAlbumPath()).isFile()) {
         AddPlayList(defaultAlbumPath(), false);
+        // What could not be read must not be replaced by less at the close.
+        m_keepDefaultAlbum = albumOutOfMemory();
+    }
     UpdateAlbum();
     UpdateMIDIMenu();
     mnuA[1]->setChecked(Global.CurrentAlbum == 1);

@@ -149,6 +149,20 @@ void frmMain::mnuMinimize_Click()
     hide();
 }
 
+void frmMain::bringToFront()
+{
+    // Minimised: the placeholder gives the window back and leaves the taskbar.
+    if (m_dummy && m_dummy->isVisible())
+        m_dummy->restoreMainWindow();
+    if (mnuShade->isChecked())
+        mnuShade_Click();
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
 void frmMain::Form_MouseMove()
 {
     ClearUnderline();

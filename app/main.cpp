@@ -19,6 +19,8 @@ int main(int argc, char *argv[])
     const CommandLine early = parseCommandLine(arguments);
     if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption))
         return reportCommandLine(early);
+    if (!EnoughDescriptors())
+        return 1;
 
     // On a Wayland session the window goes through XWayland where there is
     // one. Asked for on the command line, not in the environment, so that

@@ -19,7 +19,7 @@ public:
     qint32 Position() const override { return m_open ? 90000 : 0; }
 
 protected:
-    void open(const QString &) override { m_open = true; }
+    void open(const QString &, const QString &) override { m_open = true; }
     void play(std::optional<qint32>, bool, bool) override {}
     void pause(bool) override {}
     void stop() override {}

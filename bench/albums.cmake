@@ -1,1 +1,2 @@
 sonabel_add_bench(playlist_edit_bench playlist_edit_bench.cpp BenchSupport.h)
+sonabel_add_bench(album_memory_bench album_memory_bench.cpp BenchSupport.h)

@@ -278,7 +278,12 @@ bool printPlaying(const std::string &path, int playSeconds)
     device->setFileName(QString::fromStdString(path));
     device->Command(QStringLiteral("Open"));
     device->setNotify(false);
-    QThread::msleep(500); // the output opens on the playback thread
+    // The song is read on the device's worker and the output opens on the
+    // playback thread; the read song comes back as an event.
+    QElapsedTimer opening;
+    opening.start();
+    while (device->isOpening() || opening.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QElapsedTimer wall;
     const double cpuStart = cpuSeconds();
     device->Command(QStringLiteral("Play"));

@@ -25,10 +25,9 @@ int main(int argc, char **argv)
             window.lstPlay.append(
                 QStringLiteral("/music/folder %1/song number %2.mid").arg(i % 97).arg(i));
         window.UpdateMIDI();
-        window.PlayIndex = size / 2;
+        window.setPlayIndex(size / 2);
 
         const double advance = medianMs(51, [&] { window.MCI_Done(0); });
-        window.Stopped = false;
         const double status = medianMs(51, [&] { window.MCI_StatusUpdate(); });
         const double append = medianMs(51, [&] {
             window.lstPlay.append(QStringLiteral("/music/extra.mid"));

@@ -114,7 +114,7 @@ public:
         m_window.btnClear_Click();
         m_window.lstPlay.append(m_paths);
         m_window.UpdateMIDI();
-        m_window.PlayIndex = static_cast<int>(m_paths.size()) / 2;
+        m_window.setPlayIndex(static_cast<int>(m_paths.size()) / 2);
         QApplication::processEvents();
     }
 

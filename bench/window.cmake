@@ -1,2 +1,4 @@
 sonabel_add_bench(playlist_load_bench playlist_load_bench.cpp BenchSupport.h)
 sonabel_add_bench(play_flow_bench play_flow_bench.cpp BenchSupport.h)
+sonabel_add_bench(transport_bench transport_bench.cpp BenchSupport.h)
+sonabel_add_bench(bus_probe bus_probe.cpp)

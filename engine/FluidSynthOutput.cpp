@@ -4,6 +4,7 @@
 #include "engine/MidiFile.h"
 #include "engine/PeakLimiter.h"
 #include "engine/RealtimeWavWriter.h"
+#include "engine/RegularFile.h"
 #include "engine/SampleLoading.h"
 #include "engine/SoundFonts.h"
 
@@ -132,11 +133,15 @@ bool FluidSynthOutput::open()
                           PlayingChannels + (m_onDemand ? HoldingChannels : 0));
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings.get(), "synth.sample-rate", m_options.sampleRate);
-    if (m_options.gain >= 0)
-        fluid_settings_setnum(m_settings.get(), "synth.gain", m_options.gain);
-    fluid_settings_setint(m_settings.get(), "synth.reverb.active", m_options.reverb ? 1 : 0);
-    fluid_settings_setint(m_settings.get(), "synth.chorus.active", m_options.chorus ? 1 : 0);
-    m_synth.reset(new_fluid_synth(m_settings.get()));
+    {
+        std::lock_guard lock(m_liveMutex);
+        if (m_options.gain >= 0)
+            fluid_settings_setnum(m_settings.get(), "synth.gain", m_options.gain);
+        fluid_settings_setint(m_settings.get(), "synth.reverb.active", m_options.reverb ? 1 : 0);
+        fluid_settings_setint(m_settings.get(), "synth.chorus.active", m_options.chorus ? 1 : 0);
+        m_synth.reset(new_fluid_synth(m_settings.get()));
+        m_live = m_synth.get();
+    }
     if (!m_synth) {
         setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
         return false;
@@ -148,9 +153,14 @@ bool FluidSynthOutput::open()
         reportProblem("No SoundFont was found, so songs play in silence. Install the Debian "
                       "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".");
     } else {
-        m_soundFontId = fluid_synth_sfload(m_synth.get(), soundFont.c_str(), 1);
+        // FluidSynth opens it by name and reads it: a FIFO would hang it.
+        std::string notAFile;
+        m_soundFontId = isRegularFile(soundFont.c_str(), &notAFile)
+                            ? fluid_synth_sfload(m_synth.get(), soundFont.c_str(), 1)
+                            : -1;
         if (m_soundFontId < 0) {
-            problem = "cannot load the SoundFont " + soundFont + ": " + takeFluidError();
+            problem = "cannot load the SoundFont " + soundFont + ": " +
+                      (notAFile.empty() ? takeFluidError() : notAFile);
             reportProblem("The SoundFont " + soundFont +
                           " cannot be loaded, so songs play in silence. Choose another one in "
                           "\"Sound ...\".");
@@ -204,6 +214,18 @@ bool FluidSynthOutput::openDriver()
     fluid_settings_setstr(m_settings.get(), "audio.jack.id", "Sonabel");
     std::string reasons;
     for (const std::string &d : drivers) {
+        // The file driver writes without limit, by default into the current
+        // folder, and a FIFO there would hang its open: it takes a named
+        // regular file only.
+        std::string refused;
+        if (d == "file" && m_options.audioFile.empty())
+            refused = "no file named (SONABEL_AUDIO_FILE)";
+        else if (d == "file" && !mayWriteRegularFile(m_options.audioFile.c_str(), &refused))
+            refused = m_options.audioFile + ": " + refused;
+        if (!refused.empty()) {
+            reasons += (reasons.empty() ? "" : "; ") + d + ": " + refused;
+            continue;
+        }
         std::string why;
         if (startAudio(d, &why)) {
             m_driverName = d;
@@ -322,6 +344,10 @@ bool FluidSynthOutput::diedAway()
 
 void FluidSynthOutput::close()
 {
+    {
+        std::lock_guard lock(m_liveMutex);
+        m_live = nullptr;
+    }
     // The audio first: it renders from the synth, and the file is complete
     // once its writer is gone.
     m_writer.reset();
@@ -329,6 +355,30 @@ void FluidSynthOutput::close()
     m_queued = false;
     m_synth.reset();
     m_settings.reset();
+}
+
+void FluidSynthOutput::setGain(double gain)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.gain = gain;
+    if (m_live)
+        fluid_synth_set_gain(m_live, static_cast<float>(gain));
+}
+
+void FluidSynthOutput::setReverb(bool on)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.reverb = on;
+    if (m_live)
+        fluid_synth_reverb_on(m_live, -1, on ? 1 : 0);
+}
+
+void FluidSynthOutput::setChorus(bool on)
+{
+    std::lock_guard lock(m_liveMutex);
+    m_options.chorus = on;
+    if (m_live)
+        fluid_synth_chorus_on(m_live, -1, on ? 1 : 0);
 }
 
 void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)

@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <fluidsynth.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,10 @@ public:
     // once no voice is left.
     std::int64_t ringOutLimitUs() const override { return 5000000; }
     bool diedAway() override;
+    // FluidSynth's own calls for these are safe from any thread.
+    void setGain(double gain) override;
+    void setReverb(bool on) override;
+    void setChorus(bool on) override;
 
     // Offline use (audioDriver "none"): renders frames of interleaved stereo.
     bool renderS16(std::int16_t *interleaved, int frames);
@@ -139,6 +144,10 @@ private:
     };
 
     FluidSynthOptions m_options;
+    // Guards the gain, reverb and chorus of m_options, and m_live, between
+    // the live setters (any thread) and open() and close().
+    std::mutex m_liveMutex;
+    fluid_synth_t *m_live = nullptr; // the synthesizer while it is open
     // In this order: the driver renders from the synthesizer, which reads the
     // settings, so they go in reverse.
     std::unique_ptr<fluid_settings_t, Free> m_settings;

@@ -71,6 +71,13 @@ public:
     virtual std::int64_t ringOutLimitUs() const { return 0; }
     virtual bool diedAway() { return true; }
 
+    // The sound's volume (a synthesizer's gain), reverb and chorus, changed
+    // while the output plays: from any thread, taking effect at once. Before
+    // open() they set what it opens with. Outputs without them ignore them.
+    virtual void setGain(double gain) { (void)gain; }
+    virtual void setReverb(bool on) { (void)on; }
+    virtual void setChorus(bool on) { (void)on; }
+
     // What the output is doing or why it cannot: a line for the user.
     std::string status() const;
     // What open() found that the user should be told about (no SoundFont, no

@@ -34,6 +34,26 @@ int openRegularFile(const char *path, std::string *error)
     return fd;
 }
 
+bool isRegularFile(const char *path, std::string *error)
+{
+    const int fd = openRegularFile(path, error);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool mayWriteRegularFile(const char *path, std::string *error)
+{
+    struct stat info;
+    if (::stat(path, &info) != 0)
+        return errno == ENOENT; // to be made; a missing folder fails the writer itself
+    if (S_ISREG(info.st_mode))
+        return true;
+    *error = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
+    return false;
+}
+
 bool readRegularFile(const char *path, std::size_t maxBytes, std::vector<std::uint8_t> *bytes,
                      std::string *error)
 {

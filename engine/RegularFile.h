@@ -1,5 +1,5 @@
-// Opening files for reading without ever blocking on them: only regular files
-// are read. A FIFO, a device or a socket standing where a song or an album is
+// Opening files without ever blocking on them: only regular files are read or
+// written. A FIFO, a device or a socket standing where a song or an album is
 // expected would block open() or read() for as long as nobody writes to it,
 // and with it the window's thread. Plain POSIX, no Qt.
 #pragma once
@@ -15,6 +15,16 @@
 // blocking again afterwards. Returns the descriptor, or -1 with *error saying
 // why.
 int openRegularFile(const char *path, std::string *error);
+
+// Whether path names a regular file (links followed), found out without ever
+// blocking: a FIFO or a device is opened without waiting and never read. For
+// a file another library opens by name (a SoundFont), which would block.
+bool isRegularFile(const char *path, std::string *error);
+
+// Whether a file may be created or replaced at path by a writer that opens it
+// by name: nothing is there yet, or a regular file is. A FIFO there would
+// block that open until something reads it.
+bool mayWriteRegularFile(const char *path, std::string *error);
 
 // Reads a whole regular file of at most maxBytes. False with *error set when it
 // cannot be opened, is not a regular file, is larger, or a read fails.

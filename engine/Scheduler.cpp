@@ -73,17 +73,19 @@ void Scheduler::deliverDone()
             code = m_doneCodes.front();
             m_doneCodes.pop_front();
         }
-        if (m_callbacks.done)
+        if (m_callbacks.done && !m_retired)
             m_callbacks.done(code);
     }
 }
 
-void Scheduler::load(std::shared_ptr<const Timeline> song)
+void Scheduler::load(std::shared_ptr<const Timeline> song, std::shared_ptr<const Timeline> prelude)
 {
     {
         std::lock_guard lock(m_mutex);
         endNotify(Aborted);
         m_state.song = std::move(song);
+        m_state.prelude = m_state.song ? std::move(prelude) : nullptr;
+        ++m_state.loadId;
         m_state.mode = m_state.song ? Mode::Stopped : Mode::Closed;
         m_state.anchorSongUs = 0;
         ++m_playId;
@@ -122,10 +124,37 @@ std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
     return id;
 }
 
-void Scheduler::waitFinished(std::uint64_t playId)
+bool Scheduler::waitFinished(std::uint64_t playId, std::int64_t timeoutMs)
 {
     std::unique_lock lock(m_mutex);
-    m_ended.wait(lock, [&] { return m_playId != playId || m_state.mode != Mode::Playing; });
+    return m_ended.wait_for(lock, std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, 0)),
+                            [&] { return m_playId != playId || m_state.mode != Mode::Playing; });
+}
+
+void Scheduler::retire(std::unique_ptr<Scheduler> scheduler, std::int64_t timeoutMs)
+{
+    if (!scheduler)
+        return;
+    Scheduler &s = *scheduler;
+    s.m_retired = true;
+    bool ended = false;
+    {
+        std::unique_lock lock(s.m_mutex);
+        s.m_quit = true;
+        lock.unlock();
+        s.m_clock->wake();
+        lock.lock();
+        ended = s.m_ended.wait_for(lock,
+                                   std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, 0)),
+                                   [&] { return s.m_threadEnded; });
+    }
+    if (ended)
+        return; // the join in the destructor is immediate
+    try {
+        std::thread([doomed = std::move(scheduler)]() mutable { doomed.reset(); }).detach();
+    } catch (...) {
+        (void)scheduler.release(); // no thread to be had: left for good
+    }
 }
 
 void Scheduler::pause()
@@ -257,7 +286,7 @@ void Scheduler::run() noexcept
         m_outputOpen = true;
     }
     m_ended.notify_all();
-    if (m_callbacks.opened)
+    if (m_callbacks.opened && !m_retired)
         m_callbacks.opened();
     // The loop only returns when asked to quit; a failure inside ends the play
     // that was running and the loop starts over.
@@ -286,6 +315,11 @@ void Scheduler::run() noexcept
         m_output->close();
     } catch (...) {
     }
+    {
+        std::lock_guard lock(m_mutex);
+        m_threadEnded = true;
+    }
+    m_ended.notify_all();
 }
 
 void Scheduler::loop()
@@ -310,7 +344,7 @@ void Scheduler::loop()
 
         const std::int64_t now = m_clock->now();
         if (now >= nextStatus) {
-            if (m_callbacks.status)
+            if (m_callbacks.status && !m_retired)
                 m_callbacks.status();
             nextStatus += StatusPeriodUs;
             if (nextStatus <= now) // the clock jumped: keep the beat, skip the missed ones
@@ -356,6 +390,12 @@ void Scheduler::resync(const State &previous, const State &next)
     }
     // Every request silences at once, before the chase sets up what comes next.
     m_notes.silence(*m_output, channels);
+    if (next.mode == Mode::Playing && next.prelude && next.loadId != m_preludeLoad) {
+        m_preludeLoad = next.loadId;
+        playPrelude(*next.prelude, next.generation);
+        // A reset may let go of what the output loaded for the song.
+        m_preparedSong.reset();
+    }
     if (next.song && next.song != m_preparedSong) {
         // Loading instruments can take a while: not at real-time priority,
         // where it would hold a core away from the window.
@@ -378,6 +418,32 @@ void Scheduler::resync(const State &previous, const State &next)
     ChaseState state;
     state.applyUntil(song, m_cursor);
     state.emit(*m_output, song.channelsUsed(), m_touched);
+}
+
+void Scheduler::playPrelude(const Timeline &prelude, std::uint64_t generation)
+{
+    // In real time, to its end (a reset file ends with the time the
+    // synthesizer needs to settle); a request meanwhile ends it early.
+    const std::int64_t start = m_clock->now();
+    const auto &events = prelude.events();
+    for (std::size_t i = 0; i <= events.size(); ++i) {
+        const std::int64_t due =
+            start + (i < events.size() ? std::int64_t(events[i].timeUs) : prelude.lengthUs());
+        while (m_clock->now() < due) {
+            if (m_generation.load() != generation)
+                return;
+            m_clock->waitUntil(due);
+        }
+        if (i == events.size() || m_generation.load() != generation)
+            return;
+        const TimedEvent &e = events[i];
+        if (e.eventClass == TimedEvent::SysEx) {
+            m_output->sendSysEx(prelude.sysEx(e));
+        } else if (e.eventClass != TimedEvent::Tempo) {
+            m_output->send(e.status, e.data1, e.data2);
+            m_notes.track(e.status, e.data1, e.data2);
+        }
+    }
 }
 
 void Scheduler::startWhenReady(State &wanted)
@@ -418,7 +484,7 @@ std::int64_t Scheduler::dispatchDue(const State &state, std::int64_t now)
             m_notes.track(e.status, e.data1, e.data2);
         }
         ++m_cursor;
-        if (m_callbacks.dispatched)
+        if (m_callbacks.dispatched && !m_retired.load(std::memory_order_relaxed))
             m_callbacks.dispatched(due, m_clock->now());
         // A request (stop, seek) is taken between two events, not after a burst.
         if (++sinceCheck == 32) {

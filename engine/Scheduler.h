@@ -17,6 +17,9 @@
 //    away (asked every 10 ms, MidiOutput::diedAway) or its limit has passed.
 //    A notifying play ends with Finished then, not at the end itself; any
 //    request meanwhile cuts the sound and ends it as it would a playing one.
+//    A song loaded with a prelude (the MIDI reset) plays it there too, to its
+//    end, before the song first starts after the load; a request meanwhile
+//    cuts it short.
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
@@ -81,14 +84,19 @@ public:
     Scheduler &operator=(const Scheduler &) = delete;
 
     // Opens a song (stopped at its start), or closes with nullptr. A notifying
-    // play still running ends with Aborted.
-    void load(std::shared_ptr<const Timeline> song);
+    // play still running ends with Aborted. The prelude, when given, is played
+    // to its end before the song's first start after this load.
+    void load(std::shared_ptr<const Timeline> song,
+              std::shared_ptr<const Timeline> prelude = nullptr);
     // Plays from fromUs, or on from where the song stands. Returns an id for
     // waitFinished(), or 0 when nothing is open (then a notifying play ends
     // at once with Failed). A notifying play still running ends Superseded.
     std::uint64_t play(std::optional<std::int64_t> fromUs, bool notify);
-    // Blocks until the play with this id has ended, for whatever reason.
-    void waitFinished(std::uint64_t playId);
+    // Blocks until the play with this id has ended, for whatever reason, or
+    // timeoutMs has passed; true when it ended. A bound is a must: a playback
+    // thread stuck in its output (a sound server that never answers) would
+    // otherwise hold the caller for good.
+    bool waitFinished(std::uint64_t playId, std::int64_t timeoutMs);
     // Pauses a playing song; cuts the sound of one ringing out (it stays
     // stopped at its end).
     void pause();
@@ -100,6 +108,11 @@ public:
     // Blocks until the output's open() has returned, or the time-out passed;
     // true when it has returned.
     bool waitOutputOpen(std::int64_t timeoutMs);
+
+    // Ends a scheduler, waiting at most timeoutMs for its playback thread: one
+    // stuck in its output is left to a thread of its own, which frees the
+    // scheduler once it ends. No callback runs once this is called.
+    static void retire(std::unique_ptr<Scheduler> scheduler, std::int64_t timeoutMs);
 
     Mode mode() const;
     std::int64_t positionUs() const;
@@ -115,6 +128,8 @@ private:
     struct State
     {
         std::shared_ptr<const Timeline> song;
+        std::shared_ptr<const Timeline> prelude;
+        std::uint64_t loadId = 0; // counts the loads, for the prelude
         Mode mode = Mode::Closed;
         std::int64_t anchorSongUs = 0;
         std::int64_t anchorClockUs = 0;
@@ -128,6 +143,7 @@ private:
     void loop();
     void resync(const State &previous, const State &next);
     void startWhenReady(State &wanted);
+    void playPrelude(const Timeline &prelude, std::uint64_t generation);
     std::int64_t dispatchDue(const State &state, std::int64_t now);
     void finish(std::uint64_t generation);
     // While a song's last notes ring out: ends the ringing once they have died
@@ -152,6 +168,8 @@ private:
     std::recursive_mutex m_delivering;
     bool m_quit = false;
     bool m_outputOpen = false;
+    bool m_threadEnded = false;         // run() has returned, or is about to
+    std::atomic<bool> m_retired{false}; // retire(): callbacks no longer run
     std::string m_error;
     std::atomic<std::uint64_t> m_generation{0};
 
@@ -160,6 +178,7 @@ private:
     std::size_t m_cursor = 0;
     SoundingNotes m_notes;
     std::shared_ptr<const Timeline> m_preparedSong;
+    std::uint64_t m_preludeLoad = 0; // the load whose prelude has been played
     ChaseState m_touched;
     std::int64_t m_ringUntil = 0; // clock time the ring-out is cut short
 

@@ -2,6 +2,7 @@
 #include "engine/SequencerDevice.h"
 
 #include <QMetaObject>
+#include <utility>
 
 SequencerDevice::SequencerDevice(QObject *parent) : QObject(parent)
 {}
@@ -21,7 +22,8 @@ void SequencerDevice::Command(const QString &command)
     m_from.reset();
 
     if (command.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
-        open(m_fileName);
+        // The prelude belongs to this "Open" only.
+        open(m_fileName, std::exchange(m_prelude, QString()));
     } else if (command.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
         play(from, m_wait, m_notify);
     } else if (command.compare(QLatin1String("Pause"), Qt::CaseInsensitive) == 0) {

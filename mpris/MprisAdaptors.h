@@ -30,7 +30,8 @@ public:
     QString Identity() const { return QStringLiteral("Sonabel"); }
     QString DesktopEntry() const { return QStringLiteral("sonabel"); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList SupportedMimeTypes() const { return {QStringLiteral("audio/midi")}; }
+    // What the desktop entry opens (dist/sonabel.desktop).
+    QStringList SupportedMimeTypes() const;
 
 public Q_SLOTS:
     void Raise() { m_service->raise(); }
@@ -63,12 +64,11 @@ public:
     QString PlaybackStatus() const { return m_service->playbackStatus(); }
     QVariantMap Metadata() const { return m_service->metadata(); }
     qlonglong Position() const { return m_service->positionUs(); }
-    // Songs play at their own tempo and the volume is the sound dialog's:
-    // both are fixed here, and writes are ignored.
+    // Songs play at their own tempo: the rate is fixed, and writes are ignored.
     double Rate() const { return 1.0; }
     void setRate(double) {}
-    double Volume() const { return 1.0; }
-    void setVolume(double) {}
+    double Volume() const { return m_service->volume(); }
+    void setVolume(double volume) { m_service->setVolume(volume); }
     bool CanGoNext() const { return m_service->canGoNext(); }
     bool CanPlay() const { return m_service->canPlay(); }
     bool CanPause() const { return m_service->canPause(); }

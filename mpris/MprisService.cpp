@@ -1,16 +1,15 @@
 // The media player on the session bus; see MprisService.h.
 #include "mpris/MprisService.h"
 
-#include "engine/SequencerDevice.h"
+#include "engine/SoundChoice.h"
 #include "mpris/MprisAdaptors.h"
+#include "player/Player.h"
 #include "playlist/FileTitle.h"
-#include "playlist/PlaylistModel.h"
-#include "ui/frmMain.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,14 +19,16 @@ const QString ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString NoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
-// Image indexes of the transport row.
-enum Transport { Previous = 0, Play = 1, Pause = 2, Stop = 3, Next = 4 };
-
 } // namespace
 
 MprisRootAdaptor::MprisRootAdaptor(MprisService *service)
     : QDBusAbstractAdaptor(service), m_service(service)
 {}
+
+QStringList MprisRootAdaptor::SupportedMimeTypes() const
+{
+    return QStringLiteral(SONABEL_MIME_TYPES).split(u',', Qt::SkipEmptyParts);
+}
 
 MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service)
     : QDBusAbstractAdaptor(service), m_service(service)
@@ -35,13 +36,19 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service)
     connect(service, &MprisService::seeked, this, &MprisPlayerAdaptor::Seeked);
 }
 
-MprisService::MprisService(frmMain &window, QObject *parent) : QObject(parent), m_window(window)
+MprisService::MprisService(Player &player, QObject *parent) : QObject(parent), m_player(player)
 {
     new MprisRootAdaptor(this);
     new MprisPlayerAdaptor(this);
-    // After the window's own handlers, which were connected first.
-    connect(window.MCI, &SequencerDevice::StatusUpdate, this, &MprisService::refresh);
-    connect(window.MCI, &SequencerDevice::Done, this, &MprisService::refresh);
+    connect(&m_player, &Player::stateChanged, this, &MprisService::refresh);
+    connect(&m_player, &Player::trackChanged, this, &MprisService::refresh);
+    connect(&m_player, &Player::volumeChanged, this, &MprisService::refresh);
+    // Once a second: a song that has opened meanwhile shows its length.
+    connect(&m_player, &Player::positionChanged, this, &MprisService::refresh);
+    connect(&m_player, &Player::seeked, this, [this](qint32 ms) {
+        Q_EMIT seeked(qlonglong(ms) * 1000);
+        refresh();
+    });
 }
 
 MprisService::~MprisService()
@@ -78,158 +85,154 @@ bool MprisService::start()
 
 QString MprisService::playbackStatus() const
 {
-    if (m_window.Stopped)
+    switch (m_player.state()) {
+    case Player::State::Stopped:
         return QStringLiteral("Stopped");
-    return m_window.MCI->isPaused() ? QStringLiteral("Paused") : QStringLiteral("Playing");
+    case Player::State::Paused:
+        return QStringLiteral("Paused");
+    case Player::State::Opening:
+    case Player::State::Playing:
+        break;
+    }
+    return QStringLiteral("Playing");
 }
 
 QString MprisService::trackId() const
 {
-    if (m_window.PlayFile.isEmpty())
+    // One id for each song started, so an id held from an earlier song (the
+    // same entry too) no longer matches.
+    if (m_player.file().isEmpty())
         return NoTrack;
-    return QStringLiteral("/org/sonabel/track/") + QString::number(qMax(m_window.PlayIndex, 0));
+    return QStringLiteral("/org/sonabel/track/") + QString::number(m_player.songNumber());
 }
 
 QVariantMap MprisService::metadata() const
 {
     QVariantMap map;
     map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId())));
-    if (m_window.PlayFile.isEmpty())
+    if (m_player.file().isEmpty())
         return map;
-    const qint32 length = m_window.Stopped ? 0 : m_window.MCI->Length();
+    const qint32 length = m_player.isStopped() ? 0 : m_player.lengthMs();
     if (length > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(length) * 1000);
-    map.insert(QStringLiteral("xesam:title"), FileTitle(m_window.PlayFile));
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_window.PlayFile).toString());
+    map.insert(QStringLiteral("xesam:title"), FileTitle(m_player.file()));
+    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_player.file()).toString());
     return map;
 }
 
 qlonglong MprisService::positionUs() const
 {
-    return m_window.Stopped ? 0 : qlonglong(m_window.MCI->Position()) * 1000;
+    return m_player.isStopped() ? 0 : qlonglong(m_player.positionMs()) * 1000;
 }
 
 bool MprisService::canGoNext() const
 {
-    return !m_window.lstPlay.isEmpty();
+    return m_player.entryCount() > 0;
 }
 
 bool MprisService::canPlay() const
 {
-    return !m_window.lstPlay.isEmpty() || !m_window.PlayFile.isEmpty();
+    return m_player.entryCount() > 0 || !m_player.file().isEmpty();
 }
 
 bool MprisService::canPause() const
 {
-    return !m_window.Stopped;
+    return !m_player.isStopped();
 }
 
 bool MprisService::canSeek() const
 {
-    return !m_window.Stopped && m_window.MCI->Length() > 0;
+    return !m_player.isStopped() && m_player.lengthMs() > 0;
 }
 
-// ---- what is done: each as the window's own control does it ----
+double MprisService::volume() const
+{
+    return m_player.volume() / SoundChoice::MaxGain;
+}
+
+void MprisService::setVolume(double volume)
+{
+    m_player.setVolume(std::clamp(volume, 0.0, 1.0) * SoundChoice::MaxGain);
+}
+
+// ---- what is done: each by the transport's own rules ----
 
 void MprisService::raise()
 {
-    if (m_window.mnuShade->isChecked())
-        m_window.mnuShade_Click();
-    if (m_window.isMinimized())
-        m_window.showNormal();
-    m_window.show();
-    m_window.raise();
-    m_window.activateWindow();
+    Q_EMIT raiseRequested();
 }
 
 void MprisService::quit()
 {
-    // After the reply has gone: "Close player" ends the program.
-    QTimer::singleShot(0, &m_window, &frmMain::mnuClose_Click);
+    // The window closes once control is back in its event loop, after the
+    // reply has gone.
+    Q_EMIT quitRequested();
 }
 
 void MprisService::play()
 {
-    if (m_window.Stopped)
-        m_window.imgControls_Click(Play);
-    else if (m_window.MCI->isPaused())
-        m_window.imgControls_Click(Pause); // the pause image resumes
-    refresh();
+    if (m_player.isStopped())
+        m_player.play();
+    else if (m_player.state() == Player::State::Paused)
+        m_player.pause(); // pause on a paused song resumes it
 }
 
 void MprisService::pause()
 {
-    if (!m_window.Stopped && !m_window.MCI->isPaused())
-        m_window.imgControls_Click(Pause);
-    refresh();
+    if (m_player.state() == Player::State::Playing)
+        m_player.pause();
 }
 
 void MprisService::playPause()
 {
-    m_window.imgControls_Click(m_window.Stopped ? Play : Pause);
-    refresh();
+    if (m_player.isStopped())
+        m_player.play();
+    else
+        m_player.pause();
 }
 
 void MprisService::stop()
 {
-    m_window.imgControls_Click(Stop);
-    refresh();
+    m_player.stop();
 }
 
 void MprisService::next()
 {
-    m_window.imgControls_Click(Next);
-    refresh();
+    m_player.advance();
 }
 
 void MprisService::previous()
 {
     // As the image: the first press starts the song again, a second one within
     // half a second goes back a song.
-    m_window.imgControls_Click(Previous);
-    if (!m_window.Stopped)
-        Q_EMIT seeked(positionUs());
-    refresh();
-}
-
-void MprisService::jumpTo(qint64 ms)
-{
-    // As a release on the bar: play from there.
-    m_window.MCI->setFrom(static_cast<qint32>(ms));
-    m_window.MCI->Command(QStringLiteral("Play"));
-    Q_EMIT seeked(ms * 1000);
-    refresh();
+    m_player.previous();
 }
 
 void MprisService::seek(qlonglong offsetUs)
 {
-    if (m_window.Stopped)
+    if (m_player.isStopped())
         return;
-    const qint64 length = m_window.MCI->Length();
-    const qint64 target = qint64(m_window.MCI->Position()) + offsetUs / 1000;
-    if (target > length) {
+    const qint64 target = qint64(m_player.positionMs()) + offsetUs / 1000;
+    if (target > m_player.lengthMs())
         next();
-        return;
-    }
-    jumpTo(qMax<qint64>(target, 0));
+    else
+        m_player.seek(qMax<qint64>(target, 0));
 }
 
 void MprisService::setPosition(const QString &track, qlonglong positionUs)
 {
-    if (m_window.Stopped || track != trackId() || positionUs < 0 ||
-        positionUs > qlonglong(m_window.MCI->Length()) * 1000)
+    if (m_player.isStopped() || track != trackId() || positionUs < 0 ||
+        positionUs > qlonglong(m_player.lengthMs()) * 1000)
         return;
-    jumpTo(positionUs / 1000);
+    m_player.seek(positionUs / 1000);
 }
 
 void MprisService::openUri(const QString &uri)
 {
     const QUrl url(uri);
-    if (!url.isLocalFile())
-        return;
     // As a file dropped on the window: added, or played at once, by the option.
-    m_window.UpdateOLE(QStringList{url.toLocalFile()}, false);
-    refresh();
+    if (url.isLocalFile())
+        Q_EMIT openRequested(url.toLocalFile());
 }
 
 // ---- what changed ----
@@ -244,6 +247,7 @@ QVariantMap MprisService::snapshot() const
     map.insert(QStringLiteral("CanPlay"), canPlay());
     map.insert(QStringLiteral("CanPause"), canPause());
     map.insert(QStringLiteral("CanSeek"), canSeek());
+    map.insert(QStringLiteral("Volume"), volume());
     return map;
 }
 

@@ -2,10 +2,12 @@
 // keys and the desktop's player widgets reach it: the MediaPlayer2 and
 // MediaPlayer2.Player interfaces at /org/mpris/MediaPlayer2.
 //
-// Every call does what the window's own controls do (the transport images, the
-// bar, "Close player", a dropped file); nothing here plays by itself. Changes
-// are announced with PropertiesChanged when they are seen: after each call, and
-// at each of the device's status updates and notifications.
+// It calls and observes the Player only, with the transport's own rules (a
+// seek past the song's end goes to the next song, Previous restarts first).
+// What the bus asks of the window (Raise, Quit, OpenUri) it only asks for,
+// through signals that the program wires to the window. Changes are announced
+// with PropertiesChanged when the Player says something changed, and every
+// seek the Player makes (the window's bar and keys too) with Seeked.
 //
 // Threads: the window's. Qt D-Bus delivers calls to this object's thread.
 #pragma once
@@ -13,13 +15,13 @@
 #include <QObject>
 #include <QVariantMap>
 
-class frmMain;
+class Player;
 
 class MprisService : public QObject
 {
     Q_OBJECT
 public:
-    explicit MprisService(frmMain &window, QObject *parent = nullptr);
+    explicit MprisService(Player &player, QObject *parent = nullptr);
     ~MprisService() override;
 
     // Registers on the session bus. Without a bus (or when the name is taken)
@@ -34,7 +36,12 @@ public:
     bool canPlay() const;
     bool canPause() const;
     bool canSeek() const;
+    // The Sound dialog's volume, 0 to 1 for its slider's range (the gain up
+    // to SoundChoice::MaxGain); what is set is kept within it.
+    double volume() const;
+    void setVolume(double volume);
 
+    // Asked of the window (raiseRequested, quitRequested).
     void raise();
     void quit();
     void play();
@@ -52,13 +59,16 @@ public:
 
 Q_SIGNALS:
     void seeked(qlonglong positionUs);
+    // What the bus asks of the window.
+    void raiseRequested();
+    void quitRequested();
+    void openRequested(const QString &path);
 
 private:
     QString trackId() const;
-    void jumpTo(qint64 ms);
     QVariantMap snapshot() const;
 
-    frmMain &m_window;
+    Player &m_player;
     QVariantMap m_last;
     bool m_registered = false;
 };

@@ -1,8 +1,13 @@
 // The settings store on an INI file.
+#include "engine/RegularFile.h"
 #include "platform/SettingsStore.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
+#include <cstdio>
 
 namespace {
 
@@ -11,21 +16,45 @@ QString keyFor(const QString &name)
     return name.isEmpty() ? QStringLiteral("@") : name;
 }
 
+QString userFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Orvane/Sonabel.ini");
+}
+
+// The file may be read and written: nothing there yet, or a regular file. A
+// FIFO or a device there would block every read and write of it.
+bool usable(const QString &fileName)
+{
+    std::string why;
+    if (mayWriteRegularFile(QFile::encodeName(fileName).constData(), &why))
+        return true;
+    std::fprintf(stderr,
+                 "sonabel: the settings file %s cannot be used (%s); settings are "
+                 "neither read nor kept\n",
+                 qPrintable(fileName), why.c_str());
+    return false;
+}
+
 } // namespace
 
-IniSettingsStore::IniSettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             QStringLiteral("Orvane"), QStringLiteral("Sonabel")))
+IniSettingsStore::IniSettingsStore() : IniSettingsStore(userFileName())
 {}
 
-IniSettingsStore::IniSettingsStore(const QString &fileName)
-    : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
-{}
+IniSettingsStore::IniSettingsStore(const QString &fileName) : m_fileName(fileName)
+{
+    // QSettings reads the file as it is made, so the check comes first.
+    if (usable(fileName))
+        m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+}
 
 IniSettingsStore::~IniSettingsStore() = default;
 
 std::optional<QString> IniSettingsStore::read(const QString &name) const
 {
+    if (!m_settings)
+        return m_unkept.contains(name) ? std::optional<QString>(m_unkept.value(name))
+                                       : std::nullopt;
     const QVariant value = m_settings->value(keyFor(name));
     if (!value.isValid())
         return std::nullopt;
@@ -39,16 +68,22 @@ std::optional<QString> IniSettingsStore::read(const QString &name) const
 
 void IniSettingsStore::write(const QString &name, const QString &value)
 {
-    m_settings->setValue(keyFor(name), value);
+    if (m_settings)
+        m_settings->setValue(keyFor(name), value);
+    else
+        m_unkept.insert(name, value);
 }
 
 bool IniSettingsStore::flush()
 {
+    // Writing reads the file again first.
+    if (!m_settings || !usable(m_fileName))
+        return false;
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }
 
 QString IniSettingsStore::fileName() const
 {
-    return m_settings->fileName();
+    return m_fileName;
 }

@@ -1,19 +1,19 @@
-// The link between starts of the program: the probe under the lock, the
-// sending side on plain blocking-with-deadline socket calls, and the serving
-// side on a listening socket of its own (accepted connections are served by
-// QLocalSocket).
+// The link between starts of the program: the probe under the session lock,
+// the sending side on plain blocking-with-deadline socket calls, and the
+// handling of what the serving thread (LinkServer.h) received.
 #include "platform/InstanceLink.h"
+
+#include "platform/LinkServer.h"
+#include "platform/LinkSockets.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalSocket>
-#include <QSocketNotifier>
+#include <QFileInfo>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -22,152 +22,17 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
+
+using namespace linksockets;
 
 namespace {
 
 const char SocketName[] = "Sonabel.Sonalink";
-const char LockSuffix[] = ".lock";
-
-constexpr char Accepted = 1;
-constexpr char Refused = 0;
-// Per-connection state kept on the client socket object.
-const char BufferProperty[] = "sonabel_link_buffer";
-
-// Room for the socket path in sockaddr_un, with its terminating NUL.
-constexpr std::size_t MaxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
-
-// A folder only this user can change: a real folder (no link) owned by the
-// user and writable by nobody else. Strict also refuses reading by others.
-bool privateFolder(const QByteArray &path, bool strict)
-{
-    struct stat info;
-    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return false;
-    if (info.st_uid != ::geteuid())
-        return false;
-    return (info.st_mode & (strict ? mode_t(077) : mode_t(022))) == 0;
-}
 
 bool socketPathFits(const QString &folder)
 {
-    return static_cast<std::size_t>(QFile::encodeName(InstanceLink::socketPath(folder)).size()) <=
-           MaxSocketPath;
-}
-
-// Holds an exclusive flock on a file while it lives. Waits up to timeoutMs;
-// when the lock cannot be had in that time the holder goes on without it
-// rather than never start.
-class LockFile
-{
-public:
-    LockFile(const QString &path, int timeoutMs)
-    {
-        m_fd = ::open(QFile::encodeName(path).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_fd < 0)
-            return;
-        QDeadlineTimer deadline(timeoutMs);
-        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
-                ::close(m_fd);
-                m_fd = -1;
-                return;
-            }
-            ::usleep(2000);
-        }
-    }
-    ~LockFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // closing lets the lock go
-    }
-    LockFile(const LockFile &) = delete;
-    LockFile &operator=(const LockFile &) = delete;
-
-private:
-    int m_fd = -1;
-};
-
-enum class Connect { Connected, NoServer, Stale, Failed };
-
-// Connects to the socket at path; fd receives the connected socket, made
-// non-blocking for the deadline-bound writes and reads that follow.
-Connect connectTo(const QString &path, int timeoutMs, int *fd)
-{
-    const QByteArray native = QFile::encodeName(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(native.size()) > MaxSocketPath)
-        return Connect::Failed;
-    std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
-
-    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0)
-        return Connect::Failed;
-    // A blocking connect to a Unix socket whose queue is full waits for room
-    // up to the send time-out.
-    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    int rc;
-    do {
-        rc = ::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int error = errno;
-        ::close(s);
-        if (error == ENOENT)
-            return Connect::NoServer;
-        if (error == ECONNREFUSED)
-            return Connect::Stale;
-        // EAGAIN: the queue stayed full for the whole time-out; the instance
-        // is there but busy.
-        return Connect::Failed;
-    }
-    ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK);
-    *fd = s;
-    return Connect::Connected;
-}
-
-// Waits for fd to become ready for events; false on a time-out or an error.
-bool waitReady(int fd, short events, const QDeadlineTimer &deadline)
-{
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const qint64 remaining = deadline.remainingTime();
-        const int rc = ::poll(&p, 1, static_cast<int>(std::min<qint64>(remaining, 1 << 30)));
-        if (rc > 0)
-            return true; // ready, or an error the next call reports
-        if (rc == 0 || errno != EINTR)
-            return false;
-    }
-}
-
-bool writeAll(int fd, const QByteArray &data, const QDeadlineTimer &deadline)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.constData() + done,
-                                 static_cast<std::size_t>(data.size() - done), MSG_NOSIGNAL);
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (!waitReady(fd, POLLOUT, deadline))
-                return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The user id of the process at the other end of a connected socket.
-bool peerIsThisUser(qintptr fd)
-{
-    ucred credentials{};
-    socklen_t length = sizeof credentials;
-    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
-        return false;
-    return credentials.uid == ::geteuid();
+    return fitsSocketAddress(InstanceLink::socketPath(folder));
 }
 
 } // namespace
@@ -207,9 +72,36 @@ QString InstanceLink::socketPath(const QString &folder)
     return folder + u'/' + QLatin1String(SocketName);
 }
 
-QString InstanceLink::lockPath(const QString &folder)
+QString InstanceLink::sessionLockPath(const QString &folder)
 {
-    return socketPath(folder) + QLatin1String(LockSuffix);
+    if (!folder.isEmpty())
+        return socketPath(folder) + QStringLiteral(".session");
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return config + QStringLiteral("/Orvane/Sonabel.lock");
+}
+
+QByteArray InstanceLink::encodeMessage(const QStringList &texts)
+{
+    const QByteArray text = texts.join(QChar(u'\0')).toUtf8();
+    QByteArray message(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(static_cast<quint32>(text.size()), message.data());
+    return message + text;
+}
+
+InstanceLink::Parsed InstanceLink::parseMessage(const QByteArray &bytes)
+{
+    Parsed parsed;
+    if (bytes.size() < 4)
+        return parsed;
+    const quint32 length = qFromBigEndian<quint32>(bytes.constData());
+    if (length > static_cast<quint32>(MaxMessageBytes)) {
+        parsed.state = Parsed::TooLong;
+    } else if (bytes.size() >= 4 + qsizetype(length)) {
+        parsed.state = Parsed::Complete;
+        parsed.texts =
+            QString::fromUtf8(bytes.constData() + 4, qsizetype(length)).split(QChar(u'\0'));
+    }
+    return parsed;
 }
 
 InstanceLink::InstanceLink(const QString &folder, QObject *parent)
@@ -221,86 +113,116 @@ InstanceLink::~InstanceLink()
     close();
     if (m_clientFd >= 0)
         ::close(m_clientFd);
+    if (m_sessionFd >= 0)
+        ::close(m_sessionFd); // closing lets the lock go
 }
 
 InstanceLink::Probe InstanceLink::probe()
 {
-    // Without a private folder there is no link to find or to offer.
-    if (m_folder.isEmpty() || !socketPathFits(m_folder))
-        return Probe::FirstInstance;
-
-    LockFile lock(lockPath(m_folder), timeouts.lockMs);
-    const QString path = socketPath(m_folder);
-    switch (connectTo(path, timeouts.connectMs, &m_clientFd)) {
-    case Connect::Connected:
-    case Connect::Failed:
-        return Probe::InstanceRunning;
-    case Connect::Stale:
-        // Left behind by an instance that did not end normally; nobody listens.
-        ::unlink(QFile::encodeName(path).constData());
-        break;
-    case Connect::NoServer:
-        break;
+    m_deadline = QDeadlineTimer(timeouts.answerMs);
+    const QDeadlineTimer &deadline = m_deadline;
+    const bool linked = !m_folder.isEmpty() && socketPathFits(m_folder);
+    const QString session = sessionLockPath(linked ? m_folder : QString());
+    if (!linked) {
+        // No link to find or to offer; the lock still keeps this user to one
+        // player.
+        QDir().mkpath(QFileInfo(session).path());
+        m_sessionFd = tryLock(session);
+        return m_sessionFd >= 0 || !lockUsable(session) ? Probe::FirstInstance
+                                                        : Probe::InstanceRunning;
     }
-    listen();
-    return Probe::FirstInstance;
+
+    const QString path = socketPath(m_folder);
+    for (;;) {
+        m_sessionFd = tryLock(session);
+        if (m_sessionFd >= 0 || !lockUsable(session)) {
+            // This start is the player. A socket left there is stale, unless
+            // a player of an older kind, which holds no session lock, answers.
+            if (connectTo(path, 1000, &m_clientFd) == Connect::Connected) {
+                if (m_sessionFd >= 0)
+                    ::close(m_sessionFd);
+                m_sessionFd = -1;
+                return Probe::InstanceRunning;
+            }
+            removeStale(path);
+            listen();
+            return Probe::FirstInstance;
+        }
+        // A player runs. Its socket may be missing a moment (it is being made
+        // again, or the player is closing).
+        switch (connectTo(path, std::max<qint64>(deadline.remainingTime(), 1), &m_clientFd)) {
+        case Connect::Connected:
+        case Connect::Failed: // its queue stayed full: it is there but busy
+            return Probe::InstanceRunning;
+        case Connect::NoServer:
+        case Connect::Stale:
+            break;
+        }
+        if (deadline.hasExpired())
+            return Probe::InstanceRunning; // execute() finds it unreachable
+        ::usleep(static_cast<useconds_t>(timeouts.retryMs) * 1000);
+    }
 }
 
-InstanceLink::Delivery InstanceLink::execute(const QString &Text)
+InstanceLink::Delivery InstanceLink::execute(const QStringList &texts)
 {
-    const QByteArray text = Text.toUtf8();
-    if (text.size() > MaxMessageBytes) {
-        if (m_clientFd >= 0)
-            ::close(m_clientFd);
-        m_clientFd = -1;
+    const QByteArray message = encodeMessage(texts);
+    if (message.size() - 4 > MaxMessageBytes)
         return Delivery::Refused;
-    }
-    QByteArray message(4, Qt::Uninitialized);
-    qToBigEndian<quint32>(static_cast<quint32>(text.size()), message.data());
-    message += text;
-
+    if (m_folder.isEmpty())
+        return Delivery::Unreachable; // a player runs, with no link to it
+    const QDeadlineTimer &deadline = m_deadline;
     const QString path = socketPath(m_folder);
-    int pause = timeouts.retryMs;
-    for (int attempt = 0; attempt < std::max(1, timeouts.attempts); ++attempt) {
-        if (attempt > 0) {
-            ::usleep(static_cast<useconds_t>(pause) * 1000);
-            pause *= 2;
-        }
-        if (m_clientFd < 0 && (m_folder.isEmpty() || connectTo(path, timeouts.connectMs,
-                                                               &m_clientFd) != Connect::Connected))
-            continue;
-        const int fd = m_clientFd;
-        m_clientFd = -1;
-        enum { Broken, TimedOut, Answered } outcome = Broken;
-        char reply = Refused;
-        if (writeAll(fd, message, QDeadlineTimer(timeouts.sendMs))) {
-            const QDeadlineTimer deadline(timeouts.answerMs);
-            for (;;) {
-                const ssize_t n = ::recv(fd, &reply, 1, 0);
-                if (n == 1) {
-                    outcome = Answered;
-                    break;
-                }
-                if (n == 0 || (errno != EAGAIN && errno != EINTR))
-                    break; // the connection ended without an answer
-                if (!waitReady(fd, POLLIN, deadline)) {
-                    outcome = deadline.hasExpired() ? TimedOut : Broken;
-                    break;
-                }
+    for (;;) {
+        if (m_clientFd < 0) {
+            if (connectTo(path, std::max<qint64>(deadline.remainingTime(), 1), &m_clientFd) !=
+                Connect::Connected) {
+                if (deadline.hasExpired())
+                    return Delivery::Unreachable;
+                ::usleep(static_cast<useconds_t>(timeouts.retryMs) * 1000);
+                continue;
             }
         }
-        ::close(fd);
-        if (outcome == Answered)
-            return reply == Accepted ? Delivery::Accepted : Delivery::Refused;
-        // A running instance that took the text but is still busy with it
-        // would take it twice if it were sent again.
-        if (outcome == TimedOut)
-            return Delivery::Lost;
+        const int fd = m_clientFd;
+        m_clientFd = -1;
+        char answer = Refused;
+        Read first = Read::Ended;
+        if (writeAll(fd, message, deadline))
+            first = readByte(fd, deadline, &answer);
+        if (first == Read::TimedOut) {
+            // Giving up: the side is shut for reading first, so a Received
+            // sent from now on fails over there; one sent before is read here.
+            ::shutdown(fd, SHUT_RD);
+            first = ::recv(fd, &answer, 1, MSG_DONTWAIT) == 1 ? Read::Byte : Read::Ended;
+            if (first != Read::Byte) {
+                ::close(fd);
+                return Delivery::Unreachable;
+            }
+        }
+        if (first == Read::Ended) {
+            // Dropped before Received: not taken, so it may be sent again.
+            ::close(fd);
+            if (deadline.hasExpired())
+                return Delivery::Unreachable;
+            ::usleep(static_cast<useconds_t>(timeouts.retryMs) * 1000);
+            continue;
+        }
+        if (answer == Received) {
+            // The running player has the texts; it answers once they are in,
+            // however long a message box of its own stays open.
+            const Read last = readByte(fd, QDeadlineTimer(QDeadlineTimer::Forever), &answer);
+            ::close(fd);
+            if (last != Read::Byte)
+                return Delivery::Lost;
+        } else {
+            ::close(fd);
+        }
+        // A player of an older kind answers Accepted only, at the end.
+        return answer == Accepted ? Delivery::Accepted : Delivery::Refused;
     }
-    return Delivery::Lost;
 }
 
-void InstanceLink::setHandler(std::function<void(const QString &)> handler)
+void InstanceLink::setHandler(std::function<void(const QStringList &)> handler)
 {
     m_handler = std::move(handler);
     handleQueue();
@@ -308,245 +230,76 @@ void InstanceLink::setHandler(std::function<void(const QString &)> handler)
 
 bool InstanceLink::isListening() const
 {
-    return m_listenFd >= 0;
+    return m_server != nullptr;
 }
 
 bool InstanceLink::listen()
 {
-    const QByteArray native = QFile::encodeName(socketPath(m_folder));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(native.size()) > MaxSocketPath)
+    dev_t device;
+    ino_t inode;
+    const int fd = makeListener(socketPath(m_folder), &device, &inode);
+    if (fd < 0 && m_sessionFd < 0)
         return false;
-    std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return false;
-    // Made for its owner only from the start: no moment where others may connect.
-    const mode_t mask = ::umask(077);
-    const int bound = ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    ::umask(mask);
-    struct stat info;
-    // As long a queue as the system grants: starts that come while the window
-    // is busy wait there instead of being turned away.
-    if (bound != 0 || ::listen(fd, SOMAXCONN) != 0 || ::stat(native.constData(), &info) != 0) {
-        if (bound == 0)
-            ::unlink(native.constData());
-        ::close(fd);
-        return false;
-    }
-
-    // A socket made anew replaces the old one; connections already queued on
-    // the old one are taken first.
-    if (m_listenFd >= 0)
-        acceptConnections();
-    stopListening();
-    m_listenFd = fd;
-    m_socketDevice = info.st_dev;
-    m_socketInode = info.st_ino;
-    m_wanted = true;
-    if (!m_clients)
-        m_clients = new QObject(this);
-    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &InstanceLink::acceptConnections);
-    if (!m_acceptRetry) {
-        m_acceptRetry = new QTimer(this);
-        m_acceptRetry->setSingleShot(true);
-        connect(m_acceptRetry, &QTimer::timeout, this, [this] {
-            if (m_notifier)
-                m_notifier->setEnabled(true);
-            acceptConnections();
-        });
-        m_watch = new QTimer(this);
-        connect(m_watch, &QTimer::timeout, this, &InstanceLink::watchSocketFile);
-    }
-    m_watch->start(timeouts.watchMs);
-    return true;
-}
-
-// Closes the listening socket (the socket file stays; close() removes it).
-void InstanceLink::stopListening()
-{
-    delete m_notifier;
-    m_notifier = nullptr;
-    if (m_listenFd >= 0)
-        ::close(m_listenFd);
-    m_listenFd = -1;
-}
-
-void InstanceLink::watchSocketFile()
-{
-    if (!m_wanted)
-        return;
-    const QString path = socketPath(m_folder);
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info;
-    if (m_listenFd >= 0 && ::lstat(native.constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
-        info.st_dev == m_socketDevice && info.st_ino == m_socketInode)
-        return;
-    // The socket file is gone or another file stands there: make it again,
-    // under the lock, unless another instance answers there now.
-    if (!privateFolder(QFile::encodeName(m_folder), false))
-        ::mkdir(QFile::encodeName(m_folder).constData(), 0700);
-    LockFile lock(lockPath(m_folder), 0);
-    int fd = -1;
-    switch (connectTo(path, 1000, &fd)) {
-    case Connect::Connected:
-        ::close(fd);
-        return; // someone serves the link; leave it to them
-    case Connect::Failed:
-        return; // a busy instance, or no descriptor here: try again later
-    case Connect::NoServer:
-        break;
-    case Connect::Stale:
-        // A socket nobody serves, or some other file in its place.
-        if (::lstat(native.constData(), &info) == 0 && !S_ISDIR(info.st_mode))
-            ::unlink(native.constData());
-        break;
-    }
-    listen();
+    // Without a socket now, the serving thread keeps trying to make one.
+    m_server = std::make_unique<LinkServer>(
+        m_folder, socketPath(m_folder),
+        LinkServer::Timeouts{timeouts.idleMs, timeouts.acceptRetryMs, timeouts.watchMs}, fd, device,
+        inode, [this](int client, QStringList texts) { received(client, std::move(texts)); },
+        m_handedOver);
+    return fd >= 0;
 }
 
 void InstanceLink::close()
 {
-    m_wanted = false;
-    if (m_watch)
-        m_watch->stop();
-    if (m_acceptRetry)
-        m_acceptRetry->stop();
-    if (m_listenFd >= 0) {
-        // The socket file goes with the listening socket, unless it is no
-        // longer ours.
-        const QByteArray native = QFile::encodeName(socketPath(m_folder));
-        struct stat info;
-        if (::lstat(native.constData(), &info) == 0 && info.st_dev == m_socketDevice &&
-            info.st_ino == m_socketInode)
-            ::unlink(native.constData());
+    m_server.reset(); // joins the serving thread
+    std::deque<Pending> dropped;
+    {
+        std::lock_guard lock(m_queueMutex);
+        dropped.swap(m_queue);
     }
-    stopListening();
-    if (m_clients) {
-        const auto clients = m_clients->findChildren<QLocalSocket *>();
-        for (QLocalSocket *client : clients) {
-            client->disconnect(this);
-            client->abort();
-            client->deleteLater();
-        }
-    }
-    m_queue.clear();
-}
-
-void InstanceLink::acceptConnections()
-{
-    while (m_listenFd >= 0) {
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd >= 0) {
-            takeClient(fd);
-            continue;
-        }
-        if (errno == EINTR || errno == ECONNABORTED)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return;
-        // Out of descriptors or memory: the connection stays queued. Wait a
-        // little rather than spin on a socket that stays readable.
-        if (m_notifier)
-            m_notifier->setEnabled(false);
-        m_acceptRetry->start(timeouts.acceptRetryMs);
-        return;
+    for (const Pending &pending : dropped) {
+        ::close(pending.fd); // the start learns that its texts were not taken
+        --*m_handedOver;
     }
 }
 
-void InstanceLink::takeClient(int fd)
+void InstanceLink::received(int fd, QStringList texts)
 {
-    if (!peerIsThisUser(fd)) {
-        ::close(fd);
-        return;
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(Pending{fd, std::move(texts)});
     }
-    auto *client = new QLocalSocket(m_clients);
-    if (!client->setSocketDescriptor(fd)) {
-        ::close(fd);
-        delete client;
-        return;
-    }
-    // Bounded, so that a client that keeps sending after its message
-    // costs no memory.
-    client->setReadBufferSize(64 * 1024);
-    connect(client, &QLocalSocket::readyRead, this, [this, client] { readFrom(client); });
-    connect(client, &QLocalSocket::disconnected, this, [this, client] { forget(client); });
-    // A client that sends nothing, or not all of its message, in time is
-    // dropped.
-    auto *idle = new QTimer(client);
-    idle->setSingleShot(true);
-    connect(idle, &QTimer::timeout, this, [this, client] { idleTimeout(client); });
-    idle->start(timeouts.idleMs);
-    client->setProperty(BufferProperty, QByteArray());
-    readFrom(client);
-}
-
-void InstanceLink::readFrom(QLocalSocket *client)
-{
-    const QVariant state = client->property(BufferProperty);
-    if (!state.isValid())
-        return; // the message is complete; the rest is not read
-    QByteArray buffer = state.toByteArray() + client->readAll();
-    if (buffer.size() >= 4) {
-        const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-        if (length > static_cast<quint32>(MaxMessageBytes)) {
-            client->setProperty(BufferProperty, QVariant());
-            answer(client, false);
-            return;
-        }
-        if (buffer.size() >= 4 + static_cast<qsizetype>(length)) {
-            client->setProperty(BufferProperty, QVariant());
-            m_queue.push_back(Pending{client, QString::fromUtf8(buffer.constData() + 4, length)});
-            handleQueue();
-            return;
-        }
-    }
-    client->setProperty(BufferProperty, buffer);
-}
-
-void InstanceLink::idleTimeout(QLocalSocket *client)
-{
-    if (!client->property(BufferProperty).isValid())
-        return; // the message is in; the client waits for its answer
-    // Bytes that came while this thread was busy are read before giving up.
-    client->waitForReadyRead(0);
-    if (client->property(BufferProperty).isValid())
-        forget(client);
-}
-
-void InstanceLink::answer(QLocalSocket *client, bool accepted)
-{
-    if (!client)
-        return;
-    client->disconnect(this);
-    if (client->state() == QLocalSocket::ConnectedState) {
-        client->write(accepted ? &Accepted : &Refused, 1);
-        client->flush();
-        client->disconnectFromServer();
-    }
-    client->deleteLater();
+    // Handled from the event loop of the link's thread, never from inside the
+    // serving side.
+    QMetaObject::invokeMethod(this, &InstanceLink::handleQueue, Qt::QueuedConnection);
 }
 
 void InstanceLink::handleQueue()
 {
+    // A handler that runs a nested event loop comes back here through the
+    // queued calls of later messages: they wait their turn.
     if (m_handling || !m_handler)
         return;
     m_handling = true;
-    while (!m_queue.empty()) {
-        Pending next = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_handler(next.text);
-        answer(next.socket, true);
+    for (;;) {
+        Pending next;
+        {
+            std::lock_guard lock(m_queueMutex);
+            if (m_queue.empty())
+                break;
+            next = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        m_handler(next.texts);
+        answerAndClose(next.fd, Accepted);
     }
     m_handling = false;
 }
 
-// A client gone before its answer: its text, if complete, is still handled.
-void InstanceLink::forget(QLocalSocket *client)
+void InstanceLink::answerAndClose(int fd, char byte)
 {
-    client->disconnect(this);
-    client->abort();
-    client->deleteLater();
+    // A start that has gone meanwhile makes this fail, which is no matter.
+    ::send(fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::close(fd);
+    --*m_handedOver;
 }

@@ -1,5 +1,5 @@
 // The local link between starts of the program: a later start finds the
-// running instance, hands it its argument text and ends.
+// running instance, hands it its paths and ends.
 //
 // The link is a Unix socket "Sonabel.Sonalink" in a folder of the user's own,
 // the first usable of: $XDG_RUNTIME_DIR, /run/user/<uid>, "sonabel-link" (mode
@@ -11,41 +11,51 @@
 // only, and the running instance checks the peer's user id of every
 // connection.
 //
-// A start probes under the lock file "Sonabel.Sonalink.lock" (flock) in the
-// same folder. When no instance answers (no socket, or a stale one that
-// refuses the connection and is removed) the start listens at once, before it
-// lets the lock go, so two starts at the same moment never both become the
-// first instance.
+// One player per user: the running instance holds the session lock
+// "Sonabel.Sonalink.session" (flock) for as long as it lives, in the link's
+// folder, or, when no private folder could be had, "Sonabel.lock" in the
+// user's configuration folder. A start that cannot take it never becomes a
+// player, whatever became of the socket: it hands over, or says it could not.
 //
 // On the wire, the later start sends one message: the length of the text in
-// UTF-8 as 4 bytes, most significant first, then the text. Longer messages
-// than MaxMessageBytes are refused. The running instance answers with one
-// byte, 1 accepted or 0 refused, once the text has been handled completely,
-// and closes the connection. A later start whose connection breaks before the
-// answer (the running instance closed or dropped it) sends again, a few
-// times; a text that was never acknowledged is reported to the caller.
+// UTF-8 as 4 bytes, most significant first, then the text, which holds the
+// texts handed over separated by NUL characters (no path holds one). Longer
+// messages than MaxMessageBytes are refused. The running instance answers
+// with one byte as soon as it has read the message, Received (2), or Refused
+// (0) for a message over the limit; after Received, one more byte once the
+// texts have been handled completely, Accepted (1); then it closes.
 //
-// The serving side keeps listening whatever happens: the queue of pending
-// connections is as long as the system allows, so a burst of starts while the
-// window is busy waits there; when accept() fails (no file descriptor left)
-// the connections wait in the queue and accepting is tried again shortly; and
-// a socket file that disappears (or is replaced) is made again.
+// A later start waits timeouts.answerMs in all, from its probe on, for
+// Received (connecting again while the socket is being made anew, and after a
+// connection that broke before Received). When it gives up, it shuts its side
+// for reading before it looks a last time, so a Received sent after that fails
+// on the running side, which then drops the texts: a start that reported
+// failure is never taken in afterwards. After Received it waits for Accepted
+// as long as the running instance lives. (A player of an older kind answers
+// Accepted alone, at the end; a later start takes that as well.)
 //
-// Threads: a link object is used on one thread. The serving side needs that
-// thread's event loop; the sending side blocks, every wait bounded.
+// The serving side runs on a thread of its own: it accepts, reads and says
+// Received whatever the window's thread is busy with. Only the handling is
+// queued to the thread the link object lives on, and it runs from that
+// thread's event loop, never inside anything of a connection; the handler may
+// run a nested event loop. The serving side keeps listening whatever happens:
+// the queue of pending connections is as long as the system allows; when
+// accept() fails (no file descriptor left) the connections wait in the queue
+// and accepting is tried again shortly; a socket file that disappears (or is
+// replaced) is made again.
 #pragma once
 
-#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <cstdint>
+#include <QStringList>
+#include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 
-class QLocalSocket;
-class QSocketNotifier;
-class QTimer;
+class LinkServer;
 
 class InstanceLink : public QObject
 {
@@ -55,13 +65,10 @@ public:
 
     struct Timeouts
     {
-        int lockMs = 10000;      // waiting for the lock; after that the probe goes on without it
-        int connectMs = 5000;    // the connection to a running instance
-        int sendMs = 10000;      // the message written
-        int answerMs = 120000;   // the running instance's answer (it may be scanning a folder tree)
-        int idleMs = 10000;      // the running instance's wait for a client's message
-        int attempts = 4;        // sends of a text whose connection broke before the answer
-        int retryMs = 200;       // pause before the next attempt (doubles each time)
+        int lockMs = 10000;   // waiting for the probe lock; after that the probe goes on without it
+        int answerMs = 10000; // a later start's whole wait for Received
+        int idleMs = 10000;   // the running instance's wait for a client's message
+        int retryMs = 100;    // a later start's pause before it connects again
         int acceptRetryMs = 100; // a failed accept() is tried again after this
         int watchMs = 1000;      // how often the socket file is checked
     };
@@ -70,35 +77,47 @@ public:
     // be had (the program then runs without a link).
     static QString defaultFolder();
     static QString socketPath(const QString &folder);
-    static QString lockPath(const QString &folder);
+    // The session lock of folder; for an empty folder, the one in the user's
+    // configuration folder.
+    static QString sessionLockPath(const QString &folder);
+
+    // The message carrying texts, and the texts of the message at the start of
+    // bytes (Incomplete: more bytes are needed).
+    static QByteArray encodeMessage(const QStringList &texts);
+    struct Parsed
+    {
+        enum State { Incomplete, TooLong, Complete } state = Incomplete;
+        QStringList texts;
+    };
+    static Parsed parseMessage(const QByteArray &bytes);
 
     explicit InstanceLink(const QString &folder = defaultFolder(), QObject *parent = nullptr);
     ~InstanceLink() override;
 
     enum class Probe {
-        FirstInstance,   // nobody answered; this start now listens
-        InstanceRunning, // another instance answered, or the attempt failed in another way
+        FirstInstance,   // no player runs; this start holds the session and listens
+        InstanceRunning, // a player runs (or the lock says so): hand over
     };
     // Looks for a running instance. Call once, before anything else.
     Probe probe();
 
     enum class Delivery {
-        Accepted, // the running instance handled the text
-        Refused,  // it answered with a refusal (a text over the size limit)
-        Lost,     // no answer: the connection failed, broke or timed out every time
+        Accepted,    // the running instance took the texts in
+        Refused,     // it refused them (a message over the size limit)
+        Unreachable, // no Received in time: the texts were not taken
+        Lost,        // Received, but the instance ended before it took them in
     };
-    // A later start: sends Text over the connection the probe opened and waits
-    // for the answer; a connection that breaks before the answer is made
-    // again and the text sent again, up to timeouts.attempts times.
-    Delivery execute(const QString &Text);
+    // A later start: sends the texts in one message and waits for the answers.
+    Delivery execute(const QStringList &texts);
 
-    // The first instance: handles each text received, after the previous one
-    // has been handled completely, in the order they arrived; texts that came
-    // before the handler was set wait for it. The answer goes back when the
-    // handler returns. The handler may run a nested event loop; a text that
-    // arrives meanwhile waits its turn.
-    void setHandler(std::function<void(const QString &)> handler);
-    // Stops listening and drops every connection; texts not yet handled are lost.
+    // The first instance: handles each message received, after the previous
+    // one has been handled completely, in the order they arrived; messages
+    // that came before the handler was set wait for it. Accepted goes back
+    // when the handler returns.
+    void setHandler(std::function<void(const QStringList &)> handler);
+    // Stops listening and drops every connection; messages not yet handled are
+    // lost (their starts learn it). The session lock is kept until the object
+    // goes, so that no other start becomes the player while this one closes.
     void close();
     bool isListening() const;
 
@@ -107,32 +126,25 @@ public:
 private:
     struct Pending
     {
-        QPointer<QLocalSocket> socket; // null once the client has gone
-        QString text;
+        int fd = -1; // the connection, owned here until the answer
+        QStringList texts;
     };
 
     bool listen();
-    void stopListening();
-    void acceptConnections();
-    void takeClient(int fd);
-    void watchSocketFile();
-    void readFrom(QLocalSocket *socket);
-    void answer(QLocalSocket *socket, bool accepted);
-    void idleTimeout(QLocalSocket *socket);
+    void received(int fd, QStringList texts); // from the serving thread
     void handleQueue();
-    void forget(QLocalSocket *socket);
+    void answerAndClose(int fd, char byte);
 
     QString m_folder;
+    QDeadlineTimer m_deadline; // a later start's wait for Received, from the probe on
     int m_clientFd = -1;
-    int m_listenFd = -1;
-    std::uint64_t m_socketDevice = 0; // the socket file this instance made
-    std::uint64_t m_socketInode = 0;
-    bool m_wanted = false; // listening, and to stay so until close()
-    QSocketNotifier *m_notifier = nullptr;
-    QTimer *m_acceptRetry = nullptr;
-    QTimer *m_watch = nullptr;
-    QObject *m_clients = nullptr; // parent of the connected sockets
-    std::function<void(const QString &)> m_handler;
+    int m_sessionFd = -1;
+    std::unique_ptr<LinkServer> m_server;
+    // Connections received and not yet answered: the serving thread takes no
+    // more than its share of descriptors.
+    std::shared_ptr<std::atomic<int>> m_handedOver = std::make_shared<std::atomic<int>>(0);
+    std::mutex m_queueMutex;
     std::deque<Pending> m_queue;
+    std::function<void(const QStringList &)> m_handler;
     bool m_handling = false;
 };

@@ -1,6 +1,7 @@
 // The per-user store of named text values that the settings live in.
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -21,7 +22,9 @@ public:
 
 // The real store: an INI file at the standard per-user configuration place,
 // organisation "Orvane", application "Sonabel" (XDG_CONFIG_HOME moves it).
-// The unnamed value is kept under the name "@".
+// The unnamed value is kept under the name "@". Only a regular file is read
+// or written: with anything else at the place (a FIFO would block every read)
+// the settings live in memory for the session, and flush() fails.
 class IniSettingsStore : public SettingsStore
 {
 public:
@@ -36,5 +39,7 @@ public:
     QString fileName() const;
 
 private:
-    std::unique_ptr<QSettings> m_settings;
+    QString m_fileName;
+    std::unique_ptr<QSettings> m_settings; // none when the file cannot be used
+    QMap<QString, QString> m_unkept;       // the values meanwhile
 };

@@ -1,9 +1,14 @@
-// Termination signals turned into a Qt signal through a self-pipe.
+// Termination signals turned into a Qt signal through a self-pipe, and the
+// watchdog of the program's end.
 #include "platform/Signals.h"
 
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <iterator>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -11,6 +16,7 @@ namespace {
 int pipeFds[2] = {-1, -1};
 volatile std::sig_atomic_t arrived = 0;
 const int caught[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction previous[std::size(caught)]; // put back when the catching ends
 
 extern "C" void onSignal(int number)
 {
@@ -36,8 +42,26 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int number : caught)
-        ::sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(caught); ++i) {
+        ::sigaction(caught[i], nullptr, &previous[i]);
+        // A hang-up ignored by whoever started the program (nohup) stays
+        // ignored: the player is meant to outlive its terminal.
+        if (caught[i] == SIGHUP && previous[i].sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(caught[i], &action, nullptr);
+    }
+}
+
+void endProcessAfter(int ms, int status)
+{
+    try {
+        std::thread([ms, status] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            std::_Exit(status);
+        }).detach();
+    } catch (...) {
+        // No thread to be had: the normal end has to do.
+    }
 }
 
 bool TerminationSignals::pending()
@@ -47,8 +71,8 @@ bool TerminationSignals::pending()
 
 TerminationSignals::~TerminationSignals()
 {
-    for (int number : caught)
-        ::signal(number, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(caught); ++i)
+        ::sigaction(caught[i], &previous[i], nullptr);
     delete m_notifier;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);

@@ -1,10 +1,16 @@
 // Termination requests from outside: SIGTERM, SIGINT and SIGHUP arrive as one
 // Qt signal on the window's thread, so the program can close itself normally.
+// A SIGHUP that was ignored when the program started (nohup) stays ignored.
 #pragma once
 
 #include <QObject>
 
 class QSocketNotifier;
+
+// The watchdog of the program's end: once the playlist and the settings are
+// safe, the process ends with status within ms even if something it waits
+// for on the way out (a sound device that never closes) does not return.
+void endProcessAfter(int ms, int status);
 
 class TerminationSignals : public QObject
 {

@@ -46,9 +46,20 @@ QPoint refreshWindowPosition(QWidget *window)
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
     if (connection && window->isVisible() && window->windowHandle()) {
         const auto native = static_cast<xcb_window_t>(window->winId());
+        // A window shown a moment ago may not be on the screen yet (the
+        // window manager has still to map it): the server then says 0,0,
+        // which is no place of the window's. Only a viewable one is asked.
+        xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, native), nullptr);
+        const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
-            connection, xcb_translate_coordinates(connection, native, screen->root, 0, 0), nullptr);
+        xcb_translate_coordinates_reply_t *reply =
+            viewable
+                ? xcb_translate_coordinates_reply(
+                      connection, xcb_translate_coordinates(connection, native, screen->root, 0, 0),
+                      nullptr)
+                : nullptr;
         if (reply) {
             const qreal ratio = window->devicePixelRatioF();
             real = QPoint(qRound(reply->dst_x / ratio), qRound(reply->dst_y / ratio));

@@ -1,86 +1,55 @@
-// Which song plays: the advance with wrap-round, the transport images, the
-// play actions of the playlist and the MIDI reset played before a song.
-// Runs on the window's thread; the device is driven only through its commands.
-#include "engine/SequencerDevice.h"
+// The window's play handlers: the transport images, the play actions of the
+// playlist, the reset options. Each hands its event to the Player, which
+// decides what plays.
 #include "platform/ProgramFiles.h"
+#include "player/Player.h"
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
-void frmMain::MCI_Done(int NotifyCode)
-{
-    if (NotifyCode != 0) {
-        // Device notifications matter only for a song played outside the
-        // playlist; with a playlist the status update finds the song's end.
-        if (lstMIDI->ListCount() != 0)
-            return;
-        if (NotifyCode == SequencerDevice::NotifySuccessful)
-            imgControls_Click(1);
-        else if (NotifyCode == SequencerDevice::NotifyAborted)
-            MCI_StatusUpdate();
-        return;
-    }
+namespace {
 
-    Stopped = true;
-    if (lstPlay.isEmpty())
-        return;
-    MCI->Command(QStringLiteral("Close"));
-    if (Global.ResetMode != 0)
-        ResetMIDI();
-    const int count = static_cast<int>(lstPlay.size());
-    PlayIndex = PlayIndex >= count - 1 ? 0 : PlayIndex + 1;
-    // An index before the first entry (previous pressed before any song) yields
-    // no file; the open then fails and the next status update moves on.
-    PlayFile = PlayIndex >= 0 ? lstPlay.at(PlayIndex) : QString();
-    imgControls_Click(1);
-    UpdateMIDIMenu();
+constexpr qint32 SeekStepMs = 5000;
+
+} // namespace
+
+Player &frmMain::createPlayer(SequencerDevice &device)
+{
+    return *new Player(device, lstPlay, this);
 }
 
-void frmMain::ResetMIDI()
+void frmMain::connectPlayer()
 {
-    MCI->setFileName(ResetFile);
-    MCI->Command(QStringLiteral("Open"));
-    MCI->setWait(true);
-    MCI->setNotify(false);
-    MCI->Command(QStringLiteral("Play"));
-    MCI->Command(QStringLiteral("Close"));
-    MCI->setWait(false);
-    MCI->setNotify(true);
+    connect(&player, &Player::positionChanged, this, &frmMain::MCI_StatusUpdate);
+    // The check mark of the play menu follows the song started.
+    connect(&player, &Player::trackChanged, this, &frmMain::UpdateMIDIMenu);
+    connect(&player, &Player::volumeChanged, this, &frmMain::keepVolume);
+}
+
+void frmMain::MCI_Done(int NotifyCode)
+{
+    if (NotifyCode == 0)
+        player.advance();
+    else
+        player.deviceDone(NotifyCode);
 }
 
 void frmMain::imgControls_Click(int Index)
 {
     switch (Index) {
     case 0:
-        if (PrevClicked) {
-            imgControls_DblClick(0);
-        } else {
-            MCI->setFrom(0);
-            MCI->Command(QStringLiteral("Play"));
-            tme->start(500);
-            PrevClicked = true;
-        }
+        player.previous();
         break;
     case 1:
-        if (Stopped) {
-            MCI->Command(QStringLiteral("Close"));
-            MCI->setFileName(PlayFile);
-            MCI->Command(QStringLiteral("Open"));
-            MCI->setTimeFormat(0);
-            MCI->setNotify(true);
-            MCI->Command(QStringLiteral("Play"));
-            Stopped = false;
-        }
+        player.play();
         break;
     case 2:
-        MCI->Command(QStringLiteral("Pause"));
+        player.pause();
         break;
     case 3:
-        MCI->Command(QStringLiteral("Stop"));
-        Stopped = true;
-        MCI->Command(QStringLiteral("Close"));
+        player.stop();
         break;
     case 4:
-        MCI_Done(0);
+        player.advance();
         break;
     default:
         break;
@@ -89,25 +58,13 @@ void frmMain::imgControls_Click(int Index)
 
 void frmMain::imgControls_DblClick(int Index)
 {
-    if (Index != 0)
-        return;
-    // Back one song: from the first song the advance wraps round to it again.
-    PlayIndex -= 2;
-    if (PlayIndex == -2)
-        PlayIndex = static_cast<qint32>(lstPlay.size());
-    MCI_Done(0);
-}
-
-void frmMain::tme_Timer()
-{
-    PrevClicked = false;
-    tme->stop();
+    if (Index == 0)
+        player.back();
 }
 
 void frmMain::btnPlay_Click()
 {
-    PlayIndex = lstMIDI->ListIndex() - 1;
-    MCI_Done(0);
+    player.playEntry(lstMIDI->ListIndex());
 }
 
 void frmMain::lstMIDI_DblClick()
@@ -117,15 +74,69 @@ void frmMain::lstMIDI_DblClick()
 
 void frmMain::mnuMID_Click(int Index)
 {
-    PlayIndex = Index - 1;
-    MCI_Done(0);
+    player.playEntry(Index);
+}
+
+qint32 frmMain::playIndex() const
+{
+    return player.index();
+}
+
+void frmMain::setPlayIndex(qint32 index)
+{
+    player.setIndex(index);
+}
+
+bool frmMain::isStopped() const
+{
+    return player.isStopped();
+}
+
+void frmMain::markStopped()
+{
+    player.markStopped();
+}
+
+void frmMain::playNow(const QString &path)
+{
+    player.playFile(path);
 }
 
 void frmMain::optReset_Click(int Index)
 {
     Global.ResetMode = static_cast<quint8>(Index);
+    QString file = player.resetFile();
     if (Index == 1)
-        ResetFile = programDataFile(programFolder(), QStringLiteral("GM.MID"));
+        file = programDataFile(programFolder(), QStringLiteral("GM.MID"));
     else if (Index == 2)
-        ResetFile = programDataFile(programFolder(), QStringLiteral("GS.MID"));
+        file = programDataFile(programFolder(), QStringLiteral("GS.MID"));
+    player.setReset(Index, file);
+}
+
+// ---- the play keys ----
+
+void frmMain::playPauseKey()
+{
+    // Pause on a paused song resumes it.
+    imgControls_Click(player.isStopped() ? 1 : 2);
+}
+
+void frmMain::seekBackKey()
+{
+    player.seekBy(-SeekStepMs);
+}
+
+void frmMain::seekForwardKey()
+{
+    player.seekBy(SeekStepMs);
+}
+
+void frmMain::previousSongKey()
+{
+    imgControls_DblClick(0);
+}
+
+void frmMain::nextSongKey()
+{
+    imgControls_Click(4);
 }

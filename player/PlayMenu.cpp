@@ -1,10 +1,11 @@
 // The play menu and the playlist cues: the window's handlers.
+#include "player/Player.h"
 #include "ui/SongMenu.h"
 #include "ui/frmMain.h"
 
 void frmMain::UpdateMIDIMenu()
 {
-    songMenu->invalidate(PlayIndex);
+    songMenu->invalidate(player.index());
 }
 
 void frmMain::lstMIDI_MouseMove()

@@ -1,8 +1,8 @@
-// Once a second: the song line, the percentage bar, and the end of a song.
-// Dragging the bar seeks.
+// Once a second: the song line and the percentage bar, as the Player tells
+// them. Dragging the bar seeks.
 #include "player/Progress.h"
 
-#include "engine/SequencerDevice.h"
+#include "player/Player.h"
 #include "playlist/FileTitle.h"
 #include "ui/frmDummy.h"
 #include "ui/frmMain.h"
@@ -29,43 +29,33 @@ QString FormatTime(qint32 ms)
 
 void frmMain::MCI_StatusUpdate()
 {
-    if (Stopped) {
+    if (player.isStopped()) {
         shpBarProg->resize(0, shpBarProg->height());
         lblPct->hide();
         return;
     }
-    const QString line = FileTitle(PlayFile) + QStringLiteral(" (") + FormatTime(MCI->Length()) +
-                         QStringLiteral(")") + QStringLiteral(" - ") + FormatTime(MCI->Position());
+    const qint64 length = player.lengthMs();
+    const qint64 position = player.positionMs();
+    const QString line = FileTitle(player.file()) + QStringLiteral(" (") +
+                         FormatTime(static_cast<qint32>(length)) + QStringLiteral(")") +
+                         QStringLiteral(" - ") + FormatTime(static_cast<qint32>(position));
     lblSongName->setText(line);
-    lblSongName->setToolTip(PlayFile);
+    lblSongName->setToolTip(player.file());
     dummyForm()->setWindowTitle(line);
-
-    if (MCI->Length() == 0) {
-        MCI_Done(0);
-        return;
-    }
-    // The next song once this one has played to its end. (The device's own
-    // end-of-song notification usually comes first, but with a playlist it is
-    // left alone: the advance happens here.)
-    if (MCI->Position() >= MCI->Length())
-        MCI_Done(0);
-
-    const qint64 position = MCI->Position();
-    const qint64 length = MCI->Length();
-    if (length == 0)
+    // A song with no length (not open, or opening) leaves the bar as it was;
+    // the Player moves on from a song that failed to open.
+    if (length == 0 || Seeking)
         return;
     const qint64 percent = position * 100 / length;
-    if (!Seeking) {
-        lblPct->setText(QString::number(percent) + u'%');
-        lblPct->show();
-        const qint64 width = std::clamp<qint64>(percent * 18, 0, BarWidth);
-        shpBarProg->resize(px(static_cast<double>(width)), shpBarProg->height());
-    }
+    lblPct->setText(QString::number(percent) + u'%');
+    lblPct->show();
+    const qint64 width = std::clamp<qint64>(percent * 18, 0, BarWidth);
+    shpBarProg->resize(px(static_cast<double>(width)), shpBarProg->height());
 }
 
 void frmMain::lblPct_MouseDown(int Button, int, double, double)
 {
-    if (Button == 1 && !Stopped)
+    if (Button == 1 && !player.isStopped())
         Seeking = true;
 }
 
@@ -80,7 +70,7 @@ void frmMain::lblPct_MouseMove(int, int, double X, double)
         return;
     shpBarProg->resize(px(X), shpBarProg->height());
     lblPct->setText(QString::number(roundEven(X * 100) / BarWidth) + u'%');
-    const double target = static_cast<double>(MCI->Length()) * X / BarWidth;
+    const double target = static_cast<double>(player.lengthMs()) * X / BarWidth;
     lblHelp->setText(QStringLiteral("Move to ") +
                      FormatTime(static_cast<qint32>(roundEven(target))));
 }
@@ -89,8 +79,8 @@ void frmMain::lblPct_MouseUp(int Button, int, double X, double)
 {
     if (Button == 1)
         Seeking = false;
-    const double target = static_cast<double>(MCI->Length()) * X / BarWidth;
-    const qint64 from = roundEven(target);
-    MCI->setFrom(static_cast<qint32>(std::clamp<qint64>(from, INT32_MIN, INT32_MAX)));
-    MCI->Command(QStringLiteral("Play"));
+    // As the design has it: no clamping here, the device keeps the target
+    // within the song.
+    const double target = static_cast<double>(player.lengthMs()) * X / BarWidth;
+    player.seek(roundEven(target));
 }

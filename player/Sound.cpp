@@ -1,16 +1,20 @@
 // The sound dialog's handler and the sound problems shown in the window. The
 // choice is applied to the device at once (the song goes on where it was) and
-// kept in the settings file's [Sound] group.
+// kept in the settings file's [Sound] group; the volume is the Player's, and
+// a change of it alone keeps the output open.
 #include "player/Sound.h"
 
 #include "engine/DeviceFactory.h"
 #include "engine/SequencerDevice.h"
 #include "engine/SoundFonts.h"
+#include "player/Player.h"
 #include "settings/SoundSettings.h"
 #include "ui/frmMain.h"
 #ifdef SONABEL_HAVE_ALSA
 #include "engine/AlsaOutput.h"
 #endif
+
+#include <algorithm>
 
 namespace {
 
@@ -20,7 +24,7 @@ SoundChoice toChoice(const SoundSettings &sound)
     choice.output = sound.Output;
     choice.soundFont = sound.SoundFont;
     choice.audioDriver = sound.AudioDriver;
-    choice.gain = sound.Gain;
+    choice.gain = std::clamp(sound.Gain, 0.0, SoundChoice::MaxGain);
     choice.reverb = sound.Reverb;
     choice.chorus = sound.Chorus;
     return choice;
@@ -65,7 +69,7 @@ SoundDialogSetup dialogSetup(const SoundSettings &stored, const QString &playing
     setup.output = stored.Output.isEmpty() ? QStringLiteral("synth") : stored.Output;
     setup.soundFont = stored.SoundFont;
     setup.audioDriver = stored.AudioDriver;
-    setup.gain = stored.Gain;
+    setup.gain = std::clamp(stored.Gain, 0.0, SoundChoice::MaxGain);
     setup.maxGain = SoundChoice::MaxGain;
     setup.reverb = stored.Reverb;
     setup.chorus = stored.Chorus;
@@ -85,6 +89,7 @@ void frmMain::mnuSound_Click()
         dlg->ShowSound(dialogSetup(LoadSoundSettings(*store), MCI->outputDescription()));
     if (!answer)
         return;
+    const SoundSettings before = LoadSoundSettings(*store);
     SoundSettings chosen;
     chosen.Output = answer->output;
     chosen.SoundFont = answer->soundFont;
@@ -93,9 +98,26 @@ void frmMain::mnuSound_Click()
     chosen.Reverb = answer->reverb;
     chosen.Chorus = answer->chorus;
     SaveSoundSettings(chosen, *store);
+    // Only the volume changed: the sound follows at once, the output stays.
+    if (chosen.Output == before.Output && chosen.SoundFont == before.SoundFont &&
+        chosen.AudioDriver == before.AudioDriver && chosen.Reverb == before.Reverb &&
+        chosen.Chorus == before.Chorus) {
+        player.setVolume(chosen.Gain);
+        return;
+    }
     // A new choice may run into the same problem again: the user hears of it.
     SoundProblemsShown.clear();
     MCI->setSound(toChoice(chosen));
+    player.setVolume(chosen.Gain);
+}
+
+void frmMain::keepVolume(double gain)
+{
+    SoundSettings sound = LoadSoundSettings(*store);
+    if (sound.Gain == gain)
+        return;
+    sound.Gain = gain;
+    SaveSoundSettings(sound, *store);
 }
 
 void frmMain::MCI_SoundProblem(const QString &text)

@@ -79,7 +79,8 @@ void frmMain::btnSave_Click()
     if (!chosen)
         return;
     QString error;
-    if (!writeAlbum(*chosen, lstPlay.paths(), &error)) {
+    if (!writeAlbum(
+            *chosen, lstPlay.size(), [this](qsizetype i) { return lstPlay.at(i); }, &error)) {
         // Nothing was written: the recent list gets no album that is not there.
         dlg->MsgBox(QStringLiteral("The album could not be saved to %1: %2")
                         .arg(QDir::toNativeSeparators(*chosen), error));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,82 +42,152 @@ bool albumLineNamesFile(const QString &Line)
     return S_ISREG(info.st_mode);
 }
 
-AlbumReadResult readAlbum(const QString &FPath)
+void AlbumEntries::forEach(const std::function<void(const QString &)> &f) const
 {
-    AlbumReadResult result;
-    // Only a regular file is read: a FIFO or a device never blocks the window.
+    const char *p = m_bytes.constData();
+    const char *const end = p + m_bytes.size();
+    while (p < end) {
+        const char *entryEnd =
+            static_cast<const char *>(std::memchr(p, '\0', std::size_t(end - p)));
+        if (!entryEnd)
+            entryEnd = end;
+        f(QString::fromUtf8(p, entryEnd - p));
+        p = entryEnd + 1;
+    }
+}
+
+QStringList AlbumEntries::toList() const
+{
+    QStringList list;
+    list.reserve(m_count);
+    forEach([&](const QString &entry) { list.append(entry); });
+    return list;
+}
+
+AlbumReader::AlbumReader(const QString &FPath)
+{
+    // Only a regular file is read: a FIFO or a device never blocks the reader.
     std::string why;
-    const int fd = openRegularFile(QFile::encodeName(FPath).constData(), &why);
-    if (fd < 0) {
-        result.error = QString::fromLocal8Bit(why.c_str());
-        return result;
+    m_fd = openRegularFile(QFile::encodeName(FPath).constData(), &why);
+    if (m_fd < 0) {
+        m_result.error = QString::fromLocal8Bit(why.c_str());
+        m_ended = true;
+        return;
     }
-    result.opened = true;
+    m_result.opened = true;
+    struct stat info;
+    if (::fstat(m_fd, &info) == 0)
+        m_size = info.st_size;
+}
 
-    QByteArray line;
-    bool lineTooLong = false;
-    auto finishLine = [&] {
-        if (lineTooLong) {
-            ++result.missing;
-        } else {
-            const QString text = QString::fromUtf8(line);
-            if (albumLineNamesFile(text))
-                result.entries.append(text);
-            else
-                ++result.missing;
-        }
-        line.clear();
-        lineTooLong = false;
-    };
+AlbumReader::~AlbumReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
 
-    // A line ends at CR LF, a lone CR or a lone LF; the end of the file ends
-    // the last line only when that line holds something.
-    bool afterCR = false;
-    bool lineOpen = false;
-    QByteArray buffer(64 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), static_cast<std::size_t>(buffer.size()));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        const char *p = buffer.constData();
-        const char *end = p + got;
-        while (p < end) {
-            const char c = *p;
-            if (c == '\n' && afterCR) {
-                afterCR = false;
-                ++p;
+void AlbumReader::finishLine()
+{
+    if (!m_lineTooLong && albumLineNamesFile(QString::fromUtf8(m_line))) {
+        m_result.entries.m_bytes.append(m_line).append('\0');
+        ++m_result.entries.m_count;
+    } else {
+        ++m_result.missing;
+    }
+    m_line.resize(0);
+    m_lineTooLong = false;
+    m_lineOpen = false;
+}
+
+bool AlbumReader::readSome(qint64 maxBytes)
+{
+    if (m_ended)
+        return false;
+    try {
+        // The entries never take more than the file (each kept line gives up
+        // its line end for the NUL after it), so room for that is had at once.
+        if (m_done == 0)
+            m_result.entries.m_bytes.reserve(qsizetype(m_size) + 1);
+        char buffer[64 * 1024];
+        while (maxBytes > 0) {
+            const ssize_t got =
+                ::read(m_fd, buffer, std::size_t(std::min<qint64>(maxBytes, sizeof buffer)));
+            if (got < 0 && errno == EINTR)
                 continue;
+            if (got < 0) {
+                m_result.error = QString::fromLocal8Bit(std::strerror(errno));
+                m_ended = true;
+                return false;
             }
-            afterCR = false;
-            if (c == '\r' || c == '\n') {
-                afterCR = (c == '\r');
-                finishLine();
-                lineOpen = false;
-                ++p;
-                continue;
+            if (got == 0) {
+                // The end of the file ends the last line only when that line
+                // holds something.
+                if (m_lineOpen)
+                    finishLine();
+                m_result.complete = true;
+                m_ended = true;
+                return false;
             }
-            // Take the run of ordinary bytes up to the next line end at once.
-            const char *runEnd = p;
-            while (runEnd < end && *runEnd != '\r' && *runEnd != '\n')
-                ++runEnd;
-            lineOpen = true;
-            if (!lineTooLong) {
-                if (line.size() + (runEnd - p) > MaxLineBytes) {
-                    lineTooLong = true;
-                    line.clear();
-                } else {
-                    line.append(p, runEnd - p);
+            m_done += got;
+            maxBytes -= got;
+            // A line ends at CR LF, a lone CR or a lone LF.
+            const char *p = buffer;
+            const char *const end = buffer + got;
+            while (p < end) {
+                const char c = *p;
+                if (c == '\n' && m_afterCR) {
+                    m_afterCR = false;
+                    ++p;
+                    continue;
                 }
+                m_afterCR = false;
+                if (c == '\r' || c == '\n') {
+                    m_afterCR = (c == '\r');
+                    finishLine();
+                    ++p;
+                    continue;
+                }
+                // Take the run of ordinary bytes up to the next line end at once.
+                const char *runEnd = p;
+                while (runEnd < end && *runEnd != '\r' && *runEnd != '\n')
+                    ++runEnd;
+                m_lineOpen = true;
+                if (!m_lineTooLong) {
+                    if (m_line.size() + (runEnd - p) > MaxLineBytes) {
+                        m_lineTooLong = true;
+                        m_line.resize(0);
+                    } else {
+                        m_line.append(p, runEnd - p);
+                    }
+                }
+                p = runEnd;
             }
-            p = runEnd;
         }
+        return true;
+    } catch (const std::bad_alloc &) {
+        m_result.entries = AlbumEntries();
+        m_result.outOfMemory = true;
+        m_result.error = QString::fromLocal8Bit(std::strerror(ENOMEM));
+        m_ended = true;
+        return false;
     }
-    ::close(fd);
-    if (lineOpen)
-        finishLine();
-    return result;
+}
+
+AlbumReadResult AlbumReader::take()
+{
+    m_ended = true;
+    return std::move(m_result);
+}
+
+AlbumReadResult readAlbum(const QString &FPath,
+                          const std::function<bool(qint64 done, qint64 total)> &progress)
+{
+    AlbumReader reader(FPath);
+    while (reader.readSome()) {
+        if (progress && !progress(reader.position(), reader.size()))
+            break;
+    }
+    return reader.take();
 }
 
 namespace {
@@ -182,19 +253,13 @@ void removeStaleTemporaries(const QByteArray &target)
 
 bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error)
 {
-    QByteArray text;
-    qsizetype size = 0;
-    for (const QString &entry : Entries)
-        size += entry.size() + 2;
-    text.reserve(size);
-    for (const QString &entry : Entries) {
-        // A line break inside a path would split it into two lines.
-        if (entry.contains(u'\n') || entry.contains(u'\r'))
-            continue;
-        text.append(entry.toUtf8());
-        text.append("\r\n", 2);
-    }
+    return writeAlbum(
+        FPath, Entries.size(), [&](qsizetype i) { return Entries.at(i); }, error);
+}
 
+bool writeAlbum(const QString &FPath, qsizetype count,
+                const std::function<QString(qsizetype)> &entryAt, QString *error)
+{
     // Written beside the target and renamed over it only once every byte is
     // on disk, so the old album survives any failure on the way. A link is
     // written through: its target is replaced, the link stays.
@@ -219,19 +284,40 @@ bool writeAlbum(const QString &FPath, const QStringList &Entries, QString *error
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
     }
-    const char *p = text.constData();
-    qsizetype left = text.size();
     int code = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            code = errno;
-            break;
+    const auto writeOut = [&](const QByteArray &bytes) {
+        const char *p = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0 && code == 0) {
+            const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+            if (n < 0 && errno != EINTR)
+                code = errno;
+            if (n > 0) {
+                p += n;
+                left -= n;
+            }
         }
-        p += n;
-        left -= n;
+    };
+    try {
+        // Streamed through a small buffer: however long the playlist, no copy
+        // of it is made.
+        constexpr qsizetype Chunk = 64 * 1024;
+        QByteArray buffer;
+        buffer.reserve(Chunk + 8192);
+        for (qsizetype i = 0; i < count && code == 0; ++i) {
+            const QString entry = entryAt(i);
+            // A line break inside a path would split it into two lines.
+            if (entry.contains(u'\n') || entry.contains(u'\r'))
+                continue;
+            buffer.append(entry.toUtf8()).append("\r\n", 2);
+            if (buffer.size() >= Chunk) {
+                writeOut(buffer);
+                buffer.resize(0);
+            }
+        }
+        writeOut(buffer);
+    } catch (const std::bad_alloc &) {
+        code = ENOMEM;
     }
     if (code == 0 && ::fsync(fd) != 0)
         code = errno;

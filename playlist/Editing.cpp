@@ -1,6 +1,6 @@
 // Editing the playlist in place: remove, clear, move, shuffle, sort. None of
-// them stops the song that plays; PlayIndex and the current-album mark change
-// as each handler says.
+// them stops the song that plays; the playing index and the current-album
+// mark change as each handler says.
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
@@ -60,19 +60,20 @@ void frmMain::btnRemove_Click()
     // The focus and the top row of the list move back by the entries removed
     // before them: a removed focused entry hands the focus to the next one left.
     const int topRow = lstMIDI->indexAt(QPoint(0, 0)).row();
-    int removed = 0, playingAfter = PlayIndex, focusAfter = focused, topAfter = topRow;
+    const int playing = playIndex();
+    int removed = 0, playingAfter = playing, focusAfter = focused, topAfter = topRow;
     for (int i = 0; i < count; ++i) {
         if (!selected[static_cast<std::size_t>(i)])
             continue;
         ++removed;
-        if (i <= PlayIndex)
+        if (i <= playing)
             --playingAfter;
         if (i < focused)
             --focusAfter;
         if (i < topRow)
             --topAfter;
     }
-    PlayIndex = playingAfter;
+    setPlayIndex(playingAfter);
 
     if (removed > 0) {
         // Every selected entry goes, so nothing stays selected. The selection
@@ -99,7 +100,7 @@ void frmMain::btnRemove_Click()
 void frmMain::btnClear_Click()
 {
     lstPlay.clear();
-    PlayIndex = -1;
+    setPlayIndex(-1);
     UpdateMIDIMenu();
     leaveCurrentAlbum(*this);
 }

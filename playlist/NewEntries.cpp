@@ -2,7 +2,6 @@
 // scanned, albums read, MIDI files appended, under the policy for new entries.
 #include "playlist/NewEntries.h"
 
-#include "engine/SequencerDevice.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/FolderScan.h"
 #include "playlist/PlaylistModel.h"
@@ -68,7 +67,7 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
         return; // nothing was taken, nothing to play
 
     if (WasEmpty && optInterrupt[1]->isChecked())
-        Stopped = true;
+        markStopped();
     // The interrupt policy acts only on a single entry that is a file; any
     // other intake switches it to adding, for good.
     if ((DataList.size() > 1 || NotAFile(DataList.first())) && optInterrupt[1]->isChecked())
@@ -80,16 +79,10 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
         UpdateMIDIMenu();
         Global.CurrentAlbum = 0;
         mnuA[1]->setChecked(false);
-        MCI->Command(QStringLiteral("Close"));
-        if (Global.ResetMode != 0)
-            ResetMIDI();
-        PlayIndex = -1;
-        PlayFile = DataList.first();
-        Stopped = true;
-        imgControls_Click(1);
+        playNow(DataList.first());
     } else {
         UpdateMIDI();
-        if (WasEmpty && Stopped)
+        if (WasEmpty && isStopped())
             MCI_Done(0);
         // The playlist no longer equals the stored album, even when nothing
         // was appended.

@@ -5,6 +5,8 @@
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
+#include <new>
+
 namespace {
 
 const QString Empty = QStringLiteral("Empty");
@@ -15,11 +17,30 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
 {
     bool PlayAfter = lstPlay.isEmpty();
 
-    // The album is read before the playlist is touched: an album that cannot
-    // be opened leaves the playlist as it was, also when it would replace it.
+    // The album is read, and its entries made, before the playlist is touched:
+    // an album that cannot be opened, or that does not fit in memory, leaves
+    // the playlist as it was, also when it would replace it.
     AlbumReadResult album = readAlbum(FPath);
     if (!album.opened)
         return false;
+    PlaylistModel::Batch entries;
+    m_albumOutOfMemory = album.outOfMemory;
+    if (!m_albumOutOfMemory) {
+        try {
+            entries.reserve(album.entries.size());
+            album.entries.forEach([&](const QString &path) { entries.add(path); });
+        } catch (const std::bad_alloc &) {
+            m_albumOutOfMemory = true;
+        }
+    }
+    album.entries = AlbumEntries();
+    if (m_albumOutOfMemory) {
+        entries = PlaylistModel::Batch();
+        dlg->MsgBox(tr("There is not enough memory to load the album %1; the playlist stays as "
+                       "it was.")
+                        .arg(FPath));
+        return true;
+    }
 
     if (optInterrupt[1]->isChecked()) {
         lstPlay.clear();
@@ -28,11 +49,20 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
     if (album.missing != 0)
         dlg->MsgBox(QString::number(album.missing) +
                     QStringLiteral(" files could not be found and skipped"));
-    // The new entries show only once the message is closed.
-    lstPlay.append(album.entries);
+    // The new entries show only once the message is closed. Into the list
+    // emptied above they go without fail; onto a long one they may not fit.
+    try {
+        lstPlay.append(std::move(entries));
+    } catch (const std::bad_alloc &) {
+        m_albumOutOfMemory = true;
+        dlg->MsgBox(tr("There is not enough memory to load the album %1; the playlist stays as "
+                       "it was.")
+                        .arg(FPath));
+        return true;
+    }
     UpdateMIDI();
     if (PlayAfter) {
-        PlayIndex = -1;
+        setPlayIndex(-1);
         MCI_Done(0);
     }
     if (Update)

@@ -6,6 +6,7 @@
 
 #include <QThreadPool>
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <utility>
@@ -106,6 +107,25 @@ void PlaylistModel::append(const QStringList &paths)
     for (const QString &path : paths)
         m_entries.push_back(makeEntry(path));
     endInsertRows();
+}
+
+void PlaylistModel::append(Batch &&batch)
+{
+    if (batch.m_entries.empty())
+        return;
+    const int first = count();
+    const int last = first + static_cast<int>(batch.m_entries.size()) - 1;
+    if (m_entries.empty()) {
+        beginInsertRows(QModelIndex(), first, last);
+        m_entries.swap(batch.m_entries);
+        endInsertRows();
+        return;
+    }
+    m_entries.reserve(m_entries.size() + batch.m_entries.size()); // may throw: nothing changed yet
+    beginInsertRows(QModelIndex(), first, last);
+    std::move(batch.m_entries.begin(), batch.m_entries.end(), std::back_inserter(m_entries));
+    endInsertRows();
+    batch.m_entries.clear();
 }
 
 void PlaylistModel::clear()

@@ -17,6 +17,8 @@
 class PlaylistModel : public QAbstractListModel
 {
     Q_OBJECT
+    struct Entry;
+
 public:
     // The full path of an entry; Qt::DisplayRole gives its title.
     static constexpr int PathRole = Qt::UserRole + 1;
@@ -36,8 +38,26 @@ public:
     QStringList paths() const;
     QStringList titles() const;
 
+    // Entries made ahead of taking them in, so that the memory they need is
+    // had (or std::bad_alloc thrown) before the model changes at all.
+    class Batch
+    {
+    public:
+        void reserve(qsizetype n) { m_entries.reserve(std::size_t(n)); }
+        void add(const QString &path) { m_entries.push_back(makeEntry(path)); }
+        qsizetype size() const { return qsizetype(m_entries.size()); }
+
+    private:
+        friend class PlaylistModel;
+        std::vector<Entry> m_entries;
+    };
+
     void append(const QString &path);
     void append(const QStringList &paths);
+    // Takes the batch in at the end. Into an empty list it cannot fail; else
+    // it throws std::bad_alloc, with the list unchanged, when there is no
+    // room for the longer list.
+    void append(Batch &&batch);
     void clear();
     // Removes every entry whose flag is set (flags past the end count as
     // clear); returns how many went. A few runs of rows are removed as such,

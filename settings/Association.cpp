@@ -2,6 +2,7 @@
 // mimeapps.list.
 #include "settings/Association.h"
 
+#include "engine/RegularFile.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -130,9 +131,12 @@ std::optional<QByteArray> readWhole(const QString &path)
     QFile file(path);
     if (!file.exists())
         return QByteArray();
-    if (!file.open(QIODevice::ReadOnly))
+    // A regular file only: a FIFO in its place would never answer.
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (!readRegularFile(QFile::encodeName(path).constData(), 64 << 20, &bytes, &why))
         return std::nullopt;
-    return file.readAll();
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
 }
 
 // Replaces the file in one step: readers see the old or the new text, never
@@ -271,7 +275,7 @@ QByteArray desktopEntryText(const QString &executable)
            "Comment=Play a folder full of MIDI files\n"
            "Exec="_ba +
            execArgument(executable) +
-           " %f\n"
+           " %F\n"
            "Icon=sonabel\n"
            "Terminal=false\n"
            "Categories=AudioVideo;Audio;Player;Midi;\n"

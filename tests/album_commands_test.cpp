@@ -85,7 +85,7 @@ TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
     w->mnuLoad_Click();
     EXPECT_EQ(w->lstPlay.paths(), (QStringList{c, a}));
     EXPECT_EQ(device.openFile(), c);
-    EXPECT_EQ(w->PlayIndex, 0);
+    EXPECT_EQ(w->playIndex(), 0);
     EXPECT_EQ(policy(), 1);
     EXPECT_EQ(w->Global.OnNewEntry, 1);
     EXPECT_EQ(albums(), u"other.mal list.mal Empty Empty current 1 1000"_s);
@@ -97,7 +97,7 @@ TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
     EXPECT_EQ(dialogs.messages.last(), u"3 files could not be found and skipped"_s);
     EXPECT_TRUE(device.log.isEmpty());
-    EXPECT_TRUE(w->Stopped);
+    EXPECT_TRUE(w->isStopped());
 }
 
 TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
@@ -142,14 +142,14 @@ TEST_F(AlbumCommandsTest, RecentAlbumsReplaceThePlaylistOrAreNamedWhenGone)
     w->UpdateAlbum(album(u"two.mal"_s, {b}));
     w->UpdateAlbum(album(u"one.mal"_s, {a, b}));
     w->lstPlay.append(QStringList{c, c});
-    w->PlayIndex = 1;
+    w->setPlayIndex(1);
 
     // Gone: named in a message; playlist, policy and list stay as they were.
     w->mnuA[3]->trigger(); // as a click: the item toggles its own mark first
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages.first().contains(gone));
     EXPECT_EQ(w->lstPlay.paths(), (QStringList{c, c}));
-    EXPECT_EQ(w->PlayIndex, 1);
+    EXPECT_EQ(w->playIndex(), 1);
     EXPECT_EQ(policy(), 0);
     EXPECT_EQ(albums(), u"one.mal two.mal gone.mal four.mal current 0 0000"_s);
     EXPECT_TRUE(device.log.isEmpty());

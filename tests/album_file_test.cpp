@@ -9,7 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -47,10 +49,11 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExactAndLineBreaksNeverReachTheFile)
     EXPECT_EQ(readBytes(album), expected);
     const AlbumReadResult read = readAlbum(album);
     EXPECT_TRUE(read.opened);
-    EXPECT_EQ(read.entries, entries);
+    EXPECT_EQ(read.entries.toList(), entries);
     EXPECT_EQ(read.missing, 0);
+    EXPECT_TRUE(read.complete);
     // Written again from what was read, the file is the same to the byte.
-    ASSERT_TRUE(writeAlbum(album, read.entries));
+    ASSERT_TRUE(writeAlbum(album, read.entries.toList()));
     EXPECT_EQ(readBytes(album), expected);
     // A path with a line break would split into two lines: it is left out.
     ASSERT_TRUE(writeAlbum(album, {u"/a.mid"_s, u"/b\nc.mid"_s, u"/d\r.mid"_s}));
@@ -151,9 +154,67 @@ TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
         QStringList expected;
         for (const QByteArray &e : entries)
             expected.append(QString::fromUtf8(e));
-        EXPECT_EQ(read.entries, expected);
-        EXPECT_EQ(read.missing, missing < 0 ? std::max(read.missing, 1) : missing);
+        EXPECT_EQ(read.entries.toList(), expected);
+        EXPECT_EQ(read.missing, missing < 0 ? std::max<qint64>(read.missing, 1) : missing);
     }
+}
+
+// The reader goes piece by piece: it tells how far it is, and stops when told.
+TEST_F(AlbumFileTest, ReadingReportsProgressAndStopsWhenAsked)
+{
+    const QString a = touch(u"a.mid"_s);
+    const QByteArray line = (a + u"\r\n"_s).toUtf8();
+    const QString album = touch(u"big.mal"_s, line.repeated(3 * 1024 * 1024 / line.size()));
+    std::vector<qint64> seen;
+    const AlbumReadResult whole = readAlbum(album, [&](qint64 done, qint64 total) {
+        EXPECT_EQ(total, QFileInfo(album).size());
+        seen.push_back(done);
+        return true;
+    });
+    EXPECT_TRUE(whole.complete);
+    EXPECT_GE(seen.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    const AlbumReadResult stopped = readAlbum(album, [](qint64, qint64) { return false; });
+    EXPECT_FALSE(stopped.complete);
+    EXPECT_GT(stopped.entries.size(), 0);
+    EXPECT_LT(stopped.entries.size(), whole.entries.size());
+}
+
+// Under an address-space cap: a list much longer than the room left is
+// written all the same (streamed, never copied), an album is read into about
+// its own size, and one that does not fit is reported as such.
+TEST_F(AlbumFileTest, LongListsNeedNoCopyAndTooBigAlbumsAreReported)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve address space of their own";
+#endif
+    const QString song = touch(u"a.mid"_s);
+    const qsizetype count = 400000;
+    const QString album = path(u"long.mal"_s);
+    const auto addressSpace = [] {
+        QFile statm(u"/proc/self/statm"_s);
+        statm.open(QIODevice::ReadOnly);
+        return statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+    };
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+    const auto capAt = [&](qint64 room) {
+        const rlimit tight{rlim_t(addressSpace() + room), saved.rlim_max};
+        return ::setrlimit(RLIMIT_AS, &tight) == 0;
+    };
+    const qint64 albumBytes = count * (QFile::encodeName(song).size() + 2);
+    ASSERT_TRUE(capAt(8 << 20));
+    const bool written = writeAlbum(album, count, [&](qsizetype) { return song; });
+    ASSERT_TRUE(capAt(albumBytes + (16 << 20)));
+    const AlbumReadResult read = readAlbum(album);
+    ASSERT_TRUE(capAt(albumBytes / 2));
+    const AlbumReadResult tooBig = readAlbum(album);
+    ::setrlimit(RLIMIT_AS, &saved);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(QFileInfo(album).size(), albumBytes);
+    EXPECT_TRUE(read.complete);
+    EXPECT_EQ(read.entries.size(), count);
+    EXPECT_TRUE(tooBig.outOfMemory && tooBig.entries.isEmpty() && !tooBig.complete);
 }
 
 // FIFOs, devices and folders fail at once, without a read that could block;

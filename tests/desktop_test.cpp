@@ -267,21 +267,22 @@ TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
     QFile installed(QStringLiteral(SONABEL_SOURCE_DIR "/dist/sonabel.desktop"));
     ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
     QByteArray expected = installed.readAll();
-    expected.replace("Exec=sonabel %f", "Exec=\"/opt/my player/sonabel\" %f");
+    expected.replace("Exec=sonabel %F", "Exec=\"/opt/my player/sonabel\" %F");
     EXPECT_EQ(desktopEntryText(u"/opt/my player/sonabel"_s), expected);
 }
 
 // ---- the command line ----
 
-TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
+TEST(CommandLineTest, OptionsComeFirstAndTheRestArePaths)
 {
     using A = CommandLine::Action;
-    // The arguments, the action, the argument text or the option not understood.
+    // The arguments, the action, the words taken as paths (joined by "|") or
+    // the option not understood.
     const std::tuple<QStringList, A, const char *> table[] = {
-        {{u"  My"_s, u"Song.mid "_s}, A::Run, "  My Song.mid "}, // untrimmed, never split
+        {{u"  My"_s, u"Song.mid "_s}, A::Run, "  My|Song.mid "}, // as given
         {{u"--"_s, u"--help"_s}, A::Run, "--help"},
         {{u"-"_s}, A::Run, "-"},
-        {{u"a.mid"_s, u"--help"_s}, A::Run, "a.mid --help"},
+        {{u"a.mid"_s, u"--help"_s}, A::Run, "a.mid|--help"},
         {{u"--help"_s, u"--bogus"_s}, A::Help, ""},
         {{u"-v"_s, u"a.mid"_s}, A::Version, ""},
         {{u"--bogus"_s, u"--help"_s}, A::Error, "--bogus"},
@@ -291,8 +292,41 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestIsTheArgumentText)
         SCOPED_TRACE(arguments.join(u'|').toStdString());
         const CommandLine line = parseCommandLine(arguments);
         EXPECT_EQ(line.action, action);
-        EXPECT_EQ(action == A::Error ? line.badOption : line.argumentText, QString::fromUtf8(text));
+        EXPECT_EQ(action == A::Error ? line.badOption : line.arguments.join(u'|'),
+                  QString::fromUtf8(text));
     }
+}
+
+TEST(CommandLineTest, PathsAreAbsoluteAndJoinedOnlyWhenOnlyTheWholeNamesSomething)
+{
+    QTemporaryDir dir;
+    const QString here = dir.path();
+    for (const char *name : {"a.mid", "My Song.mid", "tail.mid "})
+        writeBytes(here + u'/' + QLatin1String(name), "MThd");
+    QDir(here).mkdir(u"Folder with blanks"_s);
+    const QString z = writeBytes(dir.filePath(u"sub/z.mid"_s), "MThd");
+    // The arguments, and the paths they give (joined by "|", relative to here).
+    const std::tuple<QStringList, const char *> table[] = {
+        {{u"a.mid"_s, u"gone.mid"_s}, "a.mid|gone.mid"},
+        {{u"My"_s, u"Song.mid"_s}, "My Song.mid"},
+        {{u"Folder"_s, u"with"_s, u"blanks"_s}, "Folder with blanks"},
+        // One of them names something on its own: each is a path.
+        {{u"My"_s, u"Song.mid"_s, u"a.mid"_s}, "My|Song.mid|a.mid"},
+        // Blanks around a name go only when it needs that.
+        {{u"  a.mid "_s, u"tail.mid "_s}, "a.mid|tail.mid "},
+        {{u""_s, u"  "_s}, ""},
+    };
+    for (const auto &[arguments, expected] : table) {
+        SCOPED_TRACE(arguments.join(u'|').toStdString());
+        QStringList relative;
+        for (const QString &path : commandLinePaths(arguments, here)) {
+            EXPECT_TRUE(path.startsWith(here + u'/')) << path.toStdString();
+            relative.append(path.mid(here.size() + 1));
+        }
+        EXPECT_EQ(relative.join(u'|'), QString::fromUtf8(expected));
+    }
+    // Absolute paths stay as written; the spaces of a one-string command line go.
+    EXPECT_EQ(commandLinePaths({u"  "_s + z}, u"/elsewhere"_s), QStringList{z});
 }
 
 TEST(WindowPlatform, XWaylandWhereThereIsAnXServerAndTheUserChoseNothing)
@@ -382,7 +416,7 @@ TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)
                    readBytes(list).contains("audio/x-midi=sonabel.desktop;");
         },
         Patience));
-    EXPECT_TRUE(readLines(entry).contains(u"Exec="_s + run.program() + u" %f"_s))
+    EXPECT_TRUE(readLines(entry).contains(u"Exec="_s + run.program() + u" %F"_s))
         << readBytes(entry).toStdString();
     ASSERT_TRUE(ProgramRun::terminate(player, Patience));
     EXPECT_EQ(IniSettingsStore(run.iniFile()).read(u"Backup"_s), u"audio/midi=\naudio/x-midi="_s);

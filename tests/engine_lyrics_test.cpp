@@ -268,7 +268,8 @@ TEST(Lyrics, TheDeviceHoldsTheOpenSongsWords)
     for (const char *next : {"Close", "Open"}) {
         SCOPED_TRACE(next);
         device.setFileName(song);
-        device.Command(u"Open"_s);
+        device.Command(u"Open"_s); // the words come with the song, read on a worker
+        ASSERT_TRUE(ProgramRun::waitFor([&] { return !device.isOpening(); }, Patience));
         EXPECT_EQ(device.lyrics()->lines().size(), 4u);
         device.setFileName(broken);
         device.Command(QString::fromLatin1(next));

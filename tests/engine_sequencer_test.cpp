@@ -1,7 +1,9 @@
 // The real sequencer device on a hand-stepped clock with a recording output:
-// Done codes, the status cadence, the song's end and the chase. (Wait is
-// heard in engine_synth_test: a song played with it rings out whole.)
+// Done codes, the status cadence, the song's end, the chase, and opening on a
+// worker with a prelude. (Wait is heard in engine_synth_test: a song played
+// with it rings out whole.)
 #include "engine/Chase.h"
+#include "engine/Clock.h"
 #include "engine/MidiSequencer.h"
 #include "engine/RecordingOutput.h"
 #include "engine/SilentOutput.h"
@@ -13,7 +15,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -156,10 +160,13 @@ struct Rig
         device->Command(QString::fromLatin1(name));
         clock->waitForIdle();
     }
+    // Opens and waits until the file is read.
     void open(const QString &file)
     {
         device->setFileName(file);
-        command("Open");
+        device->Command(u"Open"_s);
+        EXPECT_TRUE(deliverUntil([&] { return !device->isOpening(); }));
+        clock->waitForIdle();
     }
     // Delivers the queued Done and StatusUpdate events.
     static void deliver() { QCoreApplication::processEvents(); }
@@ -410,4 +417,113 @@ TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
     rig.advance(SongMs - 1300);
     ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 1; }));
     EXPECT_EQ(rig.done, std::vector<int>{1});
+}
+
+namespace {
+
+// An output whose open() never returns until the test lets it: a sound server
+// that takes the connection and never answers.
+struct StuckOutput : SilentOutput
+{
+    std::mutex mutex;
+    std::condition_variable freed;
+    bool free = false;
+    bool open() override
+    {
+        std::unique_lock lock(mutex);
+        freed.wait(lock, [this] { return free; });
+        return true;
+    }
+    void letGo()
+    {
+        std::lock_guard lock(mutex);
+        free = true;
+        freed.notify_all();
+    }
+};
+
+} // namespace
+
+// A playback thread stuck in its output holds the window's thread for no
+// longer than the song and a little more: a play with Wait returns, another
+// output can be chosen, and the device ends without the stuck thread.
+TEST(SequencerDevice, AStuckOutputHoldsNoWaitForGood)
+{
+    const auto stuck = std::make_shared<StuckOutput>(), second = std::make_shared<StuckOutput>();
+    QTemporaryDir dir;
+    SmfWriter w(0, 96);
+    w.beginTrack();
+    w.endTrack(20); // about 100 ms, as a reset file
+    {
+        MidiSequencer device(stuck, std::make_shared<SteadyClock>());
+        device.setFileName(writeBytes(dir.filePath(u"reset.mid"_s), w.bytes()));
+        device.Command(u"Open"_s);
+        device.setWait(true);
+        device.Command(u"Play"_s);
+        device.replaceOutput(second);
+    }
+    stuck->letGo(); // the threads left behind end now
+    second->letGo();
+}
+
+// "Open" reads the file on a worker and answers at once; a Play given
+// meanwhile starts the song once it is read, after its prelude has played to
+// its end. A Close or another Open cancels an open in progress: its song never
+// starts, no Opened comes for it, and its notifying play ends as aborted. A
+// device may go while it opens.
+TEST(SequencerDevice, OpensOnAWorkerAndACloseOrAnotherOpenCancels)
+{
+    Rig rig(false);
+    std::vector<bool> opened;
+    QObject::connect(rig.device.get(), &SequencerDevice::Opened,
+                     [&](bool ok) { opened.push_back(ok); });
+    // At 120 beats a minute: a prelude of 80 ms, a song of one note in 1 s.
+    SmfWriter reset(0, 96), other(0, 96);
+    reset.beginTrack();
+    reset.sysEx(0, std::vector<std::uint8_t>{0xF0, 0x7D, 0x01, 0xF7});
+    reset.endTrack(16);
+    other.beginTrack();
+    other.channel(0, 0x90, 60, 100);
+    other.channel(96, 0x80, 60, 0);
+    other.endTrack(192);
+    const QString prelude = writeBytes(rig.dir.filePath(u"reset.mid"_s), reset.bytes());
+    const auto start = [&](const QString &file) {
+        rig.device->setFileName(file);
+        rig.device->Command(u"Open"_s);
+        rig.device->Command(u"Play"_s);
+    };
+    rig.device->setNotify(true);
+    start(rig.path);
+    EXPECT_TRUE(rig.device->isOpening());
+    EXPECT_EQ(rig.device->Length(), 0);
+    rig.device->Command(u"Close"_s);
+    start(rig.path);
+    rig.device->setPrelude(prelude);
+    start(writeBytes(rig.dir.filePath(u"other.mid"_s), other.bytes()));
+    ASSERT_TRUE(rig.deliverUntil([&] { return !opened.empty() && rig.done.size() == 2; }));
+    EXPECT_EQ(opened, std::vector<bool>{true});
+    EXPECT_EQ(rig.done, (std::vector<int>{4, 4}));
+    EXPECT_EQ(rig.device->Length(), 1000);
+    rig.clock->waitForIdle();
+    rig.advance(200);
+    const Messages sent = rig.output->messages();
+    const auto mark =
+        std::find_if(sent.begin(), sent.end(), [](const auto &m) { return m.bytes.size() == 4; });
+    ASSERT_NE(mark, sent.end()) << "the prelude did not play";
+    const auto note = std::find_if(mark, sent.end(), [](const auto &m) {
+        return m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90;
+    });
+    ASSERT_NE(note, sent.end()) << "the song did not start";
+    EXPECT_GE(note->atUs - mark->atUs, 80000);
+
+    // Gone while it opens, or just after: its result goes nowhere.
+    for (int i = 0; i < 20; ++i) {
+        auto device = std::make_unique<MidiSequencer>(std::make_shared<SilentOutput>(),
+                                                      std::make_shared<SteadyClock>());
+        device->setFileName(rig.path);
+        device->Command(u"Open"_s);
+        device->Command(u"Play"_s);
+        if (i % 2)
+            QCoreApplication::processEvents();
+    }
 }

@@ -164,7 +164,8 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
     const QString resetFile = QStringLiteral(SONABEL_BUILD_DIR "/GM.MID");
     auto device = std::make_unique<MidiSequencer>(live.synth, std::make_shared<SteadyClock>());
     // Each try's interruption as a script: device commands, "open" (the song),
-    // "reset" (open the reset file), "wait" / "nowait", "from<ms>", "sleep<ms>".
+    // "reset" (the reset file as the next open's prelude), "from<ms>",
+    // "sleep<ms>" (the device's events are taken meanwhile: a song opens).
     const std::pair<std::string, const char *> tries[] = {
         {"Stop, Close", "Stop Close open"},
         {"Pause", "Pause"},
@@ -172,19 +173,19 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
         // The chord must be gone before it comes back 1 s into the replay.
         {"restart", "from0 Play sleep900 Stop"},
         {"song change", "Close open Play sleep900 Stop"},
-        {"song change with reset", "Close reset wait Play nowait Close open Play sleep800 Stop"},
+        {"song change with reset", "Close reset open Play sleep800 Stop"},
     };
     const auto perform = [&](const QString &script) {
         for (const QString &step : script.split(u' ')) {
-            if (step == u"open"_s || step == u"reset"_s) {
-                device->setFileName(step == u"open"_s ? song : resetFile);
+            if (step == u"open"_s) {
+                device->setFileName(song);
                 device->Command(u"Open"_s);
+            } else if (step == u"reset"_s) {
+                device->setPrelude(resetFile);
             } else if (step.startsWith(u"from"_s)) {
                 device->setFrom(step.mid(4).toInt());
             } else if (step.startsWith(u"sleep"_s)) {
-                QThread::msleep(step.mid(5).toULong());
-            } else if (step.endsWith(u"wait"_s)) {
-                device->setWait(step == u"wait"_s);
+                ProgramRun::waitFor([] { return false; }, step.mid(5).toInt());
             } else {
                 device->Command(step);
             }

@@ -3,11 +3,17 @@
 // descriptor-starved player taking a burst of later starts, a lost socket
 // file, a squatted link folder, and a player that never answers.
 #include "platform/InstanceLink.h"
+#include "platform/LinkSockets.h"
+#include "platform/SettingsStore.h"
+#include "platform/Signals.h"
 #include "support/ProgramRun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
@@ -97,22 +103,29 @@ TEST(HardeningEndToEnd, UnwritablePlaylistStillEndsCleanly)
     EXPECT_TRUE(QFileInfo(run.defaultAlbum()).isDir());
 }
 
-// The same box opened by a hand-over, while the main loop runs.
+// The same box opened by a hand-over, while the main loop runs. The start
+// that handed the album over is killed while the box is open, and another
+// start comes meanwhile: its text waits until the box is answered (here by the
+// close signal), and nothing of either is lost.
 TEST(HardeningEndToEnd, CloseSignalInsideAHandedOverAlbumsBoxKeepsEverything)
 {
     ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s, u"ok.mid"_s});
     QProcess *player = startPlayer(run, {songs[0]});
     const QString album = run.scratch(u"list.mal"_s);
     writeLines(album, {songs[1], run.scratch(u"gone.mid"_s), songs[2]});
-    QProcess *second = run.start({album});
+    QProcess *killed = run.start({album});
     // The box is open once the album's entries are in; nothing shows that
     // offscreen, so give the hand-over time to arrive.
     QThread::msleep(1500);
+    killed->kill();
+    ASSERT_TRUE(killed->waitForFinished(Patience));
+    QProcess *waiting = run.start({songs[3]});
+    QThread::msleep(1000);
+    EXPECT_EQ(waiting->state(), QProcess::Running); // told it is taken, not yet in
     closeKeeping(run, player, songs);
-    // The text was handled before the player closed, and answered.
-    ASSERT_TRUE(second->waitForFinished(Patience));
-    EXPECT_EQ(second->exitCode(), 0);
+    ASSERT_TRUE(waiting->waitForFinished(Patience));
+    EXPECT_EQ(waiting->exitCode(), 0);
 }
 
 // A song of the playlist turns into a FIFO: opening it must not freeze the
@@ -134,6 +147,118 @@ TEST(HardeningEndToEnd, FifoInThePlaylistFreezesNothing)
     closeKeeping(run, player, songs);
 }
 
+// Files that never answer where the program reads or writes one: a FIFO as
+// the SoundFont, the audio file, the settings file or the desktop's list of
+// default applications; and the file driver with no file named. The player
+// starts, takes hand-overs, and closes keeping its playlist; no FIFO is read,
+// written or replaced, and nothing is written into the current folder.
+TEST(HardeningEndToEnd, FilesThatNeverAnswerHangNothing)
+{
+    for (const char *where : {"SoundFont", "audio file", "settings", "mimeapps.list", "no file"}) {
+        SCOPED_TRACE(where);
+        ProgramRun run;
+        const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+        const QString fifo = run.scratch(u"never"_s);
+        run.workingDirectory = run.scratch(u"here"_s);
+        QDir().mkpath(run.workingDirectory);
+        run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+        run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);
+        run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+        run.environment.insert(u"SONABEL_AUDIO_FILE"_s, run.scratch(u"out.wav"_s));
+        QString madeFifo = fifo;
+        if (qstrcmp(where, "SoundFont") == 0) {
+            run.environment.insert(u"SONABEL_SOUNDFONT"_s, fifo);
+        } else if (qstrcmp(where, "audio file") == 0) {
+            run.environment.insert(u"SONABEL_AUDIO_FILE"_s, fifo);
+        } else if (qstrcmp(where, "settings") == 0) {
+            madeFifo = run.iniFile();
+        } else if (qstrcmp(where, "mimeapps.list") == 0) {
+            IniSettingsStore settings(run.iniFile());
+            settings.write(QString(), u"Sonabel"_s); // not a first start
+            settings.write(u"Default"_s, u"1"_s);    // the association on
+            ASSERT_TRUE(settings.flush());
+            madeFifo = run.configHome() + u"/mimeapps.list"_s;
+        } else {
+            run.environment.remove(u"SONABEL_AUDIO_FILE"_s);
+        }
+        QDir().mkpath(QFileInfo(madeFifo).path());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(madeFifo).constData(), 0600), 0);
+        QProcess *player = startPlayer(run, {songs[0]});
+        ASSERT_TRUE(run.runToEnd({songs[1]}));
+        closeKeeping(run, player, songs);
+        struct stat info;
+        EXPECT_EQ(::lstat(QFile::encodeName(madeFifo).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        EXPECT_TRUE(QDir(run.workingDirectory).isEmpty());
+    }
+}
+
+// A sound server that takes the connection and never answers holds the
+// playback thread in the synthesizer's output for good: the window, the link
+// and the close signal still work, and the player still ends soon after it
+// has kept its playlist.
+TEST(HardeningEndToEnd, FrozenSoundServerHoldsNothingElse)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    dev_t device;
+    ino_t inode;
+    const QString server = run.scratch(u"pulse"_s);
+    const int frozen = linksockets::makeListener(server, &device, &inode); // never accepts
+    ASSERT_GE(frozen, 0);
+    run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + server);
+    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
+    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+    QProcess *player = startPlayer(run, {songs[0]});
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    closeKeeping(run, player, songs);
+    ::close(frozen);
+}
+
+// Started with hang-ups ignored (nohup): a hang-up leaves the player playing.
+TEST(HardeningEndToEnd, IgnoredHangUpStaysIgnored)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    QProcess *player = run.startAfter(u"trap '' HUP;"_s, {songs[0]});
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return QFile::exists(run.iniFile()) && QFile::exists(socketFile(run)); }, Patience));
+    ::kill(pidOf(player), SIGHUP);
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    EXPECT_EQ(player->state(), QProcess::Running);
+    closeKeeping(run, player, songs);
+}
+
+// Too few descriptors to start: the start says so and ends (no abort inside
+// the toolkit), and touches nothing.
+TEST(HardeningEndToEnd, TooFewDescriptorsEndCleanly)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    writeLines(run.defaultAlbum(), {songs[0]});
+    QProcess *p = run.startAfter(u"ulimit -n 8;"_s, {songs[1]});
+    ASSERT_TRUE(p->waitForFinished(Patience));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_EQ(readLines(run.defaultAlbum()), QStringList{songs[0]});
+    EXPECT_FALSE(QFile::exists(run.iniFile()));
+}
+
+// Once the playlist is kept, the process ends even if something on the way
+// out never returns.
+TEST(HardeningEndToEnd, TheWayOutHasABound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            endProcessAfter(100, 3);
+            for (;;)
+                ::pause();
+        },
+        ::testing::ExitedWithCode(3), "");
+}
+
 // A burst of later starts while the player's thread stands still: every text
 // waits in the queue and is taken once it goes on, names with spaces and more
 // than ASCII whole; a start without an argument has nothing to send.
@@ -149,8 +274,8 @@ TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
     std::vector<QProcess *> starts = {run.start({u"  "_s})};
     for (const QString &song : songs)
         starts.push_back(run.start({song}));
-    // Longer than a later start waits for room in a full queue.
-    QThread::msleep(6000);
+    // Well within the time a later start waits for the player to answer.
+    QThread::msleep(3000);
     ::kill(pidOf(player), SIGCONT);
     int failed = 0;
     for (QProcess *p : starts) {
@@ -253,7 +378,8 @@ TEST(HardeningEndToEnd, SquattedTempLinkFolderKeepsOneInstance)
     }
 }
 
-// A start that gets no answer tries again, then says so and fails.
+// A start whose connection is dropped before the player said it had the text
+// tries again, then says so and fails.
 TEST(HardeningEndToEnd, UnacknowledgedTextIsReportedNotSwallowed)
 {
     ProgramRun run;
@@ -262,16 +388,93 @@ TEST(HardeningEndToEnd, UnacknowledgedTextIsReportedNotSwallowed)
     InstanceLink fake(run.runtimeDir());
     ASSERT_EQ(fake.probe(), InstanceLink::Probe::FirstInstance);
     int dropped = 0;
-    fake.setHandler([&](const QString &) {
-        ++dropped;
-        fake.close();
-        fake.probe();
+    QLocalServer dropper;
+    fake.close(); // the session stays held; the socket is the dropper's
+    ASSERT_TRUE(dropper.listen(socketFile(run)));
+    QObject::connect(&dropper, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket *s = dropper.nextPendingConnection()) {
+            ++dropped;
+            s->abort();
+            s->deleteLater();
+        }
     });
     QProcess *second = run.start({songs[0]});
     ASSERT_TRUE(
         ProgramRun::waitFor([&] { return second->state() == QProcess::NotRunning; }, Patience * 2));
-    EXPECT_NE(second->exitCode(), 0);
+    EXPECT_EQ(second->exitCode(), 1);
     EXPECT_GE(dropped, 2); // it tried again
+}
+
+// A player stopped longer than a later start waits: the start gives up and
+// says so; once the player goes on, it takes only what still waits.
+TEST(HardeningEndToEnd, StalledPlayerTakesOnlyStartsThatStillWait)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    QProcess *player = startPlayer(run);
+    ::kill(pidOf(player), SIGSTOP);
+    QElapsedTimer waited;
+    waited.start();
+    QProcess *gaveUp = run.start({songs[0]});
+    ASSERT_TRUE(gaveUp->waitForFinished(Patience));
+    EXPECT_LT(waited.elapsed(), 20000); // at most 10 s, with room for a loaded machine
+    EXPECT_EQ(gaveUp->exitCode(), 1);
+    ::kill(pidOf(player), SIGCONT);
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    closeKeeping(run, player, {songs[1]});
+}
+
+// Whatever happens to the link, the player that runs stays the only one: a
+// start that cannot reach it says so and ends.
+TEST(HardeningEndToEnd, NoSecondPlayerWhenTheLinkIsGone)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "not under the sanitizers"; // a starved process cannot run them
+#endif
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
+    QProcess *player = startPlayer(run);
+    ASSERT_TRUE(run.runToEnd({songs[0]}));
+    // The socket file removed while the player cannot make a new one.
+    const pid_t pid = pidOf(player);
+    const QDir fds(u"/proc/%1/fd"_s.arg(pid));
+    int lowest = 0;
+    while (fds.exists(QString::number(lowest)))
+        ++lowest;
+    rlimit old{};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &old), 0);
+    const rlimit starved{rlim_t(lowest), old.rlim_max};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &starved, nullptr), 0);
+    ASSERT_TRUE(QFile::remove(socketFile(run)));
+    QProcess *lost = run.start({songs[1]});
+    ASSERT_TRUE(lost->waitForFinished(Patience));
+    EXPECT_EQ(lost->exitCode(), 1); // not a second player
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
+    ASSERT_TRUE(run.runToEnd({songs[1]}));
+    closeKeeping(run, player, songs);
+}
+
+// Every place for the link taken by something else: no link at all, and still
+// one player.
+TEST(HardeningEndToEnd, NoLinkFolderStillOnePlayer)
+{
+    ProgramRun run;
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
+    const QString tmp = run.scratch(u"tmp"_s), cache = run.scratch(u"cache"_s);
+    writeBytes(tmp + u"/sonabel-"_s + QString::number(::geteuid()), "taken");
+    writeBytes(cache + u"/sonabel-link"_s, "taken");
+    run.environment.remove(u"XDG_RUNTIME_DIR"_s);
+    run.environment.insert(u"TMPDIR"_s, tmp);
+    run.environment.insert(u"XDG_CACHE_HOME"_s, cache);
+    if (QFileInfo::exists(u"/run/user/"_s + QString::number(::geteuid())))
+        GTEST_SKIP() << "this user has a runtime folder";
+    QProcess *player = run.start();
+    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, Patience));
+    QProcess *second = run.start({songs[0]});
+    ASSERT_TRUE(second->waitForFinished(Patience));
+    EXPECT_EQ(second->exitCode(), 1);
+    EXPECT_EQ(player->state(), QProcess::Running);
+    closeKeeping(run, player, {});
 }
 
 } // namespace

@@ -42,7 +42,7 @@ tree)
     [ ! -e "$root/usr/bin/GM.MID" ] || fail "the reset files belong under share/sonabel"
 
     desktop-file-validate "$root/usr/share/applications/sonabel.desktop" || fail "desktop entry"
-    grep -qx 'Exec=sonabel %f' "$root/usr/share/applications/sonabel.desktop" ||
+    grep -qx 'Exec=sonabel %F' "$root/usr/share/applications/sonabel.desktop" ||
         fail "the desktop entry must run the installed program"
     grep -q '^MimeType=.*audio/midi;' "$root/usr/share/applications/sonabel.desktop" ||
         fail "the desktop entry claims no MIDI files"

@@ -48,6 +48,22 @@ Graph includeGraph()
     return graph;
 }
 
+// The engine's headers that the files of folder include.
+std::set<std::string> engineHeadersIncluded(const std::string &folder)
+{
+    std::set<std::string> headers;
+    for (const auto &entry :
+         fs::recursive_directory_iterator(fs::path(SONABEL_SOURCE_DIR) / folder)) {
+        std::ifstream in(entry.path());
+        for (std::string line; std::getline(in, line);) {
+            std::erase_if(line, [](char c) { return c == ' ' || c == '\t'; });
+            if (line.rfind("#include\"engine/", 0) == 0)
+                headers.insert(line.substr(9, line.find('"', 9) - 9));
+        }
+    }
+    return headers;
+}
+
 // The folders that folder reaches through includes, itself only on a cycle.
 std::set<std::string> reached(const Graph &graph, const std::string &folder)
 {
@@ -75,15 +91,24 @@ TEST(Layout, EngineAndToolsStayApart)
         if (to != "engine")
             ADD_FAILURE() << file << " (a tool) includes from " << to << "/";
     }
-    // The media player on the session bus is the program's business only.
+    // The media player on the session bus is the program's business only,
+    // and it sees the Player, not the window.
     for (const auto &[from, edges] : graph) {
         if (from != "app" && edges.count("mpris"))
             ADD_FAILURE() << edges.at("mpris") << " includes from mpris/";
     }
+    if (graph.at("mpris").count("ui"))
+        ADD_FAILURE() << graph.at("mpris").at("ui") << " (the media bus) includes from ui/";
+    // The thin layers use of the engine only its check that a file is a
+    // regular one before it is read.
     for (const char *folder : {"platform", "settings"}) {
         for (const auto &[to, file] : graph.at(folder)) {
-            if (to != "platform")
+            if (to != "platform" && to != "engine")
                 ADD_FAILURE() << file << " includes from " << to << "/";
+        }
+        for (const std::string &header : engineHeadersIncluded(folder)) {
+            if (header != "engine/RegularFile.h")
+                ADD_FAILURE() << folder << "/ includes " << header;
         }
     }
 }
@@ -104,4 +129,15 @@ TEST(Layout, NoFolderIncludesOneThatIncludesIt)
     EXPECT_TRUE(reached(circle, "b").count("b"));
     circle["c"].clear();
     EXPECT_FALSE(reached(circle, "a").count("a"));
+}
+
+// The Player holds no widget: it includes nothing of the window.
+TEST(Layout, ThePlayerSeesNoWindow)
+{
+    for (const char *name : {"player/Player.h", "player/Player.cpp"}) {
+        std::ifstream in(fs::path(SONABEL_SOURCE_DIR) / name);
+        ASSERT_TRUE(in.is_open()) << name;
+        for (std::string line; std::getline(in, line);)
+            EXPECT_EQ(line.find("#include \"ui/"), std::string::npos) << name << ": " << line;
+    }
 }

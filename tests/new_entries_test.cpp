@@ -126,7 +126,7 @@ protected:
                                  "notes.txt", "s.midi", "s.rmi", "t.KAR", "u.Smf", "s.mi"})
             song(QLatin1String(name));
         w->Global.ResetMode = 1;
-        w->ResetFile = song(u"GM.MID"_s, 100);
+        w->player.setReset(1, song(u"GM.MID"_s, 100));
     }
     QStringList paths(const char *names) const
     {
@@ -164,7 +164,7 @@ TEST_P(NewEntryOutcome, PlaylistPlayerAndPolicy)
     EXPECT_EQ(w->songMenu->captions().size(), w->lstPlay.size());
     // Either the reset and the song, or not a single command.
     EXPECT_EQ(device.opened(),
-              c.plays ? QStringList{w->ResetFile} + paths(c.plays) : QStringList());
+              c.plays ? QStringList{w->player.resetFile()} + paths(c.plays) : QStringList());
     EXPECT_EQ(c.plays ? device.openFile() : device.log.join(u' '), paths(c.plays).value(0));
     // Whatever was taken, the playlist is no longer the stored album.
     EXPECT_TRUE(w->Global.CurrentAlbum == 0 && !w->mnuA[1]->isChecked());
@@ -189,9 +189,11 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
     EXPECT_EQ(w->lstPlay.paths(), paths("b.mid"));
     w->UpdateOLE(paths("notes.txt"), true);
     EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
-    // A later start's text is taken as it came, untrimmed.
-    w->Form_LinkExecute(u' ' + paths("a.mid").value(0));
+    // A later start's paths are taken as they came, untrimmed, in order.
+    w->Form_LinkExecute({u' ' + paths("a.mid").value(0)});
     EXPECT_TRUE(w->lstPlay.isEmpty());
+    w->Form_LinkExecute(paths("b.mid a.mid"));
+    EXPECT_EQ(w->lstPlay.paths(), paths("b.mid a.mid"));
 }
 
 TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)

@@ -1,10 +1,14 @@
-// The window's play handlers on a scripted device: which song plays, the
-// transport images, the previous-button window, the reset before a song,
-// device notifications, the play menu, the song line and bar, seeking by
-// dragging the bar, and the media player's calls, which do what the window's
-// own controls do; then the real program as a media player on a private
-// session bus, driven with gdbus the way media keys and desktop widgets are.
+// The Player on a scripted device: which song plays, the transport, the
+// previous-button window, the reset before a song, device notifications and
+// the end of a song; the window's play handlers: the play menu, the song line
+// and bar, seeking by dragging the bar; the media player's calls, which do
+// what the window's own controls do; then the real program as a media player
+// on a private session bus, driven with gdbus the way media keys and desktop
+// widgets are.
+#include "engine/MidiSequencer.h"
+#include "engine/SilentOutput.h"
 #include "mpris/MprisService.h"
+#include "player/Player.h"
 #include "player/Progress.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
@@ -14,8 +18,11 @@
 #include <QAction>
 #include <QDBusObjectPath>
 #include <QFile>
+#include <QListView>
 #include <QRegularExpression>
-#include <QStandardPaths>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
@@ -24,7 +31,235 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class PlayerTest : public WindowFixture
+// The Player alone, on a playlist of songs s0 … s(n-1) of a minute each.
+class PlayerTest : public ::testing::Test
+{
+protected:
+    static QString s(int i) { return u"/m/s%1.mid"_s.arg(i); }
+    void songs(int n, qint32 lengthMs = 60000)
+    {
+        for (int i = 0; i < n; ++i) {
+            device.script(s(i), lengthMs);
+            playlist.append(s(i));
+        }
+    }
+    // Song k of n plays; the device's log is cleared.
+    void playing(int n, int k, qint32 lengthMs = 60000)
+    {
+        songs(n, lengthMs);
+        player.playEntry(k);
+        device.log.clear();
+    }
+
+    FakeSequencer device;
+    PlaylistModel playlist;
+    Player player{device, playlist};
+};
+
+TEST_F(PlayerTest, AdvanceWrapsAndChoosingAnEntryAlwaysRestartsIt)
+{
+    playing(3, 2);
+    QSignalSpy tracks(&player, &Player::trackChanged);
+    const quint64 number = player.songNumber();
+    player.advance();
+    EXPECT_EQ(player.index(), 0);
+    EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
+    device.log.clear();
+    player.playEntry(0); // the current song: played again, as a song of its own
+    EXPECT_EQ(device.opened(), QStringList{s(0)});
+    EXPECT_EQ(tracks.size(), 2);
+    EXPECT_EQ(player.songNumber(), number + 2);
+    player.playEntry(2);
+    EXPECT_EQ(device.openFile(), s(2));
+}
+
+TEST_F(PlayerTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
+{
+    playing(8, 5);
+    QSignalSpy seeked(&player, &Player::seeked);
+    player.previous();
+    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
+    EXPECT_EQ(seeked.size(), 1);
+    player.previous();
+    EXPECT_EQ(device.openFile(), s(4));
+    player.previous();
+    EXPECT_EQ(device.openFile(), s(3));
+    // Once the window has closed the next press restarts again.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        device.log.clear();
+        player.previous();
+        return device.log == QStringList{u"Play from 0"_s};
+    }));
+    // From the first song, going back wraps round to it.
+    player.playEntry(0);
+    player.back();
+    EXPECT_EQ(player.index(), 0);
+    EXPECT_EQ(device.openFile(), s(0));
+}
+
+TEST_F(PlayerTest, IndexesBeforeTheFirstEntryReachEntryZeroWithinTwoUpdates)
+{
+    // Previous pressed twice before any song: -1 becomes -3, the advance -2.
+    songs(2);
+    player.previous();
+    player.previous();
+    EXPECT_EQ(player.index(), -2);
+    player.statusUpdate();
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 0);
+    EXPECT_EQ(device.openFile(), s(0));
+    // "Play this MIDI" with nothing selected: one update.
+    player.stop();
+    player.playEntry(-1);
+    EXPECT_EQ(player.index(), -1);
+    player.statusUpdate();
+    EXPECT_EQ(device.openFile(), s(0));
+}
+
+TEST_F(PlayerTest, TransportFollowsTheStateTable)
+{
+    playing(2, 0);
+    QSignalSpy states(&player, &Player::stateChanged);
+    player.play();
+    EXPECT_TRUE(device.log.isEmpty()); // playing: play does nothing
+    player.pause();
+    player.play();
+    EXPECT_EQ(player.state(), Player::State::Paused); // paused: nothing either
+    player.pause();
+    EXPECT_EQ(player.state(), Player::State::Playing); // pause twice resumes
+    player.stop();
+    EXPECT_TRUE(device.openFile().isEmpty());
+    player.seekBy(5000); // stopped: no seek
+    EXPECT_EQ(device.log.last(), u"Close"_s);
+    player.play(); // stopped: the current song opens and plays again
+    EXPECT_EQ(device.openFile(), s(0));
+    EXPECT_TRUE(device.isPlaying());
+    // Seek steps stay within the song.
+    device.log.clear();
+    for (const auto &[at, step] : {std::pair{2000, -5000}, std::pair{58000, 5000}}) {
+        device.setPosition(at);
+        player.seekBy(step);
+    }
+    EXPECT_EQ(device.log, (QStringList{u"Play from 0"_s, u"Play from 60000"_s}));
+    const QList<Player::State> told = {Player::State::Paused, Player::State::Playing,
+                                       Player::State::Stopped, Player::State::Playing};
+    ASSERT_EQ(states.size(), told.size());
+    for (int i = 0; i < told.size(); ++i)
+        EXPECT_EQ(states.at(i).at(0).value<Player::State>(), told.at(i)) << i;
+}
+
+TEST_F(PlayerTest, ResetPlaysBeforeEveryAdvancedSongOnly)
+{
+    songs(3);
+    device.script(u"/p/GM.MID"_s, 80);
+    player.setReset(1, u"/p/GM.MID"_s);
+    player.advance();
+    player.advance();
+    EXPECT_EQ(device.opened(), (QStringList{u"/p/GM.MID"_s, s(0), u"/p/GM.MID"_s, s(1)}));
+    EXPECT_EQ(device.log.count(u"Prelude /p/GM.MID"_s), 2);
+    EXPECT_FALSE(device.log.contains(u"Play wait"_s)); // nothing waits for it
+    // Not before a restart, a re-open by the play action or a seek.
+    device.log.clear();
+    player.previous();
+    player.stop();
+    player.play();
+    player.seek(900);
+    EXPECT_FALSE(device.opened().contains(u"/p/GM.MID"_s));
+    // Mode 0 keeps the file but plays none.
+    player.setReset(0, player.resetFile());
+    device.log.clear();
+    player.advance();
+    EXPECT_EQ(device.opened(), QStringList{s(2)});
+}
+
+TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
+{
+    device.script(u"/m/loose.mid"_s, 3000);
+    player.playFile(u"/m/loose.mid"_s);
+    EXPECT_EQ(player.index(), -1);
+    // Next with an empty playlist only stops: the song sounds on.
+    device.log.clear();
+    player.advance();
+    EXPECT_TRUE(player.isStopped());
+    EXPECT_TRUE(device.log.isEmpty());
+    // Its end then starts it again.
+    device.finish();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(device.opened(), QStringList{u"/m/loose.mid"_s});
+    EXPECT_FALSE(player.isStopped());
+    // Ended while playing: nothing.
+    device.log.clear();
+    device.finish();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(device.log.isEmpty());
+    // Aborted: a status update.
+    QSignalSpy updates(&player, &Player::positionChanged);
+    player.deviceDone(SequencerDevice::NotifyAborted);
+    EXPECT_EQ(updates.size(), 1);
+    // With a playlist the device's notices change nothing.
+    playlist.append(u"/m/loose.mid"_s);
+    player.markStopped();
+    player.deviceDone(SequencerDevice::NotifySuccessful);
+    EXPECT_TRUE(device.log.isEmpty());
+}
+
+// On the real device, which reads songs on a worker: while a song opens the
+// player says so and waits for it (the status update does not skip it); the
+// next song or Stop meanwhile cancel it.
+TEST(PlayerOpening, ASongThatOpensIsWaitedForOrCancelled)
+{
+    QTemporaryDir dir;
+    PlaylistModel playlist;
+    for (const char *name : {"a.mid", "b.mid", "c.mid"})
+        playlist.append(writeSteadySong(dir.filePath(QLatin1String(name)), 20, 500));
+    MidiSequencer device(std::make_shared<SilentOutput>(), std::make_shared<SteadyClock>());
+    Player player(device, playlist);
+    player.playEntry(0);
+    EXPECT_EQ(player.state(), Player::State::Opening);
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 0);
+    player.advance();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.state() == Player::State::Playing; }));
+    EXPECT_EQ(device.Length(), 20000);
+    EXPECT_EQ(player.index(), 1);
+    player.playEntry(2);
+    player.stop();
+    QTest::qWait(200);
+    EXPECT_EQ(device.Length(), 0);
+    EXPECT_EQ(player.state(), Player::State::Stopped);
+}
+
+// A song plays to its end: the update advances once the position has reached
+// the length, not before, and also when the song was paused there. An empty
+// song advances in the same update; a short one plays to its end.
+TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
+{
+    playing(3, 0, 185600);
+    for (qint32 position : {185000, 185599}) {
+        device.setPosition(position);
+        player.statusUpdate();
+        EXPECT_EQ(player.index(), 0) << position;
+    }
+    device.setPosition(185600);
+    player.pause();
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 1);
+
+    device.script(s(0), 0);
+    device.script(s(1), 700);
+    player.playEntry(0);
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 1);
+    player.statusUpdate(); // at 0 of 700 ms
+    EXPECT_EQ(player.index(), 1);
+    device.finish();
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 2);
+}
+
+// ---- the window's play handlers ----
+
+class WindowPlayTest : public WindowFixture
 {
 protected:
     // Songs s0 … s(n-1); song k plays, the device's log is cleared.
@@ -38,142 +273,7 @@ protected:
     }
 };
 
-TEST_F(PlayerTest, AdvanceWrapsAndChoosingASongAlwaysRestartsIt)
-{
-    frmMain &w = playing(3, 2);
-    w.imgControls_Click(4);
-    EXPECT_EQ(w.PlayIndex, 0);
-    EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
-    device.log.clear();
-    w.lstMIDI->setListIndex(0); // the current song: played again
-    w.lstMIDI_DblClick();
-    EXPECT_EQ(device.opened(), QStringList{s(0)});
-    w.lstMIDI->setListIndex(2);
-    w.btnPlay_Click();
-    EXPECT_EQ(device.openFile(), s(2));
-}
-
-TEST_F(PlayerTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
-{
-    frmMain &w = playing(8, 5);
-    w.imgControls_Click(0);
-    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
-    EXPECT_TRUE(w.tme->isActive());
-    EXPECT_EQ(w.tme->interval(), 500);
-    w.imgControls_Click(0);
-    EXPECT_EQ(device.openFile(), s(4));
-    w.imgControls_Click(0);
-    EXPECT_EQ(device.openFile(), s(3));
-    w.tme_Timer(); // the window closes: the next press restarts again
-    EXPECT_FALSE(w.tme->isActive());
-    device.log.clear();
-    w.imgControls_Click(0);
-    EXPECT_EQ(device.log, QStringList{u"Play from 0"_s});
-    // From the first song, going back wraps round to it.
-    w.mnuMID_Click(0);
-    w.imgControls_DblClick(0);
-    EXPECT_EQ(w.PlayIndex, 0);
-    EXPECT_EQ(device.openFile(), s(0));
-}
-
-TEST_F(PlayerTest, IndexesBeforeTheFirstEntryReachEntryZeroWithinTwoUpdates)
-{
-    // Previous pressed twice before any song: -1 becomes -3, the advance -2.
-    frmMain &w = withSongs(2);
-    w.imgControls_Click(0);
-    w.imgControls_Click(0);
-    EXPECT_EQ(w.PlayIndex, -2);
-    w.MCI_StatusUpdate();
-    w.MCI_StatusUpdate();
-    EXPECT_EQ(w.PlayIndex, 0);
-    EXPECT_EQ(device.openFile(), s(0));
-    // "Play this MIDI" with nothing selected: one update.
-    w.imgControls_Click(3);
-    w.lstMIDI->setListIndex(-1);
-    w.btnPlay_Click();
-    EXPECT_EQ(w.PlayIndex, -1);
-    w.MCI_StatusUpdate();
-    EXPECT_EQ(device.openFile(), s(0));
-}
-
-TEST_F(PlayerTest, TransportImagesFollowTheStateTable)
-{
-    frmMain &w = playing(2, 0);
-    w.imgControls_Click(1);
-    EXPECT_TRUE(device.log.isEmpty()); // playing: the play image does nothing
-    w.imgControls_Click(2);
-    w.imgControls_Click(1);
-    EXPECT_TRUE(device.isPaused()); // paused: nothing either
-    w.imgControls_Click(2);
-    EXPECT_TRUE(device.isPlaying()); // pause twice resumes
-    w.imgControls_Click(3);
-    EXPECT_TRUE(device.openFile().isEmpty());
-    w.imgControls_Click(1); // stopped: the current song opens and plays again
-    EXPECT_EQ(device.openFile(), s(0));
-    EXPECT_TRUE(device.isPlaying());
-}
-
-TEST_F(PlayerTest, ResetPlaysBeforeEveryAdvancedSongOnly)
-{
-    frmMain &w = withSongs(3, 1);
-    const QString gm = dir.filePath(u"GM.MID"_s);
-    device.script(gm, 80);
-    w.imgControls_Click(4);
-    w.imgControls_Click(4);
-    EXPECT_EQ(device.opened(), (QStringList{gm, s(0), gm, s(1)}));
-    EXPECT_EQ(device.log.count(u"Play wait"_s), 2);
-    EXPECT_FALSE(device.Wait());
-    // Not before a restart, a re-open by the play image or a seek.
-    device.log.clear();
-    w.imgControls_Click(0);
-    w.imgControls_Click(3);
-    w.imgControls_Click(1);
-    w.lblPct_MouseUp(1, 0, 900, 0);
-    EXPECT_FALSE(device.opened().contains(gm));
-    w.optReset[2]->setChecked(true);
-    device.log.clear();
-    w.imgControls_Click(4);
-    EXPECT_EQ(device.opened().first(), dir.filePath(u"GS.MID"_s));
-    w.optReset[0]->setChecked(true);
-    device.log.clear();
-    w.imgControls_Click(4);
-    EXPECT_EQ(device.opened(), QStringList{s(0)});
-}
-
-TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
-{
-    frmMain &w = withSongs(0);
-    w.PlayFile = song(u"loose.mid"_s, 3000);
-    w.imgControls_Click(1);
-    // Next with an empty playlist only stops: the song sounds on.
-    device.log.clear();
-    w.imgControls_Click(4);
-    EXPECT_TRUE(w.Stopped);
-    EXPECT_TRUE(device.log.isEmpty());
-    // Its end then starts it again.
-    device.finish();
-    pump();
-    EXPECT_EQ(device.opened(), QStringList{w.PlayFile});
-    EXPECT_FALSE(w.Stopped);
-    // Ended while playing: nothing.
-    device.log.clear();
-    device.finish();
-    pump();
-    EXPECT_TRUE(device.log.isEmpty());
-    // Aborted: a status update, which hides the bar when stopped.
-    w.Stopped = true;
-    w.lblPct->show();
-    w.MCI_Done(4);
-    EXPECT_TRUE(w.lblPct->isHidden());
-    // With a playlist the device's notifications change nothing.
-    w.lstPlay.append(w.PlayFile);
-    w.UpdateMIDI();
-    device.log.clear();
-    w.MCI_Done(1);
-    EXPECT_TRUE(device.log.isEmpty());
-}
-
-TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
+TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
 {
     frmMain &w = playing(5, 3);
     w.songMenu->build();
@@ -194,7 +294,7 @@ TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         w.lstPlay.clear();
         for (int i = 0; i < songs; ++i)
             w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
-        w.PlayIndex = playIndex;
+        w.setPlayIndex(playIndex);
         w.UpdateMIDI();
         w.songMenu->build();
         EXPECT_EQ(w.songMenu->captions().size(), songs);
@@ -202,6 +302,12 @@ TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         EXPECT_EQ(w.songMenu->checkedRow(), checked);
         EXPECT_EQ(w.songMenu->isList(), list);
         EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
+        // Shown, the menu holds a list only in the list form.
+        w.mnuPlay->popup(QPoint(0, 0));
+        const QList<QListView *> shown = w.mnuPlay->findChildren<QListView *>();
+        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](auto *l) { return l->isVisible(); }),
+                  list ? 1 : 0);
+        w.mnuPlay->hide();
     }
 }
 
@@ -216,11 +322,11 @@ TEST(FormatTimeTest, MinutesAndTwoDigitSeconds)
         EXPECT_EQ(FormatTime(ms), QLatin1String(text)) << ms;
 }
 
-TEST_F(PlayerTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
+TEST_F(WindowPlayTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
 {
     frmMain &w = playing(2, 0, 185600);
     device.setPosition(83000);
-    w.MCI_StatusUpdate();
+    w.player.statusUpdate();
     const QString line = u"s0 (3:05) - 1:23"_s;
     EXPECT_EQ(w.lblSongName->text(), line);
     EXPECT_EQ(w.lblSongName->toolTip(), s(0));
@@ -228,7 +334,7 @@ TEST_F(PlayerTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
     EXPECT_EQ(w.lblPct->text(), u"44%"_s);
     EXPECT_EQ(w.shpBarProg->width(), px(44 * 18));
     w.imgControls_Click(3);
-    w.MCI_StatusUpdate();
+    w.player.statusUpdate();
     EXPECT_TRUE(w.lblPct->isHidden());
     EXPECT_EQ(w.shpBarProg->width(), 0);
     EXPECT_EQ(w.lblSongName->text(), line); // the last line stays
@@ -238,40 +344,17 @@ TEST_F(PlayerTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
     device.script(s(1), 36000000);
     w.mnuMID_Click(1);
     device.setPosition(30000000);
-    w.MCI_StatusUpdate();
+    w.player.statusUpdate();
     EXPECT_EQ(w.lblPct->text(), u"83%"_s);
-}
-
-// A song plays to its end: the update advances once the position has reached
-// the length, not before, and also when the song was paused there. An empty
-// song advances in the same update; a short one plays to its end.
-TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
-{
-    frmMain &w = playing(3, 0, 185600);
-    for (qint32 position : {185000, 185599}) {
-        device.setPosition(position);
-        w.MCI_StatusUpdate();
-        EXPECT_EQ(w.PlayIndex, 0) << position;
-    }
-    device.setPosition(185600);
-    w.imgControls_Click(2);
-    w.MCI_StatusUpdate();
-    EXPECT_EQ(w.PlayIndex, 1);
-
+    // A song of no length shows as such in the update that moves on.
     device.script(s(0), 0);
-    device.script(s(1), 700);
     w.mnuMID_Click(0);
-    w.MCI_StatusUpdate();
+    w.player.statusUpdate();
     EXPECT_EQ(w.lblSongName->text(), u"s0 (0:00) - 0:00"_s);
-    EXPECT_EQ(w.PlayIndex, 1);
-    w.MCI_StatusUpdate(); // at 0 of 700 ms
-    EXPECT_EQ(w.PlayIndex, 1);
-    device.finish();
-    w.MCI_StatusUpdate();
-    EXPECT_EQ(w.PlayIndex, 2);
+    EXPECT_EQ(w.player.index(), 1);
 }
 
-TEST_F(PlayerTest, DraggingTheBarSeeks)
+TEST_F(WindowPlayTest, DraggingTheBarSeeks)
 {
     frmMain &w = playing(2, 0, 200000);
     w.lblPct_MouseMove(0, 0, 900, 10);
@@ -281,7 +364,7 @@ TEST_F(PlayerTest, DraggingTheBarSeeks)
     EXPECT_EQ(w.lblPct->text(), u"50%"_s);
     EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
     device.setPosition(10000);
-    w.MCI_StatusUpdate();               // leaves the bar alone while dragging
+    w.player.statusUpdate();            // leaves the bar alone while dragging
     w.lblPct_MouseMove(1, 0, 2500, 10); // outside the bar: nothing changes
     EXPECT_EQ(w.lblPct->text(), u"50%"_s);
     EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
@@ -294,16 +377,27 @@ TEST_F(PlayerTest, DraggingTheBarSeeks)
 
 // ---- the media player's calls ----
 
-TEST_F(PlayerTest, MediaPlayerPauseWhenPausedAndStopThenPlayPause)
+// The bus's calls keep the transport's rules: Pause on a paused song does not
+// resume it, PlayPause from stopped opens the song again, a seek stays in the
+// song and past its end goes to the next, SetPosition counts only for the
+// song started last (not for an earlier start of the same entry), OpenUri
+// only for local files.
+TEST_F(PlayerTest, MediaPlayerCallsKeepTheTransportsRules)
 {
-    frmMain &w = withSongs(2);
-    MprisService mpris(w);
+    songs(3);
+    MprisService mpris(player);
+    QSignalSpy opened(&mpris, &MprisService::openRequested);
+    const auto track = [&] {
+        return mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
+    };
     EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
     EXPECT_FALSE(mpris.canPause());
-    w.mnuMID_Click(1);
+    mpris.seek(5000000); // stopped: nothing
+    EXPECT_TRUE(device.log.isEmpty());
+    player.playEntry(1);
+    const QString earlier = track();
     device.log.clear();
     mpris.play(); // playing already: nothing
-    EXPECT_TRUE(device.log.isEmpty());
     mpris.playPause();
     mpris.pause(); // paused already: it must not resume
     EXPECT_EQ(mpris.playbackStatus(), u"Paused"_s);
@@ -311,104 +405,50 @@ TEST_F(PlayerTest, MediaPlayerPauseWhenPausedAndStopThenPlayPause)
     mpris.stop();
     EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
     EXPECT_EQ(mpris.positionUs(), 0);
-    mpris.playPause(); // from stopped: the play image opens the song again
+    mpris.playPause(); // from stopped: the song opens again
     EXPECT_EQ(device.openFile(), s(1));
     EXPECT_EQ(mpris.playbackStatus(), u"Playing"_s);
-}
 
-TEST_F(PlayerTest, MediaPlayerSeekStaysInTheSongAndPastItsEndGoesToTheNext)
-{
-    frmMain &w = withSongs(3);
-    MprisService mpris(w);
-    mpris.seek(5000000); // stopped: nothing
-    EXPECT_TRUE(device.log.isEmpty());
-    w.mnuMID_Click(0);
     device.setPosition(10000);
     device.log.clear();
     mpris.seek(5000000);
     mpris.seek(-30000000);
-    const QString track =
-        mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
-    mpris.setPosition(track, 61000000); // past the end: ignored
+    mpris.setPosition(track(), 61000000); // past the end
+    mpris.setPosition(earlier, 20000000); // the same entry, started before
+    EXPECT_NE(track(), earlier);
     EXPECT_EQ(device.log, (QStringList{u"Play from 15000"_s, u"Play from 0"_s}));
     mpris.seek(70000000);
-    EXPECT_EQ(device.openFile(), s(1));
-    EXPECT_EQ(mpris.metadata().value(u"xesam:title"_s).toString(), u"s1"_s);
-}
+    EXPECT_EQ(device.openFile(), s(2));
+    EXPECT_EQ(mpris.metadata().value(u"xesam:title"_s).toString(), u"s2"_s);
 
-TEST_F(PlayerTest, MediaPlayerRaiseUnshadesAndOpenUriTakesLocalFilesOnly)
-{
-    frmMain &w = withSongs(1);
-    MprisService mpris(w);
-    if (!w.mnuShade->isChecked())
-        w.mnuShade_Click();
-    mpris.raise();
-    EXPECT_FALSE(w.mnuShade->isChecked());
-    EXPECT_EQ(w.heightTwips(), 3150);
     mpris.openUri(u"http://example.org/x.mid"_s);
-    const QString added = song(u"new song.mid"_s);
-    mpris.openUri(QUrl::fromLocalFile(added).toString());
-    EXPECT_EQ(w.lstPlay.paths(), (QStringList{s(0), added}));
+    mpris.openUri(u"file:///m/new%20song.mid"_s);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), u"/m/new song.mid"_s);
 }
 
 // ---- the real program on a session bus ----
 
-const QString Dest = u"org.mpris.MediaPlayer2.sonabel"_s;
-const QString Path = u"/org/mpris/MediaPlayer2"_s;
-const QString Player = u"org.mpris.MediaPlayer2.Player"_s;
-
-// On a session bus of the test's own, ended with the test.
+// The real program on a session bus of the test's own.
 class MediaPlayer : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
-            QStandardPaths::findExecutable(u"gdbus"_s).isEmpty())
-            GTEST_SKIP() << "dbus-daemon or gdbus is not installed";
-        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        ASSERT_TRUE(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
-        run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
-                               QString::fromUtf8(bus.readLine()).trimmed());
-    }
-
-    void TearDown() override
-    {
-        bus.kill();
-        bus.waitForFinished(5000);
-    }
-
-    // gdbus with the given arguments on the private bus; its output.
-    QString gdbus(const QStringList &arguments)
-    {
-        QProcess p; // killed when it hangs
-        p.setProcessEnvironment(run.environment);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(u"gdbus"_s, arguments);
-        return p.waitForFinished(10000) ? QString::fromUtf8(p.readAll()) : QString();
-    }
-    QString call(const QString &method, const QStringList &arguments = {})
-    {
-        return gdbus(QStringList{u"call"_s, u"--session"_s, u"--dest"_s, Dest, u"--object-path"_s,
-                                 Path, u"--method"_s, method} +
-                     arguments);
-    }
-    QString get(const QString &property)
-    {
-        return call(u"org.freedesktop.DBus.Properties.Get"_s, {Player, property});
+        if (!run.startSessionBus())
+            GTEST_SKIP() << "no dbus-daemon or gdbus";
     }
     qint64 position()
     {
         const QRegularExpressionMatch m =
-            QRegularExpression(u"int64 (\\d+)"_s).match(get(u"Position"_s));
+            QRegularExpression(u"int64 (\\d+)"_s).match(run.mprisGet(u"Position"_s));
         return m.hasMatch() ? m.captured(1).toLongLong() : -1;
     }
     bool waitForGet(const QString &property, const QString &part)
     {
-        return ProgramRun::waitFor([&] { return get(property).contains(part); }, 20000);
+        return ProgramRun::waitFor([&] { return run.mprisGet(property).contains(part); }, 20000);
     }
 
-    QProcess bus;
     ProgramRun run;
 };
 
@@ -420,60 +460,65 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     QProcess *player = run.start({run.scratch(u"songs"_s)});
     // Once on the bus, the first song plays, with its title and length.
     ASSERT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
-    QProcess monitor;
-    monitor.setProcessEnvironment(run.environment);
-    monitor.start(u"gdbus"_s, {u"monitor"_s, u"--session"_s, u"--dest"_s, Dest});
-    ASSERT_TRUE(monitor.waitForStarted(10000));
+    QProcess *monitor = run.monitorBus();
     QString announced;
     const auto heard = [&](const QString &part) {
-        return ProgramRun::waitFor(
-            [&] {
-                announced += QString::fromUtf8(monitor.readAllStandardOutput());
-                return announced.contains(part);
-            },
-            10000);
+        return heardOnBus(monitor, &announced, part);
     };
 
-    const QString metadata = get(u"Metadata"_s);
+    const QString metadata = run.mprisGet(u"Metadata"_s);
     for (const QString &part :
          {u"'xesam:title': <'alpha'>"_s, u"'mpris:length': <int64 40000000>"_s,
           QUrl::fromLocalFile(songs[0]).toString()})
         EXPECT_TRUE(metadata.contains(part)) << metadata.toStdString();
 
     // Pause holds the position; Play goes on from it.
-    call(Player + u".Pause"_s);
+    run.mpris(u"Pause"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Paused'"_s));
     EXPECT_TRUE(heard(u"'PlaybackStatus': <'Paused'>"_s)) << announced.toStdString();
     const qint64 held = position();
     QThread::msleep(400);
     EXPECT_EQ(position(), held);
-    call(Player + u".Play"_s);
+    run.mpris(u"Play"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
     EXPECT_TRUE(ProgramRun::waitFor([&] { return position() > held; }, 5000));
 
     // Next: the second song, announced.
-    call(Player + u".Next"_s);
+    run.mpris(u"Next"_s);
     EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:title': <'beta'>"_s));
     EXPECT_TRUE(heard(u"'xesam:title': <'beta'>"_s)) << announced.toStdString();
 
     // A jump within the song, for the song playing only.
-    const QString track =
-        QRegularExpression(u"objectpath '([^']+)'"_s).match(get(u"Metadata"_s)).captured(1);
+    const QString track = QRegularExpression(u"objectpath '([^']+)'"_s)
+                              .match(run.mprisGet(u"Metadata"_s))
+                              .captured(1);
     ASSERT_FALSE(track.isEmpty());
-    call(Player + u".SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
+    run.mpris(u"SetPosition"_s, {u"/org/sonabel/track/99"_s, u"30000000"_s});
     EXPECT_LT(position(), 10000000);
-    call(Player + u".SetPosition"_s, {track, u"20000000"_s});
+    run.mpris(u"SetPosition"_s, {track, u"20000000"_s});
     EXPECT_GE(position(), 20000000);
     EXPECT_LT(position(), 25000000);
+    EXPECT_TRUE(heard(u".Seeked (int64 20000000"_s)) << announced.toStdString();
+
+    // The types it takes are those of the desktop entry.
+    const QString desktop = QString::fromUtf8(
+        readBytes(QStringLiteral(SONABEL_TEST_DATA_DIR "/../../dist/sonabel.desktop")));
+    const QString types = run.mpris(u"org.freedesktop.DBus.Properties.Get"_s,
+                                    {u"org.mpris.MediaPlayer2"_s, u"SupportedMimeTypes"_s});
+    const QStringList listed = QRegularExpression(u"MimeType=(.*)"_s)
+                                   .match(desktop)
+                                   .captured(1)
+                                   .split(u';', Qt::SkipEmptyParts);
+    ASSERT_FALSE(listed.isEmpty());
+    for (const QString &type : listed)
+        EXPECT_TRUE(types.contains(u'\'' + type + u'\'')) << types.toStdString();
 
     // Quit is "Close player": the playlist is kept.
-    call(u"org.mpris.MediaPlayer2.Quit"_s);
+    run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
     ASSERT_TRUE(player->waitForFinished(15000));
     EXPECT_EQ(player->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(player->exitCode(), 0);
     EXPECT_EQ(readLines(run.defaultAlbum()), songs);
-    monitor.kill();
-    monitor.waitForFinished(5000);
 }
 
 TEST(MediaPlayerWithoutBus, RunsAsBeforeWithOneLineOnStderr)

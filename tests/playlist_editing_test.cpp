@@ -28,7 +28,7 @@ protected:
         w.Global.ResetMode = 0;
         for (const QString &t : titles)
             w.lstPlay.append(song(t + u".mid"_s));
-        w.PlayIndex = playing - 1;
+        w.setPlayIndex(playing - 1);
         w.MCI_Done(0);
         w.Global.CurrentAlbum = 1;
         w.mnuA[1]->setChecked(true);
@@ -60,7 +60,7 @@ protected:
         EXPECT_TRUE(device.log.isEmpty()) << device.log.join(u", ").toStdString();
         w.songMenu->build();
         EXPECT_EQ(w.songMenu->captions(), w.lstPlay.titles());
-        EXPECT_EQ(w.songMenu->checkedRow(), w.PlayIndex < w.lstPlay.count() ? w.PlayIndex : -1);
+        EXPECT_EQ(w.songMenu->checkedRow(), w.playIndex() < w.lstPlay.count() ? w.playIndex() : -1);
     }
 
 private:
@@ -84,7 +84,7 @@ TEST_F(PlaylistEditingTest, RemoveTakesTheSelectionAndKeepsTheCurrentSong)
         select(w, selected, focus);
         w.btnRemove_Click();
         EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(left));
-        EXPECT_EQ(w.PlayIndex, playIndex);
+        EXPECT_EQ(w.playIndex(), playIndex);
         EXPECT_EQ(w.Global.CurrentAlbum, currentAlbum);
         EXPECT_EQ(w.mnuA[1]->isChecked(), currentAlbum == 1);
         expectSongUntouchedAndMenuInStep(w);
@@ -112,7 +112,7 @@ TEST_F(PlaylistEditingTest, TheDeleteKeyRemovesScatteredRowsOfALongList)
     select(w, rows, 150);
     QTest::keyClick(w.lstMIDI, Qt::Key_Delete);
     EXPECT_EQ(w.lstPlay.titles(), expected);
-    EXPECT_EQ(w.lstPlay.at(w.PlayIndex), dir.filePath(u"s100.mid"_s));
+    EXPECT_EQ(w.lstPlay.at(w.playIndex()), dir.filePath(u"s100.mid"_s));
     EXPECT_EQ(w.lstMIDI->ListIndex(), 100); // on s151, which followed the focused s150
     EXPECT_EQ(selectedRows(w), QString());
     expectSongUntouchedAndMenuInStep(w);
@@ -135,7 +135,7 @@ TEST_F(PlaylistEditingTest, UpAndDownMoveTheFocusedSongWithItsSelection)
         (w.*command)();
         EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(after));
         EXPECT_EQ(selectedRows(w), QLatin1String(selected));
-        EXPECT_EQ(w.PlayIndex, 2); // the place, whatever now stands there
+        EXPECT_EQ(w.playIndex(), 2); // the place, whatever now stands there
         EXPECT_EQ(w.Global.CurrentAlbum, 1);
         expectSongUntouchedAndMenuInStep(w);
     }
@@ -153,14 +153,14 @@ TEST_F(PlaylistEditingTest, ClearShuffleAndSort)
     titles.sort(Qt::CaseInsensitive);
     EXPECT_EQ(titles.join(u' '), u"alpha bravo Charlie Delta"_s);
     // Both keep the place and the album mark.
-    EXPECT_EQ(w.PlayIndex, 1);
+    EXPECT_EQ(w.playIndex(), 1);
     EXPECT_EQ(w.Global.CurrentAlbum, 1);
     EXPECT_TRUE(w.mnuA[1]->isChecked());
     expectSongUntouchedAndMenuInStep(w);
 
     w.btnClear_Click();
     EXPECT_EQ(w.lstMIDI->ListCount(), 0);
-    EXPECT_EQ(w.PlayIndex, -1);
+    EXPECT_EQ(w.playIndex(), -1);
     EXPECT_EQ(w.Global.CurrentAlbum, 0);
     EXPECT_FALSE(w.mnuA[1]->isChecked());
     EXPECT_TRUE(device.isPlaying());

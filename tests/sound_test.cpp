@@ -1,8 +1,8 @@
 // What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
 // and on the real device with the real synthesizer the sound choice and sound
 // problems (the dialogs are fakes), the real program playing one song after
-// another, and how a sound server lists it. FluidSynth's file driver writes
-// what is heard.
+// another, how a sound server lists it, and its volume set over the bus.
+// FluidSynth's file driver writes what is heard.
 #include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "engine/SoundFonts.h"
@@ -259,11 +259,7 @@ public:
         window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
-    void play(const QString &song)
-    {
-        window->PlayFile = song;
-        window->imgControls_Click(1);
-    }
+    void play(const QString &song) { window->playNow(song); }
     // Chooses in the sound dialog; what is heard from then on goes to wavName.
     void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
     {
@@ -311,13 +307,22 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     // Paused, a new choice keeps it paused at the same point.
     window->imgControls_Click(2);
     before = real->Position();
-    choose(u"loud"_s, [](SoundDialogSetup &s) { s.gain = 1.0; });
+    choose(u"loud"_s, [](SoundDialogSetup &s) {
+        s.gain = 1.0;
+        s.reverb = false;
+    });
     EXPECT_TRUE(real->isPaused());
     EXPECT_EQ(real->Position(), before);
     window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
     EXPECT_GT(real->Position(), before + 500);
-    EXPECT_FALSE(window->Stopped);
+    EXPECT_FALSE(window->isStopped());
+
+    // The volume alone: the output stays open, and the Player has it.
+    choose(u"half"_s, [](SoundDialogSetup &s) { s.gain = 0.5; });
+    EXPECT_FALSE(QFile::exists(wav(u"half"_s)));
+    EXPECT_EQ(window->player.volume(), 0.5);
+    EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0.5"_s);
 
     // The silent output: time still runs.
     choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
@@ -438,6 +443,62 @@ TEST(PlayEndToEnd, FirstSongSoundsThenTheSecond)
     const std::string second = timeline.substr(firstHigh, 20);
     EXPECT_EQ(second.find('L'), std::string::npos) << timeline;
     EXPECT_GE(std::count(second.begin(), second.end(), 'H'), 15) << timeline;
+}
+
+// The bus's Volume is the Sound dialog's: a share of its slider's range (the
+// gain up to its top), kept within it and in [Sound] Gain, announced, and
+// heard at once: a steady note grows louder, then falls silent at 0.
+TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogsAndIsHeardAtOnce)
+{
+    if (!QFile::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    ProgramRun run;
+    if (!run.startSessionBus())
+        GTEST_SKIP() << "no dbus-daemon or gdbus";
+    const QString wavPath = run.scratch(u"out.wav"_s);
+    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
+    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);
+    run.environment.insert(u"SONABEL_AUDIO_FILE"_s, wavPath);
+    run.environment.insert(u"SONABEL_SOUNDFONT"_s, SmallSoundFont);
+    QProcess *player = run.start({writeSteadySong(run.scratch(u"steady.mid"_s), 30, 250)});
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); }, Patience));
+    EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<0.1"_s)); // the default gain, 0.2
+    QProcess *monitor = run.monitorBus();
+    QString said;
+    const auto set = [&](const char *volume) {
+        QThread::msleep(1500);
+        run.mpris(u"org.freedesktop.DBus.Properties.Set"_s,
+                  {u"org.mpris.MediaPlayer2.Player"_s, u"Volume"_s, QLatin1String(volume)});
+    };
+    set("<7.0>");
+    EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<1.0"_s));
+    set("<0.0>");
+    EXPECT_TRUE(heardOnBus(monitor, &said, u"'Volume': <0.0>"_s)) << said.toStdString();
+    QThread::msleep(1500);
+    run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
+    ASSERT_TRUE(player->waitForFinished(Patience));
+    EXPECT_EQ(QSettings(run.iniFile(), QSettings::IniFormat).value(u"Sound/Gain"_s).toString(),
+              u"0"_s);
+
+    // The loudest sample of each quarter second, in dB below full scale: the
+    // notes at the start, louder ones later, and at 0 only the reverb's tail
+    // of what sounded before.
+    const Wav wav = readWav(wavPath.toStdString());
+    ASSERT_EQ(wav.problem, "");
+    std::vector<double> levels;
+    const std::size_t window = wav.rate / 4 * wav.channels;
+    for (std::size_t from = 0; from + window <= wav.samples.size(); from += window) {
+        int peak = 0;
+        for (std::size_t i = from; i < from + window; ++i)
+            peak = std::max(peak, std::abs(int(wav.samples[i])));
+        levels.push_back(20 * std::log10(std::max(peak, 1) / 32768.0));
+    }
+    const auto first = std::find_if(levels.begin(), levels.end(), [](double l) { return l > -60; });
+    ASSERT_NE(first, levels.end()) << "nothing was heard";
+    const double loudest = *std::max_element(first, levels.end());
+    EXPECT_GT(loudest, *first + 12) << "the volume did not go up";
+    EXPECT_LT(*std::max_element(levels.end() - 4, levels.end()), loudest - 40) << "not silent";
 }
 
 TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)

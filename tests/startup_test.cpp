@@ -10,7 +10,12 @@
 #include "support/WindowFixture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,7 +35,7 @@ TEST_F(StartupTest, FirstStartWithEmptyStoreUsesDefaultsAndWritesThem)
     EXPECT_EQ(w.pos(), QPoint(px(12000 - 4515 - 1000), 0));
     EXPECT_TRUE(w.optReset[1]->isChecked());
     EXPECT_TRUE(w.optInterrupt[0]->isChecked() && w.mnuNewList->isChecked());
-    EXPECT_EQ(w.ResetFile, dir.filePath(u"GM.MID"_s));
+    EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GM.MID"_s));
     const QMap<QString, QString> defaults = {
         {u"Default"_s, u"0"_s},    {u"Snap"_s, u"1"_s},       {u"onTop"_s, u"1"_s},
         {u"Shade"_s, u"1"_s},      {u"onNew"_s, u"0"_s},      {u"Reset"_s, u"1"_s},
@@ -61,7 +66,7 @@ TEST_F(StartupTest, SavedSettingsSetTheControls)
         EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint || w.mnuSnap->isChecked());
         EXPECT_TRUE(w.optInterrupt[1]->isChecked() && w.mnuNewPlay->isChecked());
         EXPECT_FALSE(w.mnuNewList->isChecked());
-        EXPECT_EQ(w.ResetFile, dir.filePath(u"GS.MID"_s));
+        EXPECT_EQ(w.player.resetFile(), dir.filePath(u"GS.MID"_s));
     }
     EXPECT_EQ(store.writes, 0); // no first-run write-back
 }
@@ -73,9 +78,9 @@ TEST_F(StartupTest, DefaultAlbumIsReadAndItsFirstSongPlaysAfterTheReset)
     frmMain &w = window();
     w.Form_Load();
     EXPECT_EQ(w.lstPlay.paths(), (QStringList{a, b}));
-    EXPECT_EQ(w.PlayIndex, 0);
+    EXPECT_EQ(w.playIndex(), 0);
     EXPECT_EQ(device.opened(), (QStringList{dir.filePath(u"GM.MID"_s), a}));
-    EXPECT_TRUE(device.log.contains(u"Play wait"_s)); // the reset plays to its end
+    EXPECT_TRUE(device.log.contains(u"Prelude "_s + dir.filePath(u"GM.MID"_s)));
     EXPECT_EQ(w.Global.AlbumList[1], u"Empty"_s);
 }
 
@@ -98,11 +103,11 @@ TEST_F(StartupTest, ArgumentReplacesTheDefaultAlbumOnlyWhenItNamesSomethingPlaya
     frmMain &w = window();
     w.Form_Load();
     // Neither a MIDI file nor an album: the playlist empties, the song goes on.
-    TakeArgument(w, file(u"notes.txt"_s));
+    TakeArgument(w, {file(u"notes.txt"_s)});
     EXPECT_TRUE(w.lstPlay.isEmpty());
     EXPECT_EQ(device.openFile(), a);
-    EXPECT_TRUE(device.isPlaying() && !w.Stopped);
-    TakeArgument(w, u"  "_s + z);
+    EXPECT_TRUE(device.isPlaying() && !w.isStopped());
+    TakeArgument(w, {z});
     EXPECT_EQ(w.lstPlay.paths(), QStringList{z});
     EXPECT_EQ(device.openFile(), z);
 }
@@ -121,6 +126,37 @@ TEST_F(StartupTest, EmptyPlaylistRemovesDefaultAlbumAndTouchesNothingElse)
     again.Form_QueryUnload();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
     EXPECT_EQ(device.log.last(), u"Close"_s);
+}
+
+// A default album too big for the memory left: said, the playlist starts
+// empty, and the file stays as it was at the close instead of being replaced
+// by less (or removed as the empty playlist would have it).
+TEST_F(StartupTest, DefaultAlbumTooBigForTheMemoryIsKept)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve address space of their own";
+#endif
+    const QString a = song(u"a.mid"_s);
+    const QString path = album(u"default.mal"_s, {a, a});
+    const qint64 size = qint64(1) << 30;
+    ASSERT_TRUE(QFile::resize(path, size)); // the rest a hole: no disk taken
+    QFile statm(u"/proc/self/statm"_s);
+    ASSERT_TRUE(statm.open(QIODevice::ReadOnly));
+    const qint64 used = statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+    const rlimit tight{rlim_t(used + (256 << 20)), saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+    frmMain &w = window();
+    w.Form_Load();
+    ::setrlimit(RLIMIT_AS, &saved);
+    EXPECT_TRUE(w.lstPlay.isEmpty());
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    w.Form_QueryUnload();
+    EXPECT_EQ(QFileInfo(path).size(), size);
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.read(1000).left(2 * (a.size() + 2)), ((a + u"\r\n"_s).repeated(2)).toUtf8());
 }
 
 TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)
@@ -143,6 +179,25 @@ TEST_F(StartupTest, PlaylistIsWrittenLineForLineOnceIntoAFolderMadeForIt)
     w.close();
     EXPECT_EQ(store.writes, writes);
     EXPECT_FALSE(QFileInfo::exists(album));
+}
+
+// The application's own quit request, which is what the session manager sends
+// at logout, closes the player as "Close player" does and ends the event
+// loop, also while the window is minimised to its taskbar placeholder.
+TEST_F(StartupTest, QuitRequestClosesThePlayerAlsoWhenMinimised)
+{
+    const QString a = song(u"a.mid"_s);
+    frmMain &w = window();
+    w.Form_Load();
+    w.lstPlay.append(a);
+    w.show();
+    w.mnuMinimize_Click();
+    connectShutdown(*qApp, w);
+    w.setEventLoopRunning(true);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(readLines(dir.filePath(u"default.mal"_s)), QStringList{a});
 }
 
 // ---- the settings codec and store ----

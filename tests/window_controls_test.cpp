@@ -1,7 +1,7 @@
-// The window's keys, its buttons as a screen reader sees them, the about
-// box's roll and the placing options where the compositor places windows (on
-// the offscreen platform; the real display tests cover what needs a window
-// manager).
+// The window's buttons as a screen reader sees them, the about box's roll and
+// the placing options where the compositor places windows (on the offscreen
+// platform; the real display tests cover what needs a window manager, and
+// the keys).
 #include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/frmAbout.h"
@@ -27,45 +27,6 @@ protected:
         return w;
     }
 };
-
-TEST_F(WindowControlsTest, KeysPlayPauseSeekAndChangeSongs)
-{
-    frmMain &w = shownWithSongs(3);
-    w.mnuMID_Click(1);
-    ASSERT_TRUE(device.isPlaying());
-
-    QTest::keyClick(&w, Qt::Key_Space);
-    EXPECT_TRUE(device.isPaused());
-    QTest::keyClick(&w, Qt::Key_Space);
-    EXPECT_TRUE(device.isPlaying());
-
-    // Seeks stay within the song.
-    const std::tuple<qint32, Qt::Key, const char *> seeks[] = {
-        {10000, Qt::Key_Right, "Play from 15000"},
-        {10000, Qt::Key_Left, "Play from 5000"},
-        {2000, Qt::Key_Left, "Play from 0"},
-        {58000, Qt::Key_Right, "Play from 60000"}};
-    for (const auto &[from, key, expected] : seeks) {
-        device.setPosition(from);
-        device.log.clear();
-        QTest::keyClick(&w, key);
-        EXPECT_EQ(device.log, QStringList{QString::fromLatin1(expected)}) << from;
-    }
-
-    QTest::keyClick(&w, Qt::Key_PageDown);
-    EXPECT_EQ(device.openFile(), s(2));
-    QTest::keyClick(&w, Qt::Key_PageUp);
-    EXPECT_EQ(device.openFile(), s(1));
-
-    // Stopped: Space opens and plays the song again; the seek keys do nothing.
-    w.imgControls_Click(3);
-    device.log.clear();
-    QTest::keyClick(&w, Qt::Key_Right);
-    EXPECT_TRUE(device.log.isEmpty());
-    QTest::keyClick(&w, Qt::Key_Space);
-    EXPECT_TRUE(device.isPlaying());
-    EXPECT_EQ(device.openFile(), s(1));
-}
 
 TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
 {

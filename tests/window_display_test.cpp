@@ -1,16 +1,25 @@
 // The player's window on a real X display with a window manager, driven with
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
-// to the taskbar and back, the about box, and "Always on top".
+// to the taskbar and back, the about box, "Always on top", the box of a later
+// start that cannot reach the player, and every way to quit in every state
+// the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
+#include "platform/InstanceLink.h"
+#include "platform/LinkSockets.h"
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QThread>
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -35,7 +44,8 @@ struct Start
 class PlayerOnDisplay : public ::testing::Test
 {
 protected:
-    void startPlayer(const Start &start = {}, const QStringList &songs = {})
+    void startPlayer(const Start &start = {}, const QStringList &songs = {},
+                     const QStringList &arguments = {})
     {
         ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
         {
@@ -51,7 +61,7 @@ protected:
         }
         if (!songs.isEmpty())
             writeLines(run.defaultAlbum(), songs);
-        program = display.start(run);
+        program = display.start(run, arguments);
         main = display.waitForMainWindow(program);
         ASSERT_NE(main, 0u) << "the main window did not appear";
         QRect seen;
@@ -153,6 +163,7 @@ int inkIn(const QImage &screen, const QRect &area)
 
 TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
 {
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString corpus = QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/");
     startPlayer({}, {corpus + u"test-all-gm-sounds.mid"_s, corpus + u"test-c-major-scale.mid"_s,
                      corpus + u"test-multichannel-chords-0.mid"_s});
@@ -160,6 +171,8 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
     EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
     const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    QProcess *bus = run.monitorBus();
+    QString said;
 
     // Onto "Add an album": it lights and the help line explains it.
     display.movePointer(at(3675, 660));
@@ -198,7 +211,7 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
         << "the help line stayed visible";
 
     // The seek bar explains itself; dragging it shows where the song will go,
-    // and the song goes on from there.
+    // and the song goes on from there. Desktop widgets hear of each seek.
     const QColor fill(96, 96, 176);
     const QPoint barStart = at(2655 + 150, 360);
     display.movePointer(barStart);
@@ -216,9 +229,26 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
         5000))
         << "dragging the bar showed no target";
     display.release(1);
+    EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "no Seeked after the bar";
     QThread::msleep(1500); // a status update after the seek
     EXPECT_TRUE(sameColor(colourAt(display.screenshot(), 2655 + 400, 300), fill, 4))
         << "the song did not go on from the new place";
+    said.clear();
+    clickAt(1500, 90);
+    display.key(u"Right"_s);
+    EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "no Seeked after the key";
+
+    // The other play keys: Space pauses and resumes, Page Down and Page Up
+    // change songs.
+    const std::tuple<const char *, QString, QString> keys[] = {
+        {"space", u"PlaybackStatus"_s, u"'Paused'"_s},
+        {"space", u"PlaybackStatus"_s, u"'Playing'"_s},
+        {"Next", u"Metadata"_s, u"'test-c-major-scale'"_s},
+        {"Prior", u"Metadata"_s, u"'test-all-gm-sounds'"_s}};
+    for (const auto &[key, property, part] : keys) {
+        display.key(QLatin1String(key));
+        EXPECT_TRUE(pollUntil([&] { return run.mprisGet(property).contains(part); }, 5000)) << key;
+    }
 }
 
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
@@ -285,10 +315,14 @@ TEST_F(PlayerOnDisplay, ShadeAndPanelKeepThePlaceAndTheLayout)
 TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
 {
     // A click on the title and a shade right after the start used to take the
-    // window to 0,0 and save it there; a few starts make that visible.
-    for (int round = 0; round < 3; ++round) {
+    // window to 0,0 and save it there; so did a folder given on the command
+    // line, whose scan window opens while the window comes up. A few starts
+    // make that visible.
+    const QString folder = run.scratch(u"songs/folder"_s);
+    makeSongFiles(run, {u"folder/a.mid"_s, u"folder/b.mid"_s});
+    for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE(round);
-        startPlayer({true, false, 6000, 3000});
+        startPlayer({true, false, 6000, 3000}, {}, round % 2 ? QStringList{folder} : QStringList());
         display.movePointer(at(1500, 90));
         display.doubleClick(1);
         ASSERT_TRUE(waitForHeight(px(195)));
@@ -300,14 +334,17 @@ TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
     }
 }
 
+// The placeholder leaves the taskbar however the window comes back: restored
+// or closed from the taskbar, or raised over the bus.
 TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
 {
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     startPlayer();
     clickAt(3540, 2950);
     ASSERT_TRUE(waitForHeight(px(5955)));
 
-    for (const bool closePlaceholder : {false, true}) {
-        SCOPED_TRACE(closePlaceholder ? "placeholder closed" : "placeholder restored");
+    for (const char *how : {"restored", "closed", "raised"}) {
+        SCOPED_TRACE(how);
         ASSERT_TRUE(menu(6)); // "Minimize"
         ASSERT_TRUE(pollUntil([&] { return !display.info(main).viewable; }, 5000))
             << "the main window stayed on the screen";
@@ -321,13 +358,18 @@ TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
         };
         ASSERT_TRUE(pollUntil(minimised, 5000)) << "no minimised placeholder";
 
-        if (closePlaceholder)
+        if (how == std::string("closed"))
             display.closeWindow(placeholder);
-        else
+        else if (how == std::string("restored"))
             display.activate(placeholder);
+        else
+            run.mpris(u"org.mpris.MediaPlayer2.Raise"_s);
         ASSERT_TRUE(pollUntil([&] { return display.info(main).viewable; }, 5000))
             << "the main window did not come back";
-        EXPECT_TRUE(pollUntil([&] { return !display.info(placeholder).viewable; }, 5000));
+        EXPECT_TRUE(pollUntil(
+            [&] { return !display.netWmState(placeholder).contains(u"_NET_WM_STATE_HIDDEN"_s); },
+            5000))
+            << "the placeholder stayed on the taskbar";
         const QRect back = display.geometry(main);
         EXPECT_EQ(back.topLeft(), origin);
         EXPECT_EQ(back.height(), px(5955)) << "the layout changed";
@@ -377,3 +419,152 @@ TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
     EXPECT_TRUE(display.info(main).viewable);
 }
+
+// A later start whose player does not answer (it holds the session but stands
+// still) says so in a box titled "Sonabel", and ends with status 1 once the
+// box is closed.
+TEST(StartOnDisplay, AStartThatCannotReachThePlayerSaysSo)
+{
+    RealDisplay display;
+    ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
+    ProgramRun run;
+    InstanceLink stalled(run.runtimeDir());
+    ASSERT_EQ(stalled.probe(), InstanceLink::Probe::FirstInstance);
+    stalled.close(); // the session stays held; the socket below never answers
+    dev_t device;
+    ino_t inode;
+    const int socket =
+        linksockets::makeListener(InstanceLink::socketPath(run.runtimeDir()), &device, &inode);
+    ASSERT_GE(socket, 0);
+    QProcess *start = display.start(run, {writeBytes(run.scratch(u"a.mid"_s), "MThd")});
+    const quint64 box = display.waitForWindow(start->processId(), u"^Sonabel$"_s, Patience);
+    ASSERT_NE(box, 0u) << "no message box";
+    EXPECT_EQ(start->state(), QProcess::Running); // waiting for the box to be answered
+    ASSERT_TRUE(display.activate(box));
+    ASSERT_TRUE(display.key(u"Return"_s));
+    ASSERT_TRUE(start->waitForFinished(Patience));
+    EXPECT_EQ(start->exitCode(), 1);
+    ::close(socket);
+}
+
+// A long playlist shows in the play menu as one scrolling list, with the song
+// that plays checked and in view.
+TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
+{
+    QStringList songs;
+    for (int i = 0; i < 230; ++i)
+        songs.append(writeSteadySong(run.scratch(u"long/%1.mid"_s.arg(i)), 20, 500));
+    startPlayer({}, songs);
+    clickAt(1200, 1500); // the playlist's last entry, played with "Play this MIDI"
+    display.key(u"End"_s);
+    clickAt(3675, 1732);
+    const QList<quint64> before = display.windows(program->processId());
+    display.clickAt(at(1500, 90), 3);
+    quint64 menu = 0;
+    ASSERT_TRUE(pollUntil(
+        [&] {
+            for (quint64 w : display.windows(program->processId()))
+                menu = before.contains(w) ? menu : w;
+            return menu != 0;
+        },
+        5000))
+        << "the play menu did not open";
+    // A check mark in the margin, below the Albums item.
+    const QRect list = display.geometry(menu).adjusted(2, 40, 0, -4);
+    EXPECT_TRUE(display.waitForScreen(
+        [&](const QImage &s) {
+            return inkIn(s, QRect(list.topLeft(), QSize(12, list.height()))) > 5;
+        },
+        5000))
+        << "the current song is not checked in view";
+    display.key(u"Escape"_s);
+}
+
+// ---- quitting ----
+
+// Every way to quit ends the player at once, whatever is open, and keeps the
+// playlist: a termination signal, the bus's Quit and, where the window takes
+// keys, Ctrl+Q. (The session manager's quit request: startup_test.)
+class QuitOnDisplay : public PlayerOnDisplay, public ::testing::WithParamInterface<const char *>
+{
+protected:
+    // Brings the running player into the state; false when it did not get there.
+    bool enter(const QString &state)
+    {
+        const qint64 pid = program->processId();
+        const auto shown = [&](const QString &title) {
+            return display.waitForWindow(pid, title) != 0;
+        };
+        if (state == u"minimised"_s)
+            return menu(6) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+        if (state == u"shaded"_s) {
+            display.movePointer(at(1500, 90));
+            display.doubleClick(1);
+            return waitForHeight(px(195));
+        }
+        if (state == u"panel open"_s) {
+            clickAt(3540, 2950);
+            return waitForHeight(px(5955));
+        }
+        if (state == u"message box"_s) { // a later start's album names a song that is gone
+            run.start({writeLines(run.scratch(u"gone.mal"_s), {run.scratch(u"gone.mid"_s)})});
+            return pollUntil([&] { return display.windows(pid, u"^Sonabel$"_s).size() == 2; },
+                             10000);
+        }
+        if (state == u"file dialog"_s) {
+            clickAt(1500, 90);
+            display.key(u"ctrl+o"_s);
+            return shown(u"^Open MIDI Album$"_s);
+        }
+        if (state == u"about box"_s)
+            return menu(-1) && shown(u"^About Sonabel$"_s);
+        if (state == u"sound dialog"_s)
+            return menu(-2) && shown(u"^Sound$"_s);
+        // A folder scan: long enough to be caught in it.
+        const QString tree = run.scratch(u"tree"_s);
+        for (int i = 0; i < 2000; ++i)
+            QDir().mkpath(tree + u"/f%1/g"_s.arg(i));
+        run.start({tree});
+        return shown(u"^Searching "_s);
+    }
+};
+
+TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString state = QLatin1String(GetParam());
+    const QStringList songs = {writeSteadySong(run.scratch(u"a.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"b.mid"_s), 60, 500)};
+    QStringList routes = {u"SIGTERM"_s, u"Quit"_s};
+    if (state == u"shaded"_s || state == u"panel open"_s || state == u"about box"_s)
+        routes.append(u"Ctrl+Q"_s);
+    for (const QString &route : routes) {
+        SCOPED_TRACE(route.toStdString());
+        startPlayer({}, songs);
+        ASSERT_TRUE(
+            pollUntil([&] { return !run.mprisGet(u"PlaybackStatus"_s).isEmpty(); }, Patience));
+        ASSERT_TRUE(enter(state)) << "the player did not get there";
+        QElapsedTimer took;
+        took.start();
+        if (route == u"SIGTERM"_s) {
+            ::kill(static_cast<pid_t>(program->processId()), SIGTERM);
+        } else if (route == u"Quit"_s) {
+            run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
+        } else {
+            clickAt(1500, 90);
+            display.key(u"ctrl+q"_s);
+        }
+        ASSERT_TRUE(program->waitForFinished(Patience)) << "the player went on";
+        const qint64 ms = took.elapsed();
+        std::printf("quit %s by %s: %lld ms\n", GetParam(), qPrintable(route),
+                    static_cast<long long>(ms));
+        EXPECT_LT(ms, 5000);
+        EXPECT_EQ(program->exitCode(), 0);
+        EXPECT_EQ(readLines(run.defaultAlbum()).mid(0, 2), songs);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
+                         ::testing::Values("minimised", "shaded", "panel open", "message box",
+                                           "file dialog", "about box", "sound dialog",
+                                           "folder scan"));

@@ -1,18 +1,10 @@
 // The keys a user expects of a player, and names and roles for screen readers
 // (the buttons are labels and pictures, which would otherwise read as plain
-// text or nothing at all).
-#include "engine/SequencerDevice.h"
+// text or nothing at all). What the play keys do is in player/PlayFlow.cpp.
 #include "ui/frmMain.h"
 
 #include <QKeySequence>
 #include <QShortcut>
-#include <algorithm>
-
-namespace {
-
-constexpr qint32 SeekStepMs = 5000;
-
-} // namespace
 
 void frmMain::connectKeyboard()
 {
@@ -67,39 +59,4 @@ void frmMain::connectKeyboard()
         n.control->setAccessibleName(QString::fromUtf8(n.name));
         n.control->setAccessibleDescription(QString::fromUtf8(n.description));
     }
-}
-
-void frmMain::playPauseKey()
-{
-    // Pause on a paused song resumes it.
-    imgControls_Click(Stopped ? 1 : 2);
-}
-
-void frmMain::seekBy(qint32 deltaMs)
-{
-    if (Stopped || MCI->Length() <= 0)
-        return;
-    const qint64 target = static_cast<qint64>(MCI->Position()) + deltaMs;
-    MCI->setFrom(static_cast<qint32>(std::clamp<qint64>(target, 0, MCI->Length())));
-    MCI->Command(QStringLiteral("Play"));
-}
-
-void frmMain::seekBackKey()
-{
-    seekBy(-SeekStepMs);
-}
-
-void frmMain::seekForwardKey()
-{
-    seekBy(SeekStepMs);
-}
-
-void frmMain::previousSongKey()
-{
-    imgControls_DblClick(0);
-}
-
-void frmMain::nextSongKey()
-{
-    imgControls_Click(4);
 }

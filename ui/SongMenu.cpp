@@ -8,12 +8,15 @@
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QWidgetAction>
 
 namespace {
 
-// Draws a row of the long-playlist list like a menu item, with the menu's
-// check mark in the margin of the current song.
+// Draws a row of the long-playlist list like a menu item, with a check mark in
+// the margin of the current song. (The style's menu check mark primitive
+// draws nothing outside a menu item in some styles: the item view's own
+// check indicator is drawn instead.)
 class SongRowDelegate : public QStyledItemDelegate
 {
 public:
@@ -29,12 +32,13 @@ public:
         textOption.rect.adjust(margin, 0, 0, 0);
         QStyledItemDelegate::paint(painter, textOption, index);
         if (index.row() == *m_checked) {
-            QStyleOption mark;
+            QStyleOptionViewItem mark = option;
             mark.rect = QRect(option.rect.left(), option.rect.top(), margin, margin);
-            mark.palette = option.palette;
             mark.state = QStyle::State_On | QStyle::State_Enabled;
+            mark.features |= QStyleOptionViewItem::HasCheckIndicator;
+            mark.checkState = Qt::Checked;
             const QWidget *widget = option.widget;
-            widget->style()->drawPrimitive(QStyle::PE_IndicatorMenuCheckMark, &mark, painter,
+            widget->style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &mark, painter,
                                            widget);
         }
     }
@@ -68,8 +72,14 @@ void SongMenu::build()
     m_sep3->setVisible(count > 0);
 
     const bool asList = count > PlainItemLimit;
-    if (m_listAction)
-        m_listAction->setVisible(asList);
+    if (!asList && m_listAction) {
+        // Back to plain items: the list goes. Hidden, its widget stayed painted
+        // over the menu, a dead copy of the old playlist.
+        m_menu->removeAction(m_listAction);
+        delete m_listAction; // and the list, its widget
+        m_listAction = nullptr;
+        m_list = nullptr;
+    }
     if (asList) {
         for (QAction *item : std::as_const(m_items))
             item->setVisible(false);
@@ -87,9 +97,16 @@ void SongMenu::build()
             m_listAction->setDefaultWidget(m_list);
             m_menu->addAction(m_listAction);
         }
-        if (m_checked >= 0 && m_checked < count)
-            m_list->scrollTo(m_titles->index(m_checked, 0), QAbstractItemView::PositionAtCenter);
-        m_list->viewport()->update();
+        // The current song in view, once the list has its size on the screen
+        // (the menu is about to show: it has none yet).
+        const auto showChecked = [this] {
+            if (m_checked >= 0 && m_checked < m_titles->rowCount())
+                m_list->scrollTo(m_titles->index(m_checked, 0),
+                                 QAbstractItemView::PositionAtCenter);
+            m_list->viewport()->update();
+        };
+        showChecked();
+        QTimer::singleShot(0, m_list, showChecked);
         return;
     }
 
@@ -153,5 +170,5 @@ bool SongMenu::separatorVisible() const
 
 bool SongMenu::isList() const
 {
-    return m_listAction && m_listAction->isVisible();
+    return m_listAction != nullptr;
 }

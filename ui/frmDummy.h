@@ -17,6 +17,8 @@ public:
     // Any change of the window's state: when it is no longer minimised the
     // user restored it, and the main window comes back in its place.
     void Form_Resize();
+    // Brings the main window back and leaves the taskbar.
+    void restoreMainWindow();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -25,7 +27,5 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void restoreMainWindow();
-
     QWidget *m_main;
 };

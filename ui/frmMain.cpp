@@ -47,7 +47,8 @@ QAction *menuItem(QMenu *menu, const QString &caption, bool checkable = false)
 
 frmMain::frmMain(const MainWindowServices &services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), lstPlay(createPlaylist()),
-      MCI(services.MCI), dlg(services.dlg), store(services.store), m_services(services)
+      player(createPlayer(*services.MCI)), MCI(services.MCI), dlg(services.dlg),
+      store(services.store), m_services(services)
 {
     if (m_services.dataFolder.isEmpty()) {
         const QByteArray folder = QFile::encodeName(m_services.programFolder);
@@ -193,8 +194,6 @@ void frmMain::buildControls()
     optReset[1] = option(QStringLiteral("General MIDI"), fraReset, 240);
     optReset[2] = option(QStringLiteral("Roland GS"), fraReset, 480);
     optReset[1]->setChecked(true);
-
-    tme = new QTimer(this);
 }
 
 void frmMain::buildMenus()
@@ -309,11 +308,9 @@ void frmMain::connectHandlers()
         connect(mnuA[i], &QAction::triggered, this, [this, i] { mnuA_Click(i); });
     connect(songMenu, &SongMenu::songChosen, this, &frmMain::mnuMID_Click);
 
-    // The sequencer's events and the previous-button timer.
-    connect(MCI, &SequencerDevice::Done, this, &frmMain::MCI_Done);
-    connect(MCI, &SequencerDevice::StatusUpdate, this, &frmMain::MCI_StatusUpdate);
+    // What the player and the sound say.
+    connectPlayer();
     connect(MCI, &SequencerDevice::SoundProblem, this, &frmMain::MCI_SoundProblem);
-    connect(tme, &QTimer::timeout, this, &frmMain::tme_Timer);
 
     connectHover();
     connectKeyboard();

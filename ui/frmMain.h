@@ -11,7 +11,7 @@
 //   playlist/AlbumCommands.cpp btnLoad/mnuLoad/btnSave/mnuSave_Click, mnuA_Click
 //   playlist/Editing.cpp      btnRemove/Clear/Up/Dn/Rn/Sort_Click (also the Delete key)
 //   playlist/NewEntries.cpp   UpdateOLE, lstMIDI_OLEDragDrop, DirEntry
-//   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, tme_Timer
+//   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, the Player
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
@@ -21,6 +21,8 @@
 //   ui/Keyboard.cpp           keyboard shortcuts, accessible names
 // ui/ includes no header of the folders above it (app/, player/, playlist/):
 // what they own is declared here by name only.
+// What plays is the Player's (player/Player.h): the play handlers call it,
+// and the window shows what it says (song line, bar, play menu).
 // Everything runs on the window's thread, one handler at a time.
 #pragma once
 
@@ -34,7 +36,6 @@
 #include <QPointF>
 #include <QPointer>
 #include <QRadioButton>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -48,6 +49,7 @@ class frmAbout;
 class frmDummy;
 class frmEnumDir;
 class PlaylistModel;
+class Player;
 class QAbstractItemModel;
 
 // What the window needs of the world outside it; tests hand in fakes.
@@ -88,7 +90,8 @@ public:
     bool closeRequested() const { return m_closeRequested; }
     // Main says when its event loop runs; until then requestClose only marks.
     void setEventLoopRunning(bool running) { m_eventLoopRunning = running; }
-    void Form_LinkExecute(const QString &CmdStr);
+    // The paths a later start handed over, in its order.
+    void Form_LinkExecute(const QStringList &CmdStr);
     void optInterrupt_Click(int Index);
     void mnuNewList_Click();
     void mnuNewPlay_Click();
@@ -106,6 +109,9 @@ public:
     void chkTop_Click();
     void mnuTop_Click();
     void mnuMinimize_Click();
+    // Brings the window to the front as the user left it, unshaded (the
+    // media bus's Raise).
+    void bringToFront();
     void mnuAbout_Click();
     void Form_MouseMove();
 
@@ -116,7 +122,10 @@ public:
 
     // ---- playlist and albums (playlist/) ----
     // False when the album could not be opened; the playlist is then unchanged.
+    // An album too big for the memory left is reported and leaves the
+    // playlist unchanged too (albumOutOfMemory() says so afterwards).
     bool AddPlayList(const QString &FPath, bool Update = false);
+    bool albumOutOfMemory() const { return m_albumOutOfMemory; }
     void UpdateMIDI();
     void UpdateAlbum(const QString &AlbumName = QString());
     // DataList: the new entries in order (full paths).
@@ -140,17 +149,26 @@ public:
     void btnSort_Click();
 
     // ---- playback (player/) ----
+    // 0: the next song; other codes are the device's notices.
     void MCI_Done(int NotifyCode);
+    // Once a second (the Player's positionChanged): the song line, the bar
+    // and the placeholder's caption.
     void MCI_StatusUpdate();
     void btnPlay_Click();
     void lstMIDI_DblClick();
     void mnuMID_Click(int Index);
     void imgControls_Click(int Index);
     void imgControls_DblClick(int Index);
-    void tme_Timer();
     void optReset_Click(int Index);
-    // Plays the reset file to its end before a song.
-    void ResetMIDI();
+    // What the playlist's handlers ask of the Player, which they do not see:
+    // the entry that plays (-1: none), which editing moves with the entries;
+    // whether the play action must open the song anew, and marking it so
+    // (what sounds goes on); and a file played at once, outside the playlist.
+    qint32 playIndex() const;
+    void setPlayIndex(qint32 index);
+    bool isStopped() const;
+    void markStopped();
+    void playNow(const QString &path);
     void lblPct_MouseDown(int Button, int Shift, double X, double Y);
     void lblPct_MouseMove(int Button, int Shift, double X, double Y);
     void lblPct_MouseUp(int Button, int Shift, double X, double Y);
@@ -162,15 +180,17 @@ public:
     void mnuSound_Click();
     // A sound problem raised by the device: shown once in a message.
     void MCI_SoundProblem(const QString &text);
+    // The volume changed, here or on the bus (the Player's volumeChanged):
+    // kept in the settings' [Sound] Gain.
+    void keepVolume(double gain);
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
     void btnConfig_Click();
 
-    // ---- keyboard (ui/Keyboard.cpp) ----
-    void playPauseKey();         // Space: play, or pause and resume
-    void seekBy(qint32 deltaMs); // Left, Right: 5 s back or on, within the song
-    void seekBackKey();
+    // ---- keyboard (ui/Keyboard.cpp; the play keys in player/PlayFlow.cpp) ----
+    void playPauseKey(); // Space: play, or pause and resume
+    void seekBackKey();  // Left, Right: 5 s back or on, within the song
     void seekForwardKey();
     void previousSongKey(); // Page Up
     void nextSongKey();     // Page Down
@@ -181,18 +201,16 @@ public:
     QString albumsFolder() const;
 
     // ---- state (read by tests and by the start-up path) ----
-    Settings Global;       // the settings, loaded by Form_Load
-    bool Stopped = true;   // the play image must open and start PlayFile anew
-    qint32 PlayIndex = -1; // the current song in lstPlay; -1 before the first
-    QString PlayFile;      // the song the open-and-play step opens
-    QString ResetFile;     // the reset file played before a song
-    bool PrevClicked = false;
+    Settings Global; // the settings, loaded by Form_Load
     bool Seeking = false;
     bool Dragging = false;
     QPointF DragStart;
     // The playlist proper: every entry's full path and title, in play order
     // (playlist/PlaylistModel.h). lstMIDI is a view of it.
     PlaylistModel &lstPlay;
+    // What plays, where, and the transport (player/Player.h); created with
+    // the window, on its device and playlist.
+    Player &player;
     // Sound problems shown since the sound was last chosen (each shown once).
     QStringList SoundProblemsShown;
 
@@ -230,7 +248,6 @@ public:
     QCheckBox *chkShadeMode;
     QCheckBox *chkTop;
     QCheckBox *chkDefault;
-    QTimer *tme;
 
     // The window's popup menu.
     QMenu *mnuMenu;
@@ -282,6 +299,9 @@ protected:
 
 private:
     void finishRequestedClose();
+    // Whether a handler has opened an event loop of its own (a box, a
+    // dialog) or a folder scan runs: the playlist is not whole yet.
+    bool insideAnotherHandler() const;
     void buildControls();
     void buildMenus();
     void connectHandlers();
@@ -291,6 +311,10 @@ private:
     // list view sees it (both in playlist/Playlist.cpp).
     PlaylistModel &createPlaylist();
     QAbstractItemModel *playlistItems() const;
+    // The player, owned by the window, and its signals wired to the window's
+    // handlers (player/PlayFlow.cpp).
+    Player &createPlayer(SequencerDevice &device);
+    void connectPlayer();
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
@@ -302,4 +326,6 @@ private:
     bool m_closeRequested = false;
     int m_refusedEntries = 0; // new entries refused by the current UpdateOLE
     bool m_eventLoopRunning = false;
+    bool m_albumOutOfMemory = false; // the last album read did not fit in memory
+    bool m_keepDefaultAlbum = false; // so did default.mal: it is left as it is
 };

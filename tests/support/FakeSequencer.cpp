@@ -1,6 +1,8 @@
 // A scripted sequencer device for tests.
 #include "support/FakeSequencer.h"
 
+#include <QMetaObject>
+
 using namespace Qt::StringLiterals;
 
 void FakeSequencer::finish(bool ringOut)
@@ -27,6 +29,8 @@ QStringList FakeSequencer::opened() const
     for (const QString &entry : log) {
         if (entry.startsWith(QLatin1String("Open ")))
             files.append(entry.mid(5));
+        else if (entry.startsWith(QLatin1String("Prelude ")))
+            files.append(entry.mid(8));
     }
     return files;
 }
@@ -39,14 +43,20 @@ void FakeSequencer::endPendingPlay(int code)
     m_notifyPending = false;
 }
 
-void FakeSequencer::open(const QString &fileName)
+void FakeSequencer::open(const QString &fileName, const QString &prelude)
 {
+    if (!prelude.isEmpty())
+        log.append(u"Prelude "_s + prelude);
     log.append(u"Open "_s + fileName);
-    if (m_file.isEmpty() && m_lengths.contains(fileName)) {
+    close();
+    log.removeLast(); // the close that every open makes is not a command
+    const bool ok = m_lengths.contains(fileName);
+    if (ok) {
         m_file = fileName;
         m_position = 0;
-        m_state = Idle;
     }
+    QMetaObject::invokeMethod(
+        this, [this, ok] { Q_EMIT Opened(ok); }, Qt::QueuedConnection);
 }
 
 void FakeSequencer::play(std::optional<qint32> from, bool wait, bool notify)

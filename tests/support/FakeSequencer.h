@@ -1,5 +1,7 @@
 // A scripted sequencer device: files open when a length was scripted for them,
-// every command is logged, and time moves only when the test says so.
+// every command is logged, and time moves only when the test says so. An
+// "Open" finishes at once (Opened still comes as a queued event); the real
+// device, which reads on a worker, is tested as such.
 #pragma once
 
 #include "engine/SequencerDevice.h"
@@ -36,15 +38,16 @@ public:
         const auto found = m_lyrics.find(m_file);
         return found != m_lyrics.end() ? *found : SequencerDevice::lyrics();
     }
-    // The files "Open" was sent for, in order.
+    // The files "Open" was sent for, each after its prelude, in order.
     QStringList opened() const;
 
-    // "Open /x.mid", "Play", "Play from 1000", "Play wait", "Pause", "Resume",
-    // "Stop", "Close": one entry per command that reached the device.
+    // "Prelude /r.mid" (before its "Open"), "Open /x.mid", "Play",
+    // "Play from 1000", "Play wait", "Pause", "Resume", "Stop", "Close": one
+    // entry per command that reached the device.
     QStringList log;
 
 protected:
-    void open(const QString &fileName) override;
+    void open(const QString &fileName, const QString &prelude) override;
     void play(std::optional<qint32> from, bool wait, bool notify) override;
     void pause(bool notify) override;
     void stop() override;

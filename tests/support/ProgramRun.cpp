@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -51,10 +52,22 @@ QString ProgramRun::scratch(const QString &name) const
 
 QProcess *ProgramRun::start(const QStringList &arguments)
 {
+    return startAfter(QString(), arguments);
+}
+
+QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &arguments)
+{
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->setProgram(program());
-    process->setArguments(arguments);
+    process->setWorkingDirectory(workingDirectory);
+    if (prelude.isEmpty()) {
+        process->setProgram(program());
+        process->setArguments(arguments);
+    } else {
+        process->setProgram(u"/bin/sh"_s);
+        process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
+                              arguments);
+    }
     if (errorFile.isEmpty())
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
@@ -70,6 +83,56 @@ bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs)
     QProcess *process = start(arguments);
     return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit &&
            process->exitCode() == 0;
+}
+
+bool ProgramRun::startSessionBus()
+{
+    if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
+        QStandardPaths::findExecutable(u"gdbus"_s).isEmpty())
+        return false;
+    auto bus = std::make_unique<QProcess>();
+    bus->start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+    if (!bus->waitForStarted(10000) || !bus->waitForReadyRead(10000))
+        return false;
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, QString::fromUtf8(bus->readLine()).trimmed());
+    m_processes.push_back(std::move(bus));
+    return true;
+}
+
+QString ProgramRun::gdbus(const QStringList &arguments) const
+{
+    QProcess p; // killed when it hangs
+    p.setProcessEnvironment(environment);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(u"gdbus"_s, arguments);
+    return p.waitForFinished(10000) ? QString::fromUtf8(p.readAll()) : QString();
+}
+
+QString ProgramRun::mpris(const QString &method, const QStringList &arguments) const
+{
+    const QString name =
+        method.contains(u'.') ? method : u"org.mpris.MediaPlayer2.Player."_s + method;
+    return gdbus(QStringList{u"call"_s, u"--session"_s, u"--dest"_s,
+                             u"org.mpris.MediaPlayer2.sonabel"_s, u"--object-path"_s,
+                             u"/org/mpris/MediaPlayer2"_s, u"--method"_s, name} +
+                 arguments);
+}
+
+QString ProgramRun::mprisGet(const QString &property) const
+{
+    return mpris(u"org.freedesktop.DBus.Properties.Get"_s,
+                 {u"org.mpris.MediaPlayer2.Player"_s, property});
+}
+
+QProcess *ProgramRun::monitorBus()
+{
+    auto monitor = std::make_unique<QProcess>();
+    monitor->setProcessEnvironment(environment);
+    monitor->start(u"gdbus"_s, {u"monitor"_s, u"--session"_s, u"--dest"_s,
+                                u"org.mpris.MediaPlayer2.sonabel"_s});
+    monitor->waitForStarted(10000);
+    m_processes.push_back(std::move(monitor));
+    return m_processes.back().get();
 }
 
 bool ProgramRun::waitFor(const std::function<bool()> &condition, int timeoutMs)
@@ -90,6 +153,16 @@ bool ProgramRun::terminate(QProcess *process, int timeoutMs)
         return true;
     ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
     return process->waitForFinished(timeoutMs);
+}
+
+bool heardOnBus(QProcess *monitor, QString *seen, const QString &part, int timeoutMs)
+{
+    return ProgramRun::waitFor(
+        [&] {
+            *seen += QString::fromUtf8(monitor->readAllStandardOutput());
+            return seen->contains(part);
+        },
+        timeoutMs);
 }
 
 QStringList readLines(const QString &path)

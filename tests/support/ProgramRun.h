@@ -34,6 +34,8 @@ public:
 
     // Environment of every process started; tests may add to it.
     QProcessEnvironment environment;
+    // The folder processes start in; empty: the test's own.
+    QString workingDirectory;
     // Where the standard error of processes started from now on goes; empty:
     // to the test's own.
     QString errorFile;
@@ -41,8 +43,26 @@ public:
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.
     QProcess *start(const QStringList &arguments = {});
+    // Starts the program from a shell after the shell commands in prelude
+    // ("ulimit -n 8;"), which then stay in force for it.
+    QProcess *startAfter(const QString &prelude, const QStringList &arguments = {});
     // Runs the program to its end; true when it ended with exit code 0 within timeoutMs.
     bool runToEnd(const QStringList &arguments, int timeoutMs = Patience);
+
+    // A private session bus for the processes started from here on (a
+    // dbus-daemon, ended with the run); false when dbus-daemon or gdbus is
+    // missing or the bus did not come up.
+    bool startSessionBus();
+    // gdbus with these arguments on that bus: its output (errors included),
+    // empty when it hung.
+    QString gdbus(const QStringList &arguments) const;
+    // A method of the player's media interface (org.mpris.MediaPlayer2.Player,
+    // or a full name such as "org.mpris.MediaPlayer2.Quit"), and a property
+    // of it, as gdbus prints them.
+    QString mpris(const QString &method, const QStringList &arguments = {}) const;
+    QString mprisGet(const QString &property) const;
+    // Watches what the player says on the bus (gdbus monitor).
+    QProcess *monitorBus();
 
     // Polls until condition holds or timeoutMs passes; processes events meanwhile.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
@@ -53,6 +73,9 @@ private:
     QTemporaryDir m_root;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
+
+// Waits until what monitor printed, gathered in *seen, holds part.
+bool heardOnBus(QProcess *monitor, QString *seen, const QString &part, int timeoutMs = 10000);
 
 // The lines of a text file (CR LF, CR or LF ends), and its raw bytes.
 QStringList readLines(const QString &path);

@@ -1,6 +1,7 @@
 // A main window on fakes, in a private program folder, for widget tests.
 #pragma once
 
+#include "player/Player.h"
 #include "playlist/PlaylistModel.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSequencer.h"
