@@ -46,6 +46,10 @@ public:
     // voices only at its next audio block, and a release that reached it
     // first would bring them back.
     void cutSound(std::uint16_t channels) override;
+    // What plays at the other end cannot be heard from here: a release is
+    // given a fixed 2 s to ring out.
+    std::int64_t ringOutLimitUs() const override { return 2000000; }
+    bool diedAway() override { return false; }
 
 private:
     std::string m_destination;

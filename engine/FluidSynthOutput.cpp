@@ -1,12 +1,18 @@
 // The built-in FluidSynth synthesizer; see FluidSynthOutput.h.
 #include "engine/FluidSynthOutput.h"
 
+#include "engine/MidiFile.h"
+#include "engine/PeakLimiter.h"
+#include "engine/RealtimeWavWriter.h"
 #include "engine/RegularFile.h"
+#include "engine/SampleLoading.h"
 #include "engine/SoundFonts.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +31,14 @@ namespace {
 // a song that calls on all of them loads none while it plays.
 constexpr int PlayingChannels = 16;
 constexpr int HoldingChannels = 128;
+
+// -60 dBFS: below it a song's last notes count as died away.
+constexpr float QuietLevel = 0.001f;
+
+std::int16_t toS16(float sample)
+{
+    return std::int16_t(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f));
+}
 
 // FluidSynth's log goes here instead of stderr: a failed attempt at one audio
 // driver is no news when the next one works. The last error is kept so our
@@ -110,11 +124,13 @@ bool FluidSynthOutput::open()
         setStatus("FluidSynth: cannot create its settings");
         return false;
     }
-    // Only the samples of the instruments in use are loaded: a 140 MB SoundFont
-    // then costs a few MB.
-    fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", 1);
+    // A big SoundFont whose samples allow it loads only the instruments in use
+    // (SampleLoading.h says why not every one).
+    const std::string soundFont = pickSoundFont();
+    m_onDemand = !soundFont.empty() && SampleLoading::onDemand(soundFont);
+    fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", m_onDemand ? 1 : 0);
     fluid_settings_setint(m_settings.get(), "synth.midi-channels",
-                          PlayingChannels + HoldingChannels);
+                          PlayingChannels + (m_onDemand ? HoldingChannels : 0));
     if (m_options.sampleRate > 0)
         fluid_settings_setnum(m_settings.get(), "synth.sample-rate", m_options.sampleRate);
     {
@@ -131,7 +147,6 @@ bool FluidSynthOutput::open()
         return false;
     }
 
-    const std::string soundFont = pickSoundFont();
     std::string problem;
     if (soundFont.empty()) {
         problem = "no SoundFont found";
@@ -211,21 +226,11 @@ bool FluidSynthOutput::openDriver()
             reasons += (reasons.empty() ? "" : "; ") + d + ": " + refused;
             continue;
         }
-        if (fluid_settings_setstr(m_settings.get(), "audio.driver", d.c_str()) != FLUID_OK) {
-            reasons += (reasons.empty() ? "" : "; ") + d + ": not built into FluidSynth";
-            continue;
-        }
-        if (d == "pulseaudio") {
-            // As FluidSynth sets the role: on this thread, just before the client connects.
-            ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sonabel", 0);
-            ::setenv("PULSE_PROP_application.icon_name", "sonabel", 0);
-        }
-        m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
-        if (m_driver) {
+        std::string why;
+        if (startAudio(d, &why)) {
             m_driverName = d;
             return true;
         }
-        const std::string why = takeFluidError();
         reasons += (reasons.empty() ? "" : "; ") + d + (why.empty() ? "" : ": " + why);
     }
     sayOnce(saidNoAudio,
@@ -235,15 +240,119 @@ bool FluidSynthOutput::openDriver()
     return false;
 }
 
+bool FluidSynthOutput::startAudio(const std::string &driver, std::string *why)
+{
+    m_limiter = std::make_unique<PeakLimiter>(sampleRate());
+    m_ring = std::make_unique<MessageRing>();
+    if (driver == "file") {
+        std::array<char, 4096> name{};
+        fluid_settings_copystr(m_settings.get(), "audio.file.name", name.data(), int(name.size()));
+        m_writer = std::make_unique<RealtimeWavWriter>(
+            name.data(), int(sampleRate()), [this](std::int16_t *interleaved, int frames) {
+                std::array<float, RealtimeWavWriter::Block> left{}, right{};
+                std::array<float *, 2> out{left.data(), right.data()};
+                frames = std::min(frames, RealtimeWavWriter::Block);
+                renderBlock(frames, out.data());
+                for (int i = 0; i < frames; ++i) {
+                    interleaved[2 * i] = toS16(left[std::size_t(i)]);
+                    interleaved[2 * i + 1] = toS16(right[std::size_t(i)]);
+                }
+            });
+        if (m_writer->start(why)) {
+            m_queued = true;
+            return true;
+        }
+        m_writer.reset();
+        return false;
+    }
+    if (fluid_settings_setstr(m_settings.get(), "audio.driver", driver.c_str()) != FLUID_OK) {
+        *why = "not built into FluidSynth";
+        return false;
+    }
+    if (driver == "pulseaudio") {
+        // As FluidSynth sets the role: on this thread, just before the client connects.
+        ::setenv("PULSE_PROP_OVERRIDE_application.name", "Sonabel", 0);
+        ::setenv("PULSE_PROP_application.icon_name", "sonabel", 0);
+    }
+    // Through a callback of ours, which hands the synthesizer its messages on
+    // the audio thread and measures the level; a driver that takes no callback
+    // renders the synthesizer itself, and the messages go to it directly.
+    m_driver.reset(
+        new_fluid_audio_driver2(m_settings.get(), &FluidSynthOutput::audioCallback, this));
+    if (m_driver) {
+        m_queued = true;
+        return true;
+    }
+    takeFluidError();
+    m_driver.reset(new_fluid_audio_driver(m_settings.get(), m_synth.get()));
+    *why = m_driver ? std::string() : takeFluidError();
+    return bool(m_driver);
+}
+
+int FluidSynthOutput::audioCallback(void *data, int len, int, float *[], int nout, float *out[])
+{
+    if (nout >= 2 && len > 0)
+        static_cast<FluidSynthOutput *>(data)->renderBlock(len, out);
+    return FLUID_OK;
+}
+
+void FluidSynthOutput::renderBlock(int frames, float *out[2])
+{
+    // Reverb and chorus mixed into the two outputs, a block at a time with the
+    // messages that came meanwhile, as FluidSynth's own player does.
+    std::fill_n(out[0], frames, 0.0f);
+    std::fill_n(out[1], frames, 0.0f);
+    for (int done = 0; done < frames;) {
+        const int block = std::min(frames - done, RealtimeWavWriter::Block);
+        takeMessages();
+        std::array<float *, 2> buffers{out[0] + done, out[1] + done};
+        fluid_synth_process(m_synth.get(), block, 2, buffers.data(), 2, buffers.data());
+        done += block;
+    }
+    m_limiter->process(out[0], out[1], frames);
+    float peak = 0;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < frames; ++i)
+            peak = std::max(peak, std::fabs(out[c][i]));
+    }
+    measure(peak, frames);
+}
+
+void FluidSynthOutput::takeMessages()
+{
+    m_ring->drain([this](std::span<const std::uint8_t> message) { apply(message); });
+}
+
+void FluidSynthOutput::measure(float peak, int frames)
+{
+    const std::int64_t rendered = m_rendered.load(std::memory_order_relaxed) + frames;
+    if (peak >= QuietLevel)
+        m_loudUntil.store(rendered, std::memory_order_relaxed);
+    m_rendered.store(rendered, std::memory_order_release);
+}
+
+bool FluidSynthOutput::diedAway()
+{
+    const int voices = activeVoices();
+    if (!m_queued)
+        return voices == 0; // no level to go by
+    const std::int64_t quiet =
+        m_rendered.load(std::memory_order_acquire) - m_loudUntil.load(std::memory_order_relaxed);
+    const double rate = sampleRate();
+    return quiet >= std::int64_t(rate / 10) || (voices == 0 && quiet >= std::int64_t(rate / 100));
+}
+
 void FluidSynthOutput::close()
 {
     {
         std::lock_guard lock(m_liveMutex);
         m_live = nullptr;
     }
-    // The driver first: it renders from the synth, and the file driver writes
-    // its WAV header when deleted.
+    // The audio first: it renders from the synth, and the file is complete
+    // once its writer is gone.
+    m_writer.reset();
     m_driver.reset();
+    m_queued = false;
     m_synth.reset();
     m_settings.reset();
 }
@@ -274,7 +383,7 @@ void FluidSynthOutput::setChorus(bool on)
 
 void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 {
-    if (!m_synth || m_soundFontId < 0)
+    if (!m_synth || m_soundFontId < 0 || !m_onDemand)
         return;
     if (instruments.data() != m_held.data())
         m_held.assign(instruments.begin(), instruments.end());
@@ -305,46 +414,94 @@ void FluidSynthOutput::prepare(std::span<const MidiInstrument> instruments)
 
 void FluidSynthOutput::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
+    const std::array<std::uint8_t, 3> message{status, data1, data2};
+    deliver(std::span(message.data(), midi::channelDataLength(status) + 1u));
+}
+
+void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
+{
+    if (message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
+        return;
+    deliver(message);
+}
+
+void FluidSynthOutput::deliver(std::span<const std::uint8_t> message)
+{
     if (!m_synth)
         return;
+    if (m_queued && queue(message))
+        return;
+    apply(message);
+}
+
+bool FluidSynthOutput::queue(std::span<const std::uint8_t> message)
+{
+    // Room comes as the audio thread takes messages, every block.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!m_ring->push(message)) {
+        if (message.size() > MessageRing::MaxMessage || std::chrono::steady_clock::now() > giveUp) {
+            waitForAudio();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+void FluidSynthOutput::apply(std::span<const std::uint8_t> message)
+{
+    fluid_synth_t *synth = m_synth.get();
+    const std::uint8_t status = message[0];
+    if (status == 0xF0) {
+        // FluidSynth wants the bytes between F0 and F7.
+        fluid_synth_sysex(synth, reinterpret_cast<const char *>(message.data() + 1),
+                          int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+        return;
+    }
     const int ch = status & 0x0F;
+    const int data1 = message.size() > 1 ? message[1] : 0;
+    const int data2 = message.size() > 2 ? message[2] : 0;
     switch (status & 0xF0) {
     case 0x80:
-        fluid_synth_noteoff(m_synth.get(), ch, data1);
+        fluid_synth_noteoff(synth, ch, data1);
         break;
     case 0x90:
         if (data2 == 0)
-            fluid_synth_noteoff(m_synth.get(), ch, data1);
+            fluid_synth_noteoff(synth, ch, data1);
         else
-            fluid_synth_noteon(m_synth.get(), ch, data1, data2);
+            fluid_synth_noteon(synth, ch, data1, data2);
         break;
     case 0xA0:
-        fluid_synth_key_pressure(m_synth.get(), ch, data1, data2);
+        fluid_synth_key_pressure(synth, ch, data1, data2);
         break;
     case 0xB0:
-        fluid_synth_cc(m_synth.get(), ch, data1, data2);
+        fluid_synth_cc(synth, ch, data1, data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(m_synth.get(), ch, data1);
+        fluid_synth_program_change(synth, ch, data1);
         break;
     case 0xD0:
-        fluid_synth_channel_pressure(m_synth.get(), ch, data1);
+        fluid_synth_channel_pressure(synth, ch, data1);
         break;
     case 0xE0:
-        fluid_synth_pitch_bend(m_synth.get(), ch, data1 | (data2 << 7));
+        fluid_synth_pitch_bend(synth, ch, data1 | (data2 << 7));
         break;
     default:
         break;
     }
 }
 
-void FluidSynthOutput::sendSysEx(std::span<const std::uint8_t> message)
+bool FluidSynthOutput::waitForAudio()
 {
-    if (!m_synth || message.size() < 2 || message.front() != 0xF0 || message.back() != 0xF7)
-        return;
-    // FluidSynth wants the bytes between F0 and F7.
-    fluid_synth_sysex(m_synth.get(), reinterpret_cast<const char *>(message.data() + 1),
-                      int(message.size() - 2), nullptr, nullptr, nullptr, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (!m_ring->empty()) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            m_ring->skipPending();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
 }
 
 void FluidSynthOutput::cutSound(std::uint16_t)
@@ -352,8 +509,11 @@ void FluidSynthOutput::cutSound(std::uint16_t)
     if (!m_synth)
         return;
     fluid_synth_t *synth = m_synth.get();
+    // What was sent before the cut (the releases) reaches the synthesizer first.
+    if (m_queued)
+        waitForAudio();
     fluid_synth_all_sounds_off(synth, -1);
-    if (m_driver) {
+    if (m_driver || m_writer) {
         // The driver renders a block of 64 frames at a time, so this takes a
         // millisecond or two; the bound only matters when the audio stalls.
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);

@@ -63,6 +63,14 @@ public:
     // makes the cut final here.
     virtual void cutSound(std::uint16_t channels);
 
+    // After a song's own end has released its notes, they ring out until
+    // diedAway() says the sound they left has gone, or for ringOutLimitUs() at
+    // most. The sequencer asks diedAway() every few milliseconds while they
+    // ring, on the sending thread. The defaults suit an output that makes no
+    // sound of its own: nothing rings.
+    virtual std::int64_t ringOutLimitUs() const { return 0; }
+    virtual bool diedAway() { return true; }
+
     // The sound's volume (a synthesizer's gain), reverb and chorus, changed
     // while the output plays: from any thread, taking effect at once. Before
     // open() they set what it opens with. Outputs without them ignore them.

@@ -103,6 +103,11 @@ bool MidiSequencer::isPaused() const
     return m_scheduler->mode() == Scheduler::Mode::Paused;
 }
 
+bool MidiSequencer::isRingingOut() const
+{
+    return m_scheduler->ringingOut();
+}
+
 QString MidiSequencer::outputDescription() const
 {
     return QString::fromStdString(m_output->status());
@@ -118,9 +123,16 @@ void MidiSequencer::replaceOutput(std::shared_ptr<MidiOutput> output)
     const Scheduler::Mode mode = m_scheduler->mode();
     const std::int64_t at = m_scheduler->positionUs();
     const bool notify = m_scheduler->notifyPending();
+    const bool ringing = m_scheduler->ringingOut();
     // The old scheduler silences what sounds and closes its output; it raises
-    // no Done, so a notified play carries over to the new one.
+    // no Done, so a notified play carries over to the new one, and one whose
+    // song was ringing out ends here, its last notes cut.
     Scheduler::retire(std::move(m_scheduler), RetireMs);
+    if (ringing) {
+        if (notify)
+            postDone(NotifySuccessful);
+        postStatusUpdate();
+    }
     m_output = std::move(output);
     m_scheduler = makeScheduler();
     m_scheduler->waitOutputOpen(OpenWaitMs);

@@ -31,6 +31,7 @@ public:
     qint32 Length() const override;
     qint32 Position() const override;
     bool isPaused() const override;
+    bool isRingingOut() const override;
     bool isOpening() const override { return m_opening != 0; }
     QString outputDescription() const override;
     void setSound(const SoundChoice &choice) override;
@@ -41,7 +42,9 @@ public:
 
     // Plays through another output from now on, the open song going on from
     // where it stands. Waits (a few seconds at most) for the new output to
-    // open, so that the song does not rush to catch up afterwards.
+    // open, so that the song does not rush to catch up afterwards. A song
+    // ringing out is cut: its ring-out ends there (StatusUpdate, and Done(1)
+    // for a notified play).
     void replaceOutput(std::shared_ptr<MidiOutput> output);
 
     // Why the last "Open" failed, empty after a successful one.

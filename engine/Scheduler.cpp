@@ -43,6 +43,7 @@ Scheduler::~Scheduler()
 void Scheduler::changed()
 {
     m_state.ended = false;
+    m_state.ringing = false;
     ++m_state.generation;
     m_generation.store(m_state.generation);
 }
@@ -107,6 +108,7 @@ std::uint64_t Scheduler::play(std::optional<std::int64_t> fromUs, bool notify)
             m_state.anchorSongUs = std::clamp<std::int64_t>(from, 0, m_state.song->lengthUs());
             m_state.anchorClockUs = now;
             m_state.mode = Mode::Playing;
+            m_state.started = false;
             m_notifyPending = notify;
             id = ++m_playId;
             changed();
@@ -159,11 +161,13 @@ void Scheduler::pause()
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_state.mode != Mode::Playing)
+        if (m_state.mode != Mode::Playing && !m_state.ringing)
             return;
         endNotify(Aborted);
-        m_state.anchorSongUs = positionLocked(m_clock->now());
-        m_state.mode = Mode::Paused;
+        if (m_state.mode == Mode::Playing) {
+            m_state.anchorSongUs = positionLocked(m_clock->now());
+            m_state.mode = Mode::Paused;
+        }
         changed();
     }
     deliverDone();
@@ -215,6 +219,12 @@ bool Scheduler::notifyPending() const
     return m_notifyPending;
 }
 
+bool Scheduler::ringingOut() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state.ringing;
+}
+
 Scheduler::Mode Scheduler::mode() const
 {
     std::lock_guard lock(m_mutex);
@@ -225,7 +235,7 @@ std::int64_t Scheduler::positionLocked(std::int64_t now) const
 {
     if (!m_state.song)
         return 0;
-    if (m_state.mode != Mode::Playing)
+    if (m_state.mode != Mode::Playing || !m_state.started)
         return m_state.anchorSongUs;
     const std::int64_t elapsed = std::max<std::int64_t>(0, now - m_state.anchorClockUs);
     return std::min(m_state.song->lengthUs(), m_state.anchorSongUs + elapsed);
@@ -342,6 +352,13 @@ void Scheduler::loop()
         }
 
         std::int64_t deadline = nextStatus;
+        if (current.ringing) {
+            const std::int64_t look = watchRingOut(current, now);
+            if (look < 0)
+                current.ringing = false;
+            else
+                deadline = std::min(deadline, look);
+        }
         if (current.mode == Mode::Playing) {
             const std::int64_t due = dispatchDue(current, now);
             if (due < 0) {
@@ -368,6 +385,7 @@ void Scheduler::resync(const State &previous, const State &next)
     if (next.ended) {
         // The song's own end: its last notes ring out.
         m_notes.release(*m_output, channels);
+        m_ringUntil = m_clock->now() + m_output->ringOutLimitUs();
         return;
     }
     // Every request silences at once, before the chase sets up what comes next.
@@ -433,12 +451,14 @@ void Scheduler::startWhenReady(State &wanted)
     // Silencing, loading instruments and the chase take a while, long with a
     // big song: the song then starts once they are done, rather than sending
     // its first moments late, all at once.
+    // Until then the position stands where the song starts.
     const std::int64_t now = m_clock->now();
-    if (now <= wanted.anchorClockUs)
-        return;
     std::lock_guard lock(m_mutex);
-    if (m_state.generation == wanted.generation)
+    if (m_state.generation != wanted.generation)
+        return;
+    if (now > wanted.anchorClockUs)
         m_state.anchorClockUs = wanted.anchorClockUs = now;
+    m_state.started = wanted.started = true;
 }
 
 // Sends every event due by now. Returns the clock time the next event (or the
@@ -486,11 +506,29 @@ void Scheduler::finish(std::uint64_t generation)
         m_state.anchorSongUs = m_state.song ? m_state.song->lengthUs() : 0;
         m_state.mode = Mode::Stopped;
         // The new generation makes the loop release what the file left on;
-        // the notes ring out (any later request cuts them).
+        // the notes ring out (any later request cuts them), and a notifying
+        // play ends once they have died away.
         changed();
         m_state.ended = true;
+        m_state.ringing = true;
+    }
+    m_ended.notify_all();
+}
+
+std::int64_t Scheduler::watchRingOut(const State &state, std::int64_t now)
+{
+    constexpr std::int64_t LookEveryUs = 10000;
+    if (now < m_ringUntil && !m_output->diedAway())
+        return std::min(m_ringUntil, now + LookEveryUs);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state.generation != state.generation)
+            return -1; // a request came first: it cuts the sound anyway
+        m_state.ringing = false;
         endNotify(Finished);
     }
     deliverDone();
-    m_ended.notify_all();
+    if (m_callbacks.status)
+        m_callbacks.status();
+    return -1;
 }

@@ -12,14 +12,20 @@
 //    two events, or on waking) it sees a new generation, silences what it
 //    sounded (releases every note, then cuts the sound for good), chases to
 //    the new position and carries on from there. At the song's own end it
-//    only releases the notes, so they ring out. A song loaded with a prelude
-//    (the MIDI reset) plays it there too, to its end, before the song first
-//    starts after the load; a request meanwhile cuts it short.
+//    only releases the notes, so they ring out: the song is stopped at its
+//    end and ringingOut() holds until the output says their sound has died
+//    away (asked every 10 ms, MidiOutput::diedAway) or its limit has passed.
+//    A notifying play ends with Finished then, not at the end itself; any
+//    request meanwhile cuts the sound and ends it as it would a playing one.
+//    A song loaded with a prelude (the MIDI reset) plays it there too, to its
+//    end, before the song first starts after the load; a request meanwhile
+//    cuts it short.
 //  - The song's time line is fixed by an anchor: song time anchorSongUs at
 //    clock time anchorClockUs. The control thread sets it; the playback thread
 //    times events by it and position() reads it, so both agree by construction.
 //    Once ready to start (silenced, chased), the playback thread moves the
-//    clock time up to its own now, so a slow start sends nothing late.
+//    clock time up to its own now, so a slow start sends nothing late; the
+//    position holds where the play starts until then.
 //  - Callbacks (done, status, dispatched) run on whichever thread calls them:
 //    done on either, status and dispatched on the playback thread. They must
 //    only post work elsewhere (MidiSequencer queues Qt events). No callback
@@ -59,7 +65,8 @@ public:
     {
         // A notifying play ended with one of the DoneCode values.
         std::function<void(int)> done;
-        // Every status period (1 s of clock time), whether anything plays or not.
+        // Every status period (1 s of clock time), whether anything plays or
+        // not, and once more the moment a song's last notes have died away.
         std::function<void()> status;
         // After each event sent: when it was due and when it went (clock us).
         std::function<void(std::int64_t due, std::int64_t sent)> dispatched;
@@ -90,6 +97,8 @@ public:
     // thread stuck in its output (a sound server that never answers) would
     // otherwise hold the caller for good.
     bool waitFinished(std::uint64_t playId, std::int64_t timeoutMs);
+    // Pauses a playing song; cuts the sound of one ringing out (it stays
+    // stopped at its end).
     void pause();
     void stop();
     // Puts the open song at atUs without playing it: paused there (a "Play"
@@ -110,6 +119,8 @@ public:
     std::int64_t lengthUs() const;
     // Whether the play running would raise done() when it ends.
     bool notifyPending() const;
+    // Whether a song that reached its end still rings out.
+    bool ringingOut() const;
     // The output's status line, or the playback thread's last failure.
     std::string status() const;
 
@@ -123,7 +134,9 @@ private:
         std::int64_t anchorSongUs = 0;
         std::int64_t anchorClockUs = 0;
         std::uint64_t generation = 0;
-        bool ended = false; // stopped by reaching the end, not by a request
+        bool ended = false;   // stopped by reaching the end, not by a request
+        bool ringing = false; // ended, and its last notes not yet died away
+        bool started = false; // playing: set up and timed (the position moves)
     };
 
     void run() noexcept;
@@ -133,6 +146,9 @@ private:
     void playPrelude(const Timeline &prelude, std::uint64_t generation);
     std::int64_t dispatchDue(const State &state, std::int64_t now);
     void finish(std::uint64_t generation);
+    // While a song's last notes ring out: ends the ringing once they have died
+    // away; returns when to look again.
+    std::int64_t watchRingOut(const State &state, std::int64_t now);
     void changed(); // after a request: bump the generation and wake the thread
     std::int64_t positionLocked(std::int64_t now) const;
     void endNotify(int code);
@@ -164,6 +180,7 @@ private:
     std::shared_ptr<const Timeline> m_preparedSong;
     std::uint64_t m_preludeLoad = 0; // the load whose prelude has been played
     ChaseState m_touched;
+    std::int64_t m_ringUntil = 0; // clock time the ring-out is cut short
 
     std::thread m_thread; // last: starts once everything above exists
 };

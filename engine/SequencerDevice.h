@@ -36,6 +36,20 @@
 // Pause, Stop, Close, a new "Play" and every seek silence all sounding notes;
 // the cut and the prelude happen on the playback side, never in Command().
 // From applies to the next command only. Unknown commands are ignored.
+//
+// A song's own end: its last notes are released and ring out. From the end on
+// Position() holds Length() and isRingingOut() is true until the sound they
+// left has died away (the synthesizer has no voice left or its output has
+// stayed below -60 dBFS, at most 5 s after the end; an ALSA port a fixed 2 s;
+// the silent and recording outputs at once). The moment it has, the device
+// raises StatusUpdate at once, out of its once-a-second beat, and a play with
+// Notify ends: Done(1) comes then, not at the end itself. So whoever moves on
+// to the next song at the end waits until isRingingOut() is false (a
+// StatusUpdate or Done(1) follows the moment it turns false). Meanwhile every
+// command still silences at once and ends a notified play as it would a
+// playing one: "Pause", "Stop" and "Close" with 4 (a "Pause" leaves the device
+// stopped at the end, not paused), "Play" with 2. With Wait True, "Play"
+// returns at the song's end, without waiting for the ring-out.
 #pragma once
 
 #include "engine/Lyrics.h"
@@ -86,6 +100,8 @@ public:
 
     // Whether a song is open and paused (a "Pause" stands, no later "Play").
     virtual bool isPaused() const { return false; }
+    // Whether a song that played to its end still rings out (see above).
+    virtual bool isRingingOut() const { return false; }
     // Whether an "Open" is still reading its file.
     virtual bool isOpening() const { return false; }
     // What plays the songs now, in a line for the user (the about box).

@@ -109,6 +109,8 @@ public:
     std::size_t indexAt(std::int64_t timeUs) const;
 
 private:
+    class Merger; // builds a time line (Timeline.cpp)
+
     std::vector<TimedEvent> m_events;
     // Distinct SysEx messages (a song repeats the same few); at most 65536.
     std::vector<std::vector<std::uint8_t>> m_sysEx;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -110,11 +111,22 @@ ChaseState stateOf(const Messages &messages)
     return state;
 }
 
+// A recording output whose released notes ring until the test says they have
+// died away (at once unless told otherwise), for 2 s at most.
+struct RingingOutput : RecordingOutput
+{
+    using RecordingOutput::RecordingOutput;
+    std::int64_t ringOutLimitUs() const override { return 2000000; }
+    bool diedAway() override { return silent; }
+    std::atomic<bool> silent{true};
+};
+
 // The real device on the song, on a hand-stepped clock, recording what it sends.
 struct Rig
 {
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(1000000);
-    std::shared_ptr<RecordingOutput> output = recorder();
+    std::shared_ptr<RingingOutput> output =
+        std::make_shared<RingingOutput>([c = clock] { return c->now(); });
     std::unique_ptr<MidiSequencer> device = std::make_unique<MidiSequencer>(output, clock);
     QTemporaryDir dir;
     QString path = writeBytes(dir.filePath(u"song.mid"_s), songBytes());
@@ -250,20 +262,62 @@ TEST(SequencerDevice, NoNoteHangsWhenASongIsOpenedOverItOrThePlayerQuits)
     }
 }
 
-// At the song's own end the notes are released and ring out: no All Sound Off
-// until a command asks for silence.
-TEST(SequencerDevice, TheSongsEndReleasesALaterCommandCuts)
+// At the song's own end the notes are released and ring out: no All Sound Off,
+// the position holds the length, and the notified play ends (Done 1, and a
+// StatusUpdate out of the once-a-second beat) only once the output says the
+// sound has died away, or its limit has passed. Any command meanwhile cuts the
+// sound and ends the play as it would a playing one.
+TEST(SequencerDevice, TheSongsEndRingsOutUntilTheSoundHasDiedAway)
 {
     Rig rig;
-    rig.device->setFrom(SongMs - 1000);
-    rig.command("Play");
+    rig.device->setNotify(true);
+    const auto playToTheEnd = [&] {
+        rig.output->silent = false;
+        rig.device->setFrom(SongMs - 1000);
+        rig.command("Play");
+        rig.advance(1000);
+        rig.deliver();
+        EXPECT_EQ(rig.device->Position(), SongMs);
+        EXPECT_TRUE(rig.device->isRingingOut());
+    };
+    playToTheEnd(); // the clock at the 2nd second of its status beat, which comes at 2.0 s, 3.0 s
     const auto before = rig.cuts();
-    rig.advance(1000);
-    EXPECT_EQ(rig.device->Position(), SongMs);
     EXPECT_EQ(hangingNote(rig.output->messages()), "");
+    rig.advance(500);
+    rig.deliver();
+    EXPECT_TRUE(rig.done.empty());
+    EXPECT_EQ(rig.device->Position(), SongMs);
+    const int updates = rig.statusUpdates;
+    rig.output->silent = true;
+    rig.advance(10);
+    ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 1; }));
+    EXPECT_EQ(rig.statusUpdates, updates + 1);
+    EXPECT_FALSE(rig.device->isRingingOut());
     EXPECT_EQ(rig.cuts(), before);
     rig.command("Close");
     EXPECT_GT(rig.cuts(), before);
+
+    rig.open(rig.path); // a sound that never dies away rings for the output's limit
+    playToTheEnd();
+    rig.advance(1950);
+    rig.deliver();
+    EXPECT_EQ(rig.done.size(), 1u);
+    rig.advance(50);
+    ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 2; }));
+
+    for (const char *command : {"Pause", "Stop", "Play", "Close"}) {
+        rig.open(rig.path);
+        playToTheEnd();
+        const auto cuts = rig.cuts();
+        const auto count = rig.done.size();
+        rig.device->setFrom(0); // a "Play" from the start, the others ignore it
+        rig.command(command);
+        ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == count + 1; })) << command;
+        EXPECT_EQ(rig.done.back(), command == std::string("Play") ? 2 : 4) << command;
+        EXPECT_GT(rig.cuts(), cuts) << command;
+        EXPECT_FALSE(rig.device->isRingingOut()) << command;
+        EXPECT_FALSE(rig.device->isPaused()) << command;
+    }
 }
 
 // The done callback runs without the scheduler's lock, so it may ask the

@@ -66,7 +66,7 @@ int info(const char *path)
     const int division =
         d.smpte ? -((d.framesPerSecond << 8) - d.ticksPerFrame) : d.ticksPerQuarter;
     std::printf("format: %d\ntracks: %zu\ndivision: %d\nevents: %zu\nlength_ms: %lld\n",
-                file.format(), file.tracks().size(), division, file.eventCount(),
+                file.format(), file.trackCount(), division, file.eventCount(),
                 static_cast<long long>(timeline->lengthMs()));
     return 0;
 }

@@ -11,7 +11,20 @@
 #  - fidelity: correlation of the 50 ms RMS envelopes of the parallel render
 #    with FluidSynth's render and with our own single-piece render, the minimum
 #    of each over the songs;
-#  - memory: peak RSS of both renders with FluidR3_GM.sf2, and the ratio;
+#  - clicks: in the same renders, and in renders of the jazz-soft GM, GS and
+#    percussion test files and the openmsx songs with TimGM6mb too, the 10 ms
+#    windows where FluidSynth's render (default settings) is silent (below
+#    -70 dBFS) and ours is not (above -60 dBFS), and the clicks (windows 6 dB
+#    over FluidSynth's loudest around them);
+#  - memory: peak RSS of both renders with FluidR3_GM.sf2 and with TimGM6mb,
+#    ours also on one core (one synthesizer, as the player has), and the ratio;
+#  - song endings: a string chord ending at several points of a second, played
+#    in real time through the device and closed the moment it says the song is
+#    done, against FluidSynth's render of the same song (reverb and chorus off
+#    in both: their oscillators cannot be put in step between two renders):
+#    the largest level difference from the end to one second later;
+#  - headroom: the peak of every openmsx song at 100 % and at the top of the
+#    volume range, through the output's limiter;
 #  - timing: lateness of every event over 60 s of real-time playback of a dense
 #    song on the silent output, with the other core kept busy.
 # Environment: SONABEL_BUILD (the build folder); ENGINE_BENCH_SECONDS shortens
@@ -23,6 +36,9 @@ build=${SONABEL_BUILD:?}
 render="$build/sonabel-render"
 envelope="$build/bench/engine_envelope"
 differ="$build/bench/audio_samples_differ"
+levels="$build/bench/engine_levels"
+small=/usr/share/sounds/sf2/TimGM6mb.sf2
+corpus=${SONABEL_TOP:?}/tests/data/corpus/jazz-soft
 timing="$build/bench/engine_timing"
 soundfont=/usr/share/sounds/sf2/FluidR3_GM.sf2
 rate=44100
@@ -58,6 +74,7 @@ for song in "$songs"/*.mid; do
     t_one=$(seconds "$render" --soundfont "$soundfont" --rate "$rate" --jobs 1 "$song" "$tmp/one.wav")
     c_fs=$("$envelope" "$tmp/ours.wav" "$tmp/fs.wav")
     c_one=$("$envelope" "$tmp/ours.wav" "$tmp/one.wav")
+    echo "$(basename "$soundfont") $(basename "$song") $("$levels" clicks "$tmp/ours.wav" "$tmp/fs.wav")" >>"$tmp/clicks.txt"
     d_flac=$("$differ" "$tmp/ours.flac" "$tmp/ours.wav")
     echo "$(basename "$song") $t_fs $t_cores $t_ours $t_one $c_fs $c_one $t_flac $d_flac" >>"$tmp/songs.txt"
     awk -v n="$(basename "$song")" -v a="$t_fs" -v b="$t_cores" -v c="$t_ours" -v d="$t_one" -v f="$t_flac" \
@@ -77,15 +94,60 @@ awk '{ fs += $2; cores += $3; ours += $4; one += $5; flac += $8; differ += $9
        printf "envelope_correlation_single_min: %.4f  (parallel against one piece; target >= 0.999)\n", min_one
      }' "$tmp/songs.txt"
 
-echo "-- memory (peak RSS, $(basename "$speed_song"), $(basename "$soundfont"))"
-/usr/bin/time -f %M -o "$tmp/ours.rss" "$render" --soundfont "$soundfont" --rate "$rate" \
-    "$speed_song" "$tmp/ours.wav"
-/usr/bin/time -f %M -o "$tmp/theirs.rss" fluidsynth -q -ni -F "$tmp/theirs.wav" -r "$rate" \
-    "$soundfont" "$speed_song" >/dev/null 2>&1 </dev/null
-o=$(tail -1 "$tmp/ours.rss")
-t=$(tail -1 "$tmp/theirs.rss")
-echo "sonabel-render: $o KB  fluidsynth: $t KB"
-awk -v o="$o" -v t="$t" 'BEGIN { printf "peak_rss_ratio: %.3f  (target <= 0.5)\n", o / t }'
+echo "-- clicks (10 ms windows: ours above -60 dBFS where FluidSynth's render is below -70; clicks 6 dB over it)"
+count=0
+for song in "$corpus"/test-all-gm-sounds.mid "$corpus"/test-all-gs-sounds.mid \
+    "$corpus"/test-all-gm-percussion.mid "$songs"/*.mid; do
+    count=$((count + 1))
+    if [ -n "${ENGINE_BENCH_FILES:-}" ] && [ "$count" -gt $((ENGINE_BENCH_FILES + 3)) ]; then break; fi
+    for sf in "$small" "$soundfont"; do
+        # The openmsx songs with FluidR3 were rendered above.
+        if [ "$sf" = "$soundfont" ] && [ "${song#"$songs"}" != "$song" ]; then continue; fi
+        fluidsynth -q -ni -F "$tmp/fs.wav" -r "$rate" "$sf" "$song" >/dev/null 2>&1 </dev/null
+        "$render" --soundfont "$sf" --rate "$rate" "$song" "$tmp/ours.wav"
+        echo "$(basename "$sf") $(basename "$song") $("$levels" clicks "$tmp/ours.wav" "$tmp/fs.wav")" >>"$tmp/clicks.txt"
+    done
+done
+awk '{ printf "%-16s %-34s %s windows, %s clicks\n", $1, $2, $3, $12 }
+     { sound += $3; clicks += $12 }
+     END { printf "clicks_total: %d windows of sound where FluidSynth is silent, %d clicks, over %d renders (target 0 and 0)\n", sound, clicks, NR }' \
+    "$tmp/clicks.txt"
+
+echo "-- memory (peak RSS, $(basename "$speed_song"))"
+for sf in "$soundfont" "$small"; do
+    /usr/bin/time -f %M -o "$tmp/ours.rss" "$render" --soundfont "$sf" --rate "$rate" \
+        "$speed_song" "$tmp/ours.wav"
+    /usr/bin/time -f %M -o "$tmp/one.rss" "$render" --soundfont "$sf" --rate "$rate" --jobs 1 \
+        "$speed_song" "$tmp/ours.wav"
+    /usr/bin/time -f %M -o "$tmp/theirs.rss" fluidsynth -q -ni -F "$tmp/theirs.wav" -r "$rate" \
+        "$sf" "$speed_song" >/dev/null 2>&1 </dev/null
+    o=$(tail -1 "$tmp/ours.rss")
+    n=$(tail -1 "$tmp/one.rss")
+    t=$(tail -1 "$tmp/theirs.rss")
+    echo "$(basename "$sf"): sonabel-render $o KB, on one core $n KB; fluidsynth $t KB"
+    awk -v o="$o" -v n="$n" -v t="$t" -v f="$(basename "$sf")" \
+        'BEGIN { printf "peak_rss_ratio %s: %.3f, on one core %.3f  (target < 1; with FluidR3 <= 0.5)\n", f, o / t, n / t }'
+done
+
+echo "-- song endings (a string chord played through the device, closed when done; against fluidsynth -R 0 -C 0 -F)"
+for sf in "$small" "$soundfont"; do
+    ends="1140 1530 1980 2100 2500 2900"
+    # shellcheck disable=SC2086
+    "$build/bench/engine_endings" "$sf" "$tmp" $ends >"$tmp/endings.txt"
+    for end in $ends; do
+        fluidsynth -q -ni -R 0 -C 0 -F "$tmp/ref_$end.wav" -r "$rate" "$sf" "$tmp/$end.mid" \
+            >/dev/null 2>&1 </dev/null
+        d=$("$levels" tail "$tmp/ours_$end.wav" "$tmp/ref_$end.wav" $((end - 100)))
+        echo "$(basename "$sf") end at $end ms: $(grep "^$end ms" "$tmp/endings.txt" | cut -d: -f2-); $d"
+    done
+done | tee "$tmp/tails.txt"
+awk '{ d = $(NF - 12); if (d < 0) d = -d; if (d > worst) worst = d }
+     END { printf "ending_level_difference_max_db: %.2f  (target <= 3)\n", worst }' "$tmp/tails.txt"
+
+echo "-- headroom ($(basename "$soundfont"), the openmsx songs)"
+files=("$songs"/*.mid)
+if [ -n "${ENGINE_BENCH_FILES:-}" ]; then files=("${files[@]:0:$ENGINE_BENCH_FILES}"); fi
+"$build/bench/engine_headroom" "$soundfont" "${files[@]}"
 
 echo "-- timing (real-time playback, silent output, other core busy)"
 seconds=${ENGINE_BENCH_SECONDS:-60}

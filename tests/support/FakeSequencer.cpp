@@ -5,11 +5,22 @@
 
 using namespace Qt::StringLiterals;
 
-void FakeSequencer::finish()
+void FakeSequencer::finish(bool ringOut)
 {
     m_position = Length();
     m_state = Idle;
+    m_ringing = ringOut;
+    if (!ringOut)
+        endPendingPlay(NotifySuccessful);
+}
+
+void FakeSequencer::endRingOut()
+{
+    if (!m_ringing)
+        return;
+    m_ringing = false;
     endPendingPlay(NotifySuccessful);
+    postStatusUpdate();
 }
 
 QStringList FakeSequencer::opened() const
@@ -26,6 +37,7 @@ QStringList FakeSequencer::opened() const
 
 void FakeSequencer::endPendingPlay(int code)
 {
+    m_ringing = false; // every command cuts a ring-out
     if (m_notifyPending)
         postDone(code);
     m_notifyPending = false;
@@ -69,6 +81,8 @@ void FakeSequencer::pause(bool notify)
         m_notifyPending = notify;
     } else if (m_state == Playing) {
         m_state = Paused;
+        endPendingPlay(NotifyAborted);
+    } else if (m_ringing) {
         endPendingPlay(NotifyAborted);
     }
 }

@@ -21,8 +21,12 @@ public:
     {
         m_lyrics.insert(fileName, std::move(lyrics));
     }
-    // The song reaches its end: Done(1) when its play was notified.
-    void finish();
+    // The song reaches its end: Done(1) when its play was notified. With
+    // ringOut, its last notes ring out until endRingOut(): Done(1) and a
+    // StatusUpdate come then, unless a command cut them first.
+    void finish(bool ringOut = false);
+    void endRingOut();
+    bool isRingingOut() const override { return m_ringing; }
 
     qint32 Length() const override { return m_file.isEmpty() ? 0 : m_lengths.value(m_file); }
     qint32 Position() const override { return m_file.isEmpty() ? 0 : m_position; }
@@ -59,4 +63,5 @@ private:
     qint32 m_position = 0;
     State m_state = Idle;
     bool m_notifyPending = false;
+    bool m_ringing = false;
 };
