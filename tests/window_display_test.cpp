@@ -318,6 +318,30 @@ TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
     EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "Right on the bar did not seek";
 }
 
+// What a screen reader sees, read through AT-SPI by tests/a11y_check.py: the
+// controls with their roles, names, descriptions and actions, the bar's value,
+// the song line, the order Tab takes, a press, and the open menus' items.
+TEST_F(PlayerOnDisplay, ScreenReadersSeeTheControlsTheFocusAndTheOpenMenus)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    run.environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
+    const QStringList songs = {writeSteadySong(run.scratch(u"a/one.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"a/two.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"a/three.mid"_s), 60, 500)};
+    startPlayer({}, songs);
+    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+    clickAt(1500, 90);
+    QByteArray seen;
+    const bool passed = display.tool(u"/usr/bin/python3"_s,
+                                     {QStringLiteral(SONABEL_TEST_DATA_DIR "/../a11y_check.py"),
+                                      QString::number(program->processId()),
+                                      run.environment.value(u"DBUS_SESSION_BUS_ADDRESS"_s)},
+                                     &seen, 90000);
+    std::printf("%s", seen.constData());
+    EXPECT_TRUE(passed);
+}
+
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
 {
     startPlayer();

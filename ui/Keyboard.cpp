@@ -7,12 +7,74 @@
 // Down and selects with Space, a focused button is pressed with Space.
 #include "ui/frmMain.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QShortcut>
 
+namespace {
+
+// The window as a screen reader sees it: a window, whose children are its
+// controls and, while they are open, its popup menus. Qt leaves popups out of
+// the application's windows and a window's children are only the widgets
+// inside it, so without this an open menu is reachable from nowhere.
+class WindowAccessible : public QAccessibleWidget
+{
+public:
+    explicit WindowAccessible(frmMain *window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    int childCount() const override
+    {
+        return QAccessibleWidget::childCount() + static_cast<int>(openMenus().size());
+    }
+    QAccessibleInterface *child(int index) const override
+    {
+        const int controls = QAccessibleWidget::childCount();
+        if (index < controls)
+            return QAccessibleWidget::child(index);
+        const QList<QMenu *> menus = openMenus();
+        return index - controls < menus.size()
+                   ? QAccessible::queryAccessibleInterface(menus.at(index - controls))
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const qsizetype menu = child ? openMenus().indexOf(child->object()) : -1;
+        if (menu >= 0)
+            return QAccessibleWidget::childCount() + static_cast<int>(menu);
+        return QAccessibleWidget::indexOfChild(child);
+    }
+
+private:
+    QList<QMenu *> openMenus() const
+    {
+        const auto *window = static_cast<const frmMain *>(widget());
+        QList<QMenu *> menus;
+        for (QMenu *menu : {window->mnuMenu, window->mnuPlay}) {
+            if (menu->isVisible())
+                menus.append(menu);
+        }
+        return menus;
+    }
+};
+
+QAccessibleInterface *windowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("frmMain"))
+        return new WindowAccessible(static_cast<frmMain *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 void frmMain::connectKeyboard()
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(windowAccessible);
+        return true;
+    }();
+    (void)installed;
     struct Key
     {
         QKeySequence keys;
@@ -78,9 +140,19 @@ void frmMain::connectKeyboard()
         {btnConfig, tr("Configuration"), tr("Click this to configure the Sonabel options")},
         {lblPct, tr("Position"), tr("Drag this bar to jump to specific song location")},
         {lstMIDI, tr("Playlist"), tr("Drag any folder or MIDI files here")},
+        {optInterrupt[0], QString(), tr("New songs are added to the end of the playlist")},
+        {optInterrupt[1], QString(), tr("New songs replace the playlist and play at once")},
+        {chkSnap, QString(), tr("The window snaps to the top of the screen when dragged near it")},
+        {chkShadeMode, QString(), tr("The player starts shaded to its title strip")},
+        {chkTop, QString(), tr("The window stays above other windows")},
+        {chkDefault, QString(), tr("MIDI files open in Sonabel")},
+        {optReset[0], QString(), tr("Songs play without a reset before them")},
+        {optReset[1], QString(), tr("A General MIDI reset before each song")},
+        {optReset[2], QString(), tr("A Roland GS reset before each song")},
     };
     for (const Name &n : names) {
-        n.control->setAccessibleName(n.name);
+        if (!n.name.isEmpty()) // else the caption
+            n.control->setAccessibleName(n.name);
         n.control->setAccessibleDescription(n.description);
     }
     // The song title is read as the song line it shows.
