@@ -324,11 +324,26 @@ void SongTitle::paintEvent(QPaintEvent *event)
         p.setPen(palette().color(foregroundRole()));
         p.drawText(room, static_cast<int>(alignment()), shown);
     }
-    if (hasFocus()) {
+    if (hasFocus() && m_markFocus) {
         QPainter p(this);
         p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+}
+
+void SongTitle::focusInEvent(QFocusEvent *event)
+{
+    m_markFocus =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void SongTitle::focusOutEvent(QFocusEvent *event)
+{
+    m_markFocus = false;
+    QLabel::focusOutEvent(event);
+    update();
 }
 
 void SongTitle::mousePressEvent(QMouseEvent *event)

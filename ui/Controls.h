@@ -138,6 +138,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    // The focus mark shows when the focus came with a key, not from a click
+    // or at the start.
+    bool m_markFocus = false;
 };
 
 // The seek bar's percentage, over the bar: dark over the empty part, light
