@@ -2,8 +2,8 @@
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
 // to the taskbar and back, the about box, "Always on top", the box of a later
-// start that cannot reach the player, and every way to quit in every state
-// the window can be in.
+// start that cannot reach the player, a giant album loading while the player
+// answers, and every way to quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
