@@ -567,6 +567,20 @@ protected:
             return menu(-1) && shown(u"^About Sonabel$"_s);
         if (state == u"sound dialog"_s)
             return menu(-2) && shown(u"^Sound$"_s);
+        if (state == u"album load"_s) { // a later start's album of a million lines
+            const QString big = run.scratch(u"big.mal"_s);
+            if (!QFileInfo::exists(big)) {
+                QFile album(big);
+                const QByteArray lines =
+                    (run.scratch(u"a.mid"_s) + u"\r\n"_s).toUtf8().repeated(10000);
+                if (!album.open(QIODevice::WriteOnly))
+                    return false;
+                for (int i = 0; i < 100; ++i)
+                    album.write(lines);
+            }
+            run.start({big});
+            return shown(u"^Loading "_s);
+        }
         // A folder scan: long enough to be caught in it.
         const QString tree = run.scratch(u"tree"_s);
         for (int i = 0; i < 2000; ++i)
@@ -614,4 +628,4 @@ TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
 INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
                          ::testing::Values("minimised", "shaded", "panel open", "message box",
                                            "file dialog", "about box", "sound dialog",
-                                           "folder scan"));
+                                           "folder scan", "album load"));
