@@ -2,8 +2,8 @@
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
 // to the taskbar and back, the about box, "Always on top", the box of a later
-// start that cannot reach the player, and every way to quit in every state
-// the window can be in.
+// start that cannot reach the player, a giant album loading while the player
+// answers, and every way to quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
@@ -571,6 +573,51 @@ TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
     display.key(u"Escape"_s);
 }
 
+// ---- a giant album ----
+
+// A default album of a million and a half lines is read on a worker: its
+// progress window shows, the player answers the bus and a later start
+// meanwhile, and its Cancel, clicked, leaves the playlist as it was (the song
+// handed over meanwhile then plays) and the album as it was at the close.
+TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString a = writeSteadySong(run.scratch(u"a.mid"_s), 60, 500);
+    const QString b = writeSteadySong(run.scratch(u"b.mid"_s), 60, 500);
+    {
+        QFile album(run.defaultAlbum());
+        ASSERT_TRUE(album.open(QIODevice::WriteOnly));
+        const QByteArray lines = (a + u"\r\n"_s).toUtf8().repeated(10000);
+        for (int i = 0; i < 150; ++i)
+            ASSERT_EQ(album.write(lines), lines.size());
+    }
+    const QFileInfo before(run.defaultAlbum());
+    startPlayer();
+    const qint64 pid = program->processId();
+    const quint64 progress = display.waitForWindow(pid, u"^Loading "_s);
+    ASSERT_NE(progress, 0u) << "no progress window";
+
+    EXPECT_FALSE(run.mprisGet(u"PlaybackStatus"_s).isEmpty()) << "the bus did not answer";
+    QProcess *later = run.start({b});
+    ASSERT_TRUE(later->waitForFinished(Patience));
+    EXPECT_EQ(later->exitCode(), 0) << "the link did not answer";
+    ASSERT_FALSE(display.windows(pid, u"^Loading "_s).isEmpty())
+        << "the album was read before the test could look";
+
+    const QPoint cancel = display.geometry(progress).topLeft() + QPoint(px(3825), px(1822));
+    ASSERT_TRUE(display.clickAt(cancel));
+    EXPECT_TRUE(pollUntil([&] { return display.windows(pid, u"^Loading "_s).isEmpty(); }, 5000))
+        << "Cancel did not end the load";
+    EXPECT_TRUE(pollUntil([&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); },
+                          Patience))
+        << "the song handed over did not play";
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    ASSERT_TRUE(program->waitForFinished(Patience));
+    const QFileInfo after(run.defaultAlbum());
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.lastModified(), before.lastModified());
+}
+
 // ---- quitting ----
 
 // Every way to quit ends the player at once, whatever is open, and keeps the
@@ -611,6 +658,20 @@ protected:
             return menu(-1) && shown(u"^About Sonabel$"_s);
         if (state == u"sound dialog"_s)
             return menu(-2) && shown(u"^Sound$"_s);
+        if (state == u"album load"_s) { // a later start's album of a million lines
+            const QString big = run.scratch(u"big.mal"_s);
+            if (!QFileInfo::exists(big)) {
+                QFile album(big);
+                const QByteArray lines =
+                    (run.scratch(u"a.mid"_s) + u"\r\n"_s).toUtf8().repeated(10000);
+                if (!album.open(QIODevice::WriteOnly))
+                    return false;
+                for (int i = 0; i < 100; ++i)
+                    album.write(lines);
+            }
+            run.start({big});
+            return shown(u"^Loading "_s);
+        }
         // A folder scan: long enough to be caught in it.
         const QString tree = run.scratch(u"tree"_s);
         for (int i = 0; i < 2000; ++i)
@@ -658,4 +719,4 @@ TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
 INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
                          ::testing::Values("minimised", "shaded", "panel open", "message box",
                                            "file dialog", "about box", "sound dialog",
-                                           "folder scan"));
+                                           "folder scan", "album load"));

@@ -52,6 +52,11 @@ class PlaylistModel;
 class Player;
 class QAbstractItemModel;
 
+// How reading an album into the playlist ended: taken in whole, taken in as
+// far as the file could be read, cancelled (the playlist as it was), or too
+// big for the memory left (the playlist as it was, and the user told).
+enum class AlbumEnd { Loaded, Partial, Cancelled, OutOfMemory };
+
 // What the window needs of the world outside it; tests hand in fakes.
 struct MainWindowServices
 {
@@ -126,11 +131,16 @@ public:
     void SaveSettings();
 
     // ---- playlist and albums (playlist/) ----
-    // False when the album could not be opened; the playlist is then unchanged.
-    // An album too big for the memory left is reported and leaves the
-    // playlist unchanged too (albumOutOfMemory() says so afterwards).
-    bool AddPlayList(const QString &FPath, bool Update = false);
-    bool albumOutOfMemory() const { return m_albumOutOfMemory; }
+    // False when the album could not be opened; the playlist is then unchanged
+    // and `then` is not called. Otherwise a small album is read at once, a
+    // large one on a worker while the folder-scan window shows the progress
+    // and the window goes on; `then` is called once it is over, on this
+    // thread, after the album's own steps. Cancelled or too big for the
+    // memory left (which is reported), it leaves the playlist unchanged.
+    bool AddPlayList(const QString &FPath, bool Update = false,
+                     const std::function<void(AlbumEnd)> &then = {});
+    // An album is being read on a worker (its progress shows).
+    bool albumLoading() const;
     void UpdateMIDI();
     void UpdateAlbum(const QString &AlbumName = QString());
     // DataList: the new entries in order (full paths).
@@ -312,6 +322,8 @@ protected:
 
 private:
     void finishRequestedClose();
+    // The folder-scan window, created when it is not loaded.
+    frmEnumDir &enumDir();
     // Whether a handler has opened an event loop of its own (a box, a
     // dialog) or a folder scan runs: the playlist is not whole yet.
     bool insideAnotherHandler() const;
@@ -339,6 +351,6 @@ private:
     bool m_closeRequested = false;
     int m_refusedEntries = 0; // new entries refused by the current UpdateOLE
     bool m_eventLoopRunning = false;
-    bool m_albumOutOfMemory = false; // the last album read did not fit in memory
-    bool m_keepDefaultAlbum = false; // so did default.mal: it is left as it is
+    // default.mal was not read whole at the start: it is left as it is.
+    bool m_keepDefaultAlbum = false;
 };
