@@ -42,6 +42,52 @@ bool regular(const QString &path)
     return !path.isEmpty() && isRegularFile(QFile::encodeName(path).constData(), &why);
 }
 
+// The files the songs go to, asked of the user: one song into the file the
+// save dialog names, several into a folder; nothing when the user cancelled
+// or would not replace what stands there.
+std::optional<QStringList> askWhereTo(Dialogs &dlg, const QStringList &titles, bool intoFolder,
+                                      const QString &dialogTitle)
+{
+    if (!intoFolder) {
+        FileDialogSetup setup;
+        setup.DialogTitle = dialogTitle;
+        setup.Filter = frmMain::tr("Audio") + QStringLiteral("|*.flac *.ogg *.wav");
+        setup.DefaultExt = QStringLiteral(".flac");
+        if (!titles.constFirst().isEmpty())
+            setup.FileName = titles.constFirst() + QStringLiteral(".flac");
+        setup.InitDir = musicFolder();
+        setup.ConfirmOverwrite = true;
+        const std::optional<QString> chosen = dlg.ShowSave(setup);
+        if (!chosen || chosen->isEmpty())
+            return std::nullopt;
+        const QString output = withAudioExtension(*chosen);
+        // The dialog asked about the name as typed, not with the extension added.
+        if (output != *chosen && standsThere(output) &&
+            !dlg.Ask(frmMain::tr("%1 already exists.\nDo you want to replace it?")
+                         .arg(QDir::toNativeSeparators(output))))
+            return std::nullopt;
+        return QStringList{output};
+    }
+    const std::optional<QString> folder = dlg.ShowFolder(dialogTitle, musicFolder());
+    if (!folder || folder->isEmpty())
+        return std::nullopt;
+    QStringList outputs;
+    const QDir dir(*folder);
+    int existing = 0;
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        outputs.append(
+            dir.filePath(numberedAudioName(int(i) + 1, int(titles.size()), titles.at(i))));
+        existing += standsThere(outputs.constLast()) ? 1 : 0;
+    }
+    // Once for the lot.
+    if (existing > 0 &&
+        !dlg.Ask(frmMain::tr("%n of these files already exist in %1.\nDo you want to replace them?",
+                             nullptr, existing)
+                     .arg(QDir::toNativeSeparators(*folder))))
+        return std::nullopt;
+    return outputs;
+}
+
 } // namespace
 
 bool frmMain::songsToSave(QStringList &paths, QStringList &titles) const
@@ -99,44 +145,9 @@ void frmMain::saveAsAudio(const QStringList &paths, const QStringList &titles, b
         return;
     }
 
-    QStringList outputs;
-    if (!intoFolder) {
-        FileDialogSetup setup;
-        setup.DialogTitle = dialogTitle;
-        setup.Filter = tr("Audio") + QStringLiteral("|*.flac *.ogg *.wav");
-        setup.DefaultExt = QStringLiteral(".flac");
-        if (!titles.constFirst().isEmpty())
-            setup.FileName = titles.constFirst() + QStringLiteral(".flac");
-        setup.InitDir = musicFolder();
-        setup.ConfirmOverwrite = true;
-        const std::optional<QString> chosen = dlg->ShowSave(setup);
-        if (!chosen || chosen->isEmpty())
-            return;
-        const QString output = withAudioExtension(*chosen);
-        // The dialog asked about the name as typed, not with the extension added.
-        if (output != *chosen && standsThere(output) &&
-            !dlg->Ask(tr("%1 already exists.\nDo you want to replace it?")
-                          .arg(QDir::toNativeSeparators(output))))
-            return;
-        outputs.append(output);
-    } else {
-        const std::optional<QString> folder = dlg->ShowFolder(dialogTitle, musicFolder());
-        if (!folder || folder->isEmpty())
-            return;
-        const QDir dir(*folder);
-        int existing = 0;
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            outputs.append(
-                dir.filePath(numberedAudioName(int(i) + 1, int(paths.size()), titles.at(i))));
-            existing += standsThere(outputs.constLast()) ? 1 : 0;
-        }
-        // Once for the lot.
-        if (existing > 0 &&
-            !dlg->Ask(tr("%n of these files already exist in %1.\nDo you want to replace them?",
-                         nullptr, existing)
-                          .arg(QDir::toNativeSeparators(*folder))))
-            return;
-    }
+    const std::optional<QStringList> outputs = askWhereTo(*dlg, titles, intoFolder, dialogTitle);
+    if (!outputs)
+        return;
 
     // The sound the player has now; a SoundFont or reset file that is gone is
     // done without, as the player does.
@@ -150,7 +161,7 @@ void frmMain::saveAsAudio(const QStringList &paths, const QStringList &titles, b
     for (qsizetype i = 0; i < paths.size(); ++i) {
         RenderRequest r;
         r.song = paths.at(i);
-        r.output = outputs.at(i);
+        r.output = outputs->at(i);
         r.title = titles.at(i);
         r.sound = sound;
         r.resetFile = reset;
