@@ -1,7 +1,8 @@
 // Dialogs answered by the test: messages are recorded, file and folder
 // dialogs return the next scripted answer (nothing: the user cancelled),
 // questions are recorded and answered with askAnswer, and the sound dialog
-// hands its setup to soundAnswer (none: the user cancelled).
+// runs whileSoundShown (the user moving its controls), then hands its setup to
+// soundAnswer (none: the user cancelled).
 #pragma once
 
 #include "platform/Dialogs.h"
@@ -31,6 +32,8 @@ public:
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
     {
         soundShown.append(setup);
+        if (whileSoundShown)
+            whileSoundShown(setup);
         if (!soundAnswer)
             return std::nullopt;
         SoundDialogSetup choice = setup;
@@ -42,6 +45,8 @@ public:
     QStringList questions;
     bool askAnswer = false;
     std::function<void(SoundDialogSetup &)> soundAnswer;
+    // Runs while the sound dialog is shown, before it is answered or cancelled.
+    std::function<void(const SoundDialogSetup &)> whileSoundShown;
     QList<SoundDialogSetup> soundShown;
     QList<std::optional<QString>> answers;
     QList<FileDialogSetup> shown;
