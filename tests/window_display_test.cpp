@@ -3,7 +3,8 @@
 // top-edge snap, shade and the panel, the position across a restart, minimise
 // to the taskbar and back, the about box, "Always on top", the box of a later
 // start that cannot reach the player, a giant album loading while the player
-// answers, and every way to quit in every state the window can be in.
+// answers, saving the song that plays as audio through the real file dialog,
+// and every way to quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
 // there (scripts/screenshots uses this for docs/).
@@ -11,6 +12,7 @@
 #include "platform/LinkSockets.h"
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
+#include "support/Wav.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -438,7 +440,7 @@ TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
 
     for (const char *how : {"restored", "closed", "raised"}) {
         SCOPED_TRACE(how);
-        ASSERT_TRUE(menu(6)); // "Minimize"
+        ASSERT_TRUE(menu(7)); // "Minimize"
         ASSERT_TRUE(pollUntil([&] { return !display.info(main).viewable; }, 5000))
             << "the main window stayed on the screen";
         // The taskbar shows the placeholder, minimised, captioned with the song line.
@@ -618,6 +620,42 @@ TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt
     EXPECT_EQ(after.lastModified(), before.lastModified());
 }
 
+// "Save as audio ..." in the corner icon's menu: the real file dialog opens in
+// the Music folder, a name typed without an extension saves the song that
+// plays as FLAC, tagged with its title, while it plays on.
+TEST_F(PlayerOnDisplay, SaveAsAudioWritesTheNamedFlac)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString music = run.scratch(u"home/Music"_s);
+    ASSERT_TRUE(QDir().mkpath(music));
+    run.environment.insert(u"HOME"_s, run.scratch(u"home"_s));
+    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+    startPlayer({}, {writeSteadySong(run.scratch(u"Night Song.mid"_s), 60, 250)});
+    const auto playing = [&] {
+        return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s);
+    };
+    ASSERT_TRUE(pollUntil(playing, Patience));
+
+    ASSERT_TRUE(menu(6)); // "Save as audio ..."
+    ASSERT_NE(display.waitForWindow(program->processId(), u"^Save as audio$"_s), 0u)
+        << "no file dialog";
+    QThread::msleep(300);
+    display.key(u"ctrl+a s h a r e d Return"_s);
+    const QString saved = music + u"/shared.flac"_s;
+    Wav flac;
+    EXPECT_TRUE(pollUntil(
+        [&] {
+            flac = readAudio(saved.toStdString());
+            return flac.problem.empty();
+        },
+        Patience))
+        << flac.problem;
+    EXPECT_TRUE(readBytes(saved).startsWith("fLaC"));
+    EXPECT_EQ(flac.title, "Night Song");
+    EXPECT_GT(flac.samples.size(), 60u * 44100 * 2);
+    EXPECT_TRUE(playing());
+}
+
 // ---- quitting ----
 
 // Every way to quit ends the player at once, whatever is open, and keeps the
@@ -634,7 +672,7 @@ protected:
             return display.waitForWindow(pid, title) != 0;
         };
         if (state == u"minimised"_s)
-            return menu(6) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+            return menu(7) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
         if (state == u"shaded"_s) {
             display.movePointer(at(1500, 90));
             display.doubleClick(1);

@@ -15,6 +15,7 @@
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
+//   player/SaveAudio.cpp      mnuSaveAudio_Click, mnuSaveAlbumAudio_Click
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
 //   ui/frmAbout.cpp           mnuAbout_Click (the about box)
 //   ui/frmDummy.cpp           the taskbar placeholder's restore
@@ -51,6 +52,8 @@ class frmEnumDir;
 class PlaylistModel;
 class Player;
 class QAbstractItemModel;
+class AudioSaver;
+class QProgressDialog;
 
 // How reading an album into the playlist ended: taken in whole, taken in as
 // far as the file could be read, cancelled (the playlist as it was), or too
@@ -203,6 +206,11 @@ public:
     // The volume changed, here or on the bus (the Player's volumeChanged):
     // kept in the settings' [Sound] Gain.
     void keepVolume(double gain);
+    // Saving as audio: the selected songs (else the one that plays) into a
+    // file or, several, into a folder; the whole playlist into a folder. The
+    // render runs on a worker while playback goes on, with a progress dialog.
+    void mnuSaveAudio_Click();
+    void mnuSaveAlbumAudio_Click();
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
@@ -280,11 +288,13 @@ public:
     QAction *mnuClose;
     QAction *mnuAbout;
     QAction *mnuSound;
+    QAction *mnuSaveAudio;
     // The play menu: albums submenu, then the songs.
     QMenu *mnuPlay;
     QMenu *mnuMAlbums;
     QAction *mnuLoad;
     QAction *mnuSave;
+    QAction *mnuSaveAlbumAudio;
     QAction *sep4;
     std::array<QAction *, 5> mnuA; // items 1 to 4; index 0 unused
     SongMenu *songMenu;
@@ -340,11 +350,19 @@ private:
     // handlers (player/PlayFlow.cpp).
     Player &createPlayer(SequencerDevice &device);
     void connectPlayer();
+    // Saving as audio (player/SaveAudio.cpp): the songs the command saves, in
+    // playlist order, with their titles; false when there is none.
+    bool songsToSave(QStringList &paths, QStringList &titles) const;
+    void saveAsAudio(const QStringList &paths, const QStringList &titles, bool intoFolder,
+                     const QString &dialogTitle);
+    void showAudioProgress(const QStringList &titles, const QString &dialogTitle);
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
     QPointer<frmAbout> m_about; // deletes itself when closed
     frmEnumDir *m_enumDir = nullptr;
+    AudioSaver *m_audioSaver = nullptr;        // created on the first save
+    QPointer<QProgressDialog> m_audioProgress; // while a save runs
     double m_shadeRestoreHeight = 0;
     bool m_compositorPlacesWindows = false;
     bool m_unloaded = false;
