@@ -47,8 +47,7 @@ bool frmMain::AddPlayList(const QString &FPath, bool Update)
         PlayAfter = true;
     }
     if (album.missing != 0)
-        dlg->MsgBox(QString::number(album.missing) +
-                    QStringLiteral(" files could not be found and skipped"));
+        dlg->MsgBox(tr("%n files could not be found and skipped", "", int(album.missing)));
     // The new entries show only once the message is closed. Into the list
     // emptied above they go without fail; onto a long one they may not fit.
     try {
