@@ -47,13 +47,13 @@ QMap<Key, Message> readTs(const QString &path)
                 source.clear();
                 comment.clear();
                 message = Message{};
-                message.numerus = xml.attributes().value(u"numerus") == u"yes";
+                message.numerus = xml.attributes().value(u"numerus"_s) == u"yes";
             } else if (name == u"source")
                 source = xml.readElementText();
             else if (name == u"comment")
                 comment = xml.readElementText();
             else if (name == u"translation") {
-                message.type = xml.attributes().value(u"type").toString();
+                message.type = xml.attributes().value(u"type"_s).toString();
                 if (!message.numerus)
                     message.forms = {xml.readElementText()};
             } else if (name == u"numerusform")
@@ -98,7 +98,7 @@ TEST(TranslationsTest, EveryTextHasAFinishedTranslationWithItsPlaceholders)
     const QMap<Key, Message> texts = readTs(current);
     ASSERT_GT(texts.size(), 100) << "lupdate found too few texts";
 
-    for (const QString language : {u"de"_s, u"fr"_s}) {
+    for (const QString &language : {u"de"_s, u"fr"_s}) {
         const QString path =
             QStringLiteral(SONABEL_SOURCE_DIR "/translations/sonabel_") + language + u".ts"_s;
         const QMap<Key, Message> translated = readTs(path);
