@@ -581,7 +581,12 @@ TEST_F(PlayerOnDisplay, AGermanLocaleShowsGermanCaptionsAndHelp)
         run.environment.insert(u"LANG"_s, lang);
         for (const QString &name : {u"LANGUAGE"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s})
             run.environment.remove(name);
-        startPlayer();
+        startPlayer({}, {QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/test-c-major-scale.mid")});
+        // Once the song plays (its percentage shows), onto the seek bar.
+        const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+        EXPECT_TRUE(
+            display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+        display.movePointer(at(2655 + 140, 350));
         display.movePointer(at(2655 + 150, 360));
         QImage screen;
         ASSERT_TRUE(display.waitForScreen(
