@@ -89,7 +89,6 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
         lblOutput->fontMetrics().elidedText(shown, Qt::ElideMiddle, lblOutput->width()));
     lblOutput->setToolTip(shown);
 
-
     tmeChange = new QTimer(this);
     tmeClear = new QTimer(this);
     tmeClear->setTimerType(Qt::PreciseTimer);
