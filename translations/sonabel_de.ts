@@ -305,6 +305,22 @@ Umgebung:
         <source>Searching %1</source>
         <translation>Durchsuche %1</translation>
     </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Entries found: %1</source>
+        <translation>Gefundene Einträge: %1</translation>
+    </message>
+    <message>
+        <source>Loading %1</source>
+        <translation>Lade %1</translation>
+    </message>
+    <message>
+        <source>Reading album:</source>
+        <translation>Lese Album:</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -506,6 +522,242 @@ Umgebung:
     <message>
         <source>Save ...</source>
         <translation>Speichern ...</translation>
+    </message>
+    <message>
+        <source>&lt;&lt; Configuration</source>
+        <translation>&lt;&lt; Einstellungen</translation>
+    </message>
+    <message>
+        <source>A General MIDI reset before each song</source>
+        <translation>Vor jedem Lied ein General-MIDI-Reset</translation>
+    </message>
+    <message>
+        <source>A Roland GS reset before each song</source>
+        <translation>Vor jedem Lied ein Roland-GS-Reset</translation>
+    </message>
+    <message>
+        <source>Add an album to the existing album</source>
+        <translation>Ein Album zum vorhandenen Album hinzufügen</translation>
+    </message>
+    <message>
+        <source>Clear the album</source>
+        <translation>Das Album leeren</translation>
+    </message>
+    <message>
+        <source>Click this to configure the Sonabel options</source>
+        <translation>Hier klicken, um Sonabel einzustellen</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>MIDI files open in Sonabel</source>
+        <translation>MIDI-Dateien öffnen sich in Sonabel</translation>
+    </message>
+    <message>
+        <source>Move down</source>
+        <translation>Nach unten</translation>
+    </message>
+    <message>
+        <source>Move the selected song down</source>
+        <translation>Das ausgewählte Lied nach unten schieben</translation>
+    </message>
+    <message>
+        <source>Move the selected song up</source>
+        <translation>Das ausgewählte Lied nach oben schieben</translation>
+    </message>
+    <message>
+        <source>Move up</source>
+        <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>New songs are added to the end of the playlist</source>
+        <translation>Neue Lieder kommen ans Ende der Wiedergabeliste</translation>
+    </message>
+    <message>
+        <source>New songs replace the playlist and play at once</source>
+        <translation>Neue Lieder ersetzen die Wiedergabeliste und spielen sofort</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Nächstes</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Pause or resume</source>
+        <translation>Anhalten oder fortsetzen</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Play the MIDI selected at the listbox</source>
+        <translation>Das in der Liste ausgewählte MIDI abspielen</translation>
+    </message>
+    <message>
+        <source>Play the next song</source>
+        <translation>Das nächste Lied abspielen</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Wiedergabeliste</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Vorheriges</translation>
+    </message>
+    <message>
+        <source>Randomize</source>
+        <translation>Mischen</translation>
+    </message>
+    <message>
+        <source>Randomize playlist</source>
+        <translation>Wiedergabeliste mischen</translation>
+    </message>
+    <message>
+        <source>Remove MIDI(es) selected at listbox from album</source>
+        <translation>Die in der Liste ausgewählten MIDIs aus dem Album entfernen</translation>
+    </message>
+    <message>
+        <source>Right-click or press for the player&apos;s menu; double-click to close</source>
+        <translation>Rechtsklick oder Drücken öffnet das Menü des Players; Doppelklick schließt ihn</translation>
+    </message>
+    <message>
+        <source>Save this album under a new name or replace existing name</source>
+        <translation>Dieses Album unter neuem Namen speichern oder ein vorhandenes ersetzen</translation>
+    </message>
+    <message>
+        <source>Songs play without a reset before them</source>
+        <translation>Lieder spielen ohne vorherigen Reset</translation>
+    </message>
+    <message>
+        <source>Sort</source>
+        <translation>Sortieren</translation>
+    </message>
+    <message>
+        <source>Sort playlist by its directory</source>
+        <translation>Wiedergabeliste nach Ordnern sortieren</translation>
+    </message>
+    <message>
+        <source>Start the song again; twice to go back one song</source>
+        <translation>Das Lied neu beginnen; zweimal für das vorige Lied</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>The player starts shaded to its title strip</source>
+        <translation>Der Player startet auf seine Titelleiste eingerollt</translation>
+    </message>
+    <message>
+        <source>The song that plays. Drag to move the window, double-click to shade it; press Return for the play menu</source>
+        <translation>Das Lied, das gerade spielt. Ziehen verschiebt das Fenster, Doppelklick rollt es ein; die Eingabetaste öffnet das Wiedergabemenü</translation>
+    </message>
+    <message>
+        <source>The window snaps to the top of the screen when dragged near it</source>
+        <translation>Das Fenster rastet am oberen Bildschirmrand ein, wenn es in seine Nähe gezogen wird</translation>
+    </message>
+    <message>
+        <source>The window stays above other windows</source>
+        <translation>Das Fenster bleibt über anderen Fenstern</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 gibt es schon.
+Möchten Sie die Datei ersetzen?</translation>
+    </message>
+    <message>
+        <source>%1% done</source>
+        <translation>%1 % erledigt</translation>
+    </message>
+    <message>
+        <source>%1% done, about %2 left</source>
+        <translation>%1 % erledigt, noch etwa %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n of these files already exist in %1.
+Do you want to replace them?</source>
+        <translation>
+            <numerusform>Eine dieser Dateien gibt es schon in %1.
+Möchten Sie sie ersetzen?</numerusform>
+            <numerusform>%n dieser Dateien gibt es schon in %1.
+Möchten Sie sie ersetzen?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>No song to save: select songs in the playlist, or play one.</source>
+        <translation>Kein Lied zu speichern: Wählen Sie Lieder in der Wiedergabeliste aus oder spielen Sie eines ab.</translation>
+    </message>
+    <message>
+        <source>No song to save: the playlist is empty.</source>
+        <translation>Kein Lied zu speichern: Die Wiedergabeliste ist leer.</translation>
+    </message>
+    <message>
+        <source>No song was saved.</source>
+        <translation>Es wurde kein Lied gespeichert.</translation>
+    </message>
+    <message>
+        <source>Save album as audio</source>
+        <translation>Album als Audio speichern</translation>
+    </message>
+    <message>
+        <source>Save album as audio ...</source>
+        <translation>Album als Audio speichern ...</translation>
+    </message>
+    <message>
+        <source>Save as audio</source>
+        <translation>Als Audio speichern</translation>
+    </message>
+    <message>
+        <source>Save as audio ...</source>
+        <translation>Als Audio speichern ...</translation>
+    </message>
+    <message>
+        <source>Saving as audio failed:
+%1</source>
+        <translation>Das Speichern als Audio ist fehlgeschlagen:
+%1</translation>
+    </message>
+    <message>
+        <source>Saving “%1”</source>
+        <translation>Speichere „%1“</translation>
+    </message>
+    <message>
+        <source>Saving “%1” (%2 of %3)</source>
+        <translation>Speichere „%1“ (%2 von %3)</translation>
+    </message>
+    <message numerus="yes">
+        <source>The %n song(s) saved before it are kept.</source>
+        <translation>
+            <numerusform>Das zuvor gespeicherte Lied bleibt erhalten.</numerusform>
+            <numerusform>Die %n zuvor gespeicherten Lieder bleiben erhalten.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The album %1 could not be read to its end: %2</source>
+        <translation>Das Album %1 konnte nicht bis zum Ende gelesen werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>LyricLabel</name>
+    <message>
+        <source>The words of the song, as they are sung</source>
+        <translation>Der Text des Liedes, wie er gesungen wird</translation>
     </message>
 </context>
 </TS>

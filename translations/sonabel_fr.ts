@@ -305,6 +305,22 @@ Environnement :
         <source>Searching %1</source>
         <translation>Recherche dans %1</translation>
     </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Entries found: %1</source>
+        <translation>Entrées trouvées&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Loading %1</source>
+        <translation>Chargement de %1</translation>
+    </message>
+    <message>
+        <source>Reading album:</source>
+        <translation>Lecture de l&apos;album&#xa0;:</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -506,6 +522,242 @@ Environnement :
     <message>
         <source>Save ...</source>
         <translation>Enregistrer ...</translation>
+    </message>
+    <message>
+        <source>&lt;&lt; Configuration</source>
+        <translation>&lt;&lt; Configuration</translation>
+    </message>
+    <message>
+        <source>A General MIDI reset before each song</source>
+        <translation>Une réinitialisation General MIDI avant chaque morceau</translation>
+    </message>
+    <message>
+        <source>A Roland GS reset before each song</source>
+        <translation>Une réinitialisation Roland GS avant chaque morceau</translation>
+    </message>
+    <message>
+        <source>Add an album to the existing album</source>
+        <translation>Ajouter un album à l&apos;album existant</translation>
+    </message>
+    <message>
+        <source>Clear the album</source>
+        <translation>Vider l&apos;album</translation>
+    </message>
+    <message>
+        <source>Click this to configure the Sonabel options</source>
+        <translation>Cliquez ici pour configurer Sonabel</translation>
+    </message>
+    <message>
+        <source>Configuration</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>MIDI files open in Sonabel</source>
+        <translation>Les fichiers MIDI s&apos;ouvrent dans Sonabel</translation>
+    </message>
+    <message>
+        <source>Move down</source>
+        <translation>Descendre</translation>
+    </message>
+    <message>
+        <source>Move the selected song down</source>
+        <translation>Descendre le morceau sélectionné</translation>
+    </message>
+    <message>
+        <source>Move the selected song up</source>
+        <translation>Monter le morceau sélectionné</translation>
+    </message>
+    <message>
+        <source>Move up</source>
+        <translation>Monter</translation>
+    </message>
+    <message>
+        <source>New songs are added to the end of the playlist</source>
+        <translation>Les nouveaux morceaux s&apos;ajoutent à la fin de la liste de lecture</translation>
+    </message>
+    <message>
+        <source>New songs replace the playlist and play at once</source>
+        <translation>Les nouveaux morceaux remplacent la liste de lecture et sont joués aussitôt</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Suivant</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Pause or resume</source>
+        <translation>Mettre en pause ou reprendre</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Lecture</translation>
+    </message>
+    <message>
+        <source>Play the MIDI selected at the listbox</source>
+        <translation>Jouer le MIDI sélectionné dans la liste</translation>
+    </message>
+    <message>
+        <source>Play the next song</source>
+        <translation>Jouer le morceau suivant</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Liste de lecture</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Précédent</translation>
+    </message>
+    <message>
+        <source>Randomize</source>
+        <translation>Mélanger</translation>
+    </message>
+    <message>
+        <source>Randomize playlist</source>
+        <translation>Mélanger la liste de lecture</translation>
+    </message>
+    <message>
+        <source>Remove MIDI(es) selected at listbox from album</source>
+        <translation>Retirer de l&apos;album les MIDI sélectionnés dans la liste</translation>
+    </message>
+    <message>
+        <source>Right-click or press for the player&apos;s menu; double-click to close</source>
+        <translation>Clic droit ou appui&#xa0;: menu du lecteur&#xa0;; double-clic&#xa0;: fermer</translation>
+    </message>
+    <message>
+        <source>Save this album under a new name or replace existing name</source>
+        <translation>Enregistrer cet album sous un nouveau nom ou remplacer un album existant</translation>
+    </message>
+    <message>
+        <source>Songs play without a reset before them</source>
+        <translation>Les morceaux sont joués sans réinitialisation préalable</translation>
+    </message>
+    <message>
+        <source>Sort</source>
+        <translation>Trier</translation>
+    </message>
+    <message>
+        <source>Sort playlist by its directory</source>
+        <translation>Trier la liste de lecture par dossier</translation>
+    </message>
+    <message>
+        <source>Start the song again; twice to go back one song</source>
+        <translation>Reprendre le morceau au début&#xa0;; deux fois pour revenir au précédent</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Arrêt</translation>
+    </message>
+    <message>
+        <source>The player starts shaded to its title strip</source>
+        <translation>Le lecteur démarre enroulé sur sa barre de titre</translation>
+    </message>
+    <message>
+        <source>The song that plays. Drag to move the window, double-click to shade it; press Return for the play menu</source>
+        <translation>Le morceau en cours. Faites-le glisser pour déplacer la fenêtre, double-cliquez pour l&apos;enrouler&#xa0;; Entrée ouvre le menu de lecture</translation>
+    </message>
+    <message>
+        <source>The window snaps to the top of the screen when dragged near it</source>
+        <translation>La fenêtre s&apos;aimante en haut de l&apos;écran quand on l&apos;en approche</translation>
+    </message>
+    <message>
+        <source>The window stays above other windows</source>
+        <translation>La fenêtre reste au-dessus des autres</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 existe déjà.
+Voulez-vous le remplacer&#xa0;?</translation>
+    </message>
+    <message>
+        <source>%1% done</source>
+        <translation>%1 % effectué</translation>
+    </message>
+    <message>
+        <source>%1% done, about %2 left</source>
+        <translation>%1 % effectué, encore %2 environ</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n of these files already exist in %1.
+Do you want to replace them?</source>
+        <translation>
+            <numerusform>%n de ces fichiers existe déjà dans %1.
+Voulez-vous le remplacer&#xa0;?</numerusform>
+            <numerusform>%n de ces fichiers existent déjà dans %1.
+Voulez-vous les remplacer&#xa0;?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>No song to save: select songs in the playlist, or play one.</source>
+        <translation>Aucun morceau à enregistrer&#xa0;: sélectionnez des morceaux dans la liste de lecture, ou jouez-en un.</translation>
+    </message>
+    <message>
+        <source>No song to save: the playlist is empty.</source>
+        <translation>Aucun morceau à enregistrer&#xa0;: la liste de lecture est vide.</translation>
+    </message>
+    <message>
+        <source>No song was saved.</source>
+        <translation>Aucun morceau n&apos;a été enregistré.</translation>
+    </message>
+    <message>
+        <source>Save album as audio</source>
+        <translation>Enregistrer l&apos;album en audio</translation>
+    </message>
+    <message>
+        <source>Save album as audio ...</source>
+        <translation>Enregistrer l&apos;album en audio ...</translation>
+    </message>
+    <message>
+        <source>Save as audio</source>
+        <translation>Enregistrer en audio</translation>
+    </message>
+    <message>
+        <source>Save as audio ...</source>
+        <translation>Enregistrer en audio ...</translation>
+    </message>
+    <message>
+        <source>Saving as audio failed:
+%1</source>
+        <translation>L&apos;enregistrement en audio a échoué&#xa0;:
+%1</translation>
+    </message>
+    <message>
+        <source>Saving “%1”</source>
+        <translation>Enregistrement de «&#xa0;%1&#xa0;»</translation>
+    </message>
+    <message>
+        <source>Saving “%1” (%2 of %3)</source>
+        <translation>Enregistrement de «&#xa0;%1&#xa0;» (%2 sur %3)</translation>
+    </message>
+    <message numerus="yes">
+        <source>The %n song(s) saved before it are kept.</source>
+        <translation>
+            <numerusform>%n morceau enregistré auparavant est conservé.</numerusform>
+            <numerusform>%n morceaux enregistrés auparavant sont conservés.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The album %1 could not be read to its end: %2</source>
+        <translation>L&apos;album %1 n&apos;a pas pu être lu jusqu&apos;au bout&#xa0;: %2</translation>
+    </message>
+</context>
+<context>
+    <name>LyricLabel</name>
+    <message>
+        <source>The words of the song, as they are sung</source>
+        <translation>Les paroles du morceau, au fil du chant</translation>
     </message>
 </context>
 </TS>
