@@ -3,6 +3,7 @@
 
 #include "ui/Version.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -98,25 +99,28 @@ bool isToolkitOption(const QString &word)
 
 QString usageText()
 {
-    return uR"(Usage: sonabel [OPTION]... [--] [PATH]...
-Plays Standard MIDI Files in a loop. Each PATH is a MIDI file (.mid, .midi,
-.kar, .rmi, .smf), an album (.mal) or a folder searched for MIDI files. The
-playlist becomes the PATHs, in order, and the first plays. When the player
-already runs, the PATHs are handed to it and this start ends, with exit status
-1 if the player did not take them. A name with blanks typed without quotes is
-taken as one PATH when only the whole names something.
-
-  -h, --help       print this help and exit
-  -v, --version    print the version and exit
-  --               end of options: what follows are PATHs, even if they start with -
-
-Environment:
-  SONABEL_OUTPUT        synth (the default), silent, or alsa:CLIENT:PORT
-  SONABEL_SOUNDFONT     the SoundFont of the built-in synthesizer
-  SONABEL_AUDIO_DRIVER  the synthesizer's audio driver (pulseaudio, alsa, jack, file, ...)
-  SONABEL_AUDIO_FILE    with the file driver (which needs it), the WAV file written
-  XDG_CONFIG_HOME       where the settings (Orvane/Sonabel.ini) are kept
-)"_s;
+    // Option and variable names stay as typed; the columns line up in every language.
+    return QCoreApplication::translate(
+        "CommandLine",
+        "Usage: sonabel [OPTION]... [--] [PATH]...\n"
+        "Plays Standard MIDI Files in a loop. Each PATH is a MIDI file (.mid, .midi,\n"
+        ".kar, .rmi, .smf), an album (.mal) or a folder searched for MIDI files. The\n"
+        "playlist becomes the PATHs, in order, and the first plays. When the player\n"
+        "already runs, the PATHs are handed to it and this start ends, with exit status\n"
+        "1 if the player did not take them. A name with blanks typed without quotes is\n"
+        "taken as one PATH when only the whole names something.\n"
+        "\n"
+        "  -h, --help       print this help and exit\n"
+        "  -v, --version    print the version and exit\n"
+        "  --               end of options: what follows are PATHs, even if they start with -\n"
+        "\n"
+        "Environment:\n"
+        "  SONABEL_OUTPUT        synth (the default), silent, or alsa:CLIENT:PORT\n"
+        "  SONABEL_SOUNDFONT     the SoundFont of the built-in synthesizer\n"
+        "  SONABEL_AUDIO_DRIVER  the synthesizer's audio driver (pulseaudio, alsa, jack, file, "
+        "...)\n"
+        "  SONABEL_AUDIO_FILE    with the file driver (which needs it), the WAV file written\n"
+        "  XDG_CONFIG_HOME       where the settings (Orvane/Sonabel.ini) are kept\n");
 }
 
 int reportCommandLine(const CommandLine &commandLine)
@@ -131,8 +135,14 @@ int reportCommandLine(const CommandLine &commandLine)
         std::fputs("sonabel " SONABEL_VERSION "\n", stdout);
         return 0;
     case CommandLine::Action::Error:
-        std::fprintf(stderr, "sonabel: unknown option '%s'\nTry 'sonabel --help'.\n",
-                     commandLine.badOption.toLocal8Bit().constData());
+        std::fprintf(stderr, "sonabel: %s\n%s\n",
+                     QCoreApplication::translate("CommandLine", "unknown option '%1'")
+                         .arg(commandLine.badOption)
+                         .toLocal8Bit()
+                         .constData(),
+                     QCoreApplication::translate("CommandLine", "Try 'sonabel --help'.")
+                         .toLocal8Bit()
+                         .constData());
         return 2;
     }
     return -1;

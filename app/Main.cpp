@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "engine/DeviceFactory.h"
 #include "mpris/MprisService.h"
 #include "platform/Dialogs.h"
@@ -97,6 +98,7 @@ int Main(QApplication &app)
     QApplication::setApplicationName(QStringLiteral("Sonabel"));
     QApplication::setDesktopFileName(QStringLiteral("sonabel"));
     QApplication::setQuitOnLastWindowClosed(false);
+    installTranslations(app);
 
     // The options, with Qt's own taken out; the paths are what follows, made
     // absolute here, where the caller's folder is known.

@@ -33,15 +33,15 @@ void frmMain::Form_QueryUnload()
     // a handler (a message box open before UpdateMIDI).
     const QString path = defaultAlbumPath();
     if (m_keepDefaultAlbum) {
-        std::fprintf(stderr,
-                     "sonabel: %s was not read whole at the start (out of memory, cancelled or "
-                     "a failed read), so it is left as it was; this session's playlist is "
-                     "not kept\n",
-                     qPrintable(path));
+        std::fprintf(stderr, "sonabel: %s\n",
+                     qPrintable(tr("%1 was not read whole at the start (out of memory, cancelled "
+                                   "or a failed read), so it is left as it was; this session's "
+                                   "playlist is not kept")
+                                    .arg(path)));
     } else if (lstPlay.isEmpty()) {
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path))
-            std::fprintf(stderr, "sonabel: could not remove %s\n", qPrintable(path));
+            std::fprintf(stderr, "sonabel: %s\n", qPrintable(tr("could not remove %1").arg(path)));
     } else {
         // The per-user data folder that stands in for a read-only program
         // folder may not exist yet.
@@ -50,8 +50,9 @@ void frmMain::Form_QueryUnload()
         // Streamed from the playlist itself: no second copy of a long list.
         if (!writeAlbum(
                 path, lstPlay.size(), [this](qsizetype i) { return lstPlay.at(i); }, &error))
-            std::fprintf(stderr, "sonabel: the playlist could not be kept in %s: %s\n",
-                         qPrintable(path), qPrintable(error));
+            std::fprintf(
+                stderr, "sonabel: %s\n",
+                qPrintable(tr("the playlist could not be kept in %1: %2").arg(path, error)));
     }
 }
 

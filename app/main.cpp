@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "app/CommandLine.h"
+#include "app/Translations.h"
 #include "platform/WindowSystem.h"
 
 #include <QApplication>
@@ -12,13 +13,18 @@ int main(int argc, char *argv[])
 {
     // Help, version and unknown options are answered before the application
     // object exists, so they need no display and touch nothing. Qt's own
-    // options ("-platform NAME", ...) are left for it to take out first.
+    // options ("-platform NAME", ...) are left for it to take out first. A
+    // core application object, which needs no display, carries the translation.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
     const CommandLine early = parseCommandLine(arguments);
-    if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption))
+    if (early.action != CommandLine::Action::Run && !isToolkitOption(early.badOption)) {
+        int coreCount = argc;
+        QCoreApplication core(coreCount, argv);
+        installTranslations(core);
         return reportCommandLine(early);
+    }
     if (!EnoughDescriptors())
         return 1;
 

@@ -10,7 +10,7 @@
 
 AlsaOutput::AlsaOutput(std::string destination) : m_destination(std::move(destination))
 {
-    setStatus("ALSA sequencer: not opened yet");
+    setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "ALSA sequencer: not opened yet")));
 }
 
 AlsaOutput::~AlsaOutput()
@@ -82,9 +82,12 @@ bool AlsaOutput::open()
     int err = snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_OUTPUT, 0);
     if (err < 0) {
         m_seq = nullptr;
-        setStatus(std::string("ALSA sequencer: cannot open it: ") + snd_strerror(err));
-        reportProblem(std::string("The ALSA sequencer cannot be opened (") + snd_strerror(err) +
-                      "), so songs play in silence. Choose another output in \"Sound ...\".");
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "ALSA sequencer: cannot open it: %1"),
+                            {snd_strerror(err)}));
+        reportProblem(soundText(
+            QT_TRANSLATE_NOOP("Sound", "The ALSA sequencer cannot be opened (%1), so songs play "
+                                       "in silence. Choose another output in \"Sound ...\"."),
+            {snd_strerror(err)}));
         return false;
     }
     snd_seq_set_client_name(m_seq, "Sonabel");
@@ -92,7 +95,8 @@ bool AlsaOutput::open()
         m_seq, "Sonabel output", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (m_port < 0) {
-        setStatus(std::string("ALSA sequencer: cannot create a port: ") + snd_strerror(m_port));
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "ALSA sequencer: cannot create a port: %1"),
+                            {snd_strerror(m_port)}));
         return false;
     }
     snd_seq_addr_t dest;
@@ -100,14 +104,15 @@ bool AlsaOutput::open()
     if (err >= 0)
         err = snd_seq_connect_to(m_seq, m_port, dest.client, dest.port);
     if (err < 0) {
-        setStatus("ALSA sequencer port " + m_destination + ": refused (silent)");
-        reportProblem("The MIDI port " + m_destination + " refused the connection (" +
-                      snd_strerror(err) +
-                      "), so songs play in silence. Choose another output "
-                      "in \"Sound ...\".");
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "ALSA sequencer port %1: refused (silent)"),
+                            {m_destination}));
+        reportProblem(soundText(
+            QT_TRANSLATE_NOOP("Sound", "The MIDI port %1 refused the connection (%2), so songs "
+                                       "play in silence. Choose another output in \"Sound ...\"."),
+            {m_destination, snd_strerror(err)}));
         return false;
     }
-    setStatus("ALSA sequencer port " + m_destination);
+    setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "ALSA sequencer port %1"), {m_destination}));
     return true;
 }
 

@@ -73,8 +73,10 @@ std::unique_ptr<MidiOutput> makeOutput(const SoundChoice &chosen)
     std::unique_ptr<MidiOutput> output;
     if (portGone(spec)) {
         output = OutputRegistry::create(OutputRegistry::DefaultName, settings, error);
-        output->reportProblem("The MIDI port " + spec.substr(5) +
-                              " is gone; playing through the built-in synthesizer instead.");
+        output->reportProblem(soundText(
+            QT_TRANSLATE_NOOP("Sound", "The MIDI port %1 is gone; playing through the built-in "
+                                       "synthesizer instead."),
+            {spec.substr(5)}));
         return output;
     }
     output = OutputRegistry::create(spec, settings, error);
@@ -82,9 +84,10 @@ std::unique_ptr<MidiOutput> makeOutput(const SoundChoice &chosen)
         std::fprintf(stderr, "sonabel: output %s: %s; using %s\n", spec.c_str(), error.c_str(),
                      OutputRegistry::DefaultName);
         output = OutputRegistry::create(OutputRegistry::DefaultName, settings, error);
-        output->reportProblem("The output \"" + spec +
-                              "\" cannot be used; playing through the built-in synthesizer "
-                              "instead.");
+        output->reportProblem(soundText(
+            QT_TRANSLATE_NOOP("Sound", "The output \"%1\" cannot be used; playing through the "
+                                       "built-in synthesizer instead."),
+            {spec}));
     }
     return output;
 }

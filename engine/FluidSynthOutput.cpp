@@ -86,7 +86,7 @@ std::atomic<bool> saidNoSoundFont{false};
 
 FluidSynthOutput::FluidSynthOutput(FluidSynthOptions options) : m_options(std::move(options))
 {
-    setStatus("FluidSynth: not started yet");
+    setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth: not started yet")));
 }
 
 FluidSynthOutput::~FluidSynthOutput()
@@ -111,8 +111,9 @@ std::string FluidSynthOutput::pickSoundFont()
         return chosen;
     const std::string fallback = SoundFonts::findDefault();
     if (!fallback.empty())
-        reportProblem("The SoundFont " + chosen + " is gone; playing with " + fallback +
-                      " instead.");
+        reportProblem(soundText(
+            QT_TRANSLATE_NOOP("Sound", "The SoundFont %1 is gone; playing with %2 instead."),
+            {chosen, fallback}));
     return fallback;
 }
 
@@ -121,7 +122,7 @@ bool FluidSynthOutput::open()
     quietFluidSynth();
     m_settings.reset(new_fluid_settings());
     if (!m_settings) {
-        setStatus("FluidSynth: cannot create its settings");
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth: cannot create its settings")));
         return false;
     }
     // A big SoundFont whose samples allow it loads only the instruments in use
@@ -143,15 +144,18 @@ bool FluidSynthOutput::open()
         m_live = m_synth.get();
     }
     if (!m_synth) {
-        setStatus("FluidSynth: cannot create the synthesizer: " + takeFluidError());
+        setStatus(
+            soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth: cannot create the synthesizer: %1"),
+                      {takeFluidError()}));
         return false;
     }
 
     std::string problem;
     if (soundFont.empty()) {
         problem = "no SoundFont found";
-        reportProblem("No SoundFont was found, so songs play in silence. Install the Debian "
-                      "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".");
+        reportProblem(soundText(QT_TRANSLATE_NOOP(
+            "Sound", "No SoundFont was found, so songs play in silence. Install the Debian "
+                     "package fluid-soundfont-gm, or choose a SoundFont file in \"Sound ...\".")));
     } else {
         // FluidSynth opens it by name and reads it: a FIFO would hang it.
         std::string notAFile;
@@ -161,9 +165,10 @@ bool FluidSynthOutput::open()
         if (m_soundFontId < 0) {
             problem = "cannot load the SoundFont " + soundFont + ": " +
                       (notAFile.empty() ? takeFluidError() : notAFile);
-            reportProblem("The SoundFont " + soundFont +
-                          " cannot be loaded, so songs play in silence. Choose another one in "
-                          "\"Sound ...\".");
+            reportProblem(soundText(
+                QT_TRANSLATE_NOOP("Sound", "The SoundFont %1 cannot be loaded, so songs play in "
+                                           "silence. Choose another one in \"Sound ...\"."),
+                {soundFont}));
         }
     }
     if (!problem.empty())
@@ -172,13 +177,18 @@ bool FluidSynthOutput::open()
     const bool audio = openDriver();
     const std::string name = std::filesystem::path(soundFont).filename().string();
     if (!problem.empty())
-        setStatus("FluidSynth synthesizer: " + problem + " (silent)");
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth synthesizer: %1 (silent)"),
+                            {problem}));
     else if (!audio)
-        setStatus("FluidSynth synthesizer with " + name + ", but no audio output (silent)");
+        setStatus(
+            soundText(QT_TRANSLATE_NOOP(
+                          "Sound", "FluidSynth synthesizer with %1, but no audio output (silent)"),
+                      {name}));
     else if (m_driverName.empty())
-        setStatus("FluidSynth synthesizer with " + name);
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth synthesizer with %1"), {name}));
     else
-        setStatus("FluidSynth synthesizer with " + name + " through " + m_driverName);
+        setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth synthesizer with %1 through %2"),
+                            {name, m_driverName}));
     return audio && problem.empty();
 }
 
@@ -235,8 +245,10 @@ bool FluidSynthOutput::openDriver()
     }
     sayOnce(saidNoAudio,
             "no audio output could be opened (" + reasons + "); songs play on in silence");
-    reportProblem("No audio output could be opened (" + reasons +
-                  "), so songs play in silence. Choose another audio driver in \"Sound ...\".");
+    reportProblem(soundText(
+        QT_TRANSLATE_NOOP("Sound", "No audio output could be opened (%1), so songs play in "
+                                   "silence. Choose another audio driver in \"Sound ...\"."),
+        {reasons}));
     return false;
 }
 

@@ -8,7 +8,9 @@
 // No backend throws: failures are reported through status().
 #pragma once
 
+#include <QtGlobal>
 #include <cstdint>
+#include <initializer_list>
 #include <mutex>
 #include <span>
 #include <string>
@@ -95,3 +97,8 @@ private:
     std::string m_status;
     std::vector<std::string> m_problems;
 };
+
+// A problem or a status line told to the user, in the user's language: source
+// (marked with QT_TRANSLATE_NOOP("Sound", ...)) translated in the "Sound"
+// context, its %1, %2, ... filled with args.
+std::string soundText(const char *source, std::initializer_list<std::string> args = {});

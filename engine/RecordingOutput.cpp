@@ -5,7 +5,7 @@
 
 RecordingOutput::RecordingOutput(std::function<std::int64_t()> stamp) : m_stamp(std::move(stamp))
 {
-    setStatus("recording output");
+    setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "recording output")));
 }
 
 bool RecordingOutput::open()

@@ -3,5 +3,5 @@
 
 SilentOutput::SilentOutput()
 {
-    setStatus("silent output: nothing is played");
+    setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "silent output: nothing is played")));
 }

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -17,6 +18,7 @@
 
 namespace {
 
+// The SoundFont list's last entry, which asks for a file (its data, never a path).
 const QString OtherFile = QStringLiteral("Other file...");
 
 // Puts value into the list when it is not there yet, and selects it.
@@ -30,10 +32,10 @@ void selectData(QComboBox *box, const QString &value, const QString &label)
     box->setCurrentIndex(index);
 }
 
-QLabel *environmentNote(const QString &assignment, const char *what)
+// text holds %1 for the assignment ("SONABEL_OUTPUT=silent").
+QLabel *environmentNote(const QString &assignment, const QString &text)
 {
-    auto *label = new QLabel(
-        QStringLiteral("%1 is set: it decides the %2.").arg(assignment, QLatin1String(what)));
+    auto *label = new QLabel(text.arg(assignment));
     label->setWordWrap(true);
     return label;
 }
@@ -43,7 +45,7 @@ QLabel *environmentNote(const QString &assignment, const char *what)
 std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &setup)
 {
     QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Sound"));
+    dialog.setWindowTitle(QCoreApplication::translate("SoundDialog", "Sound"));
     auto *form = new QFormLayout;
 
     auto *output = new QComboBox;
@@ -51,16 +53,20 @@ std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &set
         output->addItem(o.label, o.name);
     selectData(output, setup.output, setup.output);
     output->setEnabled(setup.outputFromEnvironment.isEmpty());
-    form->addRow(QStringLiteral("Output:"), output);
+    form->addRow(QCoreApplication::translate("SoundDialog", "Output:"), output);
     if (!setup.outputFromEnvironment.isEmpty())
-        form->addRow(QString(), environmentNote(setup.outputFromEnvironment, "output"));
+        form->addRow(QString(),
+                     environmentNote(setup.outputFromEnvironment,
+                                     QCoreApplication::translate(
+                                         "SoundDialog", "%1 is set: it decides the output.")));
 
     auto *soundFont = new QComboBox;
-    soundFont->addItem(QStringLiteral("The default SoundFont"), QString());
+    soundFont->addItem(QCoreApplication::translate("SoundDialog", "The default SoundFont"),
+                       QString());
     for (const QString &path : setup.soundFonts)
         soundFont->addItem(QDir::toNativeSeparators(path), path);
     selectData(soundFont, setup.soundFont, QDir::toNativeSeparators(setup.soundFont));
-    soundFont->addItem(OtherFile, OtherFile);
+    soundFont->addItem(QCoreApplication::translate("SoundDialog", "Other file..."), OtherFile);
     soundFont->setEnabled(setup.soundFontFromEnvironment.isEmpty());
     int lastSoundFont = soundFont->currentIndex();
     QObject::connect(soundFont, &QComboBox::activated, &dialog, [&](int index) {
@@ -69,38 +75,46 @@ std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &set
             return;
         }
         const QString file = QFileDialog::getOpenFileName(
-            &dialog, QStringLiteral("SoundFont"), QDir::homePath(),
-            QStringLiteral("SoundFonts (*.sf2 *.sf3 *.SF2 *.SF3);;All files (*)"));
+            &dialog, QCoreApplication::translate("SoundDialog", "SoundFont"), QDir::homePath(),
+            QCoreApplication::translate("SoundDialog",
+                                        "SoundFonts (*.sf2 *.sf3 *.SF2 *.SF3);;All files (*)"));
         if (file.isEmpty()) {
             soundFont->setCurrentIndex(lastSoundFont);
             return;
         }
         soundFont->removeItem(index);
         selectData(soundFont, file, QDir::toNativeSeparators(file));
-        soundFont->addItem(OtherFile, OtherFile);
+        soundFont->addItem(QCoreApplication::translate("SoundDialog", "Other file..."), OtherFile);
         lastSoundFont = soundFont->currentIndex();
     });
-    form->addRow(QStringLiteral("SoundFont:"), soundFont);
+    form->addRow(QCoreApplication::translate("SoundDialog", "SoundFont:"), soundFont);
     if (!setup.soundFontFromEnvironment.isEmpty())
-        form->addRow(QString(), environmentNote(setup.soundFontFromEnvironment, "SoundFont"));
+        form->addRow(QString(),
+                     environmentNote(setup.soundFontFromEnvironment,
+                                     QCoreApplication::translate(
+                                         "SoundDialog", "%1 is set: it decides the SoundFont.")));
 
     auto *driver = new QComboBox;
     for (const QString &name : setup.audioDrivers)
-        driver->addItem(name.isEmpty() ? QStringLiteral("automatic") : name, name);
+        driver->addItem(
+            name.isEmpty() ? QCoreApplication::translate("SoundDialog", "automatic") : name, name);
     selectData(driver, setup.audioDriver, setup.audioDriver);
     driver->setEnabled(setup.audioDriverFromEnvironment.isEmpty());
-    form->addRow(QStringLiteral("Audio driver:"), driver);
+    form->addRow(QCoreApplication::translate("SoundDialog", "Audio driver:"), driver);
     if (!setup.audioDriverFromEnvironment.isEmpty())
-        form->addRow(QString(), environmentNote(setup.audioDriverFromEnvironment, "audio driver"));
+        form->addRow(QString(), environmentNote(
+                                    setup.audioDriverFromEnvironment,
+                                    QCoreApplication::translate(
+                                        "SoundDialog", "%1 is set: it decides the audio driver.")));
 
     // The volume in hundredths of FluidSynth's gain: 20 is its default.
     auto *volume = new QSlider(Qt::Horizontal);
     volume->setRange(0, qRound(setup.maxGain * 100));
     volume->setValue(qRound(setup.gain * 100));
-    form->addRow(QStringLiteral("Volume:"), volume);
-    auto *reverb = new QCheckBox(QStringLiteral("Reverb"));
+    form->addRow(QCoreApplication::translate("SoundDialog", "Volume:"), volume);
+    auto *reverb = new QCheckBox(QCoreApplication::translate("SoundDialog", "Reverb"));
     reverb->setChecked(setup.reverb);
-    auto *chorus = new QCheckBox(QStringLiteral("Chorus"));
+    auto *chorus = new QCheckBox(QCoreApplication::translate("SoundDialog", "Chorus"));
     chorus->setChecked(setup.chorus);
     form->addRow(QString(), reverb);
     form->addRow(QString(), chorus);
@@ -113,7 +127,8 @@ std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &set
         QObject::connect(chorus, &QCheckBox::toggled, &dialog, follow);
     }
 
-    auto *now = new QLabel(QStringLiteral("Playing now: ") + setup.playingNow);
+    auto *now = new QLabel(
+        QCoreApplication::translate("SoundDialog", "Playing now: %1").arg(setup.playingNow));
     now->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

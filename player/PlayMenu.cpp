@@ -10,7 +10,7 @@ void frmMain::UpdateMIDIMenu()
 
 void frmMain::lstMIDI_MouseMove()
 {
-    lblHelp->setText(QStringLiteral("Drag any folder or MIDI files here"));
+    lblHelp->setText(tr("Drag any folder or MIDI files here"));
     lblHelp->setVisible(true);
 }
 

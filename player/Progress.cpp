@@ -63,7 +63,7 @@ void frmMain::lblPct_MouseMove(double X)
 {
     lblHelp->setVisible(true);
     if (!Seeking) {
-        lblHelp->setText(QStringLiteral("Drag this bar to jump to specific song location"));
+        lblHelp->setText(tr("Drag this bar to jump to specific song location"));
         return;
     }
     if (X < 0 || X > BarWidth)
@@ -71,8 +71,7 @@ void frmMain::lblPct_MouseMove(double X)
     shpBarProg->resize(px(X), shpBarProg->height());
     lblPct->setText(QString::number(roundEven(X * 100) / BarWidth) + u'%');
     const double target = static_cast<double>(player.lengthMs()) * X / BarWidth;
-    lblHelp->setText(QStringLiteral("Move to ") +
-                     FormatTime(static_cast<qint32>(roundEven(target))));
+    lblHelp->setText(tr("Move to %1").arg(FormatTime(static_cast<qint32>(roundEven(target)))));
 }
 
 void frmMain::lblPct_MouseUp(Qt::MouseButton Button, double X)

@@ -17,6 +17,7 @@
 #include "engine/AlsaOutput.h"
 #endif
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -65,16 +66,17 @@ QString assignment(const char *name, const QString &value)
 QList<SoundDialogSetup::Output> outputsFoundNow()
 {
     QList<SoundDialogSetup::Output> outputs;
-    outputs.append({QStringLiteral("synth"), QStringLiteral("Built-in synthesizer")});
+    outputs.append(
+        {QStringLiteral("synth"), QCoreApplication::translate("frmMain", "Built-in synthesizer")});
 #ifdef SONABEL_HAVE_ALSA
     for (const AlsaOutput::Port &port : AlsaOutput::ports()) {
         const QString address = QString::fromStdString(port.address);
         outputs.append({QStringLiteral("alsa:") + address,
-                        QStringLiteral("MIDI port ") + address + QStringLiteral(" (") +
-                            QString::fromStdString(port.name) + u')'});
+                        QCoreApplication::translate("frmMain", "MIDI port %1 (%2)")
+                            .arg(address, QString::fromStdString(port.name))});
     }
 #endif
-    outputs.append({QStringLiteral("silent"), QStringLiteral("Silent")});
+    outputs.append({QStringLiteral("silent"), QCoreApplication::translate("frmMain", "Silent")});
     return outputs;
 }
 

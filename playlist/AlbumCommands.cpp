@@ -10,6 +10,7 @@
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <functional>
 
@@ -19,7 +20,7 @@ FileDialogSetup albumDialog(const frmMain &w, const QString &title)
 {
     FileDialogSetup setup;
     setup.DialogTitle = title;
-    setup.Filter = QStringLiteral("MIDI Album|*.mal");
+    setup.Filter = QCoreApplication::translate("frmMain", "MIDI Album") + QStringLiteral("|*.mal");
     setup.DefaultExt = QStringLiteral(".mal");
     setup.FileName = QStringLiteral("*.mal");
     // The dialogs start in the albums folder, made the first time it is needed.
@@ -30,7 +31,8 @@ FileDialogSetup albumDialog(const frmMain &w, const QString &title)
 
 QString notOpened(const QString &path)
 {
-    return QStringLiteral("The album %1 could not be opened.").arg(QDir::toNativeSeparators(path));
+    return QCoreApplication::translate("frmMain", "The album %1 could not be opened.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 // Reads an album under the given policy for new entries (0 add, 1 interrupt),
@@ -60,7 +62,7 @@ void addAlbumWithPolicy(frmMain &w, const QString &path, int policy,
 
 void frmMain::btnLoad_Click()
 {
-    FileDialogSetup setup = albumDialog(*this, QStringLiteral("Open MIDI Album"));
+    FileDialogSetup setup = albumDialog(*this, tr("Open MIDI Album"));
     setup.FileMustExist = true;
     const std::optional<QString> chosen = dlg->ShowOpen(setup);
     if (!chosen)
@@ -76,7 +78,7 @@ void frmMain::btnLoad_Click()
 
 void frmMain::mnuLoad_Click()
 {
-    FileDialogSetup setup = albumDialog(*this, QStringLiteral("Open MIDI Album"));
+    FileDialogSetup setup = albumDialog(*this, tr("Open MIDI Album"));
     setup.FileMustExist = true;
     const std::optional<QString> chosen = dlg->ShowOpen(setup);
     if (!chosen)
@@ -89,7 +91,7 @@ void frmMain::mnuLoad_Click()
 
 void frmMain::btnSave_Click()
 {
-    FileDialogSetup setup = albumDialog(*this, QStringLiteral("Save this album to"));
+    FileDialogSetup setup = albumDialog(*this, tr("Save this album to"));
     setup.ConfirmOverwrite = true;
     const std::optional<QString> chosen = dlg->ShowSave(setup);
     if (!chosen)
@@ -98,7 +100,7 @@ void frmMain::btnSave_Click()
     if (!writeAlbum(
             *chosen, lstPlay.size(), [this](qsizetype i) { return lstPlay.at(i); }, &error)) {
         // Nothing was written: the recent list gets no album that is not there.
-        dlg->MsgBox(QStringLiteral("The album could not be saved to %1: %2")
+        dlg->MsgBox(tr("The album could not be saved to %1: %2")
                         .arg(QDir::toNativeSeparators(*chosen), error));
         return;
     }

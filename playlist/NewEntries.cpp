@@ -39,8 +39,7 @@ void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
     m_refusedEntries = 0;
     const auto reportRefused = [this] {
         if (m_refusedEntries != 0)
-            dlg->MsgBox(QString::number(m_refusedEntries) +
-                        QStringLiteral(" files could not be found and skipped"));
+            dlg->MsgBox(tr("%n files could not be found and skipped", "", m_refusedEntries));
         m_refusedEntries = 0;
     };
     int refusedHere = 0;

@@ -43,8 +43,8 @@ AlbumEnd takeAlbumIn(frmMain &w, const QString &FPath, bool Update, bool interru
         PlayAfter = true;
     }
     if (outcome.read.missing != 0)
-        w.dlg->MsgBox(QString::number(outcome.read.missing) +
-                      QStringLiteral(" files could not be found and skipped"));
+        w.dlg->MsgBox(
+            frmMain::tr("%n files could not be found and skipped", "", int(outcome.read.missing)));
     AlbumEnd end = AlbumEnd::Loaded;
     if (!outcome.read.complete) {
         end = AlbumEnd::Partial;

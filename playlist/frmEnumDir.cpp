@@ -40,7 +40,7 @@ QLabel *label(const QString &caption, QWidget *parent, int left, int top, int wi
 
 frmEnumDir::frmEnumDir(frmMain *main) : QWidget(main, Qt::Tool), m_main(main)
 {
-    setWindowTitle(QStringLiteral("Directory Search"));
+    setWindowTitle(tr("Directory Search"));
     // Showing the window must not take the focus from whatever has it: a
     // hand-over never activates the player.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -51,13 +51,13 @@ frmEnumDir::frmEnumDir(frmMain *main) : QWidget(main, Qt::Tool), m_main(main)
     setAutoFillBackground(true);
     setFixedSize(px(4470), px(5085));
 
-    Label1 = label(QStringLiteral("Scanning directory:"), this, 90, 90, 4290, 225);
+    Label1 = label(tr("Scanning directory:"), this, 90, 90, 4290, 225);
     txtDir = label(QString(), this, 90, 315, 4290, 465);
     txtDir->setWordWrap(true);
     txtDir->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     txtDir->setAutoFillBackground(true);
     SetBackColor(txtDir, true);
-    Label2 = label(QStringLiteral("MIDI file found:"), this, 45, 900, 4380, 225);
+    Label2 = label(tr("MIDI file found:"), this, 45, 900, 4380, 225);
     lstMIDI = new ListBox(this);
     placeTwips(lstMIDI, 45, 1125, 4380, 3900);
     QPalette listPalette = lstMIDI->palette();
@@ -169,7 +169,7 @@ void frmEnumDir::DirEntry(const QString &DirPath)
     constexpr int FrameAllowance = 32;
     move(placeBeside(m_main->frameGeometry(), size() + QSize(0, FrameAllowance)));
     show();
-    setWindowTitle(QStringLiteral("Searching ") + DirPath);
+    setWindowTitle(tr("Searching %1").arg(DirPath));
 
     m_cancelled = false;
     m_closedByUser = false;

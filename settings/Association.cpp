@@ -272,7 +272,11 @@ QByteArray desktopEntryText(const QString &executable)
            "Type=Application\n"
            "Name=Sonabel\n"
            "GenericName=MIDI Player\n"
+           "GenericName[de]=MIDI-Player\n"
+           "GenericName[fr]=Lecteur MIDI\n"
            "Comment=Play a folder full of MIDI files\n"
+           "Comment[de]=Einen Ordner voller MIDI-Dateien abspielen\n"
+           "Comment[fr]=Jouer un dossier plein de fichiers MIDI\n"
            "Exec="_ba +
            execArgument(executable) +
            " %F\n"
@@ -280,6 +284,8 @@ QByteArray desktopEntryText(const QString &executable)
            "Terminal=false\n"
            "Categories=AudioVideo;Audio;Player;Midi;\n"
            "Keywords=MIDI;music;player;playlist;album;\n"
+           "Keywords[de]=MIDI;Musik;Player;Wiedergabeliste;Album;\n"
+           "Keywords[fr]=MIDI;musique;lecteur;liste de lecture;album;\n"
            "MimeType=audio/midi;audio/x-midi;audio/x-sonabel-album;\n"_ba;
 }
 

@@ -758,3 +758,44 @@ INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
                          ::testing::Values("minimised", "shaded", "panel open", "message box",
                                            "file dialog", "about box", "sound dialog",
                                            "folder scan", "album load"));
+
+// Under a German locale the player speaks German: its captions, its help lines
+// and its windows' titles. A locale that is not generated, as on a fresh
+// system, is enough.
+TEST_F(PlayerOnDisplay, AGermanLocaleShowsGermanCaptionsAndHelp)
+{
+    const QRect help(QPoint(), QSize(px(1815), px(870)));
+    const QRect caption(QPoint(), QSize(px(1560), px(240)));
+    // The "Add an album" caption, and the help line over the seek bar.
+    const auto look = [&](const QString &lang, QImage *captionSeen, QImage *helpSeen) {
+        run.environment.insert(u"LANG"_s, lang);
+        for (const QString &name : {u"LANGUAGE"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s})
+            run.environment.remove(name);
+        startPlayer({}, {QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/test-c-major-scale.mid")});
+        // Once the song plays (its percentage shows), onto the seek bar.
+        const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+        EXPECT_TRUE(
+            display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+        display.movePointer(at(2655 + 140, 350));
+        display.movePointer(at(2655 + 150, 360));
+        QImage screen;
+        ASSERT_TRUE(display.waitForScreen(
+            [&](const QImage &s) { return inkIn(s, help.translated(at(2655, 1935))) > 20; }, 5000,
+            &screen))
+            << "no help over the seek bar";
+        *captionSeen = screen.copy(caption.translated(at(2895, 540)));
+        *helpSeen = screen.copy(help.translated(at(2655, 1935)));
+    };
+    QImage englishCaption, englishHelp, germanCaption, germanHelp;
+    look(u"C.UTF-8"_s, &englishCaption, &englishHelp);
+    clickAt(1500, 90);
+    display.key(u"ctrl+q"_s);
+    ASSERT_TRUE(program->waitForFinished(10000));
+
+    look(u"de_DE.UTF-8"_s, &germanCaption, &germanHelp);
+    EXPECT_NE(germanCaption, englishCaption) << "the caption stayed English";
+    EXPECT_NE(germanHelp, englishHelp) << "the help line stayed English";
+    ASSERT_TRUE(menu(-1)); // "Über ...", the last item
+    EXPECT_NE(display.waitForWindow(program->processId(), u"^Über Sonabel$"_s), 0u)
+        << "no about box titled in German";
+}

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr int StepMs = 10;
 frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("About Sonabel"));
+    setWindowTitle(tr("About Sonabel"));
     setWindowIcon(programIcon());
     setFixedSize(px(4695), px(2550));
     QFont small = font();
@@ -47,7 +48,7 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
     bold.setPixelSize(14);
     Label3->setFont(bold);
     placeTwips(Label3, 960, 120, 3555, 330);
-    Label2 = new QLabel(QStringLiteral("Free software by the Sonabel developers"), this);
+    Label2 = new QLabel(tr("Free software by the Sonabel developers"), this);
     placeTwips(Label2, 960, 480, 3555, 240);
 
     auto *line = new QFrame(this);
@@ -55,7 +56,7 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
     placeTwips(line, 240, 810, 4260, 60);
     Line1 = line;
 
-    fraInfo = new QGroupBox(QStringLiteral("Author"), this);
+    fraInfo = new QGroupBox(tr("Author"), this);
     placeTwips(fraInfo, 180, 960, 4395, 1035);
     txtData = new QPlainTextEdit(fraInfo);
     txtData->setReadOnly(true);
@@ -69,17 +70,24 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
     textPalette.setColor(QPalette::Base, Colors::Window);
     txtData->setPalette(textPalette);
 
+    // "Close" at the lower right; a longer caption (a translation) widens it
+    // to the left, and the output line gives way.
+    const QString closeCaption = tr("Close");
+    const int closeWidth =
+        std::max(px(585), fontMetrics().horizontalAdvance(closeCaption) + px(120));
+    btnClose = new LabelButton(closeCaption, this);
+    btnClose->setGeometry(px(4605) - closeWidth, px(2160), closeWidth, px(225));
+    btnClose->setAccessibleDescription(tr("Close the about box"));
+
     // What plays: the synthesizer and its SoundFont, or the port.
     lblOutput = new QLabel(this);
     placeTwips(lblOutput, 180, 2160, 3780, 225);
-    const QString shown = output.isEmpty() ? QStringLiteral("Output: unknown") : output;
+    lblOutput->resize(std::min(lblOutput->width(), btnClose->x() - px(60) - lblOutput->x()),
+                      lblOutput->height());
+    const QString shown = output.isEmpty() ? tr("Output: unknown") : output;
     lblOutput->setText(
         lblOutput->fontMetrics().elidedText(shown, Qt::ElideMiddle, lblOutput->width()));
     lblOutput->setToolTip(shown);
-
-    btnClose = new LabelButton(QStringLiteral("Close"), this);
-    placeTwips(btnClose, 4020, 2160, 585, 225);
-    btnClose->setAccessibleDescription(QStringLiteral("Close the about box"));
 
     tmeChange = new QTimer(this);
     tmeClear = new QTimer(this);
@@ -100,9 +108,9 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
 
 void frmAbout::Form_Load()
 {
-    AuthorText =
-        QStringLiteral("The Sonabel developers\r\n" SONABEL_HOMEPAGE "\r\n" SONABEL_CONTACT);
-    fraInfo->setTitle(QStringLiteral("Author"));
+    AuthorText = tr("The Sonabel developers") +
+                 QStringLiteral("\r\n" SONABEL_HOMEPAGE "\r\n" SONABEL_CONTACT);
+    fraInfo->setTitle(tr("Author"));
     txtData->setPlainText(QString(AuthorText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     setTextBox(RestTop, RestHeight);
 }
@@ -135,7 +143,7 @@ void frmAbout::tmeClear_Timer()
         if (m_textHeight < 200) {
             setTextBox(640, m_textHeight);
             Expanding = true;
-            fraInfo->setTitle(QStringLiteral("Author"));
+            fraInfo->setTitle(tr("Author"));
             txtData->setPlainText(
                 QString(AuthorText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
         }

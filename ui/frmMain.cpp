@@ -144,18 +144,18 @@ void frmMain::buildControls()
     placeTwips(shpLstDn, 2655, 810, 195, 225);
     btnDn = new ImageButton(ImageButton::ArrowDown, this);
     placeTwips(btnDn, 2700, 855, 105, 150);
-    auto labelButton = [this](const char *caption, int l, int t, int w, int h) {
-        auto *button = new LabelButton(QString::fromLatin1(caption), this);
+    auto labelButton = [this](const QString &caption, int l, int t, int w, int h) {
+        auto *button = new LabelButton(caption, this);
         placeTwips(button, l, t, w, h);
         return button;
     };
-    btnRn = labelButton("R", 2655, 1080, 195, 225);
-    btnSort = labelButton("az", 2655, 1350, 195, 225);
-    btnLoad = labelButton("Add an album", 2895, 540, 1560, 240);
-    btnSave = labelButton("Save this album", 2895, 810, 1560, 225);
-    btnRemove = labelButton("Remove from album", 2895, 1080, 1560, 225);
-    btnClear = labelButton("Clear album", 2895, 1350, 1560, 225);
-    btnPlay = labelButton("Play this MIDI", 2895, 1620, 1560, 225);
+    btnRn = labelButton(QStringLiteral("R"), 2655, 1080, 195, 225);
+    btnSort = labelButton(QStringLiteral("az"), 2655, 1350, 195, 225);
+    btnLoad = labelButton(tr("Add an album"), 2895, 540, 1560, 240);
+    btnSave = labelButton(tr("Save this album"), 2895, 810, 1560, 225);
+    btnRemove = labelButton(tr("Remove from album"), 2895, 1080, 1560, 225);
+    btnClear = labelButton(tr("Clear album"), 2895, 1350, 1560, 225);
+    btnPlay = labelButton(tr("Play this MIDI"), 2895, 1620, 1560, 225);
 
     lblHelp = new QLabel(QString(), this);
     placeTwips(lblHelp, 2655, 1935, 1815, 870);
@@ -166,55 +166,55 @@ void frmMain::buildControls()
     placeTwips(shpConfig, 2610, 2790, 1860, 420);
     SetBackColor(shpConfig, true);
     shpConfig->hide();
-    btnConfig = labelButton("Configuration >>", 2610, 2835, 1860, 240);
+    btnConfig = labelButton(tr("Configuration >>"), 2610, 2835, 1860, 240);
 
     // The configuration panel, cut off by the window's lower edge while closed.
     fraConfig = new Frame(this, Colors::Lit);
     placeTwips(fraConfig, 45, 3150, 4425, 2715);
     // Left: the policy for new entries and the window options; right: the reset.
-    Label1 = new QLabel(QStringLiteral("On new entry:"), fraConfig);
+    Label1 = new QLabel(tr("On new entry:"), fraConfig);
     placeTwips(Label1, 90, 90, 2400, 225);
     fraNew = new Frame(fraConfig, Colors::Lit);
     placeTwips(fraNew, 180, 330, 2400, 480);
-    optInterrupt[0] = option(QStringLiteral("Add item to playlist"), fraNew, 0);
-    optInterrupt[1] = option(QStringLiteral("Interrupt current play"), fraNew, 240);
+    optInterrupt[0] = option(tr("Add item to playlist"), fraNew, 0);
+    optInterrupt[1] = option(tr("Interrupt current play"), fraNew, 240);
     optInterrupt[0]->setChecked(true);
-    chkSnap = checkBox(QStringLiteral("Snap Sonabel to screen"), fraConfig, 90, 960, 2500);
-    chkShadeMode = checkBox(QStringLiteral("Start in Shade Mode"), fraConfig, 90, 1200, 2500);
-    chkTop = checkBox(QStringLiteral("Always on top"), fraConfig, 90, 1440, 2500);
-    chkDefault = checkBox(QStringLiteral("Set as default Sonabel"), fraConfig, 90, 1680, 2500);
-    Label2 = new QLabel(QStringLiteral("Reset MIDI using"), fraConfig);
+    chkSnap = checkBox(tr("Snap Sonabel to screen"), fraConfig, 90, 960, 2500);
+    chkShadeMode = checkBox(tr("Start in Shade Mode"), fraConfig, 90, 1200, 2500);
+    chkTop = checkBox(tr("Always on top"), fraConfig, 90, 1440, 2500);
+    chkDefault = checkBox(tr("Set as default Sonabel"), fraConfig, 90, 1680, 2500);
+    Label2 = new QLabel(tr("Reset MIDI using"), fraConfig);
     placeTwips(Label2, 2700, 90, 1650, 225);
     fraReset = new Frame(fraConfig, Colors::Lit);
     placeTwips(fraReset, 2790, 330, 1560, 720);
-    optReset[0] = option(QStringLiteral("None"), fraReset, 0);
-    optReset[1] = option(QStringLiteral("General MIDI"), fraReset, 240);
-    optReset[2] = option(QStringLiteral("Roland GS"), fraReset, 480);
+    optReset[0] = option(tr("None"), fraReset, 0);
+    optReset[1] = option(tr("General MIDI"), fraReset, 240);
+    optReset[2] = option(tr("Roland GS"), fraReset, 480);
     optReset[1]->setChecked(true);
 }
 
 void frmMain::buildMenus()
 {
-    mnuMenu = new QMenu(QStringLiteral("Menu"), this);
-    mnuTop = menuItem(mnuMenu, QStringLiteral("Always on top"), true);
-    mnuShade = menuItem(mnuMenu, QStringLiteral("Shade Mode"), true);
-    mnuSnap = menuItem(mnuMenu, QStringLiteral("Snap to top screen"), true);
+    mnuMenu = new QMenu(tr("Menu"), this);
+    mnuTop = menuItem(mnuMenu, tr("Always on top"), true);
+    mnuShade = menuItem(mnuMenu, tr("Shade Mode"), true);
+    mnuSnap = menuItem(mnuMenu, tr("Snap to top screen"), true);
     mnuMenu->addSeparator();
-    mnuNewList = menuItem(mnuMenu, QStringLiteral("New entry to playlist"), true);
-    mnuNewPlay = menuItem(mnuMenu, QStringLiteral("New entry to play immediately"), true);
+    mnuNewList = menuItem(mnuMenu, tr("New entry to playlist"), true);
+    mnuNewPlay = menuItem(mnuMenu, tr("New entry to play immediately"), true);
     mnuNewList->setChecked(true);
     mnuMenu->addSeparator();
     mnuSaveAudio = menuItem(mnuMenu, tr("Save as audio ..."));
-    mnuMinimize = menuItem(mnuMenu, QStringLiteral("Minimize"));
-    mnuClose = menuItem(mnuMenu, QStringLiteral("Close player"));
+    mnuMinimize = menuItem(mnuMenu, tr("Minimize"));
+    mnuClose = menuItem(mnuMenu, tr("Close player"));
     mnuMenu->addSeparator();
-    mnuSound = menuItem(mnuMenu, QStringLiteral("Sound ..."));
-    mnuAbout = menuItem(mnuMenu, QStringLiteral("About ..."));
+    mnuSound = menuItem(mnuMenu, tr("Sound ..."));
+    mnuAbout = menuItem(mnuMenu, tr("About ..."));
 
-    mnuPlay = new QMenu(QStringLiteral("PlayMenu"), this);
-    mnuMAlbums = mnuPlay->addMenu(QStringLiteral("Albums"));
-    mnuLoad = menuItem(mnuMAlbums, QStringLiteral("Load ..."));
-    mnuSave = menuItem(mnuMAlbums, QStringLiteral("Save ..."));
+    mnuPlay = new QMenu(tr("Play menu"), this);
+    mnuMAlbums = mnuPlay->addMenu(tr("Albums"));
+    mnuLoad = menuItem(mnuMAlbums, tr("Load ..."));
+    mnuSave = menuItem(mnuMAlbums, tr("Save ..."));
     mnuSaveAlbumAudio = menuItem(mnuMAlbums, tr("Save album as audio ..."));
     sep4 = mnuMAlbums->addSeparator();
     mnuA[0] = nullptr;
