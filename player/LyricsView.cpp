@@ -8,26 +8,31 @@
 #include "ui/frmMain.h"
 
 #include <QEvent>
+#include <QPointer>
 
 namespace {
 
 // Keeps the two lines where the help line and the title are, and shows the
 // one that belongs: it watches the window (pointer in or out, shaded or not)
-// and the help line (shown or hidden).
+// and the help line (shown or hidden). The window's controls go one by one
+// as it closes, and may raise events as they go: what is gone is left alone.
 class LyricPlaces : public QObject
 {
 public:
     LyricPlaces(frmMain &window, LyricFollower &follower, LyricLabel &inWindow, LyricLabel &inStrip)
-        : QObject(&window), m_window(window), m_follower(follower), m_inWindow(inWindow),
-          m_inStrip(inStrip), m_pointerInside(window.underMouse())
+        : QObject(&window), m_window(window), m_follower(&follower), m_inWindow(&inWindow),
+          m_inStrip(&inStrip), m_help(window.lblHelp), m_title(window.lblSongName),
+          m_strip(window.fraShade), m_pointerInside(window.underMouse())
     {
         m_window.installEventFilter(this);
-        m_window.lblHelp->installEventFilter(this);
-        m_window.lblSongName->installEventFilter(this);
+        m_help->installEventFilter(this);
+        m_title->installEventFilter(this);
         place();
-        connect(&m_follower, &LyricFollower::changed, this, [this] {
-            m_inWindow.setLine(m_follower.text(), m_follower.sung());
-            m_inStrip.setLine(m_follower.text(), m_follower.sung());
+        connect(m_follower, &LyricFollower::changed, this, [this] {
+            if (!whole())
+                return;
+            m_inWindow->setLine(m_follower->text(), m_follower->sung());
+            m_inStrip->setLine(m_follower->text(), m_follower->sung());
             arrange();
         });
     }
@@ -61,25 +66,37 @@ protected:
     }
 
 private:
+    bool whole() const
+    {
+        return m_follower && m_inWindow && m_inStrip && m_help && m_title && m_strip;
+    }
+
     void place()
     {
-        m_inWindow.setGeometry(m_window.lblHelp->geometry());
-        m_inStrip.setGeometry(m_window.lblSongName->geometry());
+        if (!whole())
+            return;
+        m_inWindow->setGeometry(m_help->geometry());
+        m_inStrip->setGeometry(m_title->geometry());
     }
 
     void arrange()
     {
-        const bool words = !m_follower.text().isEmpty();
-        const bool shaded = m_window.height() <= m_window.fraShade->height();
-        const bool helpShows = !m_window.lblHelp->isHidden();
-        m_inWindow.setVisible(words && !shaded && !(helpShows && m_pointerInside));
-        m_inStrip.setVisible(words && shaded);
+        if (!whole())
+            return;
+        const bool words = !m_follower->text().isEmpty();
+        const bool shaded = m_window.height() <= m_strip->height();
+        const bool helpShows = !m_help->isHidden();
+        m_inWindow->setVisible(words && !shaded && !(helpShows && m_pointerInside));
+        m_inStrip->setVisible(words && shaded);
     }
 
-    frmMain &m_window;
-    LyricFollower &m_follower;
-    LyricLabel &m_inWindow;
-    LyricLabel &m_inStrip;
+    frmMain &m_window; // outlives this: a child of it
+    QPointer<LyricFollower> m_follower;
+    QPointer<LyricLabel> m_inWindow;
+    QPointer<LyricLabel> m_inStrip;
+    QPointer<QWidget> m_help;
+    QPointer<QWidget> m_title;
+    QPointer<QWidget> m_strip;
     bool m_pointerInside;
 };
 
