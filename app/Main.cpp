@@ -118,7 +118,7 @@ int Main(QApplication &app)
 
     QtDialogs dialogs;
     IniSettingsStore store;
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice(storedSoundChoice(store));
+    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice(soundChoiceToOpen(store));
     MainWindowServices services;
     services.MCI = device.get();
     services.dlg = &dialogs;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 struct FileDialogSetup
@@ -45,6 +46,11 @@ struct SoundDialogSetup
     double maxGain = 2.0; // the top of the volume slider
     bool reverb = true;
     bool chorus = true;
+
+    // Called while the dialog is open, each time the user moves the volume or
+    // sets reverb or chorus, with all three as they stand: the sound follows
+    // the controls. Unset: nothing follows.
+    std::function<void(double gain, bool reverb, bool chorus)> follow;
 };
 
 class Dialogs

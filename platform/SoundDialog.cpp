@@ -1,5 +1,6 @@
 // The sound dialog on Qt widgets: output, SoundFont, audio driver, volume,
-// reverb and chorus, with a line for each environment variable in force.
+// reverb and chorus, with a line for each environment variable in force. The
+// volume, reverb and chorus are followed as they move; the rest applies on OK.
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
@@ -103,6 +104,14 @@ std::optional<SoundDialogSetup> QtDialogs::ShowSound(const SoundDialogSetup &set
     chorus->setChecked(setup.chorus);
     form->addRow(QString(), reverb);
     form->addRow(QString(), chorus);
+    if (setup.follow) {
+        const auto follow = [&] {
+            setup.follow(volume->value() / 100.0, reverb->isChecked(), chorus->isChecked());
+        };
+        QObject::connect(volume, &QSlider::valueChanged, &dialog, follow);
+        QObject::connect(reverb, &QCheckBox::toggled, &dialog, follow);
+        QObject::connect(chorus, &QCheckBox::toggled, &dialog, follow);
+    }
 
     auto *now = new QLabel(QStringLiteral("Playing now: ") + setup.playingNow);
     now->setWordWrap(true);

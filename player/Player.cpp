@@ -233,11 +233,13 @@ void Player::statusUpdate()
 {
     Q_EMIT positionChanged(positionMs());
     if (!m_stopped && !m_device.isOpening()) {
-        // The next song once this one has played to its end (the device's own
-        // end-of-song notice usually comes first, but with a playlist the
-        // advance happens here), or at once when it has no length.
+        // The next song once this one has played to its end and its last
+        // notes have rung out (the device raises a status update the moment
+        // they have; meanwhile the position holds the length), or at once
+        // when it has no length. With a playlist the advance happens here,
+        // not on the device's end-of-song notice.
         const qint32 length = lengthMs();
-        if (length == 0 || positionMs() >= length)
+        if (length == 0 || (positionMs() >= length && !m_device.isRingingOut()))
             advance();
     }
     noteState();

@@ -108,9 +108,10 @@ public:
     // ---- the device's events (connected to the device; tests call them) ----
     // A notifying play ended with a device notify code (SequencerDevice::NotifyCode).
     void deviceDone(int code);
-    // Once a second: positionChanged(), then the next song once this one has
-    // played to its end or has no length (it failed to open). A song still
-    // opening is waited for.
+    // Once a second, and the moment a song's ring-out ends: positionChanged(),
+    // then the next song once this one has played to its end and its last
+    // notes have died away, or has no length (it failed to open). A song
+    // still opening is waited for.
     void statusUpdate();
 
 Q_SIGNALS:

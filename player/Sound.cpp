@@ -1,7 +1,10 @@
 // The sound dialog's handler and the sound problems shown in the window. The
-// choice is applied to the device at once (the song goes on where it was) and
-// kept in the settings file's [Sound] group; the volume is the Player's, and
-// a change of it alone keeps the output open.
+// volume (the Player's), reverb and chorus follow the dialog's controls as
+// they move, keeping the output open; Cancel puts them back. On OK the choice
+// is kept in the settings file's [Sound] group, and a new output, SoundFont
+// or audio driver is applied to the device at once (the song goes on where it
+// was). A chosen SoundFont that is gone is told once: the device falls back
+// to the default and says so, and the settings keep the default from then on.
 #include "player/Sound.h"
 
 #include "engine/DeviceFactory.h"
@@ -14,6 +17,7 @@
 #include "engine/AlsaOutput.h"
 #endif
 
+#include <QFileInfo>
 #include <algorithm>
 
 namespace {
@@ -28,6 +32,28 @@ SoundChoice toChoice(const SoundSettings &sound)
     choice.reverb = sound.Reverb;
     choice.chorus = sound.Chorus;
     return choice;
+}
+
+// The SoundFont the settings name is the one in force (no SONABEL_SOUNDFONT)
+// and is no longer there.
+bool soundFontGone(const SoundSettings &sound)
+{
+    return !sound.SoundFont.isEmpty() && environmentSoundChoice().soundFont.isEmpty() &&
+           !QFileInfo::exists(sound.SoundFont);
+}
+
+// The output a setting names: empty is the synthesizer, as the dialog shows.
+QString outputName(const QString &output)
+{
+    return output.isEmpty() ? QStringLiteral("synth") : output;
+}
+
+// Keeps sound in the store; a SoundFont that is gone is kept as the default.
+void keepSound(SoundSettings sound, SettingsStore &store)
+{
+    if (soundFontGone(sound))
+        sound.SoundFont.clear();
+    SaveSoundSettings(sound, store);
 }
 
 QString assignment(const char *name, const QString &value)
@@ -66,7 +92,7 @@ SoundDialogSetup dialogSetup(const SoundSettings &stored, const QString &playing
     setup.soundFontFromEnvironment = assignment("SONABEL_SOUNDFONT", environment.soundFont);
     setup.audioDriverFromEnvironment = assignment("SONABEL_AUDIO_DRIVER", environment.audioDriver);
     setup.playingNow = playingNow;
-    setup.output = stored.Output.isEmpty() ? QStringLiteral("synth") : stored.Output;
+    setup.output = outputName(stored.Output);
     setup.soundFont = stored.SoundFont;
     setup.audioDriver = stored.AudioDriver;
     setup.gain = std::clamp(stored.Gain, 0.0, SoundChoice::MaxGain);
@@ -83,13 +109,31 @@ SoundChoice storedSoundChoice(const SettingsStore &store)
     return toChoice(LoadSoundSettings(store));
 }
 
+SoundChoice soundChoiceToOpen(SettingsStore &store)
+{
+    const SoundSettings stored = LoadSoundSettings(store);
+    if (soundFontGone(stored))
+        keepSound(stored, store);
+    return toChoice(stored);
+}
+
 void frmMain::mnuSound_Click()
 {
-    const std::optional<SoundDialogSetup> answer =
-        dlg->ShowSound(dialogSetup(LoadSoundSettings(*store), MCI->outputDescription()));
-    if (!answer)
-        return;
     const SoundSettings before = LoadSoundSettings(*store);
+    const double volumeBefore = player.volume();
+    SoundDialogSetup setup = dialogSetup(before, MCI->outputDescription());
+    setup.follow = [this](double gain, bool reverb, bool chorus) {
+        player.setVolume(gain);
+        MCI->setReverb(reverb);
+        MCI->setChorus(chorus);
+    };
+    const std::optional<SoundDialogSetup> answer = dlg->ShowSound(setup);
+    if (!answer) {
+        player.setVolume(volumeBefore);
+        MCI->setReverb(before.Reverb);
+        MCI->setChorus(before.Chorus);
+        return;
+    }
     SoundSettings chosen;
     chosen.Output = answer->output;
     chosen.SoundFont = answer->soundFont;
@@ -97,17 +141,19 @@ void frmMain::mnuSound_Click()
     chosen.Gain = answer->gain;
     chosen.Reverb = answer->reverb;
     chosen.Chorus = answer->chorus;
-    SaveSoundSettings(chosen, *store);
-    // Only the volume changed: the sound follows at once, the output stays.
-    if (chosen.Output == before.Output && chosen.SoundFont == before.SoundFont &&
-        chosen.AudioDriver == before.AudioDriver && chosen.Reverb == before.Reverb &&
-        chosen.Chorus == before.Chorus) {
-        player.setVolume(chosen.Gain);
-        return;
+    keepSound(chosen, *store);
+    if (outputName(chosen.Output) == outputName(before.Output) &&
+        chosen.SoundFont == before.SoundFont && chosen.AudioDriver == before.AudioDriver &&
+        !soundFontGone(chosen)) {
+        // The same output: what the controls changed is heard already.
+        MCI->setReverb(chosen.Reverb);
+        MCI->setChorus(chosen.Chorus);
+    } else {
+        // A new choice may run into the same problem again: the user hears of
+        // it. A SoundFont gone meanwhile is handed on for the device to say so.
+        SoundProblemsShown.clear();
+        MCI->setSound(toChoice(chosen));
     }
-    // A new choice may run into the same problem again: the user hears of it.
-    SoundProblemsShown.clear();
-    MCI->setSound(toChoice(chosen));
     player.setVolume(chosen.Gain);
 }
 

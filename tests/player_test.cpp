@@ -235,8 +235,9 @@ TEST(PlayerOpening, ASongThatOpensIsWaitedForOrCancelled)
 }
 
 // A song plays to its end: the update advances once the position has reached
-// the length, not before, and also when the song was paused there. An empty
-// song advances in the same update; a short one plays to its end.
+// the length and its last notes have rung out, not before, and also when the
+// song was paused there. An empty song advances in the same update; a short
+// one plays to its end.
 TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
 {
     playing(3, 0, 185600);
@@ -260,6 +261,16 @@ TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
     device.finish();
     player.statusUpdate();
     EXPECT_EQ(player.index(), 2);
+
+    // Ringing out: updates wait; the one the device raises as it ends moves on.
+    device.finish(true);
+    player.statusUpdate();
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 2);
+    EXPECT_EQ(player.positionMs(), player.lengthMs());
+    device.endRingOut();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(player.index(), 0);
 }
 
 // ---- the window's play handlers ----

@@ -1,6 +1,7 @@
 // Dialogs answered by the test: messages are recorded, file dialogs return
 // the next scripted answer (nothing: the user cancelled), and the sound dialog
-// hands its setup to soundAnswer (none: the user cancelled).
+// runs whileSoundShown (the user moving its controls), then hands its setup to
+// soundAnswer (none: the user cancelled).
 #pragma once
 
 #include "platform/Dialogs.h"
@@ -18,6 +19,8 @@ public:
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
     {
         soundShown.append(setup);
+        if (whileSoundShown)
+            whileSoundShown(setup);
         if (!soundAnswer)
             return std::nullopt;
         SoundDialogSetup choice = setup;
@@ -27,6 +30,8 @@ public:
 
     QStringList messages;
     std::function<void(SoundDialogSetup &)> soundAnswer;
+    // Runs while the sound dialog is shown, before it is answered or cancelled.
+    std::function<void(const SoundDialogSetup &)> whileSoundShown;
     QList<SoundDialogSetup> soundShown;
     QList<std::optional<QString>> answers;
     QList<FileDialogSetup> shown;

@@ -38,6 +38,17 @@ public:
         const auto found = m_lyrics.find(m_file);
         return found != m_lyrics.end() ? *found : SequencerDevice::lyrics();
     }
+    // The choices the output was opened anew for, in order.
+    void setSound(const SoundChoice &choice) override { sounds.append(choice); }
+    QList<SoundChoice> sounds;
+    // The live sound settings as last set.
+    void setGain(double value) override { gain = value; }
+    void setReverb(bool on) override { reverb = on; }
+    void setChorus(bool on) override { chorus = on; }
+    double gain = SoundChoice::DefaultGain;
+    bool reverb = true;
+    bool chorus = true;
+
     // The files "Open" was sent for, each after its prelude, in order.
     QStringList opened() const;
 
