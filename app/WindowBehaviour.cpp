@@ -48,36 +48,46 @@ void frmMain::placeWindow()
     move(px(Global.WindowX), px(Global.WindowY));
 }
 
-void frmMain::img1_MouseUp(int Button, int, double, double)
+void frmMain::img1_MouseUp(Qt::MouseButton Button)
 {
-    if (Button == 2)
+    if (Button == Qt::RightButton)
         mnuMenu->popup(QCursor::pos());
 }
 
-void frmMain::lblSongName_MouseDown(int Button, int, double X, double Y)
+void frmMain::img1_KeyMenu()
 {
-    if (Button == 1 && m_compositorPlacesWindows) {
+    mnuMenu->popup(img1->mapToGlobal(QPoint(0, img1->height())));
+}
+
+void frmMain::lblSongName_MouseDown(Qt::MouseButton Button, QPointF Pos)
+{
+    if (Button == Qt::LeftButton && m_compositorPlacesWindows) {
         // The compositor moves the window while the button is held.
         if (QWindow *handle = windowHandle())
             handle->startSystemMove();
-    } else if (Button == 1) {
+    } else if (Button == Qt::LeftButton) {
         refreshWindowPosition(this);
         Dragging = true;
-        DragStart = QPointF(X, Y);
-    } else if (Button == 2) {
+        DragStart = Pos;
+    } else if (Button == Qt::RightButton) {
         mnuPlay->popup(QCursor::pos());
     }
 }
 
-void frmMain::lblSongName_MouseMove(int, int, double X, double Y)
+void frmMain::lblSongName_MouseMove(QPointF Pos)
 {
     if (!Dragging)
         return;
-    move(x() + px(X - DragStart.x()), y());
-    move(x(), y() + px(Y - DragStart.y()));
+    move(x() + qRound(Pos.x() - DragStart.x()), y());
+    move(x(), y() + qRound(Pos.y() - DragStart.y()));
 }
 
-void frmMain::lblSongName_MouseUp(int, int, double, double)
+void frmMain::lblSongName_KeyMenu()
+{
+    mnuPlay->popup(lblSongName->mapToGlobal(QPoint(0, lblSongName->height())));
+}
+
+void frmMain::lblSongName_MouseUp()
 {
     if (m_compositorPlacesWindows) {
         // Where the window is now is the compositor's secret: the saved

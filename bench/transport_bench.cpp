@@ -87,7 +87,7 @@ int main(int argc, char **argv)
          }},
         {"seek (bar)",
          [&] {
-             window.lblPct_MouseUp(1, 0, 900, 0);
+             window.lblPct_MouseUp(Qt::LeftButton, 900);
          }},
         {"seek (key)",
          [&] {

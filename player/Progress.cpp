@@ -53,13 +53,13 @@ void frmMain::MCI_StatusUpdate()
     shpBarProg->resize(px(static_cast<double>(width)), shpBarProg->height());
 }
 
-void frmMain::lblPct_MouseDown(int Button, int, double, double)
+void frmMain::lblPct_MouseDown(Qt::MouseButton Button)
 {
-    if (Button == 1 && !player.isStopped())
+    if (Button == Qt::LeftButton && !player.isStopped())
         Seeking = true;
 }
 
-void frmMain::lblPct_MouseMove(int, int, double X, double)
+void frmMain::lblPct_MouseMove(double X)
 {
     lblHelp->setVisible(true);
     if (!Seeking) {
@@ -75,12 +75,27 @@ void frmMain::lblPct_MouseMove(int, int, double X, double)
                      FormatTime(static_cast<qint32>(roundEven(target))));
 }
 
-void frmMain::lblPct_MouseUp(int Button, int, double X, double)
+void frmMain::lblPct_MouseUp(Qt::MouseButton Button, double X)
 {
-    if (Button == 1)
+    if (Button == Qt::LeftButton)
         Seeking = false;
     // As the design has it: no clamping here, the device keeps the target
     // within the song.
     const double target = static_cast<double>(player.lengthMs()) * X / BarWidth;
     player.seek(roundEven(target));
+}
+
+void frmMain::lblPct_Step(int Direction)
+{
+    if (Direction < 0)
+        seekBackKey();
+    else
+        seekForwardKey();
+}
+
+void frmMain::lblPct_SetPercent(int Percent)
+{
+    if (player.isStopped())
+        return;
+    player.seek(player.lengthMs() * std::clamp(Percent, 0, 100) / 100);
 }

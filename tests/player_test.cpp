@@ -354,7 +354,7 @@ TEST_F(WindowPlayTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
     EXPECT_TRUE(w.lblPct->isHidden());
     EXPECT_EQ(w.shpBarProg->width(), 0);
     EXPECT_EQ(w.lblSongName->text(), line); // the last line stays
-    w.lblPct_MouseDown(1, 0, 100, 10);
+    w.lblPct_MouseDown(Qt::LeftButton);
     EXPECT_FALSE(w.Seeking); // no drag while stopped
     // Ten hours: a 32-bit product would overflow.
     device.script(s(1), 36000000);
@@ -373,22 +373,26 @@ TEST_F(WindowPlayTest, SongLineAndBarWhilePlayingHiddenWhenStopped)
 TEST_F(WindowPlayTest, DraggingTheBarSeeks)
 {
     frmMain &w = playing(2, 0, 200000);
-    w.lblPct_MouseMove(0, 0, 900, 10);
+    w.lblPct_MouseMove(900);
     EXPECT_EQ(w.lblHelp->text(), u"Drag this bar to jump to specific song location"_s);
-    w.lblPct_MouseDown(1, 0, 900, 10);
-    w.lblPct_MouseMove(1, 0, 900, 10);
+    w.lblPct_MouseDown(Qt::LeftButton);
+    w.lblPct_MouseMove(900);
     EXPECT_EQ(w.lblPct->text(), u"50%"_s);
     EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
     device.setPosition(10000);
-    w.player.statusUpdate();            // leaves the bar alone while dragging
-    w.lblPct_MouseMove(1, 0, 2500, 10); // outside the bar: nothing changes
+    w.player.statusUpdate();  // leaves the bar alone while dragging
+    w.lblPct_MouseMove(2500); // outside the bar: nothing changes
     EXPECT_EQ(w.lblPct->text(), u"50%"_s);
     EXPECT_EQ(w.lblHelp->text(), u"Move to 1:40"_s);
     device.log.clear();
-    w.lblPct_MouseUp(1, 0, 900, 10);
-    w.lblPct_MouseUp(2, 0, 450, 10); // a right release plays from there too
+    w.lblPct_MouseUp(Qt::LeftButton, 900);
+    w.lblPct_MouseUp(Qt::RightButton, 450); // a right release plays from there too
     EXPECT_FALSE(w.Seeking);
-    EXPECT_EQ(device.log, (QStringList{u"Play from 100000"_s, u"Play from 50000"_s}));
+    // A screen reader sets the bar's value in percent, out of range kept in.
+    w.lblPct_SetPercent(25);
+    w.lblPct_SetPercent(140);
+    EXPECT_EQ(device.log, (QStringList{u"Play from 100000"_s, u"Play from 50000"_s,
+                                       u"Play from 50000"_s, u"Play from 200000"_s}));
 }
 
 // ---- the words of the song ----

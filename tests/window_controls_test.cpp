@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
+TEST_F(WindowControlsTest, ControlsAreNamedForScreenReadersAndTheirActionsWork)
 {
     frmMain &w = shownWithSongs(1);
     for (QWidget *control : std::initializer_list<QWidget *>{
@@ -44,9 +44,20 @@ TEST_F(WindowControlsTest, LabelButtonsAreNamedButtonsThatPress)
     QAccessibleInterface *config = QAccessible::queryAccessibleInterface(w.btnConfig);
     ASSERT_TRUE(config->actionInterface());
     config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_EQ(w.heightTwips(), 5955);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.heightTwips() == 5955; }, 2000));
     config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_EQ(w.heightTwips(), 3150);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.heightTwips() == 3150; }, 2000));
+
+    // The bar is a slider in percent; the song title reads as the song line.
+    w.lblPct->setText(u"42%"_s);
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(w.lblPct);
+    EXPECT_EQ(bar->role(), QAccessible::Slider);
+    ASSERT_TRUE(bar->valueInterface());
+    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 42);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
+    w.lblSongName->setText(u"s0 (1:00) - 0:05"_s);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.lblSongName)->text(QAccessible::Name),
+              u"s0 (1:00) - 0:05"_s);
 }
 
 // The text rolls up and down again after 500 ms, then rests for 3 s at its
@@ -111,9 +122,9 @@ TEST_F(WindowControlsTest, WhereTheCompositorPlacesWindowsItsOptionsAreGreyedAnd
         EXPECT_TRUE(item->text().endsWith(u"set by the desktop"_s));
     }
     // A drag and its release, ending near the top: nothing stored, nothing snapped.
-    w.lblSongName_MouseDown(1, 0, 30, 30);
-    w.lblSongName_MouseMove(1, 0, 600, -3000);
-    w.lblSongName_MouseUp(1, 0, 600, -3000);
+    w.lblSongName_MouseDown(Qt::LeftButton, {2, 2});
+    w.lblSongName_MouseMove({40, -200});
+    w.lblSongName_MouseUp();
     EXPECT_FALSE(w.Dragging);
     EXPECT_EQ(w.Global.WindowX, 1500.0f);
     EXPECT_EQ(w.Global.WindowY, 450.0f);

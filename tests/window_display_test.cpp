@@ -253,6 +253,97 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
     }
 }
 
+// Tab takes the focus through the controls as they stand, the focused button
+// lights and explains itself and takes Space and Return; the play keys act
+// only where the focused control leaves them alone.
+TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    QStringList songs;
+    for (int i = 0; i < 40; ++i)
+        songs.append(writeSteadySong(run.scratch(u"k/song%1.mid"_s.arg(i, 2, 10, QLatin1Char('0'))),
+                                     60, 500));
+    startPlayer({}, songs);
+    const auto playing = [&](const QString &title) {
+        return pollUntil([&] { return run.mprisGet(u"Metadata"_s).contains(title); }, 5000);
+    };
+    ASSERT_TRUE(playing(u"'song00'"_s));
+    QProcess *bus = run.monitorBus();
+    QString said;
+    const auto tab = [&](int times) {
+        return display.key(QStringList(times, u"Tab"_s).join(u' '));
+    };
+
+    // From the song title: the transport, the list, the bar, the small
+    // buttons, then "Add an album", which lights and shows its help.
+    // (The bar is there once the song line shows.)
+    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+    clickAt(1500, 90);
+    ASSERT_TRUE(tab(12));
+    const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    QImage screen;
+    EXPECT_TRUE(waitForColour(2940, 660, Lit, &screen)) << "Tab did not reach \"Add an album\"";
+    EXPECT_GT(inkIn(screen, help), 20) << "no help for the focused button";
+    // On to "Configuration": Return opens the panel, Space closes it again;
+    // Space presses the button instead of pausing the song.
+    ASSERT_TRUE(tab(5));
+    ASSERT_TRUE(display.key(u"Return"_s));
+    ASSERT_TRUE(waitForHeight(px(5955))) << "Return did not press \"Configuration\"";
+    // Into the panel: the option for new entries, then the boxes; Space ticks
+    // "Always on top".
+    ASSERT_TRUE(tab(4));
+    ASSERT_TRUE(display.key(u"space"_s));
+    EXPECT_TRUE(pollUntil(
+        [&] { return display.netWmState(main).contains(u"_NET_WM_STATE_ABOVE"_s); }, 5000))
+        << "Space on \"Always on top\" did not tick it";
+    ASSERT_TRUE(display.key(u"shift+Tab shift+Tab shift+Tab shift+Tab space"_s));
+    ASSERT_TRUE(waitForHeight(px(3150))) << "Space did not press \"Configuration\"";
+    EXPECT_TRUE(run.mprisGet(u"PlaybackStatus"_s).contains(u"'Playing'"_s));
+
+    // In the list Page Down pages, Space selects and Left and Right move
+    // nothing in the song; Return plays the entry the list is at.
+    clickAt(1200, 400);
+    ASSERT_TRUE(display.key(u"Next space Left Right"_s));
+    QThread::msleep(700);
+    EXPECT_FALSE(heardOnBus(bus, &said, u".Seeked ("_s, 300)) << "Left or Right in the list seeked";
+    EXPECT_TRUE(run.mprisGet(u"Metadata"_s).contains(u"'song00'"_s)) << "Page Down changed songs";
+    EXPECT_TRUE(run.mprisGet(u"PlaybackStatus"_s).contains(u"'Playing'"_s)) << "Space paused";
+    ASSERT_TRUE(display.key(u"Return"_s));
+    EXPECT_TRUE(
+        pollUntil([&] { return !run.mprisGet(u"Metadata"_s).contains(u"'song00'"_s); }, 5000))
+        << "Return in the list played nothing";
+
+    // The bar, after the list: Right moves the song.
+    said.clear();
+    ASSERT_TRUE(display.key(u"Tab Right"_s));
+    EXPECT_TRUE(heardOnBus(bus, &said, u".Seeked ("_s)) << "Right on the bar did not seek";
+}
+
+// What a screen reader sees, read through AT-SPI by tests/a11y_check.py: the
+// controls with their roles, names, descriptions and actions, the bar's value,
+// the song line, the order Tab takes, a press, and the open menus' items.
+TEST_F(PlayerOnDisplay, ScreenReadersSeeTheControlsTheFocusAndTheOpenMenus)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    run.environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
+    const QStringList songs = {writeSteadySong(run.scratch(u"a/one.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"a/two.mid"_s), 60, 500),
+                               writeSteadySong(run.scratch(u"a/three.mid"_s), 60, 500)};
+    startPlayer({}, songs);
+    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
+    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+    clickAt(1500, 90);
+    QByteArray seen;
+    const bool passed = display.tool(u"/usr/bin/python3"_s,
+                                     {QStringLiteral(SONABEL_TEST_DATA_DIR "/../a11y_check.py"),
+                                      QString::number(program->processId()),
+                                      run.environment.value(u"DBUS_SESSION_BUS_ADDRESS"_s)},
+                                     &seen, 90000);
+    std::printf("%s", seen.constData());
+    EXPECT_TRUE(passed);
+}
+
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
 {
     startPlayer();

@@ -1,10 +1,12 @@
-// The small controls the windows are made of.
+// The small controls the windows are made of: the flat buttons, the song
+// title, the seek bar's percentage, shapes and frames. The list box is in
+// ui/ListBox.cpp.
 #include "ui/Controls.h"
 
 #include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
-#include <QBitmap>
-#include <QCursor>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -13,8 +15,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QRegularExpression>
+#include <QStyleOptionFocusRect>
+#include <QSvgRenderer>
 #include <QUrl>
 
 void placeTwips(QWidget *control, int left, int top, int width, int height)
@@ -22,35 +25,7 @@ void placeTwips(QWidget *control, int left, int top, int width, int height)
     control->setGeometry(px(left), px(top), px(width), px(height));
 }
 
-namespace {
-
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int buttonsCode(Qt::MouseButtons buttons)
-{
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
-           (buttons & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-           (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
-QStringList localPaths(const QMimeData *data)
+QStringList droppedPaths(const QMimeData *data)
 {
     QStringList paths;
     if (!data || !data->hasUrls())
@@ -63,179 +38,133 @@ QStringList localPaths(const QMimeData *data)
     return paths;
 }
 
-// Label buttons and pictures act as push buttons: a screen reader announces a
-// button with a name, and the press action clicks it.
-class ButtonAccessible : public QAccessibleWidget
+namespace {
+
+class MouseMoveFilter : public QObject
 {
 public:
-    ButtonAccessible(QWidget *widget, ControlEvents *events)
-        : QAccessibleWidget(widget, QAccessible::Button), m_events(events)
+    MouseMoveFilter(QWidget *widget, std::function<void()> onMove)
+        : QObject(widget), m_onMove(std::move(onMove))
     {}
 
-    QString text(QAccessible::Text t) const override
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
     {
-        QString value = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && value.isEmpty()) {
-            if (const auto *label = qobject_cast<const QLabel *>(widget()))
-                value = label->text();
-        }
-        return value;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString &action) override
-    {
-        if (action == pressAction() && m_events)
-            Q_EMIT m_events->Click();
+        if (event->type() == QEvent::MouseMove)
+            m_onMove();
+        return false;
     }
 
 private:
-    QPointer<ControlEvents> m_events;
+    std::function<void()> m_onMove;
 };
 
-QAccessibleInterface *buttonAccessible(const QString &className, QObject *object)
+// A control's pointer moves are its own: the window's move handler would undo
+// at once what the control's handler just did.
+void keepMouseMoves(QWidget *widget)
 {
-    if (className == QLatin1String("LabelButton"))
-        return new ButtonAccessible(static_cast<LabelButton *>(object),
-                                    static_cast<LabelButton *>(object)->events());
-    if (className == QLatin1String("ImageButton"))
-        return new ButtonAccessible(static_cast<ImageButton *>(object),
-                                    static_cast<ImageButton *>(object)->events());
-    return nullptr;
-}
-
-void installButtonAccessibility()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(buttonAccessible);
-        return true;
-    }();
-    (void)installed;
+    widget->setMouseTracking(true);
+    widget->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 } // namespace
 
-ControlEvents::ControlEvents(QWidget *target, QWidget *eventSource)
-    : QObject(target), m_source(eventSource ? eventSource : target)
+void onMouseMove(QWidget *widget, std::function<void()> onMove)
 {
-    m_source->setMouseTracking(true);
-    // A control's mouse events are its own: a label or a picture ignores them,
-    // and the toolkit would hand them on to the window underneath, whose own
-    // move handler would undo at once what the control's handler just did.
-    m_source->setAttribute(Qt::WA_NoMousePropagation);
-    m_source->installEventFilter(this);
-    if (m_source != target)
-        target->installEventFilter(this);
+    keepMouseMoves(widget);
+    widget->installEventFilter(new MouseMoveFilter(widget, std::move(onMove)));
 }
 
-void ControlEvents::acceptFileDrops()
+// ---- buttons ----
+
+FlatButton::FlatButton(QWidget *parent) : QAbstractButton(parent)
 {
-    m_source->setAcceptDrops(true);
+    keepMouseMoves(this);
+    setFocusPolicy(Qt::TabFocus);
+    setCursor(Qt::PointingHandCursor);
 }
 
-bool ControlEvents::eventFilter(QObject *watched, QEvent *event)
+void FlatButton::mouseMoveEvent(QMouseEvent *event)
 {
-    if (watched != m_source) {
-        // The target itself: only focus changes matter.
-        if (event->type() == QEvent::FocusIn)
-            Q_EMIT GotFocus();
-        else if (event->type() == QEvent::FocusOut)
-            Q_EMIT LostFocus();
-        return false;
-    }
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        m_pressedInside = e->button() == Qt::LeftButton;
-        m_swallowClick = false;
-        Q_EMIT MouseDown(buttonCode(e->button()), shiftCode(e->modifiers()),
-                         twips(e->position().x()), twips(e->position().y()));
-        break;
-    }
-    case QEvent::MouseButtonDblClick: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        Q_EMIT MouseDown(buttonCode(e->button()), shiftCode(e->modifiers()),
-                         twips(e->position().x()), twips(e->position().y()));
-        if (e->button() == Qt::LeftButton) {
-            m_pressedInside = false;
-            m_swallowClick = true;
-            Q_EMIT DblClick();
-        }
-        break;
-    }
-    case QEvent::MouseMove: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        Q_EMIT MouseMove(buttonsCode(e->buttons()), shiftCode(e->modifiers()),
-                         twips(e->position().x()), twips(e->position().y()));
-        break;
-    }
-    case QEvent::MouseButtonRelease: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        const bool inside = m_source->rect().contains(e->position().toPoint());
-        const bool click =
-            e->button() == Qt::LeftButton && m_pressedInside && inside && !m_swallowClick;
-        m_pressedInside = false;
-        m_swallowClick = false;
-        Q_EMIT MouseUp(buttonCode(e->button()), shiftCode(e->modifiers()), twips(e->position().x()),
-                       twips(e->position().y()));
-        if (click)
-            Q_EMIT Click();
-        break;
-    }
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto *e = static_cast<QDragMoveEvent *>(event);
-        if (!localPaths(e->mimeData()).isEmpty()) {
-            e->acceptProposedAction();
-        } else {
-            e->ignore();
-        }
-        return true;
-    }
-    case QEvent::Drop: {
-        auto *e = static_cast<QDropEvent *>(event);
-        const QStringList paths = localPaths(e->mimeData());
-        if (paths.isEmpty()) {
-            e->ignore();
-            return true;
-        }
-        e->acceptProposedAction();
-        Q_EMIT FileDrop(paths);
-        return true;
-    }
-    case QEvent::FocusIn:
-        Q_EMIT GotFocus();
-        break;
-    case QEvent::FocusOut:
-        Q_EMIT LostFocus();
-        break;
-    default:
-        break;
-    }
-    return false;
+    Q_EMIT hovered();
+    QAbstractButton::mouseMoveEvent(event);
 }
 
-LabelButton::LabelButton(const QString &caption, QWidget *parent)
-    : QLabel(caption, parent), m_events(new ControlEvents(this))
+void FlatButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    installButtonAccessibility();
-    setAlignment(Qt::AlignCenter);
-    setCursor(handCursor());
+    // The second press of a double click is not a press: its release clicks nothing.
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT doubleClicked();
+    event->accept();
+}
+
+void FlatButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseUp(event->button());
+    m_mouseClick = true;
+    QAbstractButton::mouseReleaseEvent(event);
+    m_mouseClick = false;
+}
+
+void FlatButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void FlatButton::focusInEvent(QFocusEvent *event)
+{
+    QAbstractButton::focusInEvent(event);
+    Q_EMIT focused();
+    update();
+}
+
+void FlatButton::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractButton::focusOutEvent(event);
+    update();
+}
+
+void FlatButton::paintFocusMark(QPainter &painter) const
+{
+    if (!hasFocus())
+        return;
+    QPen pen(palette().color(QPalette::WindowText), 1, Qt::DotLine);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(pen);
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    painter.restore();
+}
+
+LabelButton::LabelButton(const QString &caption, QWidget *parent) : FlatButton(parent)
+{
+    setText(caption);
     setOpaqueBordered(true);
     SetBackColor(this, false);
 }
 
 void LabelButton::setOpaqueBordered(bool opaque)
 {
-    setAutoFillBackground(opaque);
-    setFrameStyle(opaque ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame);
-    setLineWidth(1);
+    m_opaque = opaque;
+    update();
 }
 
 void LabelButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    drawFrame(&p);
-    const QRect room = contentsRect().adjusted(1, 0, -1, 0);
+    if (m_opaque) {
+        p.fillRect(rect(), palette().color(QPalette::Window));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    const int border = m_opaque ? 1 : 0;
+    const QRect contents = rect().adjusted(border, border, -border, -border);
+    const QRect room = contents.adjusted(1, 0, -1, 0);
     QFont f = font();
     auto fits = [&] {
         return QFontMetrics(f).horizontalAdvance(text()) <= room.width();
@@ -254,73 +183,12 @@ void LabelButton::paintEvent(QPaintEvent *)
     }
     p.setFont(f);
     p.setPen(palette().color(foregroundRole()));
-    p.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    p.drawText(contents, Qt::AlignCenter, text());
+    paintFocusMark(p);
 }
 
-void SongTitle::paintEvent(QPaintEvent *event)
-{
-    const QFontMetrics metrics(font());
-    const QRect room = contentsRect();
-    if (metrics.horizontalAdvance(text()) <= room.width()) {
-        QLabel::paintEvent(event);
-        return;
-    }
-    static const QRegularExpression times(QStringLiteral(R"(^(.*)( \(\d+:\d\d\) - \d+:\d\d)$)"));
-    const QRegularExpressionMatch match = times.match(text());
-    QString shown;
-    if (match.hasMatch()) {
-        const QString tail = match.captured(2);
-        const int left = std::max(0, room.width() - metrics.horizontalAdvance(tail));
-        shown = metrics.elidedText(match.captured(1), Qt::ElideRight, left) + tail;
-    } else {
-        shown = metrics.elidedText(text(), Qt::ElideRight, room.width());
-    }
-    QPainter p(this);
-    p.setPen(palette().color(foregroundRole()));
-    p.drawText(room, static_cast<int>(alignment()), shown);
-}
-
-PercentLabel::PercentLabel(const QString &caption, QWidget *parent, QWidget *fill)
-    : EventLabel(caption, parent), m_fill(fill)
-{
-    m_fill->installEventFilter(this);
-}
-
-bool PercentLabel::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_fill && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
-                              event->type() == QEvent::Show || event->type() == QEvent::Hide))
-        update();
-    return EventLabel::eventFilter(watched, event);
-}
-
-void PercentLabel::paintEvent(QPaintEvent *)
-{
-    // The fill's right edge, in this label's coordinates (both share a parent).
-    const int split = m_fill->isVisible() ? m_fill->geometry().right() + 1 - x() : 0;
-    QPainter p(this);
-    const QRect room = contentsRect();
-    const int flags = static_cast<int>(alignment());
-    p.setClipRect(QRect(split, 0, width(), height()));
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(room, flags, text());
-    if (split > 0) {
-        p.setClipRect(QRect(0, 0, split, height()));
-        p.setPen(Qt::white);
-        p.drawText(room, flags, text());
-    }
-}
-
-EventLabel::EventLabel(const QString &caption, QWidget *parent)
-    : QLabel(caption, parent), m_events(new ControlEvents(this))
+ImageButton::ImageButton(Glyph glyph, QWidget *parent) : FlatButton(parent), m_glyph(glyph)
 {}
-
-ImageButton::ImageButton(Glyph glyph, QWidget *parent)
-    : QWidget(parent), m_glyph(glyph), m_events(new ControlEvents(this))
-{
-    installButtonAccessibility();
-    setCursor(handCursor());
-}
 
 namespace {
 
@@ -379,28 +247,6 @@ QPainterPath glyphPath(ImageButton::Glyph glyph)
     return path;
 }
 
-// The program icon: a quaver on a round badge, in a 16 x 16 box.
-void paintAppIcon(QPainter &p, const QRectF &box)
-{
-    p.save();
-    p.translate(box.topLeft());
-    p.scale(box.width() / 16.0, box.height() / 16.0);
-    p.setPen(QPen(QColor(40, 40, 120), 0.8));
-    p.setBrush(QColor(250, 250, 255));
-    p.drawEllipse(QRectF(0.6, 0.6, 14.8, 14.8));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 40, 120));
-    p.drawEllipse(QRectF(4, 9.5, 4.2, 3.2));
-    p.drawRect(QRectF(7.2, 3.2, 1.1, 7.8));
-    QPainterPath flag;
-    flag.moveTo(8.3, 3.2);
-    flag.cubicTo(10.5, 4.2, 11.8, 5.6, 11.2, 8);
-    flag.cubicTo(10.8, 6.6, 9.8, 5.8, 8.3, 5.6);
-    flag.closeSubpath();
-    p.drawPath(flag);
-    p.restore();
-}
-
 } // namespace
 
 void ImageButton::paintEvent(QPaintEvent *)
@@ -409,18 +255,272 @@ void ImageButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     if (m_glyph == AppIcon) {
         const double side = std::min(width(), height());
-        paintAppIcon(p, QRectF((width() - side) / 2, (height() - side) / 2, side, side));
+        paintProgramIcon(p, QRectF((width() - side) / 2, (height() - side) / 2, side, side));
+    } else {
+        const double sx = width() / 16.0;
+        const double sy = height() / 12.0;
+        const double s = std::min(sx, sy);
+        p.save();
+        p.translate((width() - 16 * s) / 2, (height() - 12 * s) / 2);
+        p.scale(s, s);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(32, 32, 64));
+        p.drawPath(glyphPath(m_glyph));
+        p.restore();
+    }
+    paintFocusMark(p);
+}
+
+void paintProgramIcon(QPainter &painter, const QRectF &box)
+{
+    static QSvgRenderer renderer(QStringLiteral(":/sonabel.svg"));
+    renderer.render(&painter, box);
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        paintProgramIcon(p, QRectF(0, 0, size, size));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// ---- the song title ----
+
+SongTitle::SongTitle(const QString &caption, QWidget *parent) : QLabel(caption, parent)
+{
+    keepMouseMoves(this);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+    setAcceptDrops(true);
+}
+
+void SongTitle::paintEvent(QPaintEvent *event)
+{
+    const QFontMetrics metrics(font());
+    const QRect room = contentsRect();
+    if (metrics.horizontalAdvance(text()) <= room.width()) {
+        QLabel::paintEvent(event);
+    } else {
+        static const QRegularExpression times(
+            QStringLiteral(R"(^(.*)( \(\d+:\d\d\) - \d+:\d\d)$)"));
+        const QRegularExpressionMatch match = times.match(text());
+        QString shown;
+        if (match.hasMatch()) {
+            const QString tail = match.captured(2);
+            const int left = std::max(0, room.width() - metrics.horizontalAdvance(tail));
+            shown = metrics.elidedText(match.captured(1), Qt::ElideRight, left) + tail;
+        } else {
+            shown = metrics.elidedText(text(), Qt::ElideRight, room.width());
+        }
+        QPainter p(this);
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(room, static_cast<int>(alignment()), shown);
+    }
+    if (hasFocus() && m_markFocus) {
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void SongTitle::focusInEvent(QFocusEvent *event)
+{
+    m_markFocus =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QLabel::focusInEvent(event);
+    update();
+}
+
+void SongTitle::focusOutEvent(QFocusEvent *event)
+{
+    m_markFocus = false;
+    QLabel::focusOutEvent(event);
+    update();
+}
+
+void SongTitle::mousePressEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseDown(event->button(), event->position());
+}
+
+void SongTitle::mouseMoveEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseMove(event->position());
+}
+
+void SongTitle::mouseReleaseEvent(QMouseEvent *)
+{
+    Q_EMIT mouseUp();
+}
+
+void SongTitle::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press, then the double click.
+    Q_EMIT mouseDown(event->button(), event->position());
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT doubleClicked();
+}
+
+void SongTitle::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        Q_EMIT menuRequested();
+    else
+        event->ignore(); // the window's keys
+}
+
+void SongTitle::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The right button has its own handler; this is the menu key.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        Q_EMIT menuRequested();
+}
+
+void SongTitle::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (droppedPaths(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void SongTitle::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
         return;
     }
-    const double sx = width() / 16.0;
-    const double sy = height() / 12.0;
-    const double s = std::min(sx, sy);
-    p.translate((width() - 16 * s) / 2, (height() - 12 * s) / 2);
-    p.scale(s, s);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(32, 32, 64));
-    p.drawPath(glyphPath(m_glyph));
+    event->acceptProposedAction();
+    Q_EMIT filesDropped(paths);
 }
+
+// ---- the seek bar ----
+
+namespace {
+
+class BarAccessible : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit BarAccessible(PercentLabel *bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return bar()->text();
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return bar()->percent(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        Q_EMIT bar()->percentRequested(std::clamp(value.toInt(), 0, 100));
+    }
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    PercentLabel *bar() const { return static_cast<PercentLabel *>(widget()); }
+};
+
+QAccessibleInterface *barAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PercentLabel"))
+        return new BarAccessible(static_cast<PercentLabel *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+PercentLabel::PercentLabel(const QString &caption, QWidget *parent, QWidget *fill)
+    : QLabel(caption, parent), m_fill(fill)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(barAccessible);
+        return true;
+    }();
+    (void)installed;
+    keepMouseMoves(this);
+    setFocusPolicy(Qt::TabFocus);
+    setCursor(Qt::PointingHandCursor);
+    m_fill->installEventFilter(this);
+}
+
+int PercentLabel::percent() const
+{
+    QString shown = text();
+    shown.chop(1);
+    return shown.toInt();
+}
+
+bool PercentLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_fill && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                              event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        update();
+    return QLabel::eventFilter(watched, event);
+}
+
+void PercentLabel::paintEvent(QPaintEvent *)
+{
+    // The fill's right edge, in this label's coordinates (both share a parent).
+    const int split = m_fill->isVisible() ? m_fill->geometry().right() + 1 - x() : 0;
+    QPainter p(this);
+    const QRect room = contentsRect();
+    const int flags = static_cast<int>(alignment());
+    p.setClipRect(QRect(split, 0, width(), height()));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(room, flags, text());
+    if (split > 0) {
+        p.setClipRect(QRect(0, 0, split, height()));
+        p.setPen(Qt::white);
+        p.drawText(room, flags, text());
+    }
+    if (hasFocus()) {
+        p.setClipping(false);
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void PercentLabel::mousePressEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseDown(event->button());
+}
+
+void PercentLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseMove(event->position());
+}
+
+void PercentLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    Q_EMIT mouseUp(event->button(), event->position());
+}
+
+void PercentLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)
+        Q_EMIT stepped(event->key() == Qt::Key_Left ? -1 : 1);
+    else
+        event->ignore(); // the window's keys
+}
+
+// ---- shapes and frames ----
 
 Shape::Shape(QWidget *parent, bool rounded, bool bordered)
     : QWidget(parent), m_rounded(rounded), m_bordered(bordered)
@@ -442,112 +542,18 @@ void Shape::paintEvent(QPaintEvent *)
         p.drawRect(r);
 }
 
-Frame::Frame(QWidget *parent, const QColor &background)
-    : QWidget(parent), m_events(new ControlEvents(this))
+Frame::Frame(QWidget *parent, const QColor &background) : QWidget(parent)
 {
+    keepMouseMoves(this);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, background);
     setPalette(pal);
     setAutoFillBackground(true);
 }
 
-int StringListModel::rowCount(const QModelIndex &parent) const
+void Frame::mouseMoveEvent(QMouseEvent *)
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_strings.size());
-}
-
-QVariant StringListModel::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || index.row() >= m_strings.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_strings.at(index.row());
-    return {};
-}
-
-void StringListModel::append(const QStringList &items)
-{
-    if (items.isEmpty())
-        return;
-    const int first = static_cast<int>(m_strings.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(items.size()) - 1);
-    m_strings.append(items);
-    endInsertRows();
-}
-
-void StringListModel::set(int row, const QString &text)
-{
-    m_strings[row] = text;
-    const QModelIndex i = index(row);
-    Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
-}
-
-void StringListModel::remove(int row)
-{
-    beginRemoveRows(QModelIndex(), row, row);
-    m_strings.removeAt(row);
-    endRemoveRows();
-}
-
-void StringListModel::clear()
-{
-    beginResetModel();
-    m_strings.clear();
-    endResetModel();
-}
-
-RowListView::RowListView(QWidget *parent) : QListView(parent)
-{
-    setUniformItemSizes(true);
-}
-
-void RowListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
-                              const QList<int> &roles)
-{
-    // Skips QListView's own handling, which lays out all rows anew; with rows
-    // of one height a change of text moves nothing.
-    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
-}
-
-ListBox::ListBox(QWidget *parent, QAbstractItemModel *rows)
-    : RowListView(parent), m_events(new ControlEvents(this, viewport()))
-{
-    if (!rows) {
-        m_strings = new StringListModel(this);
-        rows = m_strings;
-    }
-    setModel(rows);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setDragDropMode(QAbstractItemView::NoDragDrop);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-}
-
-int ListBox::ListIndex() const
-{
-    const QModelIndex current = currentIndex();
-    return current.isValid() ? current.row() : -1;
-}
-
-void ListBox::setListIndex(int i)
-{
-    if (i < 0 || i >= ListCount())
-        setCurrentIndex(QModelIndex());
-    else
-        setCurrentIndex(model()->index(i, 0));
-}
-
-bool ListBox::Selected(int i) const
-{
-    return selectionModel()->isRowSelected(i, QModelIndex());
-}
-
-void ListBox::setSelected(int i, bool selected)
-{
-    if (i < 0 || i >= ListCount())
-        return;
-    selectionModel()->select(model()->index(i, 0), selected ? QItemSelectionModel::Select
-                                                            : QItemSelectionModel::Deselect);
+    Q_EMIT mouseMoved();
 }
 
 void SetBackColor(QWidget *Ctl, bool Highlight)
@@ -563,73 +569,8 @@ QColor backColor(const QWidget *control)
     return control->palette().color(QPalette::Window);
 }
 
-const QCursor &handCursor()
-{
-    // A pointing hand: 1 bits in the mask are drawn, 1 bits in the bitmap black.
-    static const QCursor cursor = [] {
-        QImage shape(32, 32, QImage::Format_Mono);
-        QImage mask(32, 32, QImage::Format_Mono);
-        shape.fill(0);
-        mask.fill(0);
-        // Outline rows of the hand, one string per row from the top: 'X' black,
-        // '.' white, ' ' transparent. Fingertip at column 11, row 6.
-        static const char *const rows[] = {
-            "",
-            "",
-            "",
-            "",
-            "",
-            "",
-            "          XX",
-            "         X..X",
-            "         X..X",
-            "         X..X",
-            "         X..X",
-            "         X..XXX",
-            "         X..X..XXX",
-            "         X..X..X..XX",
-            "      XX X..X..X..X.X",
-            "     X..XX........X.X",
-            "     X...X..........X",
-            "      X.............X",
-            "       X............X",
-            "       X...........X",
-            "        X..........X",
-            "        X.........X",
-            "         X........X",
-            "         XXXXXXXXXX",
-        };
-        for (int y = 0; y < static_cast<int>(std::size(rows)); ++y) {
-            for (int x = 0; rows[y][x]; ++x) {
-                const char c = rows[y][x];
-                if (c == ' ')
-                    continue;
-                mask.setPixel(x, y, 1);
-                shape.setPixel(x, y, c == 'X' ? 1 : 0);
-            }
-        }
-        return QCursor(QBitmap::fromImage(shape), QBitmap::fromImage(mask), 11, 6);
-    }();
-    return cursor;
-}
-
 QString menuCaption(const QString &text)
 {
     QString caption = text;
     return caption.replace(u'&', QLatin1String("&&"));
-}
-
-QIcon programIcon()
-{
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        paintAppIcon(p, QRectF(0, 0, size, size));
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
 }

@@ -1,15 +1,19 @@
-// The small controls the windows are made of: flat label buttons, painted
-// images, shapes and list boxes, with mouse events reported the way the
-// window's handlers expect them (buttons 1 left, 2 right, 4 middle; positions
-// in twips from the control's top-left corner).
+// The small controls the windows are made of: flat label buttons and painted
+// pictures (Qt buttons in the window's own look), the song title, the seek
+// bar's percentage, shapes, frames and list boxes. Each reports what the
+// window's handlers need as signals.
 #pragma once
 
+#include <QAbstractButton>
 #include <QAbstractListModel>
 #include <QColor>
 #include <QLabel>
 #include <QListView>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
+
+class QMimeData;
 
 // Positions and sizes are given in twips; 15 twips are one logical pixel.
 constexpr int TwipsPerPixel = 15;
@@ -29,45 +33,55 @@ inline const QColor Lit(192, 192, 192);
 inline const QColor Strip(192, 192, 255);
 } // namespace Colors
 
-// Mouse, click and file-drop events of any widget, as signals. Installed as an
-// event filter; Click follows a left press and release inside the control, and
-// the release that ends a double click raises DblClick instead of a second Click.
-class ControlEvents : public QObject
+// Local files and folders in dropped data, in order; empty when there are none.
+QStringList droppedPaths(const QMimeData *data);
+
+// Calls onMove on every pointer move over widget (it gets mouse tracking), for
+// widgets that are not the program's own classes (a window, a plain caption).
+void onMouseMove(QWidget *widget, std::function<void()> onMove);
+
+// A flat button of the window: reached with Tab (a click leaves the keyboard
+// focus where it was), pressed with the mouse, Space or Return, with a
+// pointing-hand pointer and a focus mark. A double click raises doubleClicked
+// instead of a second click.
+class FlatButton : public QAbstractButton
 {
     Q_OBJECT
 public:
-    // Watches target; events are read from eventSource (a list's viewport) when given.
-    explicit ControlEvents(QWidget *target, QWidget *eventSource = nullptr);
-    // Local files and folders dropped on the control arrive as FileDrop; other
-    // drops are refused.
-    void acceptFileDrops();
+    explicit FlatButton(QWidget *parent);
+    // Whether the click being delivered came from the mouse (not a key or a
+    // screen reader).
+    bool clickedByMouse() const { return m_mouseClick; }
 
 Q_SIGNALS:
-    void MouseDown(int Button, int Shift, double X, double Y);
-    void MouseMove(int Button, int Shift, double X, double Y);
-    void MouseUp(int Button, int Shift, double X, double Y);
-    void Click();
-    void DblClick();
-    void FileDrop(const QStringList &paths);
-    void GotFocus();
-    void LostFocus();
+    // The pointer moved over the button.
+    void hovered();
+    // The keyboard focus came to the button.
+    void focused();
+    void doubleClicked();
+    // Any mouse button released over the button (the right one opens menus).
+    void mouseUp(Qt::MouseButton button);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    // A dotted rectangle inside the edge while the button has the keyboard focus.
+    void paintFocusMark(QPainter &painter) const;
 
 private:
-    QWidget *m_source;
-    bool m_pressedInside = false;
-    bool m_swallowClick = false;
+    bool m_mouseClick = false;
 };
 
 // A label acting as a button: opaque background, thin border, centred caption.
-class LabelButton : public QLabel
+class LabelButton : public FlatButton
 {
     Q_OBJECT
 public:
     explicit LabelButton(const QString &caption, QWidget *parent);
-    ControlEvents *events() const { return m_events; }
     // Opaque with a border (the plain look) or transparent without one.
     void setOpaqueBordered(bool opaque);
 
@@ -76,58 +90,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    ControlEvents *m_events;
-};
-
-// A plain caption that reports mouse events (the song title, the help line).
-class EventLabel : public QLabel
-{
-    Q_OBJECT
-public:
-    explicit EventLabel(const QString &caption, QWidget *parent);
-    ControlEvents *events() const { return m_events; }
-
-private:
-    ControlEvents *m_events;
-};
-
-// The song title: when the line is too long, the title is shortened with an
-// ellipsis and the times after it, "(length) - position", stay readable. The
-// text itself is never changed.
-class SongTitle : public EventLabel
-{
-    Q_OBJECT
-public:
-    using EventLabel::EventLabel;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-};
-
-// The percentage over the progress bar: dark over the empty part, light over
-// the filled part (fill, a sibling), so it reads over both.
-class PercentLabel : public EventLabel
-{
-    Q_OBJECT
-public:
-    PercentLabel(const QString &caption, QWidget *parent, QWidget *fill);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QWidget *m_fill;
+    bool m_opaque = true;
 };
 
 // A picture drawn from vector paths, crisp at any scale.
-class ImageButton : public QWidget
+class ImageButton : public FlatButton
 {
     Q_OBJECT
 public:
     enum Glyph { Previous, Play, Pause, Stop, Next, ArrowUp, ArrowDown, AppIcon };
     ImageButton(Glyph glyph, QWidget *parent);
-    ControlEvents *events() const { return m_events; }
     Glyph glyph() const { return m_glyph; }
 
 protected:
@@ -135,7 +107,75 @@ protected:
 
 private:
     Glyph m_glyph;
-    ControlEvents *m_events;
+};
+
+// The song title: when the line is too long, the title is shortened with an
+// ellipsis and the times after it, "(length) - position", stay readable. The
+// text itself is never changed. It is the window's handle (drag, double click,
+// the right button's menu) and takes dropped files; with the keyboard focus
+// it passes the window's keys on, and Return or the menu key opens its menu.
+class SongTitle : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit SongTitle(const QString &caption, QWidget *parent);
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button, QPointF position); // pixels
+    void mouseMove(QPointF position);
+    void mouseUp();
+    void doubleClicked();
+    void menuRequested();
+    void filesDropped(const QStringList &paths);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    // The focus mark shows when the focus came with a key, not from a click
+    // or at the start.
+    bool m_markFocus = false;
+};
+
+// The seek bar's percentage, over the bar: dark over the empty part, light
+// over the filled part (fill, a sibling), so it reads over both. It is the
+// bar's mouse area and, reached with Tab, takes Left and Right; screen readers
+// see a slider whose value is the percentage shown.
+class PercentLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    PercentLabel(const QString &caption, QWidget *parent, QWidget *fill);
+    // The percentage shown; 0 when none.
+    int percent() const;
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button);
+    void mouseMove(QPointF position); // pixels
+    void mouseUp(Qt::MouseButton button, QPointF position);
+    void stepped(int direction); // -1 Left, +1 Right
+    void percentRequested(int percent);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QWidget *m_fill;
 };
 
 // A filled rectangle, square or rounded; takes no mouse events, so the pointer
@@ -154,16 +194,19 @@ private:
     bool m_bordered;
 };
 
-// An area with a background colour that reports mouse moves (frames, panels).
+// An area with a background colour that reports pointer moves over it (frames,
+// panels); the moves stop here.
 class Frame : public QWidget
 {
     Q_OBJECT
 public:
     Frame(QWidget *parent, const QColor &background);
-    ControlEvents *events() const { return m_events; }
 
-private:
-    ControlEvents *m_events;
+Q_SIGNALS:
+    void mouseMoved();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
 };
 
 // The strings behind a list box.
@@ -208,7 +251,8 @@ class ListBox : public RowListView
     Q_OBJECT
 public:
     explicit ListBox(QWidget *parent, QAbstractItemModel *rows = nullptr);
-    ControlEvents *events() const { return m_events; }
+    // Local files and folders may be dropped on the list (filesDropped).
+    void acceptFileDrops() { viewport()->setAcceptDrops(true); }
     // The list's own strings; nullptr when it shows a model given to it.
     StringListModel *strings() const { return m_strings; }
 
@@ -241,9 +285,25 @@ public:
     bool Selected(int i) const;
     void setSelected(int i, bool selected);
 
+Q_SIGNALS:
+    // A double click on a row, or Return.
+    void rowActivated();
+    void mouseMoved();
+    void focusChanged(bool in);
+    void filesDropped(const QStringList &paths);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     StringListModel *m_strings = nullptr;
-    ControlEvents *m_events;
 };
 
 // Background colour of a label or shape: lit RGB(192,192,192) or plain RGB(224,224,224).
@@ -253,7 +313,6 @@ QColor backColor(const QWidget *control);
 // A menu caption that shows '&' literally instead of taking it for a shortcut.
 QString menuCaption(const QString &text);
 
-// The program's pointing-hand mouse pointer: 32 x 32, hot spot at the fingertip.
-const QCursor &handCursor();
-// The program icon, drawn at any size.
+// The program icon (dist/sonabel.svg, built in), drawn at any size.
 QIcon programIcon();
+void paintProgramIcon(QPainter &painter, const QRectF &box);

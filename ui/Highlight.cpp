@@ -1,4 +1,5 @@
 // Hover highlight of the label buttons, the help line, and the panel toggle.
+// A button the keyboard focus comes to lights and explains itself the same way.
 #include "ui/frmMain.h"
 
 namespace {
@@ -20,50 +21,54 @@ void frmMain::connectHover()
 {
     struct Hover
     {
-        ControlEvents *events;
+        FlatButton *button;
         QWidget *lit;
-        const char *help;
+        QString help;
     };
     const Hover hovers[] = {
-        {btnUp->events(), shpLstUp, "Move the selected song up"},
-        {btnDn->events(), shpLstDn, "Move the selected song down"},
-        {btnRn->events(), btnRn, "Randomize playlist"},
-        {btnSort->events(), btnSort, "Sort playlist by its directory"},
-        {btnLoad->events(), btnLoad, "Add an album to the existing album"},
-        {btnSave->events(), btnSave, "Save this album under a new name or replace existing name"},
-        {btnRemove->events(), btnRemove, "Remove MIDI(es) selected at listbox from album"},
-        {btnClear->events(), btnClear, "Clear the album"},
-        {btnPlay->events(), btnPlay, "Play the MIDI selected at the listbox"},
-        {btnConfig->events(), btnConfig, "Click this to configure the Sonabel options"},
+        {btnUp, shpLstUp, tr("Move the selected song up")},
+        {btnDn, shpLstDn, tr("Move the selected song down")},
+        {btnRn, btnRn, tr("Randomize playlist")},
+        {btnSort, btnSort, tr("Sort playlist by its directory")},
+        {btnLoad, btnLoad, tr("Add an album to the existing album")},
+        {btnSave, btnSave, tr("Save this album under a new name or replace existing name")},
+        {btnRemove, btnRemove, tr("Remove MIDI(es) selected at listbox from album")},
+        {btnClear, btnClear, tr("Clear the album")},
+        {btnPlay, btnPlay, tr("Play the MIDI selected at the listbox")},
+        {btnConfig, btnConfig, tr("Click this to configure the Sonabel options")},
     };
     for (const Hover &hover : hovers) {
         QWidget *lit = hover.lit;
-        const QString help = QString::fromLatin1(hover.help);
-        connect(hover.events, &ControlEvents::MouseMove, this, [this, lit, help] {
+        const QString help = hover.help;
+        const auto light = [this, lit, help] {
             ClearUnderline();
             SetBackColor(lit, true);
             lblHelp->setText(help);
             lblHelp->setVisible(true);
-        });
+        };
+        connect(hover.button, &FlatButton::hovered, this, light);
+        connect(hover.button, &FlatButton::focused, this, light);
     }
-    auto *formEvents = new ControlEvents(this);
-    connect(formEvents, &ControlEvents::MouseMove, this, &frmMain::Form_MouseMove);
-    connect(lblHelp->events(), &ControlEvents::MouseMove, this, &frmMain::Form_MouseMove);
-    connect(fraConfig->events(), &ControlEvents::MouseMove, this, &frmMain::ClearUnderline);
-    connect(fraNew->events(), &ControlEvents::MouseMove, this, &frmMain::ClearUnderline);
+    onMouseMove(this, [this] { Form_MouseMove(); });
+    onMouseMove(lblHelp, [this] { Form_MouseMove(); });
+    connect(fraConfig, &Frame::mouseMoved, this, &frmMain::ClearUnderline);
+    connect(fraNew, &Frame::mouseMoved, this, &frmMain::ClearUnderline);
 }
 
 void frmMain::btnConfig_Click()
 {
+    // The closed panel lies below the window's edge; hidden, Tab passes it by.
     if (shpConfig->isHidden()) {
-        btnConfig->setText(QStringLiteral("<< Configuration"));
+        btnConfig->setText(tr("<< Configuration"));
         setHeightTwips(OpenHeight);
         btnConfig->setOpaqueBordered(false);
         shpConfig->show();
+        fraConfig->show();
     } else {
-        btnConfig->setText(QStringLiteral("Configuration >>"));
+        btnConfig->setText(tr("Configuration >>"));
         setHeightTwips(ClosedHeight);
         btnConfig->setOpaqueBordered(true);
         shpConfig->hide();
+        fraConfig->hide();
     }
 }

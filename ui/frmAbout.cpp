@@ -38,9 +38,9 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Image1 = new ImageButton(ImageButton::AppIcon, this);
-    Image1->setCursor(Qt::ArrowCursor);
+    Image1 = new QLabel(this);
     placeTwips(Image1, 300, 180, 480, 480);
+    Image1->setPixmap(programIcon().pixmap(Image1->size()));
     Label3 = new QLabel(QStringLiteral("Sonabel v" SONABEL_VERSION), this);
     QFont bold = Label3->font();
     bold.setBold(true);
@@ -87,12 +87,13 @@ frmAbout::frmAbout(const QString &output) : QWidget(nullptr, Qt::Window)
 
     connect(tmeChange, &QTimer::timeout, this, &frmAbout::tmeChange_Timer);
     connect(tmeClear, &QTimer::timeout, this, &frmAbout::tmeClear_Timer);
-    connect(btnClose->events(), &ControlEvents::Click, this, &frmAbout::btnClose_Click);
-    connect(btnClose->events(), &ControlEvents::MouseMove, this, &frmAbout::btnClose_MouseMove);
-    auto *formEvents = new ControlEvents(this);
-    connect(formEvents, &ControlEvents::MouseMove, this, &frmAbout::Form_MouseMove);
-    auto *infoEvents = new ControlEvents(fraInfo);
-    connect(infoEvents, &ControlEvents::MouseMove, this, &frmAbout::fraInfo_MouseMove);
+    connect(btnClose, &FlatButton::clicked, this, &frmAbout::btnClose_Click);
+    connect(btnClose, &FlatButton::hovered, this, &frmAbout::btnClose_MouseMove);
+    onMouseMove(this, [this] { Form_MouseMove(); });
+    onMouseMove(fraInfo, [this] { fraInfo_MouseMove(); });
+    // The one control a key reaches: Return or Space closes the box.
+    btnClose->setFocusPolicy(Qt::StrongFocus);
+    btnClose->setFocus();
 
     Form_Load();
 }

@@ -13,7 +13,6 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QTimer;
-class ImageButton;
 class LabelButton;
 
 class frmAbout : public QWidget
@@ -37,7 +36,7 @@ public:
     // False while the text box rolls up, True while it unrolls.
     bool Expanding = false;
 
-    ImageButton *Image1;
+    QLabel *Image1;
     QLabel *Label3;
     QLabel *Label2;
     QWidget *Line1;

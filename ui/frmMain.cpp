@@ -83,9 +83,9 @@ frmMain::~frmMain()
     // The controls outlive this destructor (QWidget deletes them later) and
     // still raise events while they go, focus-out among them: by then the
     // handlers they would call belong to an object that is no longer a frmMain.
-    const QList<ControlEvents *> sources = findChildren<ControlEvents *>();
-    for (ControlEvents *events : sources)
-        events->disconnect(this);
+    const QList<QWidget *> controls = findChildren<QWidget *>();
+    for (QWidget *control : controls)
+        control->disconnect(this);
     // The small windows have no parent (they stand alone on the desktop).
     delete m_dummy;
     delete m_about;
@@ -100,8 +100,6 @@ void frmMain::buildControls()
     placeTwips(img1, 0, 0, 250, 200);
     lblSongName = new SongTitle(QStringLiteral("Sonabel v" SONABEL_VERSION_SHORT), fraShade);
     placeTwips(lblSongName, 315, 0, 3030, 195);
-    lblSongName->setCursor(handCursor());
-    lblSongName->events()->acceptFileDrops();
     static const ImageButton::Glyph glyphs[] = {ImageButton::Previous, ImageButton::Play,
                                                 ImageButton::Pause, ImageButton::Stop,
                                                 ImageButton::Next};
@@ -120,7 +118,7 @@ void frmMain::buildControls()
     QPalette listPalette = lstMIDI->palette();
     listPalette.setColor(QPalette::Base, Colors::Lit);
     lstMIDI->setPalette(listPalette);
-    lstMIDI->events()->acceptFileDrops();
+    lstMIDI->acceptFileDrops();
 
     // Progress and seek bar.
     shpBar1 = new Shape(this);
@@ -136,7 +134,6 @@ void frmMain::buildControls()
     lblPct = new PercentLabel(QStringLiteral("50%"), this, shpBarProg);
     placeTwips(lblPct, 2655, 270, 1815, 225);
     lblPct->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    lblPct->setCursor(handCursor());
 
     // Arrows on their shapes, and the label buttons.
     shpLstUp = new Shape(this);
@@ -160,7 +157,7 @@ void frmMain::buildControls()
     btnClear = labelButton("Clear album", 2895, 1350, 1560, 225);
     btnPlay = labelButton("Play this MIDI", 2895, 1620, 1560, 225);
 
-    lblHelp = new EventLabel(QString(), this);
+    lblHelp = new QLabel(QString(), this);
     placeTwips(lblHelp, 2655, 1935, 1815, 870);
     lblHelp->setWordWrap(true);
     lblHelp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -229,48 +226,57 @@ void frmMain::buildMenus()
 void frmMain::connectHandlers()
 {
     // Top strip.
-    connect(img1->events(), &ControlEvents::MouseUp, this, &frmMain::img1_MouseUp);
-    connect(img1->events(), &ControlEvents::DblClick, this, &frmMain::img1_DblClick);
-    connect(lblSongName->events(), &ControlEvents::MouseDown, this,
-            &frmMain::lblSongName_MouseDown);
-    connect(lblSongName->events(), &ControlEvents::MouseMove, this,
-            &frmMain::lblSongName_MouseMove);
-    connect(lblSongName->events(), &ControlEvents::MouseUp, this, &frmMain::lblSongName_MouseUp);
-    connect(lblSongName->events(), &ControlEvents::DblClick, this, &frmMain::lblSongName_DblClick);
-    connect(lblSongName->events(), &ControlEvents::FileDrop, this, &frmMain::lstMIDI_OLEDragDrop);
+    connect(img1, &FlatButton::mouseUp, this, &frmMain::img1_MouseUp);
+    connect(img1, &FlatButton::doubleClicked, this, &frmMain::img1_DblClick);
+    // The icon's only left-button action is the double click; a key or a
+    // screen reader pressing it opens the menu.
+    connect(img1, &FlatButton::clicked, this, [this] {
+        if (!img1->clickedByMouse())
+            img1_KeyMenu();
+    });
+    connect(lblSongName, &SongTitle::mouseDown, this, &frmMain::lblSongName_MouseDown);
+    connect(lblSongName, &SongTitle::mouseMove, this, &frmMain::lblSongName_MouseMove);
+    connect(lblSongName, &SongTitle::mouseUp, this, &frmMain::lblSongName_MouseUp);
+    connect(lblSongName, &SongTitle::doubleClicked, this, &frmMain::lblSongName_DblClick);
+    connect(lblSongName, &SongTitle::menuRequested, this, &frmMain::lblSongName_KeyMenu);
+    connect(lblSongName, &SongTitle::filesDropped, this, &frmMain::lstMIDI_OLEDragDrop);
     for (int i = 0; i < 5; ++i) {
-        connect(imgControls[i]->events(), &ControlEvents::Click, this,
-                [this, i] { imgControls_Click(i); });
-        connect(imgControls[i]->events(), &ControlEvents::DblClick, this,
+        connect(imgControls[i], &FlatButton::clicked, this, [this, i] { imgControls_Click(i); });
+        connect(imgControls[i], &FlatButton::doubleClicked, this,
                 [this, i] { imgControls_DblClick(i); });
     }
 
     // Playlist.
-    connect(lstMIDI->events(), &ControlEvents::DblClick, this, &frmMain::lstMIDI_DblClick);
-    connect(lstMIDI->events(), &ControlEvents::MouseMove, this, &frmMain::lstMIDI_MouseMove);
-    connect(lstMIDI->events(), &ControlEvents::GotFocus, this, &frmMain::lstMIDI_GotFocus);
-    connect(lstMIDI->events(), &ControlEvents::LostFocus, this, &frmMain::lstMIDI_LostFocus);
-    connect(lstMIDI->events(), &ControlEvents::FileDrop, this, &frmMain::lstMIDI_OLEDragDrop);
+    connect(lstMIDI, &ListBox::rowActivated, this, &frmMain::lstMIDI_DblClick);
+    connect(lstMIDI, &ListBox::mouseMoved, this, &frmMain::lstMIDI_MouseMove);
+    connect(lstMIDI, &ListBox::focusChanged, this,
+            [this](bool in) { in ? lstMIDI_GotFocus() : lstMIDI_LostFocus(); });
+    connect(lstMIDI, &ListBox::filesDropped, this, &frmMain::lstMIDI_OLEDragDrop);
     // Delete removes the selected entries, like "Remove from album".
     new QShortcut(QKeySequence::Delete, lstMIDI, this, &frmMain::btnRemove_Click,
                   Qt::WidgetShortcut);
 
     // Seek bar.
-    connect(lblPct->events(), &ControlEvents::MouseDown, this, &frmMain::lblPct_MouseDown);
-    connect(lblPct->events(), &ControlEvents::MouseMove, this, &frmMain::lblPct_MouseMove);
-    connect(lblPct->events(), &ControlEvents::MouseUp, this, &frmMain::lblPct_MouseUp);
+    connect(lblPct, &PercentLabel::mouseDown, this, &frmMain::lblPct_MouseDown);
+    connect(lblPct, &PercentLabel::mouseMove, this,
+            [this](QPointF pos) { lblPct_MouseMove(twips(pos.x())); });
+    connect(lblPct, &PercentLabel::mouseUp, this, [this](Qt::MouseButton button, QPointF pos) {
+        lblPct_MouseUp(button, twips(pos.x()));
+    });
+    connect(lblPct, &PercentLabel::stepped, this, &frmMain::lblPct_Step);
+    connect(lblPct, &PercentLabel::percentRequested, this, &frmMain::lblPct_SetPercent);
 
     // Buttons.
-    connect(btnUp->events(), &ControlEvents::Click, this, &frmMain::btnUp_Click);
-    connect(btnDn->events(), &ControlEvents::Click, this, &frmMain::btnDn_Click);
-    connect(btnRn->events(), &ControlEvents::Click, this, &frmMain::btnRn_Click);
-    connect(btnSort->events(), &ControlEvents::Click, this, &frmMain::btnSort_Click);
-    connect(btnLoad->events(), &ControlEvents::Click, this, &frmMain::btnLoad_Click);
-    connect(btnSave->events(), &ControlEvents::Click, this, &frmMain::btnSave_Click);
-    connect(btnRemove->events(), &ControlEvents::Click, this, &frmMain::btnRemove_Click);
-    connect(btnClear->events(), &ControlEvents::Click, this, &frmMain::btnClear_Click);
-    connect(btnPlay->events(), &ControlEvents::Click, this, &frmMain::btnPlay_Click);
-    connect(btnConfig->events(), &ControlEvents::Click, this, &frmMain::btnConfig_Click);
+    connect(btnUp, &FlatButton::clicked, this, &frmMain::btnUp_Click);
+    connect(btnDn, &FlatButton::clicked, this, &frmMain::btnDn_Click);
+    connect(btnRn, &FlatButton::clicked, this, &frmMain::btnRn_Click);
+    connect(btnSort, &FlatButton::clicked, this, &frmMain::btnSort_Click);
+    connect(btnLoad, &FlatButton::clicked, this, &frmMain::btnLoad_Click);
+    connect(btnSave, &FlatButton::clicked, this, &frmMain::btnSave_Click);
+    connect(btnRemove, &FlatButton::clicked, this, &frmMain::btnRemove_Click);
+    connect(btnClear, &FlatButton::clicked, this, &frmMain::btnClear_Click);
+    connect(btnPlay, &FlatButton::clicked, this, &frmMain::btnPlay_Click);
+    connect(btnConfig, &FlatButton::clicked, this, &frmMain::btnConfig_Click);
 
     // Configuration panel: a box's handler runs whenever its value changes.
     connect(chkSnap, &QCheckBox::toggled, this, &frmMain::chkSnap_Click);

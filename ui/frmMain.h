@@ -98,11 +98,16 @@ public:
     void mnuNewPlay_Click();
 
     // ---- window behaviour (app/) ----
-    void img1_MouseUp(int Button, int Shift, double X, double Y);
-    void lblSongName_MouseDown(int Button, int Shift, double X, double Y);
-    void lblSongName_MouseMove(int Button, int Shift, double X, double Y);
-    void lblSongName_MouseUp(int Button, int Shift, double X, double Y);
+    // Pointer positions are in pixels from the control's top-left corner.
+    void img1_MouseUp(Qt::MouseButton Button);
+    // Return or the menu key on the icon: the popup menu, below it.
+    void img1_KeyMenu();
+    void lblSongName_MouseDown(Qt::MouseButton Button, QPointF Pos);
+    void lblSongName_MouseMove(QPointF Pos);
+    void lblSongName_MouseUp();
     void lblSongName_DblClick();
+    // Return or the menu key on the title: the play menu, below it.
+    void lblSongName_KeyMenu();
     void mnuShade_Click();
     void chkShadeMode_Click();
     void chkSnap_Click();
@@ -170,9 +175,14 @@ public:
     bool isStopped() const;
     void markStopped();
     void playNow(const QString &path);
-    void lblPct_MouseDown(int Button, int Shift, double X, double Y);
-    void lblPct_MouseMove(int Button, int Shift, double X, double Y);
-    void lblPct_MouseUp(int Button, int Shift, double X, double Y);
+    // X: twips from the bar's left end.
+    void lblPct_MouseDown(Qt::MouseButton Button);
+    void lblPct_MouseMove(double X);
+    void lblPct_MouseUp(Qt::MouseButton Button, double X);
+    // Left or Right on the focused bar (-1, +1), and a percentage set by a
+    // screen reader.
+    void lblPct_Step(int Direction);
+    void lblPct_SetPercent(int Percent);
     void UpdateMIDIMenu();
     void lstMIDI_MouseMove();
     void lstMIDI_GotFocus();
@@ -218,12 +228,12 @@ public:
     // ---- controls ----
     Frame *fraShade;
     ImageButton *img1;
-    EventLabel *lblSongName;
+    SongTitle *lblSongName;
     std::array<ImageButton *, 5> imgControls;
     ListBox *lstMIDI;
     Shape *shpBar1;
     Shape *shpBarProg;
-    EventLabel *lblPct;
+    PercentLabel *lblPct;
     Shape *shpLstUp;
     Shape *shpLstDn;
     ImageButton *btnUp;
@@ -235,7 +245,7 @@ public:
     LabelButton *btnRemove;
     LabelButton *btnClear;
     LabelButton *btnPlay;
-    EventLabel *lblHelp;
+    QLabel *lblHelp;
     Shape *shpConfig;
     LabelButton *btnConfig;
     Frame *fraConfig;
@@ -297,6 +307,9 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The window-wide play keys, for keys the focused control left alone
+    // (ui/Keyboard.cpp).
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void finishRequestedClose();
