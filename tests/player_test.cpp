@@ -476,7 +476,7 @@ TEST_F(WindowPlayTest, WordsShowInTheHelpPlaceOrOverTheShadedTitle)
 
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QCoreApplication::sendEvent(&w, &enter);
-    w.lblPct_MouseMove(0, 0, 900, 10); // the bar's help, pointer in the window
+    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
     EXPECT_EQ(shown(), QStringList({QString(), QString()}));
     QEvent leave(QEvent::Leave); // out of the window, the help left behind
     QCoreApplication::sendEvent(&w, &leave);
