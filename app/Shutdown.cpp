@@ -22,6 +22,9 @@ void frmMain::Form_QueryUnload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // An album still loading is dropped: the playlist stays as it was.
+    if (m_enumDir)
+        m_enumDir->cancelAlbumLoad();
 
     SaveSettings();
     MCI->Command(QStringLiteral("Close"));
@@ -31,8 +34,9 @@ void frmMain::Form_QueryUnload()
     const QString path = defaultAlbumPath();
     if (m_keepDefaultAlbum) {
         std::fprintf(stderr,
-                     "sonabel: %s did not fit in memory at the start, so it is left as it was; "
-                     "this session's playlist is not kept\n",
+                     "sonabel: %s was not read whole at the start (out of memory, cancelled or "
+                     "a failed read), so it is left as it was; this session's playlist is "
+                     "not kept\n",
                      qPrintable(path));
     } else if (lstPlay.isEmpty()) {
         const QFileInfo info(path);

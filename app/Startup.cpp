@@ -38,9 +38,10 @@ void frmMain::Form_Load()
     shpBarProg->resize(0, shpBarProg->height());
 
     if (Global.CurrentAlbum == 0 && QFileInfo(defaultAlbumPath()).isFile()) {
-        AddPlayList(defaultAlbumPath(), false);
-        // What could not be read must not be replaced by less at the close.
-        m_keepDefaultAlbum = albumOutOfMemory();
+        // What was not read whole (too big, cancelled, a failed read) must
+        // not be replaced by less at the close.
+        AddPlayList(defaultAlbumPath(), false,
+                    [this](AlbumEnd end) { m_keepDefaultAlbum = end != AlbumEnd::Loaded; });
     }
     UpdateAlbum();
     UpdateMIDIMenu();

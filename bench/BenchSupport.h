@@ -39,6 +39,14 @@ public:
     {
         return std::nullopt;
     }
+    // The folder every folder dialog returns; empty: cancelled.
+    std::optional<QString> ShowFolder(const QString &, const QString &) override
+    {
+        return folder.isEmpty() ? std::nullopt : std::optional(folder);
+    }
+    bool Ask(const QString &) override { return true; }
+
+    QString folder;
 };
 
 class BenchStore : public SettingsStore

@@ -11,6 +11,9 @@
 
 int openRegularFile(const char *path, std::string *error)
 {
+    std::string unwanted; // the reason is optional
+    if (!error)
+        error = &unwanted;
     int fd;
     do {
         fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -36,6 +39,9 @@ int openRegularFile(const char *path, std::string *error)
 
 bool isRegularFile(const char *path, std::string *error)
 {
+    std::string unwanted; // the reason is optional
+    if (!error)
+        error = &unwanted;
     const int fd = openRegularFile(path, error);
     if (fd < 0)
         return false;
@@ -45,6 +51,9 @@ bool isRegularFile(const char *path, std::string *error)
 
 bool mayWriteRegularFile(const char *path, std::string *error)
 {
+    std::string unwanted; // the reason is optional
+    if (!error)
+        error = &unwanted;
     struct stat info;
     if (::stat(path, &info) != 0)
         return errno == ENOENT; // to be made; a missing folder fails the writer itself
@@ -57,6 +66,9 @@ bool mayWriteRegularFile(const char *path, std::string *error)
 bool readRegularFile(const char *path, std::size_t maxBytes, std::vector<std::uint8_t> *bytes,
                      std::string *error)
 {
+    std::string unwanted;
+    if (!error)
+        error = &unwanted;
     const int fd = openRegularFile(path, error);
     if (fd < 0)
         return false;

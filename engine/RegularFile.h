@@ -1,7 +1,8 @@
 // Opening files without ever blocking on them: only regular files are read or
 // written. A FIFO, a device or a socket standing where a song or an album is
 // expected would block open() or read() for as long as nobody writes to it,
-// and with it the window's thread. Plain POSIX, no Qt.
+// and with it the window's thread. Plain POSIX, no Qt. Every error argument
+// may be null.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-// The dialogs the player shows: a message box, the album file dialogs and the
-// sound dialog. Behind an interface so that tests answer them.
+// The dialogs the player shows: a message box, a yes-or-no question, the file
+// and folder dialogs and the sound dialog. Behind an interface so that tests
+// answer them.
 #pragma once
 
 #include <QList>
@@ -62,6 +63,21 @@ public:
     // The chosen full path, or nothing when the user cancelled.
     virtual std::optional<QString> ShowOpen(const FileDialogSetup &setup) = 0;
     virtual std::optional<QString> ShowSave(const FileDialogSetup &setup) = 0;
+    // A folder chosen to save into, or nothing when the user cancelled (also
+    // what a dialog that cannot ask returns).
+    virtual std::optional<QString> ShowFolder(const QString &title, const QString &initDir)
+    {
+        (void)title;
+        (void)initDir;
+        return std::nullopt;
+    }
+    // A question titled "Sonabel" with Yes and No, No the default: true only
+    // when the user answered Yes.
+    virtual bool Ask(const QString &text)
+    {
+        (void)text;
+        return false;
+    }
     // The user's sound choice, or nothing when the user cancelled.
     virtual std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) = 0;
     // The program is closing: an open dialog ends as if cancelled (a message
@@ -76,6 +92,8 @@ public:
     void MsgBox(const QString &text) override;
     std::optional<QString> ShowOpen(const FileDialogSetup &setup) override;
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override;
+    std::optional<QString> ShowFolder(const QString &title, const QString &initDir) override;
+    bool Ask(const QString &text) override;
     // In platform/SoundDialog.cpp.
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override;
     void CloseAll() override;

@@ -61,6 +61,29 @@ std::optional<QString> QtDialogs::ShowSave(const FileDialogSetup &setup)
     return runFileDialog(setup, true);
 }
 
+std::optional<QString> QtDialogs::ShowFolder(const QString &title, const QString &initDir)
+{
+    if (m_closing)
+        return std::nullopt;
+    QFileDialog dialog(QApplication::activeWindow(), title, initDir);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtDialogs::Ask(const QString &text)
+{
+    if (m_closing)
+        return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Sonabel"), text,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtDialogs::CloseAll()
 {
     m_closing = true;

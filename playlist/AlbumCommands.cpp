@@ -3,12 +3,15 @@
 // Add and Load force the policy for new entries (add to the playlist, or
 // interrupt and replace it) and leave it so. A cancelled dialog changes
 // nothing. An album that cannot be read or written is reported by name and
-// changes nothing either: not the playlist, not the policy, not the recent list.
+// changes nothing either: not the playlist, not the policy, not the recent
+// list; nor does a long album whose load is cancelled, or one too big for
+// the memory left. A long album's load ends after the handler has returned.
 #include "playlist/AlbumFile.h"
 #include "playlist/PlaylistModel.h"
 #include "ui/frmMain.h"
 
 #include <QDir>
+#include <functional>
 
 namespace {
 
@@ -31,17 +34,26 @@ QString notOpened(const QString &path)
 }
 
 // Reads an album under the given policy for new entries (0 add, 1 interrupt),
-// which stays selected; an album that cannot be opened is reported by name
-// and the policy goes back to what it was.
-bool addAlbumWithPolicy(frmMain &w, const QString &path, int policy)
+// which stays selected, then runs done(true). An album that cannot be opened
+// is reported by name; one whose load was cancelled or did not fit in memory
+// changes nothing either. Then the policy goes back to what it was and
+// done(false) runs. done may run later, once a long album is in.
+void addAlbumWithPolicy(frmMain &w, const QString &path, int policy,
+                        const std::function<void(bool loaded)> &done)
 {
     const int before = w.optInterrupt[1]->isChecked() ? 1 : 0;
     w.optInterrupt[policy]->setChecked(true);
-    if (w.AddPlayList(path, true))
-        return true;
+    const bool opened = w.AddPlayList(path, true, [&w, before, done](AlbumEnd end) {
+        const bool loaded = end == AlbumEnd::Loaded || end == AlbumEnd::Partial;
+        if (!loaded)
+            w.optInterrupt[before]->setChecked(true);
+        done(loaded);
+    });
+    if (opened)
+        return;
     w.optInterrupt[before]->setChecked(true);
     w.dlg->MsgBox(notOpened(path));
-    return false;
+    done(false);
 }
 
 } // namespace
@@ -53,11 +65,13 @@ void frmMain::btnLoad_Click()
     const std::optional<QString> chosen = dlg->ShowOpen(setup);
     if (!chosen)
         return;
-    if (!addAlbumWithPolicy(*this, *chosen, 0))
-        return;
-    // The playlist is now a mixture, not the album itself.
-    Global.CurrentAlbum = 0;
-    mnuA[1]->setChecked(false);
+    addAlbumWithPolicy(*this, *chosen, 0, [this](bool loaded) {
+        if (!loaded)
+            return;
+        // The playlist is now a mixture, not the album itself.
+        Global.CurrentAlbum = 0;
+        mnuA[1]->setChecked(false);
+    });
 }
 
 void frmMain::mnuLoad_Click()
@@ -67,8 +81,10 @@ void frmMain::mnuLoad_Click()
     const std::optional<QString> chosen = dlg->ShowOpen(setup);
     if (!chosen)
         return;
-    if (addAlbumWithPolicy(*this, *chosen, 1))
-        Global.CurrentAlbum = 1;
+    addAlbumWithPolicy(*this, *chosen, 1, [this](bool loaded) {
+        if (loaded)
+            Global.CurrentAlbum = 1;
+    });
 }
 
 void frmMain::btnSave_Click()
@@ -101,11 +117,13 @@ void frmMain::mnuA_Click(int Index)
         return;
     // The path is read at the moment of the click; the item holds only a caption.
     const QString path = Global.AlbumList[static_cast<std::size_t>(Index)];
-    if (addAlbumWithPolicy(*this, path, 1)) {
-        Global.CurrentAlbum = 1;
-        return;
-    }
-    // The item toggled its own check mark on the click; put the marks right.
-    for (int i = 1; i <= 4; ++i)
-        mnuA[i]->setChecked(i == 1 && Global.CurrentAlbum == 1);
+    addAlbumWithPolicy(*this, path, 1, [this](bool loaded) {
+        if (loaded) {
+            Global.CurrentAlbum = 1;
+            return;
+        }
+        // The item toggled its own check mark on the click; put the marks right.
+        for (int i = 1; i <= 4; ++i)
+            mnuA[i]->setChecked(i == 1 && Global.CurrentAlbum == 1);
+    });
 }

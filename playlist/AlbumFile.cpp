@@ -13,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -62,6 +63,12 @@ QStringList AlbumEntries::toList() const
     list.reserve(m_count);
     forEach([&](const QString &entry) { list.append(entry); });
     return list;
+}
+
+QByteArray AlbumEntries::takeBytes()
+{
+    m_count = 0;
+    return std::exchange(m_bytes, QByteArray());
 }
 
 AlbumReader::AlbumReader(const QString &FPath)

@@ -26,6 +26,9 @@ public:
     // Calls f with each entry in order.
     void forEach(const std::function<void(const QString &)> &f) const;
     QStringList toList() const;
+    // Hands the entries over in their stored form (UTF-8, each followed by a
+    // NUL) and leaves this empty.
+    QByteArray takeBytes();
 
 private:
     friend class AlbumReader;
@@ -63,6 +66,7 @@ public:
     bool opened() const { return m_result.opened; }
     qint64 size() const { return m_size; }     // the file's size when it was opened
     qint64 position() const { return m_done; } // bytes read so far
+    qsizetype found() const { return m_result.entries.size(); } // entries kept so far
     // Reads on, about maxBytes; false once there is no more to read (the end,
     // a failed read, or memory that ran out).
     bool readSome(qint64 maxBytes = 1 << 20);

@@ -20,8 +20,9 @@ bool NotAFile(const QString &Path)
 void frmMain::UpdateOLE(const QStringList &DataList, bool ForceClear)
 {
     if (m_enumDir && m_enumDir->isScanning()) {
-        // A scan lets events through so that it can be stopped; entries that
-        // come meanwhile (a later start's text) wait until it is done.
+        // A scan or an album load lets events through so that it can be
+        // stopped; entries that come meanwhile (a later start's text) wait
+        // until it is done, and then follow what it found.
         QTimer::singleShot(20, this,
                            [this, DataList, ForceClear] { UpdateOLE(DataList, ForceClear); });
         return;
@@ -97,15 +98,20 @@ void frmMain::lstMIDI_OLEDragDrop(const QStringList &paths)
     UpdateOLE(paths, false);
 }
 
-void frmMain::DirEntry(const QString &DirPath)
+frmEnumDir &frmMain::enumDir()
 {
     if (!m_enumDir) {
         m_enumDir = new frmEnumDir(this);
         connect(m_enumDir, &frmEnumDir::unloaded, this, [this] { m_enumDir = nullptr; });
     }
+    return *m_enumDir;
+}
+
+void frmMain::DirEntry(const QString &DirPath)
+{
     // The window may unload itself at the end of the scan (closed by the
     // user); it is deleted only later.
-    frmEnumDir *scan = m_enumDir;
+    frmEnumDir *scan = &enumDir();
     const int before = scan->refused;
     scan->DirEntry(DirPath);
     m_refusedEntries += scan->refused - before;

@@ -1,10 +1,14 @@
 // The playlist on the main window: its model, reading albums into it, and the
 // recent-album list with its menu items.
 #include "playlist/AlbumFile.h"
+#include "playlist/AlbumLoad.h"
 #include "playlist/FileTitle.h"
 #include "playlist/PlaylistModel.h"
+#include "playlist/frmEnumDir.h"
 #include "ui/frmMain.h"
 
+#include <QTimer>
+#include <memory>
 #include <new>
 
 namespace {
@@ -13,61 +17,106 @@ const QString Empty = QStringLiteral("Empty");
 
 } // namespace
 
-bool frmMain::AddPlayList(const QString &FPath, bool Update)
+namespace {
+
+// The rest of AddPlayList once the album is read: the policy for new entries
+// (interrupt captured as the read began), the count of missing lines, the
+// entries in, playing, the recent albums.
+AlbumEnd takeAlbumIn(frmMain &w, const QString &FPath, bool Update, bool interrupt,
+                     AlbumLoad::Outcome outcome)
 {
-    bool PlayAfter = lstPlay.isEmpty();
+    const auto outOfMemory = [&] {
+        w.dlg->MsgBox(frmMain::tr("There is not enough memory to load the album %1; the "
+                                  "playlist stays as it was.")
+                          .arg(FPath));
+        return AlbumEnd::OutOfMemory;
+    };
+    // The entries were made before the playlist is touched: an album that does
+    // not fit in memory leaves the playlist as it was, also when it would
+    // replace it.
+    if (outcome.read.outOfMemory)
+        return outOfMemory();
 
-    // The album is read, and its entries made, before the playlist is touched:
-    // an album that cannot be opened, or that does not fit in memory, leaves
-    // the playlist as it was, also when it would replace it.
-    AlbumReadResult album = readAlbum(FPath);
-    if (!album.opened)
-        return false;
-    PlaylistModel::Batch entries;
-    m_albumOutOfMemory = album.outOfMemory;
-    if (!m_albumOutOfMemory) {
-        try {
-            entries.reserve(album.entries.size());
-            album.entries.forEach([&](const QString &path) { entries.add(path); });
-        } catch (const std::bad_alloc &) {
-            m_albumOutOfMemory = true;
-        }
-    }
-    album.entries = AlbumEntries();
-    if (m_albumOutOfMemory) {
-        entries = PlaylistModel::Batch();
-        dlg->MsgBox(tr("There is not enough memory to load the album %1; the playlist stays as "
-                       "it was.")
-                        .arg(FPath));
-        return true;
-    }
-
-    if (optInterrupt[1]->isChecked()) {
-        lstPlay.clear();
+    bool PlayAfter = w.lstPlay.isEmpty();
+    if (interrupt) {
+        w.lstPlay.clear();
         PlayAfter = true;
     }
-    if (album.missing != 0)
-        dlg->MsgBox(QString::number(album.missing) +
-                    QStringLiteral(" files could not be found and skipped"));
-    // The new entries show only once the message is closed. Into the list
+    if (outcome.read.missing != 0)
+        w.dlg->MsgBox(QString::number(outcome.read.missing) +
+                      QStringLiteral(" files could not be found and skipped"));
+    AlbumEnd end = AlbumEnd::Loaded;
+    if (!outcome.read.complete) {
+        end = AlbumEnd::Partial;
+        w.dlg->MsgBox(frmMain::tr("The album %1 could not be read to its end: %2")
+                          .arg(FPath, outcome.read.error));
+    }
+    // The new entries show only once the messages are closed. Into the list
     // emptied above they go without fail; onto a long one they may not fit.
     try {
-        lstPlay.append(std::move(entries));
+        w.lstPlay.append(std::move(outcome.entries));
     } catch (const std::bad_alloc &) {
-        m_albumOutOfMemory = true;
-        dlg->MsgBox(tr("There is not enough memory to load the album %1; the playlist stays as "
-                       "it was.")
-                        .arg(FPath));
-        return true;
+        return outOfMemory();
     }
-    UpdateMIDI();
+    w.UpdateMIDI();
     if (PlayAfter) {
-        setPlayIndex(-1);
-        MCI_Done(0);
+        w.setPlayIndex(-1);
+        w.MCI_Done(0);
     }
     if (Update)
-        UpdateAlbum(FPath);
+        w.UpdateAlbum(FPath);
+    return end;
+}
+
+} // namespace
+
+bool frmMain::AddPlayList(const QString &FPath, bool Update,
+                          const std::function<void(AlbumEnd)> &then)
+{
+    if (m_enumDir && m_enumDir->isScanning()) {
+        // One scan or load at a time: this album waits for the one running.
+        QTimer::singleShot(20, this,
+                           [this, FPath, Update, then] { AddPlayList(FPath, Update, then); });
+        return true;
+    }
+    auto reader = std::make_unique<AlbumReader>(FPath);
+    if (!reader->opened())
+        return false;
+    const bool interrupt = optInterrupt[1]->isChecked();
+    const auto finish = [this, FPath, Update, interrupt, then](AlbumLoad::Outcome outcome) {
+        const AlbumEnd end = takeAlbumIn(*this, FPath, Update, interrupt, std::move(outcome));
+        if (then)
+            then(end);
+    };
+
+    const AlbumLoadPolicy &policy = albumLoadPolicy();
+    if (reader->size() <= policy.inlineUpTo) {
+        // A few thousand lines: read before anything could flicker.
+        while (reader->readSome()) {
+        }
+        AlbumLoad::Outcome outcome;
+        outcome.read = reader->take();
+        outcome.entries = takeAlbumEntries(outcome.read);
+        finish(std::move(outcome));
+        return true;
+    }
+    auto load = std::make_unique<AlbumLoad>(std::move(reader));
+    if (load->waitFinished(policy.quietWait)) {
+        finish(load->take());
+        return true;
+    }
+    enumDir().LoadAlbum(FPath, std::move(load), [finish, then](AlbumLoad &done) {
+        if (!done.cancelled())
+            finish(done.take());
+        else if (then)
+            then(AlbumEnd::Cancelled);
+    });
     return true;
+}
+
+bool frmMain::albumLoading() const
+{
+    return m_enumDir && m_enumDir->isLoadingAlbum();
 }
 
 PlaylistModel &frmMain::createPlaylist()

@@ -1,14 +1,13 @@
-// The playlist model: entries, titles and the bulk edits.
+// The playlist model: the pool of paths, titles derived from them, and the
+// bulk edits.
 #include "playlist/PlaylistModel.h"
 
 #include "playlist/CollationKeys.h"
 #include "playlist/FileTitle.h"
 
-#include <QThreadPool>
 #include <algorithm>
-#include <iterator>
-#include <memory>
-#include <numeric>
+#include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
@@ -18,22 +17,58 @@ namespace {
 // selection model does work per run too.
 constexpr std::size_t MaxRunsRemovedInPlace = 16;
 
-// Below this many entries a list is simply freed where it is dropped.
-constexpr std::size_t ReleasedElsewhereFrom = 10000;
+// Below this many bytes of removed paths the pool is never rewritten.
+constexpr qsizetype CompactedFrom = 64 * 1024;
+
+// A path's UTF-8 bytes, up to its first NUL.
+QByteArray pathUtf8(const QString &path)
+{
+    QByteArray bytes = path.toUtf8();
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return bytes;
+}
 
 } // namespace
 
-void PlaylistModel::releaseElsewhere(std::vector<Entry> &&entries)
+void PlaylistModel::Batch::reserve(qsizetype entries, qsizetype bytes)
 {
-    // Freeing 100 000 paths and titles one by one is most of the cost of
-    // emptying a long playlist; a pool thread does it while the window goes
-    // on. Shared string data is reference counted atomically, so strings
-    // still held elsewhere (the song that plays) are unaffected.
-    if (entries.size() < ReleasedElsewhereFrom)
+    m_starts.reserve(std::size_t(entries));
+    if (bytes > 0)
+        m_pool.reserve(bytes);
+}
+
+void PlaylistModel::Batch::add(const QString &path)
+{
+    const qsizetype start = m_pool.size();
+    m_pool.append(pathUtf8(path)).append('\0');
+    m_starts.push_back(start);
+}
+
+void PlaylistModel::Batch::adopt(QByteArray &&terminatedPaths)
+{
+    if (terminatedPaths.isEmpty())
         return;
-    auto doomed = std::make_shared<std::vector<Entry>>(std::move(entries));
-    QThreadPool::globalInstance()->start(
-        [doomed = std::move(doomed)]() mutable { doomed.reset(); });
+    if (!terminatedPaths.endsWith('\0'))
+        terminatedPaths.append('\0');
+    const char *const first = terminatedPaths.constData();
+    const char *const end = first + terminatedPaths.size();
+    std::size_t entries = 0;
+    for (const char *p = first; p < end; ++entries)
+        p = static_cast<const char *>(std::memchr(p, '\0', std::size_t(end - p))) + 1;
+    m_starts.reserve(m_starts.size() + entries);
+
+    const qsizetype base = m_pool.size();
+    if (base == 0)
+        m_pool = std::move(terminatedPaths);
+    else
+        m_pool.append(terminatedPaths);
+    const char *const pool = m_pool.constData();
+    for (qsizetype at = base; at < m_pool.size();) {
+        m_starts.push_back(at);
+        at += qsizetype(std::strlen(pool + at)) + 1;
+    }
 }
 
 PlaylistModel::PlaylistModel(QObject *parent) : QAbstractListModel(parent)
@@ -48,30 +83,29 @@ QVariant PlaylistModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.column() != 0 || !valid(index.row()))
         return QVariant();
-    const Entry &entry = m_entries[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return entry.title;
+        return title(index.row());
     if (role == PathRole)
-        return entry.path;
+        return at(index.row());
     return QVariant();
 }
 
 QString PlaylistModel::at(qsizetype i) const
 {
-    return valid(i) ? m_entries[static_cast<std::size_t>(i)].path : QString();
+    return valid(i) ? QString::fromUtf8(pathBytes(i)) : QString();
 }
 
 QString PlaylistModel::title(qsizetype i) const
 {
-    return valid(i) ? m_entries[static_cast<std::size_t>(i)].title : QString();
+    return valid(i) ? FileTitle(at(i)) : QString();
 }
 
 QStringList PlaylistModel::paths() const
 {
     QStringList result;
     result.reserve(size());
-    for (const Entry &entry : m_entries)
-        result.append(entry.path);
+    for (qsizetype i = 0; i < size(); ++i)
+        result.append(at(i));
     return result;
 }
 
@@ -79,69 +113,70 @@ QStringList PlaylistModel::titles() const
 {
     QStringList result;
     result.reserve(size());
-    for (const Entry &entry : m_entries)
-        result.append(entry.title);
+    for (qsizetype i = 0; i < size(); ++i)
+        result.append(title(i));
     return result;
-}
-
-PlaylistModel::Entry PlaylistModel::makeEntry(const QString &path)
-{
-    return Entry{path, FileTitle(path)};
 }
 
 void PlaylistModel::append(const QString &path)
 {
-    const int row = count();
-    beginInsertRows(QModelIndex(), row, row);
-    m_entries.push_back(makeEntry(path));
-    endInsertRows();
+    Batch batch;
+    batch.add(path);
+    append(std::move(batch));
 }
 
 void PlaylistModel::append(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
-    const int first = count();
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(paths.size()) - 1);
-    m_entries.reserve(m_entries.size() + static_cast<std::size_t>(paths.size()));
+    Batch batch;
+    batch.reserve(paths.size());
     for (const QString &path : paths)
-        m_entries.push_back(makeEntry(path));
-    endInsertRows();
+        batch.add(path);
+    append(std::move(batch));
 }
 
 void PlaylistModel::append(Batch &&batch)
 {
-    if (batch.m_entries.empty())
+    if (batch.m_starts.empty())
         return;
     const int first = count();
-    const int last = first + static_cast<int>(batch.m_entries.size()) - 1;
-    if (m_entries.empty()) {
+    const int last = first + static_cast<int>(batch.m_starts.size()) - 1;
+    if (m_starts.empty()) {
         beginInsertRows(QModelIndex(), first, last);
-        m_entries.swap(batch.m_entries);
+        m_pool.swap(batch.m_pool);
+        m_starts.swap(batch.m_starts);
+        m_deadBytes = 0;
         endInsertRows();
+        batch = Batch();
         return;
     }
-    m_entries.reserve(m_entries.size() + batch.m_entries.size()); // may throw: nothing changed yet
+    // May throw; only capacity has changed then.
+    m_pool.reserve(m_pool.size() + batch.m_pool.size());
+    m_starts.reserve(m_starts.size() + batch.m_starts.size());
     beginInsertRows(QModelIndex(), first, last);
-    std::move(batch.m_entries.begin(), batch.m_entries.end(), std::back_inserter(m_entries));
+    const qsizetype base = m_pool.size();
+    m_pool.append(batch.m_pool);
+    for (const qsizetype start : batch.m_starts)
+        m_starts.push_back(base + start);
     endInsertRows();
-    batch.m_entries.clear();
+    batch = Batch();
 }
 
 void PlaylistModel::clear()
 {
-    if (m_entries.empty())
+    if (m_starts.empty())
         return;
     beginResetModel();
-    std::vector<Entry> old;
-    old.swap(m_entries);
+    m_pool = QByteArray();
+    std::vector<qsizetype>().swap(m_starts);
+    m_deadBytes = 0;
     endResetModel();
-    releaseElsewhere(std::move(old));
 }
 
 int PlaylistModel::removeFlagged(const std::vector<bool> &flagged)
 {
-    const std::size_t n = std::min(flagged.size(), m_entries.size());
+    const std::size_t n = std::min(flagged.size(), m_starts.size());
     // The runs of flagged rows, first and last row of each.
     std::vector<std::pair<int, int>> runs;
     for (std::size_t i = 0; i < n; ++i) {
@@ -152,6 +187,7 @@ int PlaylistModel::removeFlagged(const std::vector<bool> &flagged)
             runs.back().second = row;
         else
             runs.emplace_back(row, row);
+        m_deadBytes += qsizetype(std::strlen(pathBytes(row))) + 1;
     }
     int removed = 0;
     for (const auto &run : runs)
@@ -163,31 +199,56 @@ int PlaylistModel::removeFlagged(const std::vector<bool> &flagged)
         // From the last run back, so the rows still to go keep their numbers.
         for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
             beginRemoveRows(QModelIndex(), run->first, run->second);
-            m_entries.erase(m_entries.begin() + run->first, m_entries.begin() + run->second + 1);
+            m_starts.erase(m_starts.begin() + run->first, m_starts.begin() + run->second + 1);
             endRemoveRows();
         }
-        return removed;
+    } else {
+        beginResetModel();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_starts.size(); ++i) {
+            if (i < n && flagged[i])
+                continue;
+            m_starts[kept++] = m_starts[i];
+        }
+        m_starts.resize(kept);
+        endResetModel();
     }
-
-    beginResetModel();
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (i < n && flagged[i])
-            continue;
-        if (kept != i)
-            m_entries[kept] = std::move(m_entries[i]);
-        ++kept;
+    if (m_starts.empty()) {
+        m_pool = QByteArray();
+        m_deadBytes = 0;
     }
-    m_entries.resize(kept);
-    endResetModel();
+    compactIfWasteful();
     return removed;
+}
+
+void PlaylistModel::compactIfWasteful()
+{
+    if (m_deadBytes < CompactedFrom || m_deadBytes < m_pool.size() - m_deadBytes)
+        return;
+    // The rows and what they show stay as they are: no signal is due.
+    try {
+        QByteArray pool;
+        pool.reserve(m_pool.size() - m_deadBytes);
+        std::vector<qsizetype> starts;
+        starts.reserve(m_starts.size());
+        for (qsizetype i = 0; i < size(); ++i) {
+            const char *path = pathBytes(i);
+            starts.push_back(pool.size());
+            pool.append(path, qsizetype(std::strlen(path)) + 1);
+        }
+        m_pool.swap(pool);
+        m_starts.swap(starts);
+        m_deadBytes = 0;
+    } catch (const std::bad_alloc &) {
+        // Kept as it is: wasteful, but whole.
+    }
 }
 
 void PlaylistModel::swapEntries(int a, int b)
 {
     if (!valid(a) || !valid(b) || a == b)
         return;
-    std::swap(m_entries[static_cast<std::size_t>(a)], m_entries[static_cast<std::size_t>(b)]);
+    std::swap(m_starts[static_cast<std::size_t>(a)], m_starts[static_cast<std::size_t>(b)]);
     // One signal per row: a list view repaints a single changed row, but
     // answers a range of rows with a pass over all of them.
     Q_EMIT dataChanged(index(a), index(a), {Qt::DisplayRole, PathRole});
@@ -196,35 +257,32 @@ void PlaylistModel::swapEntries(int a, int b)
 
 void PlaylistModel::shuffle(std::mt19937_64 &generator)
 {
-    if (m_entries.size() < 2)
+    if (m_starts.size() < 2)
         return;
     beginResetModel();
-    std::shuffle(m_entries.begin(), m_entries.end(), generator);
+    std::shuffle(m_starts.begin(), m_starts.end(), generator);
     endResetModel();
 }
 
 void PlaylistModel::sortByPath(const QLocale &locale)
 {
-    if (m_entries.size() < 2)
+    if (m_starts.size() < 2)
         return;
     CollationKeys keys(locale);
-    keys.reserve(m_entries.size());
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        // Once shuffled, the paths lie scattered in memory: fetch ahead.
-        if (i + 4 < m_entries.size())
-            __builtin_prefetch(m_entries[i + 4].path.constData());
-        keys.add(m_entries[i].path);
+    keys.reserve(m_starts.size());
+    for (qsizetype i = 0; i < size(); ++i) {
+        // Once shuffled, the paths lie scattered in the pool: fetch ahead.
+        if (i + 4 < size())
+            __builtin_prefetch(pathBytes(i + 4));
+        keys.add(at(i));
     }
     const std::vector<std::uint32_t> order = keys.order();
 
+    std::vector<qsizetype> sorted;
+    sorted.reserve(m_starts.size());
     beginResetModel();
-    std::vector<Entry> sorted;
-    sorted.reserve(m_entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i + 8 < order.size())
-            __builtin_prefetch(&m_entries[order[i + 8]]);
-        sorted.push_back(std::move(m_entries[order[i]]));
-    }
-    m_entries = std::move(sorted);
+    for (const std::uint32_t row : order)
+        sorted.push_back(m_starts[row]);
+    m_starts = std::move(sorted);
     endResetModel();
 }

@@ -1,6 +1,13 @@
-// The playlist: the full path of every entry in playing order, each with the
-// name it is shown under. Paths and titles live in one list, so the visible
-// list (a view of this model) can never drift from what plays.
+// The playlist: the full path of every entry in playing order, shown under
+// its title (FileTitle of the path). One list holds the paths and the title
+// is derived from the path when it is asked for, so the visible list (a view
+// of this model) can never drift from what plays.
+//
+// Memory: the paths lie as UTF-8, each followed by a NUL, in one pool of
+// bytes, and a row is only where its path starts in the pool; an entry costs
+// its path's bytes plus 9, so a playlist takes about the size of the album
+// it was read from. Reordering moves only the row starts; removed paths stay
+// in the pool until they are more than what is kept, then it is compacted.
 //
 // Plain Qt Core: tests drive it without a window. Every edit is linear or
 // n log n in the number of entries, so a playlist of 100 000 songs stays
@@ -8,6 +15,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -17,7 +25,6 @@
 class PlaylistModel : public QAbstractListModel
 {
     Q_OBJECT
-    struct Entry;
 
 public:
     // The full path of an entry; Qt::DisplayRole gives its title.
@@ -28,9 +35,9 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
-    qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
-    int count() const { return static_cast<int>(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
+    qsizetype size() const { return static_cast<qsizetype>(m_starts.size()); }
+    int count() const { return static_cast<int>(m_starts.size()); }
+    bool isEmpty() const { return m_starts.empty(); }
     // The path of entry i; empty for an index outside the list.
     QString at(qsizetype i) const;
     // The display name of entry i (FileTitle of its path); empty outside the list.
@@ -38,18 +45,24 @@ public:
     QStringList paths() const;
     QStringList titles() const;
 
-    // Entries made ahead of taking them in, so that the memory they need is
-    // had (or std::bad_alloc thrown) before the model changes at all.
+    // Entries made ahead of taking them in (on any thread), so that the
+    // memory they need is had (or std::bad_alloc thrown) before the model
+    // changes at all.
     class Batch
     {
     public:
-        void reserve(qsizetype n) { m_entries.reserve(std::size_t(n)); }
-        void add(const QString &path) { m_entries.push_back(makeEntry(path)); }
-        qsizetype size() const { return qsizetype(m_entries.size()); }
+        void reserve(qsizetype entries, qsizetype bytes = 0);
+        // A path is kept up to its first NUL (no path holds one).
+        void add(const QString &path);
+        // Takes paths as UTF-8 bytes, each followed by a NUL (the form the
+        // album reader keeps them in), without copying them.
+        void adopt(QByteArray &&terminatedPaths);
+        qsizetype size() const { return qsizetype(m_starts.size()); }
 
     private:
         friend class PlaylistModel;
-        std::vector<Entry> m_entries;
+        QByteArray m_pool;
+        std::vector<qsizetype> m_starts;
     };
 
     void append(const QString &path);
@@ -71,16 +84,20 @@ public:
     // locale; entries that compare equal keep their order.
     void sortByPath(const QLocale &locale = QLocale());
 
-private:
-    struct Entry
-    {
-        QString path;
-        QString title;
-    };
-    static Entry makeEntry(const QString &path);
-    // Frees dropped entries on a pool thread when there are many of them.
-    static void releaseElsewhere(std::vector<Entry> &&entries);
-    bool valid(qsizetype i) const { return i >= 0 && i < size(); }
+    // Bytes the pool holds, removed paths included (for the benchmarks).
+    qsizetype poolBytes() const { return m_pool.size(); }
 
-    std::vector<Entry> m_entries;
+private:
+    bool valid(qsizetype i) const { return i >= 0 && i < size(); }
+    const char *pathBytes(qsizetype i) const
+    {
+        return m_pool.constData() + m_starts[static_cast<std::size_t>(i)];
+    }
+    // Rewrites the pool with only the paths still listed, when removed ones
+    // have come to outweigh them.
+    void compactIfWasteful();
+
+    QByteArray m_pool;
+    std::vector<qsizetype> m_starts; // row i's path begins at m_pool[m_starts[i]]
+    qsizetype m_deadBytes = 0;       // pool bytes of paths no row lists any more
 };

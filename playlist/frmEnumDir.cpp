@@ -3,6 +3,7 @@
 
 #include "platform/Signals.h"
 #include "platform/WindowSystem.h"
+#include "playlist/AlbumLoad.h"
 #include "playlist/FileTitle.h"
 #include "playlist/FolderScan.h"
 #include "playlist/PlaylistModel.h"
@@ -11,7 +12,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +23,11 @@ namespace {
 // so that painting never dominates a scan of a large tree.
 constexpr qint64 PaintIntervalMs = 50;
 constexpr int UnloadDelayMs = 2000;
+// How often an album load's progress is looked at.
+constexpr int LoadTickMs = 40;
+// The window's height while it shows an album load: the two labels, the bar
+// and the button.
+constexpr int AlbumHeightTwips = 2250;
 
 QLabel *label(const QString &caption, QWidget *parent, int left, int top, int width, int height)
 {
@@ -57,6 +66,94 @@ frmEnumDir::frmEnumDir(frmMain *main) : QWidget(main, Qt::Tool), m_main(main)
 
     tme = new QTimer(this);
     connect(tme, &QTimer::timeout, this, &frmEnumDir::tme_Timer);
+}
+
+frmEnumDir::~frmEnumDir()
+{
+    if (m_scanning)
+        qApp->removeEventFilter(this);
+}
+
+void frmEnumDir::showAlbumControls()
+{
+    // In place of the list of files found, which an album does not fill.
+    if (!m_progress) {
+        m_progress = new QProgressBar(this);
+        placeTwips(m_progress, 45, 1125, 4380, 330);
+        m_progress->setRange(0, 1000);
+        m_cancelButton = new QPushButton(tr("Cancel"), this);
+        placeTwips(m_cancelButton, 3225, 1620, 1200, 405);
+        connect(m_cancelButton, &QPushButton::clicked, this, [this] { m_cancelled = true; });
+    }
+    lstMIDI->hide();
+    m_progress->show();
+    m_cancelButton->show();
+    setFixedSize(px(4470), px(AlbumHeightTwips));
+}
+
+void frmEnumDir::LoadAlbum(const QString &AlbumPath, std::unique_ptr<AlbumLoad> load,
+                           std::function<void(AlbumLoad &)> ended)
+{
+    tme->stop();
+    m_load = std::move(load);
+    m_loadEnded = std::move(ended);
+    showAlbumControls();
+    Label1->setText(tr("Reading album:"));
+    txtDir->setText(AlbumPath);
+    Label2->setText(tr("Entries found: %1").arg(0));
+    m_progress->setValue(0);
+    refreshWindowPosition(m_main);
+    constexpr int FrameAllowance = 32;
+    move(placeBeside(m_main->frameGeometry(), size() + QSize(0, FrameAllowance)));
+    setWindowTitle(tr("Loading %1").arg(AlbumPath));
+    show();
+
+    m_cancelled = false;
+    m_closedByUser = false;
+    m_scanning = true;
+    qApp->installEventFilter(this);
+    if (!m_loadTick) {
+        m_loadTick = new QTimer(this);
+        connect(m_loadTick, &QTimer::timeout, this, &frmEnumDir::albumTick);
+    }
+    m_loadTick->start(LoadTickMs);
+}
+
+void frmEnumDir::albumTick()
+{
+    if (!m_load)
+        return;
+    if (m_cancelled || TerminationSignals::pending() || m_main->closeRequested()) {
+        endAlbumLoad(true);
+        return;
+    }
+    if (m_load->finished()) {
+        endAlbumLoad(false);
+        return;
+    }
+    const qint64 size = std::max<qint64>(m_load->size(), 1);
+    m_progress->setValue(int(std::min<qint64>(1000, m_load->bytesRead() * 1000 / size)));
+    Label2->setText(tr("Entries found: %1").arg(locale().toString(m_load->entriesFound())));
+}
+
+void frmEnumDir::cancelAlbumLoad()
+{
+    if (m_load)
+        endAlbumLoad(true);
+}
+
+void frmEnumDir::endAlbumLoad(bool cancel)
+{
+    m_loadTick->stop();
+    // Nothing of this window is touched once it has unloaded.
+    const std::unique_ptr<AlbumLoad> load = std::move(m_load);
+    const std::function<void(AlbumLoad &)> ended = std::move(m_loadEnded);
+    if (cancel)
+        load->cancel();
+    qApp->removeEventFilter(this);
+    m_scanning = false;
+    tme_Timer();
+    ended(*load);
 }
 
 void frmEnumDir::DirEntry(const QString &DirPath)

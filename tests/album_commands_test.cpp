@@ -1,11 +1,14 @@
 // The album commands through the fake dialogs: what each leaves behind in the
 // playlist, the policy for new entries, the recent list and its check marks;
 // Cancel, missing songs, an album that cannot be written and one that has gone.
+#include "playlist/frmEnumDir.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -161,6 +164,56 @@ TEST_F(AlbumCommandsTest, RecentAlbumsReplaceThePlaylistOrAreNamedWhenGone)
     EXPECT_EQ(policy(), 1);
     EXPECT_EQ(w->mnuA[1]->text(), u"two"_s);
     EXPECT_EQ(albums(), u"two.mal one.mal gone.mal four.mal current 1 1000"_s);
+}
+
+// An album read on a worker ends as the same album read at once: playlist,
+// messages, what the device was told, the recent list and the policy. Its
+// Cancel leaves all of that as it was.
+TEST_F(AlbumCommandsTest, AlbumOnAWorkerEndsAsReadAtOnceAndCancelChangesNothing)
+{
+    std::optional<AlbumLoadsAs> onWorker;
+    const QString list = album(u"list.mal"_s, {a, dir.filePath(u"gone.mid"_s), b, QString(), c});
+    const auto load = [&](bool worker) {
+        if (worker)
+            onWorker.emplace();
+        w->btnClear_Click();
+        w->lstPlay.append(c);
+        w->optInterrupt[0]->setChecked(true);
+        device.log.clear();
+        dialogs.messages.clear();
+        dialogs.answers = {list};
+        w->mnuLoad_Click();
+        EXPECT_TRUE(ProgramRun::waitFor([&] { return !w->albumLoading(); }, 20000));
+        return QStringList{w->lstPlay.paths().join(u' '), dialogs.messages.join(u' '),
+                           device.log.join(u' '), albums(), QString::number(policy())};
+    };
+    const QStringList atOnce = load(false);
+    EXPECT_EQ(atOnce.first(), QStringList({a, b, c}).join(u' '));
+    EXPECT_EQ(load(true), atOnce);
+
+    // Long enough that the worker is still at it when the button is clicked.
+    QStringList lines;
+    for (int i = 0; i < 20000; ++i)
+        lines.append(i % 2 ? a : b);
+    const QString big = album(u"big.mal"_s, lines);
+    w->btnClear_Click();
+    w->lstPlay.append(QStringList{c, c});
+    w->setPlayIndex(1);
+    w->optInterrupt[0]->setChecked(true);
+    device.log.clear();
+    dialogs.messages.clear();
+    const QString before = albums();
+    dialogs.answers = {big};
+    w->mnuLoad_Click();
+    ASSERT_TRUE(w->albumLoading());
+    ASSERT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
+    w->enumDirForm()->cancelButton()->click();
+    EXPECT_TRUE(ProgramRun::waitFor([&] { return !w->albumLoading(); }, 20000));
+    EXPECT_EQ(w->lstPlay.paths(), (QStringList{c, c}));
+    EXPECT_EQ(w->playIndex(), 1);
+    EXPECT_EQ(policy(), 0);
+    EXPECT_EQ(albums(), before);
+    EXPECT_TRUE(device.log.isEmpty() && dialogs.messages.isEmpty());
 }
 
 TEST_F(AlbumCommandsTest, RecentAlbumsMoveToTheFrontAndEmptySlotsHide)

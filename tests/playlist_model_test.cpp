@@ -1,10 +1,10 @@
 // The playlist model without a window: an unbiased shuffle, the case-blind,
-// stable sort by whole path as the collator orders, and clearing; titles
-// always follow their paths. Edits under Qt's model tester: playlist_editing_test.
+// stable sort by whole path as the collator orders, and the pool of paths
+// through adoption, removal and compaction; titles always follow their paths. Edits under Qt's
+// model tester: playlist_editing_test.
 #include "playlist/PlaylistModel.h"
 
 #include <QCollator>
-#include <QThreadPool>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -26,17 +26,45 @@ void expectTitlesFollowPaths(const PlaylistModel &model)
         EXPECT_EQ(model.index(i).data().toString(), model.at(i).section(u'/', -1).chopped(4));
 }
 
-TEST(PlaylistModelTest, ClearingALongListLeavesCopiesOfItsPathsIntact)
+TEST(PlaylistModelTest, PathsSurviveThePoolAcrossAdoptionRemovalAndCompaction)
 {
-    // A long list is freed on a pool thread; strings shared with it survive.
+    // Paths of every width of UTF-8, an adopted batch after entries already
+    // there, then most of them removed (scattered, so the pool is rewritten)
+    // and more appended: every row still reads its own path and title.
+    QStringList expected = {u"/m/Zoë/Ωmega.mid"_s, u"/m/日本/歌.kar"_s, u"/m/😀.mid"_s};
     PlaylistModel model;
-    model.append(songs(30000));
-    const QStringList kept = model.paths();
+    model.append(expected);
+    QByteArray album;
+    for (const QString &path : songs(20000)) {
+        album += path.toUtf8() + '\0';
+        expected.append(path);
+    }
+    PlaylistModel::Batch batch;
+    batch.adopt(std::move(album));
+    model.append(std::move(batch));
+    ASSERT_EQ(model.paths(), expected);
+
+    std::vector<bool> flagged(std::size_t(model.count()));
+    QStringList kept;
+    for (int i = 0; i < model.count(); ++i) {
+        flagged[std::size_t(i)] = i % 7 != 1;
+        if (!flagged[std::size_t(i)])
+            kept.append(expected.at(i));
+    }
+    const qsizetype poolBefore = model.poolBytes();
+    EXPECT_EQ(model.removeFlagged(flagged), expected.size() - kept.size());
+    EXPECT_LT(model.poolBytes(), poolBefore / 2);
+    model.append(u"/m/after.mid"_s);
+    kept.append(u"/m/after.mid"_s);
+    EXPECT_EQ(model.paths(), kept);
+    expectTitlesFollowPaths(model);
+
+    // A path is kept up to a NUL, which no path holds.
     model.clear();
-    EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_TRUE(model.at(0).isEmpty() && model.title(-1).isEmpty());
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
-    EXPECT_EQ(kept, songs(30000));
+    model.append(u"/m/a.mid"_s + QChar(u'\0') + u"/rest"_s);
+    EXPECT_EQ(model.at(0), u"/m/a.mid"_s);
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_TRUE(model.at(1).isEmpty() && model.title(-1).isEmpty());
 }
 
 TEST(PlaylistModelTest, ShuffleIsAUniformPermutation)

@@ -2,7 +2,9 @@
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
 // to the taskbar and back, the about box, "Always on top", the words of a
-// song as it plays, the box of a later start that cannot reach the player,
+// song as it plays, the box of a later start that cannot reach the player, a
+// giant album loading while the player answers, saving the song that plays as
+// audio through the real file dialog,
 // and every way to quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
@@ -11,10 +13,13 @@
 #include "platform/LinkSockets.h"
 #include "support/ProgramRun.h"
 #include "support/RealDisplay.h"
+#include "support/Wav.h"
 
 #include <QBitArray>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
@@ -438,7 +443,7 @@ TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
 
     for (const char *how : {"restored", "closed", "raised"}) {
         SCOPED_TRACE(how);
-        ASSERT_TRUE(menu(6)); // "Minimize"
+        ASSERT_TRUE(menu(7)); // "Minimize"
         ASSERT_TRUE(pollUntil([&] { return !display.info(main).viewable; }, 5000))
             << "the main window stayed on the screen";
         // The taskbar shows the placeholder, minimised, captioned with the song line.
@@ -680,6 +685,87 @@ TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
     display.key(u"Escape"_s);
 }
 
+// ---- a giant album ----
+
+// A default album of a million and a half lines is read on a worker: its
+// progress window shows, the player answers the bus and a later start
+// meanwhile, and its Cancel, clicked, leaves the playlist as it was (the song
+// handed over meanwhile then plays) and the album as it was at the close.
+TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString a = writeSteadySong(run.scratch(u"a.mid"_s), 60, 500);
+    const QString b = writeSteadySong(run.scratch(u"b.mid"_s), 60, 500);
+    {
+        QFile album(run.defaultAlbum());
+        ASSERT_TRUE(album.open(QIODevice::WriteOnly));
+        const QByteArray lines = (a + u"\r\n"_s).toUtf8().repeated(10000);
+        for (int i = 0; i < 150; ++i)
+            ASSERT_EQ(album.write(lines), lines.size());
+    }
+    const QFileInfo before(run.defaultAlbum());
+    startPlayer();
+    const qint64 pid = program->processId();
+    const quint64 progress = display.waitForWindow(pid, u"^Loading "_s);
+    ASSERT_NE(progress, 0u) << "no progress window";
+
+    EXPECT_FALSE(run.mprisGet(u"PlaybackStatus"_s).isEmpty()) << "the bus did not answer";
+    QProcess *later = run.start({b});
+    ASSERT_TRUE(later->waitForFinished(Patience));
+    EXPECT_EQ(later->exitCode(), 0) << "the link did not answer";
+    ASSERT_FALSE(display.windows(pid, u"^Loading "_s).isEmpty())
+        << "the album was read before the test could look";
+
+    const QPoint cancel = display.geometry(progress).topLeft() + QPoint(px(3825), px(1822));
+    ASSERT_TRUE(display.clickAt(cancel));
+    EXPECT_TRUE(pollUntil([&] { return display.windows(pid, u"^Loading "_s).isEmpty(); }, 5000))
+        << "Cancel did not end the load";
+    EXPECT_TRUE(pollUntil([&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); },
+                          Patience))
+        << "the song handed over did not play";
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    ASSERT_TRUE(program->waitForFinished(Patience));
+    const QFileInfo after(run.defaultAlbum());
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.lastModified(), before.lastModified());
+}
+
+// "Save as audio ..." in the corner icon's menu: the real file dialog opens in
+// the Music folder, a name typed without an extension saves the song that
+// plays as FLAC, tagged with its title, while it plays on.
+TEST_F(PlayerOnDisplay, SaveAsAudioWritesTheNamedFlac)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    const QString music = run.scratch(u"home/Music"_s);
+    ASSERT_TRUE(QDir().mkpath(music));
+    run.environment.insert(u"HOME"_s, run.scratch(u"home"_s));
+    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
+    startPlayer({}, {writeSteadySong(run.scratch(u"Night Song.mid"_s), 60, 250)});
+    const auto playing = [&] {
+        return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s);
+    };
+    ASSERT_TRUE(pollUntil(playing, Patience));
+
+    ASSERT_TRUE(menu(6)); // "Save as audio ..."
+    ASSERT_NE(display.waitForWindow(program->processId(), u"^Save as audio$"_s), 0u)
+        << "no file dialog";
+    QThread::msleep(300);
+    display.key(u"ctrl+a s h a r e d Return"_s);
+    const QString saved = music + u"/shared.flac"_s;
+    Wav flac;
+    EXPECT_TRUE(pollUntil(
+        [&] {
+            flac = readAudio(saved.toStdString());
+            return flac.problem.empty();
+        },
+        Patience))
+        << flac.problem;
+    EXPECT_TRUE(readBytes(saved).startsWith("fLaC"));
+    EXPECT_EQ(flac.title, "Night Song");
+    EXPECT_GT(flac.samples.size(), 60u * 44100 * 2);
+    EXPECT_TRUE(playing());
+}
+
 // ---- quitting ----
 
 // Every way to quit ends the player at once, whatever is open, and keeps the
@@ -696,7 +782,7 @@ protected:
             return display.waitForWindow(pid, title) != 0;
         };
         if (state == u"minimised"_s)
-            return menu(6) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+            return menu(7) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
         if (state == u"shaded"_s) {
             display.movePointer(at(1500, 90));
             display.doubleClick(1);
@@ -720,6 +806,20 @@ protected:
             return menu(-1) && shown(u"^About Sonabel$"_s);
         if (state == u"sound dialog"_s)
             return menu(-2) && shown(u"^Sound$"_s);
+        if (state == u"album load"_s) { // a later start's album of a million lines
+            const QString big = run.scratch(u"big.mal"_s);
+            if (!QFileInfo::exists(big)) {
+                QFile album(big);
+                const QByteArray lines =
+                    (run.scratch(u"a.mid"_s) + u"\r\n"_s).toUtf8().repeated(10000);
+                if (!album.open(QIODevice::WriteOnly))
+                    return false;
+                for (int i = 0; i < 100; ++i)
+                    album.write(lines);
+            }
+            run.start({big});
+            return shown(u"^Loading "_s);
+        }
         // A folder scan: long enough to be caught in it.
         const QString tree = run.scratch(u"tree"_s);
         for (int i = 0; i < 2000; ++i)
@@ -767,4 +867,4 @@ TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
 INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
                          ::testing::Values("minimised", "shaded", "panel open", "message box",
                                            "file dialog", "about box", "sound dialog",
-                                           "folder scan"));
+                                           "folder scan", "album load"));

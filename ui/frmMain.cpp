@@ -204,6 +204,7 @@ void frmMain::buildMenus()
     mnuNewPlay = menuItem(mnuMenu, QStringLiteral("New entry to play immediately"), true);
     mnuNewList->setChecked(true);
     mnuMenu->addSeparator();
+    mnuSaveAudio = menuItem(mnuMenu, tr("Save as audio ..."));
     mnuMinimize = menuItem(mnuMenu, QStringLiteral("Minimize"));
     mnuClose = menuItem(mnuMenu, QStringLiteral("Close player"));
     mnuMenu->addSeparator();
@@ -214,6 +215,7 @@ void frmMain::buildMenus()
     mnuMAlbums = mnuPlay->addMenu(QStringLiteral("Albums"));
     mnuLoad = menuItem(mnuMAlbums, QStringLiteral("Load ..."));
     mnuSave = menuItem(mnuMAlbums, QStringLiteral("Save ..."));
+    mnuSaveAlbumAudio = menuItem(mnuMAlbums, tr("Save album as audio ..."));
     sep4 = mnuMAlbums->addSeparator();
     mnuA[0] = nullptr;
     for (int i = 1; i <= 4; ++i) {
@@ -308,6 +310,8 @@ void frmMain::connectHandlers()
     connect(mnuClose, &QAction::triggered, this, &frmMain::mnuClose_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     connect(mnuSound, &QAction::triggered, this, &frmMain::mnuSound_Click);
+    connect(mnuSaveAudio, &QAction::triggered, this, &frmMain::mnuSaveAudio_Click);
+    connect(mnuSaveAlbumAudio, &QAction::triggered, this, &frmMain::mnuSaveAlbumAudio_Click);
     connect(mnuLoad, &QAction::triggered, this, &frmMain::mnuLoad_Click);
     connect(mnuSave, &QAction::triggered, this, &frmMain::mnuSave_Click);
     for (int i = 1; i <= 4; ++i)

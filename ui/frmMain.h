@@ -16,6 +16,7 @@
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
 //   player/LyricsView.cpp     the words of the song (the line widget: ui/LyricLabel)
 //   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
+//   player/SaveAudio.cpp      mnuSaveAudio_Click, mnuSaveAlbumAudio_Click
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
 //   ui/frmAbout.cpp           mnuAbout_Click (the about box)
 //   ui/frmDummy.cpp           the taskbar placeholder's restore
@@ -52,6 +53,13 @@ class frmEnumDir;
 class PlaylistModel;
 class Player;
 class QAbstractItemModel;
+class AudioSaver;
+class QProgressDialog;
+
+// How reading an album into the playlist ended: taken in whole, taken in as
+// far as the file could be read, cancelled (the playlist as it was), or too
+// big for the memory left (the playlist as it was, and the user told).
+enum class AlbumEnd { Loaded, Partial, Cancelled, OutOfMemory };
 
 // What the window needs of the world outside it; tests hand in fakes.
 struct MainWindowServices
@@ -127,11 +135,16 @@ public:
     void SaveSettings();
 
     // ---- playlist and albums (playlist/) ----
-    // False when the album could not be opened; the playlist is then unchanged.
-    // An album too big for the memory left is reported and leaves the
-    // playlist unchanged too (albumOutOfMemory() says so afterwards).
-    bool AddPlayList(const QString &FPath, bool Update = false);
-    bool albumOutOfMemory() const { return m_albumOutOfMemory; }
+    // False when the album could not be opened; the playlist is then unchanged
+    // and `then` is not called. Otherwise a small album is read at once, a
+    // large one on a worker while the folder-scan window shows the progress
+    // and the window goes on; `then` is called once it is over, on this
+    // thread, after the album's own steps. Cancelled or too big for the
+    // memory left (which is reported), it leaves the playlist unchanged.
+    bool AddPlayList(const QString &FPath, bool Update = false,
+                     const std::function<void(AlbumEnd)> &then = {});
+    // An album is being read on a worker (its progress shows).
+    bool albumLoading() const;
     void UpdateMIDI();
     void UpdateAlbum(const QString &AlbumName = QString());
     // DataList: the new entries in order (full paths).
@@ -194,6 +207,11 @@ public:
     // The volume changed, here or on the bus (the Player's volumeChanged):
     // kept in the settings' [Sound] Gain.
     void keepVolume(double gain);
+    // Saving as audio: the selected songs (else the one that plays) into a
+    // file or, several, into a folder; the whole playlist into a folder. The
+    // render runs on a worker while playback goes on, with a progress dialog.
+    void mnuSaveAudio_Click();
+    void mnuSaveAlbumAudio_Click();
 
     // ---- hover highlight and the panel (ui/) ----
     void ClearUnderline();
@@ -271,11 +289,13 @@ public:
     QAction *mnuClose;
     QAction *mnuAbout;
     QAction *mnuSound;
+    QAction *mnuSaveAudio;
     // The play menu: albums submenu, then the songs.
     QMenu *mnuPlay;
     QMenu *mnuMAlbums;
     QAction *mnuLoad;
     QAction *mnuSave;
+    QAction *mnuSaveAlbumAudio;
     QAction *sep4;
     std::array<QAction *, 5> mnuA; // items 1 to 4; index 0 unused
     SongMenu *songMenu;
@@ -313,6 +333,8 @@ protected:
 
 private:
     void finishRequestedClose();
+    // The folder-scan window, created when it is not loaded.
+    frmEnumDir &enumDir();
     // Whether a handler has opened an event loop of its own (a box, a
     // dialog) or a folder scan runs: the playlist is not whole yet.
     bool insideAnotherHandler() const;
@@ -331,17 +353,25 @@ private:
     void connectPlayer();
     // The words of the song that plays, in the window (player/LyricsView.cpp).
     void connectLyrics();
+    // Saving as audio (player/SaveAudio.cpp): the songs the command saves, in
+    // playlist order, with their titles; false when there is none.
+    bool songsToSave(QStringList &paths, QStringList &titles) const;
+    void saveAsAudio(const QStringList &paths, const QStringList &titles, bool intoFolder,
+                     const QString &dialogTitle);
+    void showAudioProgress(const QStringList &titles, const QString &dialogTitle);
 
     MainWindowServices m_services;
     frmDummy *m_dummy = nullptr;
     QPointer<frmAbout> m_about; // deletes itself when closed
     frmEnumDir *m_enumDir = nullptr;
+    AudioSaver *m_audioSaver = nullptr;        // created on the first save
+    QPointer<QProgressDialog> m_audioProgress; // while a save runs
     double m_shadeRestoreHeight = 0;
     bool m_compositorPlacesWindows = false;
     bool m_unloaded = false;
     bool m_closeRequested = false;
     int m_refusedEntries = 0; // new entries refused by the current UpdateOLE
     bool m_eventLoopRunning = false;
-    bool m_albumOutOfMemory = false; // the last album read did not fit in memory
-    bool m_keepDefaultAlbum = false; // so did default.mal: it is left as it is
+    // default.mal was not read whole at the start: it is left as it is.
+    bool m_keepDefaultAlbum = false;
 };

@@ -1,5 +1,6 @@
-// Dialogs answered by the test: messages are recorded, file dialogs return
-// the next scripted answer (nothing: the user cancelled), and the sound dialog
+// Dialogs answered by the test: messages are recorded, file and folder
+// dialogs return the next scripted answer (nothing: the user cancelled),
+// questions are recorded and answered with askAnswer, and the sound dialog
 // runs whileSoundShown (the user moving its controls), then hands its setup to
 // soundAnswer (none: the user cancelled).
 #pragma once
@@ -15,6 +16,18 @@ public:
     void MsgBox(const QString &text) override { messages.append(text); }
     std::optional<QString> ShowOpen(const FileDialogSetup &setup) override { return answer(setup); }
     std::optional<QString> ShowSave(const FileDialogSetup &setup) override { return answer(setup); }
+    std::optional<QString> ShowFolder(const QString &title, const QString &initDir) override
+    {
+        FileDialogSetup setup;
+        setup.DialogTitle = title;
+        setup.InitDir = initDir;
+        return answer(setup);
+    }
+    bool Ask(const QString &text) override
+    {
+        questions.append(text);
+        return askAnswer;
+    }
 
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
     {
@@ -29,6 +42,8 @@ public:
     }
 
     QStringList messages;
+    QStringList questions;
+    bool askAnswer = false;
     std::function<void(SoundDialogSetup &)> soundAnswer;
     // Runs while the sound dialog is shown, before it is answered or cancelled.
     std::function<void(const SoundDialogSetup &)> whileSoundShown;

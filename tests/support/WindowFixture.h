@@ -2,6 +2,7 @@
 #pragma once
 
 #include "player/Player.h"
+#include "playlist/AlbumLoad.h"
 #include "playlist/PlaylistModel.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSequencer.h"
@@ -12,6 +13,23 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+
+// While it lives, albums are read as `policy` says (by default every album on
+// the worker, its progress shown at once); then as before.
+class AlbumLoadsAs
+{
+public:
+    explicit AlbumLoadsAs(AlbumLoadPolicy policy = {0, std::chrono::milliseconds(0)})
+    {
+        albumLoadPolicy() = policy;
+    }
+    ~AlbumLoadsAs() { albumLoadPolicy() = m_saved; }
+    AlbumLoadsAs(const AlbumLoadsAs &) = delete;
+    AlbumLoadsAs &operator=(const AlbumLoadsAs &) = delete;
+
+private:
+    AlbumLoadPolicy m_saved = albumLoadPolicy();
+};
 
 class WindowFixture : public ::testing::Test
 {
