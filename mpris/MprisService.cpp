@@ -1,6 +1,7 @@
 // The media player on the session bus; see MprisService.h.
 #include "mpris/MprisService.h"
 
+#include "engine/Lyrics.h"
 #include "engine/SoundChoice.h"
 #include "mpris/MprisAdaptors.h"
 #include "player/Player.h"
@@ -8,6 +9,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
@@ -116,8 +118,28 @@ QVariantMap MprisService::metadata() const
     if (length > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(length) * 1000);
     map.insert(QStringLiteral("xesam:title"), FileTitle(m_player.file()));
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_player.file()).toString());
+    // A URI proper: absolute, and with what a URI cannot hold (blanks,
+    // letters beyond ASCII) percent-encoded.
+    const QString path = QFileInfo(m_player.file()).absoluteFilePath();
+    map.insert(QStringLiteral("xesam:url"),
+               QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()));
+    const QString words = lyricsText();
+    if (!words.isEmpty())
+        map.insert(QStringLiteral("xesam:asText"), words);
     return map;
+}
+
+QString MprisService::lyricsText() const
+{
+    // Metadata is read at every refresh, once a second: the text is made
+    // once for each song's words.
+    const std::shared_ptr<const Lyrics> lyrics =
+        m_player.state() == Player::State::Opening ? nullptr : m_player.lyrics();
+    if (lyrics != m_lyrics) {
+        m_lyrics = lyrics;
+        m_lyricsText = lyrics ? QString::fromStdString(lyrics->text()) : QString();
+    }
+    return m_lyricsText;
 }
 
 qlonglong MprisService::positionUs() const

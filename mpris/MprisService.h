@@ -14,7 +14,9 @@
 
 #include <QObject>
 #include <QVariantMap>
+#include <memory>
 
+class Lyrics;
 class Player;
 
 class MprisService : public QObject
@@ -67,8 +69,13 @@ Q_SIGNALS:
 private:
     QString trackId() const;
     QVariantMap snapshot() const;
+    // The whole words of the song, lines separated by newlines; empty when
+    // it has none.
+    QString lyricsText() const;
 
     Player &m_player;
     QVariantMap m_last;
     bool m_registered = false;
+    mutable std::shared_ptr<const Lyrics> m_lyrics; // whose text m_lyricsText is
+    mutable QString m_lyricsText;
 };

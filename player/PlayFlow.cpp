@@ -23,6 +23,7 @@ void frmMain::connectPlayer()
     // The check mark of the play menu follows the song started.
     connect(&player, &Player::trackChanged, this, &frmMain::UpdateMIDIMenu);
     connect(&player, &Player::volumeChanged, this, &frmMain::keepVolume);
+    connectLyrics();
 }
 
 void frmMain::MCI_Done(int NotifyCode)

@@ -50,6 +50,11 @@ qint32 Player::positionMs() const
     return m_device.Position();
 }
 
+std::shared_ptr<const Lyrics> Player::lyrics() const
+{
+    return m_device.lyrics();
+}
+
 int Player::entryCount() const
 {
     return m_playlist.count();

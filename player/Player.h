@@ -17,7 +17,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 
+class Lyrics;
 class PlaylistModel;
 class SequencerDevice;
 
@@ -54,6 +56,9 @@ public:
     // The synthesizer's gain, 0 to SoundChoice::MaxGain (the Sound dialog's
     // volume, and the bus's).
     double volume() const { return m_volume; }
+    // The words of the open song: empty while nothing is open or it is still
+    // opening. Never null; immutable, so safe to keep.
+    std::shared_ptr<const Lyrics> lyrics() const;
 
     // The reset played before each song an advance starts and before a file
     // played at once: mode 0 none (the file is kept, not played), 1 General

@@ -1,20 +1,25 @@
 // The Player on a scripted device: which song plays, the transport, the
 // previous-button window, the reset before a song, device notifications and
 // the end of a song; the window's play handlers: the play menu, the song line
-// and bar, seeking by dragging the bar; the media player's calls, which do
+// and bar, seeking by dragging the bar, the words of the song; the media
+// player's calls, which do
 // what the window's own controls do; then the real program as a media player
 // on a private session bus, driven with gdbus the way media keys and desktop
 // widgets are.
 #include "engine/MidiSequencer.h"
 #include "engine/SilentOutput.h"
+#include "engine/Timeline.h"
 #include "mpris/MprisService.h"
+#include "player/LyricFollower.h"
 #include "player/Player.h"
 #include "player/Progress.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
+#include "ui/LyricLabel.h"
 #include "ui/SongMenu.h"
 #include "ui/frmDummy.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDBusObjectPath>
 #include <QFile>
@@ -390,6 +395,106 @@ TEST_F(WindowPlayTest, DraggingTheBarSeeks)
                                        u"Play from 50000"_s, u"Play from 200000"_s}));
 }
 
+// ---- the words of the song ----
+
+std::shared_ptr<const Lyrics> wordsOf(const Syllables &syllables, int seconds)
+{
+    const MidiFile file = MidiFile::parse(karaokeSong(syllables, seconds));
+    return std::make_shared<const Lyrics>(Lyrics::read(file, Timeline::build(file)->tempoMap()));
+}
+
+// The line follows the song through seeks, a pause, a stop and song changes,
+// and moves on by itself when a syllable is due; a timer that fires before
+// the song got there (it started late) waits on instead of running ahead.
+TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
+{
+    songs(2, 10000);
+    device.scriptLyrics(s(0), wordsOf({{1000, "Hel"},
+                                       {1200, "lo "},
+                                       {1400, "w\xc3\xb6rld"},
+                                       {3000, "/How "},
+                                       {3200, "are "},
+                                       {3400, "you"}},
+                                      10));
+    LyricFollower words(player);
+    const auto shows = [&](const QString &text, int sung) {
+        return words.text() == text && words.sung() == sung;
+    };
+    const QString hello = u"Hello w\u00f6rld"_s;
+    player.playEntry(0);
+    EXPECT_TRUE(shows({}, 0)) << "before the first line";
+    player.seek(1250);
+    EXPECT_TRUE(shows(hello, 6));
+    QTest::qWait(400); // the song stands still: the timer's guess is not taken
+    EXPECT_TRUE(shows(hello, 6));
+    device.setPosition(1400);
+    EXPECT_TRUE(ProgramRun::waitFor([&] { return shows(hello, 11); }, 2000))
+        << words.text().toStdString() << " " << words.sung();
+
+    player.pause();
+    device.setPosition(3250);
+    player.pause(); // the resume shows where the song is at once
+    EXPECT_TRUE(shows(u"How are you"_s, 8));
+    player.seek(500);
+    EXPECT_TRUE(shows({}, 0));
+    player.advance(); // a song without words
+    EXPECT_TRUE(shows({}, 0));
+    player.playEntry(0);
+    player.seek(3500);
+    EXPECT_TRUE(shows(u"How are you"_s, 11));
+    device.setPosition(10000); // its end: the line goes
+    Q_EMIT player.positionChanged(10000);
+    EXPECT_TRUE(shows({}, 0));
+    player.seek(3500);
+    player.stop();
+    EXPECT_TRUE(shows({}, 0));
+}
+
+// In the window the line takes the help line's place, unless a control's help
+// shows while the pointer is in the window; shaded, it covers the title. To
+// screen readers it is a label named by the line.
+TEST_F(WindowPlayTest, WordsShowInTheHelpPlaceOrOverTheShadedTitle)
+{
+    store.values.insert(u"Shade"_s, u"0"_s);
+    frmMain &w = withSongs(1);
+    w.show();
+    device.scriptLyrics(
+        s(0),
+        wordsOf({{0, "Sing "}, {500, "a "}, {1000, "song"}, {2000, "/Then "}, {2500, "stop"}}, 60));
+    auto *line = w.findChild<LyricLabel *>(u"lblLyric"_s);
+    auto *strip = w.findChild<LyricLabel *>(u"lblShadeLyric"_s);
+    ASSERT_TRUE(line && strip);
+    const auto shown = [&] {
+        return QStringList{line->isVisibleTo(&w) ? line->text() : QString(),
+                           strip->isVisibleTo(&w) ? strip->text() : QString()};
+    };
+    const QString first = u"Sing a song"_s;
+    EXPECT_EQ(shown(), QStringList({QString(), QString()}));
+    w.mnuMID_Click(0);
+    EXPECT_EQ(shown(), QStringList({first, QString()}));
+    EXPECT_EQ(line->geometry(), w.lblHelp->geometry());
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&w, &enter);
+    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
+    EXPECT_EQ(shown(), QStringList({QString(), QString()}));
+    QEvent leave(QEvent::Leave); // out of the window, the help left behind
+    QCoreApplication::sendEvent(&w, &leave);
+    EXPECT_EQ(shown(), QStringList({first, QString()}));
+
+    w.mnuShade_Click();
+    EXPECT_EQ(shown(), QStringList({QString(), first}));
+    EXPECT_EQ(strip->geometry(), w.lblSongName->geometry());
+    w.mnuShade_Click();
+
+    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(line);
+    ASSERT_TRUE(a11y);
+    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
+    EXPECT_EQ(a11y->text(QAccessible::Name), first);
+    w.player.seek(2600);
+    EXPECT_EQ(a11y->text(QAccessible::Name), u"Then stop"_s);
+}
+
 // ---- the media player's calls ----
 
 // The bus's calls keep the transport's rules: Pause on a paused song does not
@@ -469,12 +574,19 @@ protected:
 
 TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
 {
-    QStringList songs;
-    for (const QString &name : {u"alpha.mid"_s, u"beta.mid"_s, u"gamma.mid"_s})
-        songs.append(writeSteadySong(run.scratch(u"songs/"_s + name), 40, 500));
-    QProcess *player = run.start({run.scratch(u"songs"_s)});
-    // Once on the bus, the first song plays, with its title and length.
+    // A folder whose name a URI must encode; the first song has words.
+    const QString folder = run.scratch(u"my s\u00f6ngs"_s);
+    QStringList songs{writeKaraokeSong(folder + u"/alpha.mid"_s,
+                                       {{100, "\\Hel"}, {300, "lo "}, {600, "/world"}}, 40)};
+    for (const QString &name : {u"beta.mid"_s, u"gamma.mid"_s})
+        songs.append(writeSteadySong(folder + u'/' + name, 40, 500));
+    run.workingDirectory = run.scratch();
+    QProcess *player = run.start({u"my s\u00f6ngs"_s});
+    // Once on the bus, the first song plays, with its title, length, words
+    // and its absolute URL.
     ASSERT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
+    EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:asText': <'Hello\\nworld'>"_s))
+        << run.mprisGet(u"Metadata"_s).toStdString();
     QProcess *monitor = run.monitorBus();
     QString announced;
     const auto heard = [&](const QString &part) {
@@ -484,7 +596,7 @@ TEST_F(MediaPlayer, TransportAndPropertiesOverTheBus)
     const QString metadata = run.mprisGet(u"Metadata"_s);
     for (const QString &part :
          {u"'xesam:title': <'alpha'>"_s, u"'mpris:length': <int64 40000000>"_s,
-          QUrl::fromLocalFile(songs[0]).toString()})
+          u"'xesam:url': <'file:///"_s, u"/my%20s%C3%B6ngs/alpha.mid'>"_s})
         EXPECT_TRUE(metadata.contains(part)) << metadata.toStdString();
 
     // Pause holds the position; Play goes on from it.

@@ -1,9 +1,10 @@
 // The player's window on a real X display with a window manager, driven with
 // the real pointer and keyboard: hover highlight and help line, drag and the
 // top-edge snap, shade and the panel, the position across a restart, minimise
-// to the taskbar and back, the about box, "Always on top", the box of a later
-// start that cannot reach the player, a giant album loading while the player
-// answers, saving the song that plays as audio through the real file dialog,
+// to the taskbar and back, the about box, "Always on top", the words of a
+// song as it plays, the box of a later start that cannot reach the player, a
+// giant album loading while the player answers, saving the song that plays as
+// audio through the real file dialog,
 // and every way to quit in every state the window can be in.
 //
 // With SONABEL_SCREENSHOT_DIR set, the tests leave pictures of the window
@@ -14,10 +15,12 @@
 #include "support/RealDisplay.h"
 #include "support/Wav.h"
 
+#include <QBitArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
@@ -513,6 +516,113 @@ TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
     EXPECT_TRUE(pollUntil(above, 5000));
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
     EXPECT_TRUE(display.info(main).viewable);
+}
+
+// Pixels in the colour of the words already sung.
+int sungIn(const QImage &screen, const QRect &area)
+{
+    int sung = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = screen.pixelColor(x, y);
+            sung += c.blue() > 120 && c.red() < 90 && c.green() < 90 ? 1 : 0;
+        }
+    return sung;
+}
+
+// Which pixels are text, whatever its colour: the shape of the line shown.
+QBitArray letters(const QImage &screen, const QRect &area)
+{
+    QBitArray mask(area.width() * area.height());
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x) {
+            const QColor c = screen.pixelColor(area.topLeft() + QPoint(x, y));
+            mask.setBit(y * area.width() + x, c.red() < 110 && c.green() < 110);
+        }
+    return mask;
+}
+
+// A song's words show in the help line's place as they are sung, the part sung
+// in a colour of its own; each line comes on time; a control's help wins while
+// the pointer is on it; shaded, the words are on the strip. A pause holds them
+// and a stop takes them away.
+TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
+{
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    // A line every 2.5 s from 1 s on: "Sing along line N", a word each 400 ms.
+    Syllables words;
+    for (int line = 0; line < 16; ++line) {
+        const int at = 1000 + line * 2500;
+        words.insert(words.end(), {{at, "/Sing "},
+                                   {at + 400, "along "},
+                                   {at + 800, "line "},
+                                   {at + 1200, std::to_string(line)}});
+    }
+    startPlayer({}, {writeKaraokeSong(run.scratch(u"words.kar"_s), words, 45)});
+    display.movePointer(QPoint(1270, 790)); // away from the window
+    const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    QImage screen;
+    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > 10; }, 10000,
+                                      &screen))
+        << "no words in the help line's place";
+    const int sungBefore = sungIn(screen, help);
+    EXPECT_GT(inkIn(screen, help), 10) << "nothing left to sing";
+    keepScreenshot(u"words.png"_s, screen, display.geometry(main));
+    EXPECT_TRUE(
+        display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > sungBefore; }, 5000))
+        << "the part sung did not grow";
+
+    // Each line comes when it is sung: 1 s after a multiple of 2.5 s.
+    const auto songMs = [&] {
+        const QRegularExpressionMatch m =
+            QRegularExpression(u"int64 (\\d+)"_s).match(run.mprisGet(u"Position"_s));
+        return m.hasMatch() ? m.captured(1).toLongLong() / 1000 : -1;
+    };
+    for (int change = 0; change < 2; ++change) {
+        const QBitArray shown = letters(display.screenshot(), help);
+        ASSERT_TRUE(display.waitForScreen(
+            [&](const QImage &s) { return letters(s, help) != shown && sungIn(s, help) > 0; },
+            5000))
+            << "the line did not change";
+        const qint64 into = (songMs() + 2500 - 1000) % 2500;
+        EXPECT_LT(into, 1200) << "a new line showed " << into << " ms after its time";
+    }
+
+    // Over a button its help wins; off it, the words are back.
+    display.movePointer(at(3675, 660));
+    display.movePointer(at(3680, 650));
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) {
+        return sungIn(s, help) == 0 && inkIn(s, help) > 20;
+    })) << "the help did not win";
+    display.movePointer(at(2595, 1500)); // the window's background
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > 0; }))
+        << "the words did not come back";
+
+    // A pause holds the line as it was.
+    clickAt(1500, 90);
+    display.key(u"space"_s);
+    ASSERT_TRUE(
+        pollUntil([&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Paused"_s); }, 5000));
+    QThread::msleep(300);
+    const QImage held = display.screenshot().copy(help);
+    QThread::msleep(1500);
+    EXPECT_EQ(display.screenshot().copy(help), held) << "the words moved on while paused";
+    EXPECT_GT(inkIn(held, held.rect()), 10);
+    display.key(u"space"_s);
+
+    // Shaded: the words on the strip, in place of the title.
+    display.doubleClick(1);
+    ASSERT_TRUE(waitForHeight(px(195)));
+    const QRect strip(at(315, 0), QSize(px(3030), px(195)));
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, strip) > 5; }, 5000))
+        << "no words on the strip";
+    display.doubleClick(1);
+    ASSERT_TRUE(waitForHeight(px(3150)));
+
+    // Stop: no words.
+    clickAt(4160, 90);
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, help) == 0; }))
+        << "the words stayed after Stop";
 }
 
 // A later start whose player does not answer (it holds the session but stands

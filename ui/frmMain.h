@@ -14,6 +14,7 @@
 //   player/PlayFlow.cpp       MCI_Done, transport images, optReset_Click, the Player
 //   player/Progress.cpp       MCI_StatusUpdate, seeking on lblPct
 //   player/PlayMenu.cpp       UpdateMIDIMenu, playlist cues (the menu widget: ui/SongMenu)
+//   player/LyricsView.cpp     the words of the song (the line widget: ui/LyricLabel)
 //   player/Sound.cpp          mnuSound_Click, MCI_SoundProblem
 //   player/SaveAudio.cpp      mnuSaveAudio_Click, mnuSaveAlbumAudio_Click
 //   ui/Highlight.cpp          ClearUnderline, hover handlers, btnConfig_Click
@@ -350,6 +351,8 @@ private:
     // handlers (player/PlayFlow.cpp).
     Player &createPlayer(SequencerDevice &device);
     void connectPlayer();
+    // The words of the song that plays, in the window (player/LyricsView.cpp).
+    void connectLyrics();
     // Saving as audio (player/SaveAudio.cpp): the songs the command saves, in
     // playlist order, with their titles; false when there is none.
     bool songsToSave(QStringList &paths, QStringList &titles) const;

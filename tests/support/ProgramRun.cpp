@@ -219,6 +219,31 @@ QString writeSteadySong(const QString &path, int seconds, int stepMs)
     return writeBytes(path, w.bytes());
 }
 
+std::vector<std::uint8_t> karaokeSong(const Syllables &syllables, int seconds)
+{
+    SmfWriter w(1, 500);
+    w.beginTrack();
+    w.tempo(0, 500000); // 1 ms a tick
+    w.channel(0, 0xC0, 0);
+    const std::int64_t end = std::int64_t(seconds) * 1000;
+    for (std::int64_t tick = 0; tick < end; tick += 500) {
+        w.channel(tick, 0x90, 64, 100);
+        w.channel(tick + 400, 0x80, 64, 0);
+    }
+    w.endTrack(end);
+    w.beginTrack(); // the words, in a track of their own
+    for (const auto &[ms, text] : syllables)
+        w.meta(ms, 0x05,
+               std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+    w.endTrack(end);
+    return w.bytes();
+}
+
+QString writeKaraokeSong(const QString &path, const Syllables &syllables, int seconds)
+{
+    return writeBytes(path, karaokeSong(syllables, seconds));
+}
+
 QStringList makeSongFiles(const ProgramRun &run, const QStringList &names)
 {
     QStringList paths;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 // How long a test waits for something that only takes this long when it hangs.
@@ -87,6 +89,12 @@ QString writeBytes(const QString &path, const std::vector<std::uint8_t> &bytes);
 QString writeLines(const QString &path, const QStringList &lines);
 // A steady song of this many seconds: a short note every stepMs. Returns the path.
 QString writeSteadySong(const QString &path, int seconds, int stepMs);
+// A steady song of this many seconds (a short note every 500 ms) with words:
+// a Lyric event for each syllable, at its time in ms ('/' begins a line, '\\'
+// a paragraph, as karaoke files mark them). Its bytes, or the path written.
+using Syllables = std::vector<std::pair<int, std::string>>;
+std::vector<std::uint8_t> karaokeSong(const Syllables &syllables, int seconds);
+QString writeKaraokeSong(const QString &path, const Syllables &syllables, int seconds);
 // Files of the given names in the run's scratch folder "songs", with a few
 // bytes each (enough for the playlist, which never opens them); their paths.
 QStringList makeSongFiles(const ProgramRun &run, const QStringList &names);
