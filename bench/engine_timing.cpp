@@ -75,6 +75,9 @@ int main(int argc, char **argv)
     });
     device.setFileName(path);
     device.Command(QStringLiteral("Open"));
+    // The song is read on a worker; its result comes back as an event.
+    while (device.isOpening())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (device.Length() <= 0) {
         std::fprintf(stderr, "engine_timing: %s\n", qPrintable(device.errorString()));
         return 1;
