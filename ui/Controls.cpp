@@ -38,6 +38,24 @@ QStringList droppedPaths(const QMimeData *data)
     return paths;
 }
 
+void acceptFileDrag(QDropEvent *event)
+{
+    if (droppedPaths(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+QStringList takeDroppedPaths(QDropEvent *event)
+{
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (paths.isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+    return paths;
+}
+
 namespace {
 
 class MouseMoveFilter : public QObject
@@ -386,21 +404,14 @@ void SongTitle::contextMenuEvent(QContextMenuEvent *event)
 
 void SongTitle::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (droppedPaths(event->mimeData()).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
+    acceptFileDrag(event);
 }
 
 void SongTitle::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = droppedPaths(event->mimeData());
-    if (paths.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    Q_EMIT filesDropped(paths);
+    const QStringList paths = takeDroppedPaths(event);
+    if (!paths.isEmpty())
+        Q_EMIT filesDropped(paths);
 }
 
 // ---- the seek bar ----

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 
+class QDropEvent;
 class QMimeData;
 
 // Positions and sizes are given in twips; 15 twips are one logical pixel.
@@ -35,6 +36,11 @@ inline const QColor Strip(192, 192, 255);
 
 // Local files and folders in dropped data, in order; empty when there are none.
 QStringList droppedPaths(const QMimeData *data);
+// A drag over a control that takes files: accepted only when it carries some.
+void acceptFileDrag(QDropEvent *event);
+// A drop on such a control: its paths, the drop accepted; empty (and the drop
+// ignored) when it carries none.
+QStringList takeDroppedPaths(QDropEvent *event);
 
 // Calls onMove on every pointer move over widget (it gets mouse tracking), for
 // widgets that are not the program's own classes (a window, a plain caption).

@@ -145,27 +145,17 @@ void ListBox::focusOutEvent(QFocusEvent *event)
 
 void ListBox::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (droppedPaths(event->mimeData()).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
+    acceptFileDrag(event);
 }
 
 void ListBox::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (droppedPaths(event->mimeData()).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
+    acceptFileDrag(event);
 }
 
 void ListBox::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = droppedPaths(event->mimeData());
-    if (paths.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    Q_EMIT filesDropped(paths);
+    const QStringList paths = takeDroppedPaths(event);
+    if (!paths.isEmpty())
+        Q_EMIT filesDropped(paths);
 }
