@@ -7,9 +7,12 @@
 #include "platform/SettingsStore.h"
 #include "ui/frmMain.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 class BenchDevice : public SequencerDevice
@@ -90,4 +93,21 @@ template <typename F> double medianMs(int runs, F &&f)
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// Runs the event loop for ms milliseconds, waking at least every 5 ms.
+inline void runEventsFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Writes a song's bytes to path.
+inline void writeSongFile(const QString &path, const std::vector<std::uint8_t> &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
 }

@@ -48,19 +48,8 @@ std::vector<std::int64_t> writeSong(const QString &path, int seconds)
         t += 90 + (i * 37) % 221;
     }
     w.endTrack(seconds * 1000);
-    const std::vector<std::uint8_t> bytes = w.bytes();
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
+    writeSongFile(path, w.bytes());
     return times;
-}
-
-void runEventsFor(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 // Records, at each paint of the line that shows something new, the song's

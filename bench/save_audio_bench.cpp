@@ -88,13 +88,6 @@ private:
     std::thread m_thread; // last: starts once the rest is there
 };
 
-void runEventsFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 double printTimes(const char *what, const std::vector<double> &t)
 {
     if (t.empty()) {

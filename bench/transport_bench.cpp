@@ -32,19 +32,8 @@ QString writeSong(const QString &path)
         w.channel(i * 240 + 200, 0x80, std::uint8_t(48 + i % 24), 0);
     }
     w.endTrack(120 * 240);
-    const std::vector<std::uint8_t> bytes = w.bytes();
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
+    writeSongFile(path, w.bytes());
     return path;
-}
-
-void runEventsFor(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 } // namespace
