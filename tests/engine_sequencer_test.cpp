@@ -460,15 +460,11 @@ TEST(SequencerDevice, OpensOnAWorkerAndACloseOrAnotherOpenCancels)
     std::vector<bool> opened;
     QObject::connect(rig.device.get(), &SequencerDevice::Opened,
                      [&](bool ok) { opened.push_back(ok); });
-    // At 120 beats a minute: a prelude of 80 ms, a song of one note in 1 s.
-    SmfWriter reset(0, 96), other(0, 96);
+    // A prelude of 80 ms (at 120 beats a minute), a song of one note in 1 s.
+    SmfWriter reset(0, 96);
     reset.beginTrack();
     reset.sysEx(0, std::vector<std::uint8_t>{0xF0, 0x7D, 0x01, 0xF7});
     reset.endTrack(16);
-    other.beginTrack();
-    other.channel(0, 0x90, 60, 100);
-    other.channel(96, 0x80, 60, 0);
-    other.endTrack(192);
     const QString prelude = writeBytes(rig.dir.filePath(u"reset.mid"_s), reset.bytes());
     const auto start = [&](const QString &file) {
         rig.device->setFileName(file);
@@ -482,7 +478,7 @@ TEST(SequencerDevice, OpensOnAWorkerAndACloseOrAnotherOpenCancels)
     rig.device->Command(u"Close"_s);
     start(rig.path);
     rig.device->setPrelude(prelude);
-    start(writeBytes(rig.dir.filePath(u"other.mid"_s), other.bytes()));
+    start(writeSteadySong(rig.dir.filePath(u"other.mid"_s), 1, 1000));
     ASSERT_TRUE(rig.deliverUntil([&] { return !opened.empty() && rig.done.size() == 2; }));
     EXPECT_EQ(opened, std::vector<bool>{true});
     EXPECT_EQ(rig.done, (std::vector<int>{4, 4}));
