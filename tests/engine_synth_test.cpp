@@ -383,6 +383,7 @@ TEST(RenderTool, InfoRenderAndExitCodes)
     }
     const Wav out = readWav(wav);
     EXPECT_EQ(out.problem, "");
+    EXPECT_EQ(out.rate, 22050u);
     EXPECT_GE(frameCount(out), 22050); // the song's second at least
 }
 
