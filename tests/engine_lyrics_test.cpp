@@ -1,13 +1,12 @@
 // The words of a song: karaoke text and Lyric events read into timed lines,
-// damaged text kept bounded, the open song's words on the device, and the
-// render tool's --lyrics listing.
+// damaged text kept bounded, and the open song's words on the device. (The
+// render tool's --lyrics listing is in engine_synth_test.)
 #include "engine/Lyrics.h"
 #include "engine/MidiSequencer.h"
 #include "engine/SilentOutput.h"
 #include "engine/Timeline.h"
 #include "support/ProgramRun.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <string_view>
 
@@ -135,7 +134,8 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     }
 
     // Ordinary text events (a title, markers) are no words; format 2 times
-    // each pattern from the end of the one before.
+    // each pattern from the end of the one before; Lyric events win over
+    // karaoke text, even over more of it.
     SmfWriter plain(1, 480);
     plain.beginTrack();
     for (const char *s : {"Verse", "Chorus", "Made with a sequencer"})
@@ -144,6 +144,8 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     EXPECT_TRUE(wordsOf(plain.bytes()).empty());
     SmfWriter patterns(2, 480);
     patterns.beginTrack();
+    for (const char *s : {"\\Kara", "o", "ke", "/text"})
+        text(patterns, 100, Text, s);
     text(patterns, 240, Lyric, "one");
     patterns.endTrack(960);
     patterns.beginTrack(); // the track with the most words is read
@@ -153,45 +155,13 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     EXPECT_EQ(texts(wordsOf(patterns.bytes())), std::vector<std::string>{"1250 two three"});
 }
 
-// Lyric events win over karaoke text; line ends inside syllables break lines,
-// an empty line makes a paragraph; each event is UTF-8 when it can be, else
-// Windows-1252.
-TEST(Lyrics, LyricEventsBreakAtLineEndsInEitherEncoding)
-{
-    SmfWriter w(1, 1000);
-    w.beginTrack();
-    w.tempo(0, 1000000);
-    text(w, 50, Text, "\\Karaoke");
-    text(w, 60, Text, "/text");
-    text(w, 70, Lyric, "Duplicate");
-    w.endTrack(1000);
-    w.beginTrack();
-    const std::pair<std::int64_t, std::string_view> words[] = {
-        {100, "Caf\xE9 "},
-        {200, "na\xC3\xAFve"},
-        {300, "\r"},
-        {400, "\x93Hi\x94\r\n"},
-        {500, "\r\n"},
-        {600, "A\tB\x01"
-              "C"},
-        {700, "/x\ry"},
-    };
-    for (const auto &[tick, s] : words)
-        text(w, tick, Lyric, s);
-    w.endTrack(1000);
-    const Lyrics lyrics = wordsOf(w.bytes());
-    EXPECT_EQ(texts(lyrics), (std::vector<std::string>{"100 Café naïve", "400 “Hi”", "600 \\A BC",
-                                                       "700 x", "700 y"}));
-    EXPECT_EQ(lyrics.lines()[0].syllables[1].begin, 6u); // "é" is two bytes
-    // Words as notation programs write them: no spaces of their own, and a
-    // hyphen joining the syllables of a word.
-    EXPECT_EQ(texts(wordsOf(Lyric, {"Hel-", "lo", "world", "A-", "gain\r", "Next"})),
-              (std::vector<std::string>{"0 Hello world Again", "5 Next"}));
-}
-
-// Damaged or hostile text: bounded, valid UTF-8, never an empty or overlong
-// line, and the position queries still walk the song in order.
-TEST(Lyrics, HostileTextStaysBoundedAndValid)
+// Lyric events, ordinary and damaged or hostile: line ends inside syllables
+// break lines, an empty line makes a paragraph, each event is UTF-8 when it can
+// be, else Windows-1252; words as notation programs write them (no spaces of
+// their own, a hyphen joining the syllables of a word) get their spaces. Every
+// line is bounded, valid UTF-8, never empty or overlong, and the position
+// queries still walk the song in order.
+TEST(Lyrics, LyricEventsBreakIntoBoundedValidLines)
 {
     std::string words; // 1 MB of "words ", so that 16 whole words fill a line
     while (words.size() < 1000000)
@@ -206,6 +176,17 @@ TEST(Lyrics, HostileTextStaysBoundedAndValid)
     using Case =
         std::tuple<const char *, std::vector<std::string>, std::vector<std::string>, std::size_t>;
     const std::vector<Case> cases = {
+        {"line ends in either encoding",
+         {"Caf\xE9 ", "na\xC3\xAFve", "\r", "\x93Hi\x94\r\n", "\r\n",
+          "A\tB\x01"
+          "C",
+          "/x\ry"},
+         {"0 Café naïve", "3 “Hi”", "5 \\A BC", "6 x", "6 y"},
+         0},
+        {"notation program",
+         {"Hel-", "lo", "world", "A-", "gain\r", "Next"},
+         {"0 Hello world Again", "5 Next"},
+         0},
         {"text ends at a NUL", {"ab\0cd"s, "\0hidden"s}, {"0 ab"}, 0},
         {"marks and empty syllables", emptyAndMarks, {"100000 \\end"}, 0},
         {"invalid UTF-8 is Windows-1252",
@@ -254,6 +235,8 @@ TEST(Lyrics, HostileTextStaysBoundedAndValid)
     }
     EXPECT_EQ(wordsOf(Lyric, std::vector<std::string>(50000, "la ")).lines().size(),
               (Lyrics::MaxSyllables + 32) / 33); // 33 to a line
+    EXPECT_EQ(wordsOf(Lyric, {"Caf\xE9 ", "na\xC3\xAFve"}).lines()[0].syllables[1].begin,
+              6u); // "é" is two bytes
 }
 
 // The device hands out the open song's words, and none once it is closed or
@@ -274,33 +257,5 @@ TEST(Lyrics, TheDeviceHoldsTheOpenSongsWords)
         device.setFileName(broken);
         device.Command(QString::fromLatin1(next));
         EXPECT_TRUE(device.lyrics()->empty());
-    }
-}
-
-TEST(RenderTool, LyricsListsEachLineWithItsStart)
-{
-    QTemporaryDir dir;
-    const QString song = writeBytes(dir.filePath(u"song.kar"_s), karaoke());
-    SmfWriter late(0, 1000);
-    late.beginTrack();
-    late.tempo(0, 1000000);
-    text(late, 4000000, Lyric, "Four thousand seconds in");
-    late.endTrack(4000000);
-    const QString longSong = writeBytes(dir.filePath(u"long.mid"_s), late.bytes());
-    using Case = std::tuple<QStringList, int, std::string>;
-    for (const auto &[arguments, exitCode, out] : {
-             Case{{u"--lyrics"_s, song},
-                  0,
-                  "0:00.500\tHello world\n0:02.000\tHow are you\n0:04.000\tSecond\n"
-                  "0:05.000\tLast\n"},
-             Case{{u"--lyrics"_s, longSong}, 0, "66:40.000\tFour thousand seconds in\n"},
-             Case{{u"--lyrics"_s}, 2, ""},
-         }) {
-        SCOPED_TRACE(arguments.join(u' ').toStdString());
-        QProcess p;
-        p.start(QStringLiteral(SONABEL_BUILD_DIR "/sonabel-render"), arguments);
-        ASSERT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitCode(), exitCode);
-        EXPECT_EQ(p.readAllStandardOutput().toStdString(), out);
     }
 }

@@ -15,9 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -63,11 +62,6 @@ std::vector<std::uint8_t> songBytes()
 }
 
 constexpr qint32 SongMs = 5000;
-
-bool isControl(const RecordingOutput::Message &m, int cc)
-{
-    return m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0xB0 && m.bytes[1] == cc;
-}
 
 using Messages = std::vector<RecordingOutput::Message>;
 
@@ -142,10 +136,6 @@ struct Rig
         if (openSong)
             open(path);
     }
-    std::shared_ptr<RecordingOutput> recorder() const
-    {
-        return std::make_shared<RecordingOutput>([c = clock] { return c->now(); });
-    }
     // Steps the clock in steps of at most 50 ms, each time waiting until the
     // playback thread has done everything due.
     void advance(std::int64_t ms)
@@ -174,12 +164,37 @@ struct Rig
     {
         return ProgramRun::waitFor(enough, 5000);
     }
+    // How many All Sound Off went out.
     std::ptrdiff_t cuts() const
     {
         const Messages m = output->messages();
-        return std::count_if(m.begin(), m.end(), [](const auto &x) { return isControl(x, 120); });
+        return std::count_if(m.begin(), m.end(), [](const auto &x) {
+            return x.bytes.size() == 3 && (x.bytes[0] & 0xF0) == 0xB0 && x.bytes[1] == 120;
+        });
     }
 };
+
+// An output whose open() never returns until the test lets it: a sound server
+// that takes the connection and never answers.
+struct StuckOutput : SilentOutput
+{
+    std::promise<void> letGo;
+    std::shared_future<void> freed = letGo.get_future().share();
+    bool open() override
+    {
+        freed.wait();
+        return true;
+    }
+};
+
+// The channel state that playing the song from its start up to `at` ms leaves.
+ChaseState playedTo(qint32 at)
+{
+    Rig played;
+    played.command("Play");
+    played.advance(at);
+    return stateOf(played.output->messages());
+}
 
 } // namespace
 
@@ -383,13 +398,9 @@ TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
 {
     Rig sought;
     for (qint32 at : {4990, 0, 2600, 1100, 4700, 1, 3900, 2000}) {
-        Rig played;
-        played.command("Play");
-        played.advance(at);
         sought.device->setFrom(at);
         sought.command("Play");
-        const ChaseState a = stateOf(played.output->messages());
-        const ChaseState b = stateOf(sought.output->messages());
+        const ChaseState a = playedTo(at), b = stateOf(sought.output->messages());
         EXPECT_TRUE(a == b) << "at " << at << " ms: " << a.differenceFrom(b);
     }
 }
@@ -400,49 +411,21 @@ TEST(SequencerDevice, ASeekLeavesTheChannelStateOfPlayingThere)
 // own Done. (A pause that stays a pause is heard in sound_test.)
 TEST(SequencerDevice, ANewOutputTakesTheSongOnWhereItStood)
 {
-    Rig played, rig;
-    played.command("Play");
-    played.advance(1300);
+    Rig rig;
     rig.device->setNotify(true);
     rig.command("Play");
     rig.advance(1300);
-    const auto second = rig.recorder();
+    const auto second = std::make_shared<RecordingOutput>([c = rig.clock] { return c->now(); });
     rig.device->replaceOutput(second);
     rig.clock->waitForIdle();
     EXPECT_EQ(rig.device->Position(), 1300);
     EXPECT_EQ(hangingNote(rig.output->messages()), "");
-    const ChaseState a = stateOf(played.output->messages());
-    const ChaseState b = stateOf(second->messages());
+    const ChaseState a = playedTo(1300), b = stateOf(second->messages());
     EXPECT_TRUE(a == b) << a.differenceFrom(b);
     rig.advance(SongMs - 1300);
     ASSERT_TRUE(rig.deliverUntil([&] { return rig.done.size() == 1; }));
     EXPECT_EQ(rig.done, std::vector<int>{1});
 }
-
-namespace {
-
-// An output whose open() never returns until the test lets it: a sound server
-// that takes the connection and never answers.
-struct StuckOutput : SilentOutput
-{
-    std::mutex mutex;
-    std::condition_variable freed;
-    bool free = false;
-    bool open() override
-    {
-        std::unique_lock lock(mutex);
-        freed.wait(lock, [this] { return free; });
-        return true;
-    }
-    void letGo()
-    {
-        std::lock_guard lock(mutex);
-        free = true;
-        freed.notify_all();
-    }
-};
-
-} // namespace
 
 // A playback thread stuck in its output holds the window's thread for no
 // longer than the song and a little more: a play with Wait returns, another
@@ -462,8 +445,8 @@ TEST(SequencerDevice, AStuckOutputHoldsNoWaitForGood)
         device.Command(u"Play"_s);
         device.replaceOutput(second);
     }
-    stuck->letGo(); // the threads left behind end now
-    second->letGo();
+    stuck->letGo.set_value(); // the threads left behind end now
+    second->letGo.set_value();
 }
 
 // "Open" reads the file on a worker and answers at once; a Play given
@@ -477,15 +460,11 @@ TEST(SequencerDevice, OpensOnAWorkerAndACloseOrAnotherOpenCancels)
     std::vector<bool> opened;
     QObject::connect(rig.device.get(), &SequencerDevice::Opened,
                      [&](bool ok) { opened.push_back(ok); });
-    // At 120 beats a minute: a prelude of 80 ms, a song of one note in 1 s.
-    SmfWriter reset(0, 96), other(0, 96);
+    // A prelude of 80 ms (at 120 beats a minute), a song of one note in 1 s.
+    SmfWriter reset(0, 96);
     reset.beginTrack();
     reset.sysEx(0, std::vector<std::uint8_t>{0xF0, 0x7D, 0x01, 0xF7});
     reset.endTrack(16);
-    other.beginTrack();
-    other.channel(0, 0x90, 60, 100);
-    other.channel(96, 0x80, 60, 0);
-    other.endTrack(192);
     const QString prelude = writeBytes(rig.dir.filePath(u"reset.mid"_s), reset.bytes());
     const auto start = [&](const QString &file) {
         rig.device->setFileName(file);
@@ -499,7 +478,7 @@ TEST(SequencerDevice, OpensOnAWorkerAndACloseOrAnotherOpenCancels)
     rig.device->Command(u"Close"_s);
     start(rig.path);
     rig.device->setPrelude(prelude);
-    start(writeBytes(rig.dir.filePath(u"other.mid"_s), other.bytes()));
+    start(writeSteadySong(rig.dir.filePath(u"other.mid"_s), 1, 1000));
     ASSERT_TRUE(rig.deliverUntil([&] { return !opened.empty() && rig.done.size() == 2; }));
     EXPECT_EQ(opened, std::vector<bool>{true});
     EXPECT_EQ(rig.done, (std::vector<int>{4, 4}));
