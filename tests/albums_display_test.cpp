@@ -14,37 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The centre of a control placed at (left, top, width, height) in twips, on
-// screen for a window whose client area starts at origin.
-QPoint control(QPoint origin, int left, int top, int width, int height)
-{
-    return origin + QPoint((left + width / 2) / 15, (top + height / 2) / 15);
-}
+using AlbumsOnADisplay = PlayerOnDisplay;
 
-TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
+TEST_F(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
 {
-    RealDisplay display;
-    ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
-    ProgramRun run;
-
     // Two real songs in a folder, played in silence.
     QDir().mkpath(run.scratch(u"songs"_s));
     const QString corpus = QStringLiteral(SONABEL_TEST_DATA_DIR) + u"/corpus/jazz-soft/"_s;
     const QString a = run.scratch(u"songs/a.mid"_s), b = run.scratch(u"songs/b.mid"_s);
     ASSERT_TRUE(QFile::copy(corpus + u"test-rpn-00-00-pitch-bend-range.mid"_s, a));
     ASSERT_TRUE(QFile::copy(corpus + u"test-all-gs-sounds.mid"_s, b));
-    {
-        // Not the first start, and the whole window shown rather than its strip.
-        QSettings ini(run.iniFile(), QSettings::IniFormat);
-        ini.setValue(u"@"_s, u"1"_s);
-        ini.setValue(u"Shade"_s, u"0"_s);
-        ini.setValue(u"Reset"_s, u"0"_s);
-    }
-
-    QProcess *program = display.start(run, {run.scratch(u"songs"_s)});
-    const quint64 window = display.waitForMainWindow(program);
-    ASSERT_NE(window, 0u) << "no main window appeared";
-    const QPoint origin = display.geometry(window).topLeft();
+    startPlayer({}, {}, {run.scratch(u"songs"_s)});
     const qint64 pid = program->processId();
     auto typeInto = [&](quint64 dialog, const QString &text) {
         ASSERT_TRUE(display.activate(dialog));
@@ -54,7 +34,7 @@ TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
 
     // "Save this album": the dialog opens in the albums folder; a name typed
     // without extension gets ".mal".
-    ASSERT_TRUE(display.clickAt(control(origin, 2895, 810, 1560, 225)));
+    ASSERT_TRUE(display.clickAt(area(2895, 810, 1560, 225).center()));
     const quint64 save = display.waitForWindow(pid, u"^Save this album to$"_s);
     ASSERT_NE(save, 0u) << "the save dialog did not open";
     typeInto(save, u"mine"_s);
@@ -64,8 +44,8 @@ TEST(AlbumsOnADisplay, SaveClearLoadBackAndDeleteAnEntry)
 
     // "Clear album", then Albums > "Load ..." from the play menu (a right
     // click on the song title) and the open dialog.
-    ASSERT_TRUE(display.clickAt(control(origin, 2895, 1350, 1560, 225)));
-    ASSERT_TRUE(display.movePointer(control(origin, 315, 0, 3030, 195)));
+    ASSERT_TRUE(display.clickAt(area(2895, 1350, 1560, 225).center()));
+    ASSERT_TRUE(display.movePointer(area(315, 0, 3030, 195).center()));
     const qsizetype shown = display.windows(pid).size();
     ASSERT_TRUE(display.click(3));
     ASSERT_TRUE(pollUntil([&] { return display.windows(pid).size() > shown; }, 5000))

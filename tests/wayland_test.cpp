@@ -18,19 +18,8 @@ namespace {
 
 using Desktop = RealDisplay::Desktop;
 
-// Not a first start: shade off, snap and on top on, at 100, 30 px.
-void writeSettings(const ProgramRun &run)
-{
-    QSettings ini(run.iniFile(), QSettings::IniFormat);
-    for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
-        ini.setValue(QLatin1String(key), u"0"_s);
-    for (const char *key : {"Snap", "onTop"})
-        ini.setValue(QLatin1String(key), u"1"_s);
-    ini.setValue(u"X"_s, u"1500"_s);
-    ini.setValue(u"Y"_s, u"450"_s);
-    for (int i = 1; i <= 4; ++i)
-        ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
-}
+// Snap and on top on, at 100, 30 px.
+const PlayerSettings Settings{true, true, 1500, 450};
 
 // The protocol log of a program run with WAYLAND_DEBUG=client names each
 // window it shows as a Wayland window.
@@ -50,7 +39,7 @@ TEST(WaylandSession, WithXWaylandTheWindowIsAnXWindowUnlessTheUserChoseWayland)
     RealDisplay display(QSize(1280, 800), Desktop::WestonWithXWayland);
     START_WESTON(display);
     ProgramRun run;
-    writeSettings(run);
+    writePlayerSettings(run, Settings);
     QProcess *player = display.start(run);
     const quint64 main = display.waitForMainWindow(player);
     ASSERT_NE(main, 0u) << "no X window: the player went to Wayland itself";
@@ -62,7 +51,7 @@ TEST(WaylandSession, WithXWaylandTheWindowIsAnXWindowUnlessTheUserChoseWayland)
 
     // The toolkit's own option is the user's choice, and is kept.
     ProgramRun chosen;
-    writeSettings(chosen);
+    writePlayerSettings(chosen, Settings);
     chosen.errorFile = chosen.scratch(u"stderr"_s);
     chosen.environment.insert(u"WAYLAND_DEBUG"_s, u"client"_s);
     player = display.start(chosen, {u"-platform"_s, u"wayland"_s});
@@ -77,7 +66,7 @@ TEST(WaylandSession, WithoutXWaylandThePlayerStartsPlaysAndClosesCleanly)
     RealDisplay display(QSize(1280, 800), Desktop::Weston);
     START_WESTON(display);
     ProgramRun run;
-    writeSettings(run);
+    writePlayerSettings(run, Settings);
     const QString song = writeSteadySong(run.scratch(u"steady.mid"_s), 30, 200);
     const QString wav = run.scratch(u"out.wav"_s);
     run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);

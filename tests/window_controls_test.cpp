@@ -1,64 +1,17 @@
-// The window's buttons as a screen reader sees them, the about box's roll and
-// the placing options where the compositor places windows (on the offscreen
-// platform; the real display tests cover what needs a window manager, and
-// the keys).
+// The about box's roll, where a side window goes, and the placing options
+// where the compositor places windows (on the offscreen platform; the real
+// display tests cover what needs a window manager, the keys, and what a
+// screen reader sees).
 #include "platform/WindowSystem.h"
 #include "support/WindowFixture.h"
 #include "ui/frmAbout.h"
 
-#include <QAccessible>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class WindowControlsTest : public WindowFixture
-{
-protected:
-    frmMain &shownWithSongs(int n)
-    {
-        frmMain &w = withSongs(n);
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
-        return w;
-    }
-};
-
-TEST_F(WindowControlsTest, ControlsAreNamedForScreenReadersAndTheirActionsWork)
-{
-    frmMain &w = shownWithSongs(1);
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             w.btnLoad, w.btnSave, w.btnRemove, w.btnClear, w.btnPlay, w.btnRn, w.btnSort,
-             w.btnConfig, w.btnUp, w.btnDn, w.img1, w.imgControls[0], w.imgControls[4]}) {
-        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(control);
-        ASSERT_NE(a11y, nullptr);
-        EXPECT_EQ(a11y->role(), QAccessible::Button) << control->objectName().toStdString();
-        EXPECT_FALSE(a11y->text(QAccessible::Name).isEmpty());
-        EXPECT_FALSE(a11y->text(QAccessible::Description).isEmpty());
-    }
-    // The press action is a click: the panel opens and closes.
-    QAccessibleInterface *config = QAccessible::queryAccessibleInterface(w.btnConfig);
-    ASSERT_TRUE(config->actionInterface());
-    config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.heightTwips() == 5955; }, 2000));
-    config->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.heightTwips() == 3150; }, 2000));
-
-    // The bar is a slider in percent; the song title reads as the song line.
-    w.lblPct->setText(u"42%"_s);
-    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(w.lblPct);
-    EXPECT_EQ(bar->role(), QAccessible::Slider);
-    ASSERT_TRUE(bar->valueInterface());
-    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 42);
-    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
-    w.lblSongName->setText(u"s0 (1:00) - 0:05"_s);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.lblSongName)->text(QAccessible::Name),
-              u"s0 (1:00) - 0:05"_s);
-}
 
 // The text rolls up and down again after 500 ms, then rests for 3 s at its
 // place and full height; a later roll starts from where the last one ended.
@@ -104,7 +57,7 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
     }
 }
 
-TEST_F(WindowControlsTest, WhereTheCompositorPlacesWindowsItsOptionsAreGreyedAndTheSavedPlaceKept)
+TEST_F(WindowFixture, WhereTheCompositorPlacesWindowsItsOptionsAreGreyedAndTheSavedPlaceKept)
 {
     store.values.insert(u"X"_s, u"1500"_s);
     store.values.insert(u"Y"_s, u"450"_s);

@@ -35,149 +35,34 @@ namespace {
 const QColor Lit(192, 192, 192);
 const QColor Plain(224, 224, 224);
 
-constexpr int px(int twips)
+// titleBar: room above the area for the frame the window manager draws.
+void keepScreenshot(const QString &name, const QImage &screen, const QRect &area, int titleBar = 0)
 {
-    return (twips + 7) / 15;
+    const QString folder = qEnvironmentVariable("SONABEL_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        screen.copy(area.adjusted(-8, -8 - titleBar, 8, 8)).save(folder + u'/' + name, "PNG");
 }
 
-struct Start
+// An album of a song's line repeated, copies times ten thousand.
+bool writeBigAlbum(const QString &path, const QString &song, int copies)
 {
-    bool snap = true;
-    bool onTop = false;
-    int x = 6000; // twips: 400 px
-    int y = 3000; // 200 px
-};
-
-class PlayerOnDisplay : public ::testing::Test
-{
-protected:
-    void startPlayer(const Start &start = {}, const QStringList &songs = {},
-                     const QStringList &arguments = {})
-    {
-        ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
-        {
-            QSettings ini(run.iniFile(), QSettings::IniFormat);
-            for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
-                ini.setValue(QLatin1String(key), u"0"_s);
-            ini.setValue(u"Snap"_s, start.snap ? u"1"_s : u"0"_s);
-            ini.setValue(u"onTop"_s, start.onTop ? u"1"_s : u"0"_s);
-            ini.setValue(u"X"_s, QString::number(start.x));
-            ini.setValue(u"Y"_s, QString::number(start.y));
-            for (int i = 1; i <= 4; ++i)
-                ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
-        }
-        if (!songs.isEmpty())
-            writeLines(run.defaultAlbum(), songs);
-        program = display.start(run, arguments);
-        main = display.waitForMainWindow(program);
-        ASSERT_NE(main, 0u) << "the main window did not appear";
-        QRect seen;
-        ASSERT_TRUE(display.waitForGeometry(
-            main, [&](const QRect &g) { return g.topLeft() == QPoint(px(start.x), px(start.y)); },
-            15000, &seen))
-            << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
-        origin = display.geometry(main).topLeft();
-    }
-
-    // The screen point of a place in the main window, given in twips.
-    QPoint at(int leftTwips, int topTwips) const
-    {
-        return origin + QPoint(px(leftTwips), px(topTwips));
-    }
-    QColor colourAt(const QImage &screen, int leftTwips, int topTwips) const
-    {
-        return screen.pixelColor(at(leftTwips, topTwips));
-    }
-    bool waitForColour(int leftTwips, int topTwips, const QColor &colour, QImage *last = nullptr)
-    {
-        return display.waitForScreen(
-            [&](const QImage &screen) {
-                return sameColor(colourAt(screen, leftTwips, topTwips), colour, 2);
-            },
-            5000, last);
-    }
-
-    // Opens the corner icon's menu and picks the item `downs` steps down
-    // (negative: from the bottom up).
-    bool menu(int downs)
-    {
-        if (!display.clickAt(at(100, 100), 3))
-            return false;
-        QThread::msleep(300);
-        return display.key(
-            QStringList(std::abs(downs), downs >= 0 ? u"Down"_s : u"Up"_s).join(u' ') +
-            u" Return"_s);
-    }
-
-    // Drags the song title from a point on it by delta, in a hand's small steps.
-    void dragTitle(QPoint delta)
-    {
-        const QPoint from = at(1500, 90);
-        display.movePointer(from);
-        display.press(1);
-        display.glidePointer(from, from + delta, 10);
-        QThread::msleep(100);
-        display.release(1);
-    }
-
-    bool waitForTop(int top)
-    {
-        return display.waitForGeometry(main, [&](const QRect &g) { return g.y() == top; });
-    }
-    bool waitForHeight(int height)
-    {
-        return display.waitForGeometry(main, [&](const QRect &g) { return g.height() == height; });
-    }
-    void clickAt(int leftTwips, int topTwips) { display.clickAt(at(leftTwips, topTwips)); }
-
-    // titleBar: room above the area for the frame the window manager draws.
-    void keepScreenshot(const QString &name, const QImage &screen, const QRect &area,
-                        int titleBar = 0)
-    {
-        const QString folder = qEnvironmentVariable("SONABEL_SCREENSHOT_DIR");
-        if (!folder.isEmpty())
-            screen.copy(area.adjusted(-8, -8 - titleBar, 8, 8)).save(folder + u'/' + name, "PNG");
-    }
-
-    // Ends the player with Ctrl+Q and reads back the position it saved.
-    QPoint closeAndReadPosition()
-    {
-        clickAt(1500, 90); // the title takes the focus, and a click saves the position
-        display.key(u"ctrl+q"_s);
-        EXPECT_TRUE(program->waitForFinished(10000)) << "Ctrl+Q did not close the player";
-        QSettings ini(run.iniFile(), QSettings::IniFormat);
-        return {ini.value(u"X"_s).toString().toInt(), ini.value(u"Y"_s).toString().toInt()};
-    }
-
-    RealDisplay display;
-    ProgramRun run;
-    QProcess *program = nullptr;
-    quint64 main = 0;
-    QPoint origin;
-};
-
-// Dark pixels (text) inside a rectangle of the screen.
-int inkIn(const QImage &screen, const QRect &area)
-{
-    int ink = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            ink += qGray(screen.pixel(x, y)) < 110 ? 1 : 0;
-    return ink;
+    QFile album(path);
+    const QByteArray lines = (song + u"\r\n"_s).toUtf8().repeated(10000);
+    bool written = album.open(QIODevice::WriteOnly);
+    for (int i = 0; i < copies && written; ++i)
+        written = album.write(lines) == lines.size();
+    return written;
 }
 
 } // namespace
 
 TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString corpus = QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/");
     startPlayer({}, {corpus + u"test-all-gm-sounds.mid"_s, corpus + u"test-c-major-scale.mid"_s,
                      corpus + u"test-multichannel-chords-0.mid"_s});
-    // The first song plays: its title and percentage show (for the pictures).
-    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
-    const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    EXPECT_TRUE(waitForSongLine()); // for the pictures
+    const QRect help = helpLine();
     QProcess *bus = run.monitorBus();
     QString said;
 
@@ -254,7 +139,7 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
         {"Prior", u"Metadata"_s, u"'test-all-gm-sounds'"_s}};
     for (const auto &[key, property, part] : keys) {
         display.key(QLatin1String(key));
-        EXPECT_TRUE(pollUntil([&] { return run.mprisGet(property).contains(part); }, 5000)) << key;
+        EXPECT_TRUE(busSays(property, part)) << key;
     }
 }
 
@@ -263,16 +148,12 @@ TEST_F(PlayerOnDisplay, HoverLightsOneButtonAndExplainsIt)
 // only where the focused control leaves them alone.
 TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     QStringList songs;
     for (int i = 0; i < 40; ++i)
         songs.append(writeSteadySong(run.scratch(u"k/song%1.mid"_s.arg(i, 2, 10, QLatin1Char('0'))),
                                      60, 500));
     startPlayer({}, songs);
-    const auto playing = [&](const QString &title) {
-        return pollUntil([&] { return run.mprisGet(u"Metadata"_s).contains(title); }, 5000);
-    };
-    ASSERT_TRUE(playing(u"'song00'"_s));
+    ASSERT_TRUE(busSays(u"Metadata"_s, u"'song00'"_s));
     QProcess *bus = run.monitorBus();
     QString said;
     const auto tab = [&](int times) {
@@ -282,19 +163,17 @@ TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
     // From the song title: the transport, the list, the bar, the small
     // buttons, then "Add an album", which lights and shows its help.
     // (The bar is there once the song line shows.)
-    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
-    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+    ASSERT_TRUE(waitForSongLine());
     clickAt(1500, 90);
     ASSERT_TRUE(tab(12));
-    const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
     QImage screen;
     EXPECT_TRUE(waitForColour(2940, 660, Lit, &screen)) << "Tab did not reach \"Add an album\"";
-    EXPECT_GT(inkIn(screen, help), 20) << "no help for the focused button";
+    EXPECT_GT(inkIn(screen, helpLine()), 20) << "no help for the focused button";
     // On to "Configuration": Return opens the panel, Space closes it again;
     // Space presses the button instead of pausing the song.
     ASSERT_TRUE(tab(5));
     ASSERT_TRUE(display.key(u"Return"_s));
-    ASSERT_TRUE(waitForHeight(px(5955))) << "Return did not press \"Configuration\"";
+    ASSERT_TRUE(waitForHeight(5955)) << "Return did not press \"Configuration\"";
     // Into the panel: the option for new entries, then the boxes; Space ticks
     // "Always on top".
     ASSERT_TRUE(tab(4));
@@ -303,7 +182,7 @@ TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
         [&] { return display.netWmState(main).contains(u"_NET_WM_STATE_ABOVE"_s); }, 5000))
         << "Space on \"Always on top\" did not tick it";
     ASSERT_TRUE(display.key(u"shift+Tab shift+Tab shift+Tab shift+Tab space"_s));
-    ASSERT_TRUE(waitForHeight(px(3150))) << "Space did not press \"Configuration\"";
+    ASSERT_TRUE(waitForHeight(3150)) << "Space did not press \"Configuration\"";
     EXPECT_TRUE(run.mprisGet(u"PlaybackStatus"_s).contains(u"'Playing'"_s));
 
     // In the list Page Down pages, Space selects and Left and Right move
@@ -330,14 +209,11 @@ TEST_F(PlayerOnDisplay, TabReachesTheControlsAndTheFocusedOneKeepsItsKeys)
 // the song line, the order Tab takes, a press, and the open menus' items.
 TEST_F(PlayerOnDisplay, ScreenReadersSeeTheControlsTheFocusAndTheOpenMenus)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     run.environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
-    const QStringList songs = {writeSteadySong(run.scratch(u"a/one.mid"_s), 60, 500),
-                               writeSteadySong(run.scratch(u"a/two.mid"_s), 60, 500),
-                               writeSteadySong(run.scratch(u"a/three.mid"_s), 60, 500)};
-    startPlayer({}, songs);
-    const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
-    ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+    startPlayer({}, {writeSteadySong(run.scratch(u"a/one.mid"_s), 60, 500),
+                     writeSteadySong(run.scratch(u"a/two.mid"_s), 60, 500),
+                     writeSteadySong(run.scratch(u"a/three.mid"_s), 60, 500)});
+    ASSERT_TRUE(waitForSongLine());
     clickAt(1500, 90);
     QByteArray seen;
     const bool passed = display.tool(u"/usr/bin/python3"_s,
@@ -352,26 +228,36 @@ TEST_F(PlayerOnDisplay, ScreenReadersSeeTheControlsTheFocusAndTheOpenMenus)
 TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
 {
     startPlayer();
+    // Drags the song title by delta, in a hand's small steps.
+    const auto dragTitle = [&](QPoint delta) {
+        origin = display.geometry(main).topLeft();
+        const QPoint from = at(1500, 90);
+        display.movePointer(from);
+        display.press(1);
+        display.glidePointer(from, from + delta, 10);
+        QThread::msleep(100);
+        display.release(1);
+    };
+    const auto waitForTop = [&](int top) {
+        return display.waitForGeometry(main, [&](const QRect &g) { return g.y() == top; });
+    };
     // The point under the pointer stays where the button went down.
     dragTitle({60, 40});
     QRect g;
     EXPECT_TRUE(display.waitForGeometry(
         main, [&](const QRect &r) { return r.topLeft() == origin + QPoint(60, 40); }, 5000, &g))
         << "window ended at " << g.x() << "," << g.y();
-    origin = g.topLeft();
 
     // Ending above the screen's top edge snaps to it; just below the threshold too.
-    dragTitle({0, -origin.y() - 3});
+    dragTitle({0, -g.y() - 3});
     EXPECT_TRUE(waitForTop(0));
-    origin = display.geometry(main).topLeft();
     dragTitle({0, 6}); // 90 twips
     EXPECT_TRUE(waitForTop(0)) << "a top of 90 twips did not snap";
     dragTitle({0, 7}); // 105 twips: stays
     EXPECT_TRUE(waitForTop(7));
-    origin = display.geometry(main).topLeft();
 
     // The left edge never snaps, and with snapping off the top stays too.
-    dragTitle({-origin.x() + 3, 0});
+    dragTitle({-g.x() + 3, 0});
     EXPECT_TRUE(display.waitForGeometry(main, [](const QRect &r) { return r.x() == 3; }));
     origin = display.geometry(main).topLeft();
     ASSERT_TRUE(menu(3)); // "Snap to top screen"
@@ -380,34 +266,40 @@ TEST_F(PlayerOnDisplay, DragMovesTheWindowAndTheTopEdgeSnaps)
     EXPECT_TRUE(waitForTop(4));
 }
 
-TEST_F(PlayerOnDisplay, ShadeAndPanelKeepThePlaceAndTheLayout)
+// The panel, the shade and "Always on top", from the title, the button and
+// the menu, change the layout and never the place.
+TEST_F(PlayerOnDisplay, ShadePanelAndOnTopKeepThePlaceAndTheLayout)
 {
-    startPlayer();
+    startPlayer({true, true});
     EXPECT_EQ(display.geometry(main).height(), px(3150));
-    const QPoint title = at(1500, 90);
+    const auto above = [&] {
+        return display.netWmState(main).contains(u"_NET_WM_STATE_ABOVE"_s);
+    };
+    EXPECT_TRUE(pollUntil(above, 5000)) << "not on top at the start";
+    ASSERT_TRUE(menu(1)); // "Always on top"
+    EXPECT_TRUE(pollUntil([&] { return !above(); }, 5000));
+    ASSERT_TRUE(menu(1));
+    EXPECT_TRUE(pollUntil(above, 5000));
 
     // Open the panel, shade, unshade: the panel comes back, the place never moves.
-    clickAt(3540, 2950);
-    ASSERT_TRUE(waitForHeight(px(5955))) << "the panel did not open";
+    ASSERT_TRUE(configuration(5955)) << "the panel did not open";
     QImage screen;
     display.waitForScreen([](const QImage &) { return true; }, 1000, &screen);
     keepScreenshot(u"panel.png"_s, screen, display.geometry(main));
-    display.movePointer(title);
-    display.doubleClick(1);
-    ASSERT_TRUE(waitForHeight(px(195))) << "the window did not shade";
+    ASSERT_TRUE(doubleClickTitle(195)) << "the window did not shade";
     keepScreenshot(u"shaded.png"_s, display.screenshot(), display.geometry(main));
     display.doubleClick(1);
-    ASSERT_TRUE(waitForHeight(px(5955))) << "unshading lost the panel";
+    ASSERT_TRUE(waitForHeight(5955)) << "unshading lost the panel";
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
 
     // The menu's "Shade Mode" twice, then the panel closed.
     ASSERT_TRUE(menu(2));
-    ASSERT_TRUE(waitForHeight(px(195)));
+    ASSERT_TRUE(waitForHeight(195));
     ASSERT_TRUE(menu(2));
-    ASSERT_TRUE(waitForHeight(px(5955)));
-    clickAt(3540, 2950);
-    ASSERT_TRUE(waitForHeight(px(3150)));
+    ASSERT_TRUE(waitForHeight(5955));
+    ASSERT_TRUE(configuration(3150));
     EXPECT_EQ(display.geometry(main).topLeft(), origin);
+    EXPECT_TRUE(display.info(main).viewable);
 }
 
 TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
@@ -420,15 +312,18 @@ TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
     makeSongFiles(run, {u"folder/a.mid"_s, u"folder/b.mid"_s});
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE(round);
-        startPlayer({true, false, 6000, 3000}, {}, round % 2 ? QStringList{folder} : QStringList());
-        display.movePointer(at(1500, 90));
-        display.doubleClick(1);
-        ASSERT_TRUE(waitForHeight(px(195)));
+        startPlayer({}, {}, round % 2 ? QStringList{folder} : QStringList());
+        ASSERT_TRUE(doubleClickTitle(195));
         EXPECT_EQ(display.geometry(main).topLeft(), origin);
-        display.doubleClick(1);
-        ASSERT_TRUE(waitForHeight(px(3150)));
+        ASSERT_TRUE(doubleClickTitle(3150));
         EXPECT_EQ(display.geometry(main).topLeft(), origin);
-        EXPECT_EQ(closeAndReadPosition(), QPoint(6000, 3000));
+        // Ctrl+Q on the title, whose click saves the position too.
+        clickAt(1500, 90);
+        display.key(u"ctrl+q"_s);
+        ASSERT_TRUE(program->waitForFinished(10000)) << "Ctrl+Q did not close the player";
+        QSettings ini(run.iniFile(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value(u"X"_s).toString(), u"6000"_s);
+        EXPECT_EQ(ini.value(u"Y"_s).toString(), u"3000"_s);
     }
 }
 
@@ -436,16 +331,11 @@ TEST_F(PlayerOnDisplay, PositionSurvivesARestartAndAClickOnTheTitle)
 // or closed from the taskbar, or raised over the bus.
 TEST_F(PlayerOnDisplay, MinimiseToTheTaskbarAndBack)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     startPlayer();
-    clickAt(3540, 2950);
-    ASSERT_TRUE(waitForHeight(px(5955)));
-
+    ASSERT_TRUE(configuration(5955));
     for (const char *how : {"restored", "closed", "raised"}) {
         SCOPED_TRACE(how);
-        ASSERT_TRUE(menu(7)); // "Minimize"
-        ASSERT_TRUE(pollUntil([&] { return !display.info(main).viewable; }, 5000))
-            << "the main window stayed on the screen";
+        ASSERT_TRUE(minimise()) << "the main window stayed on the screen";
         // The taskbar shows the placeholder, minimised, captioned with the song line.
         quint64 placeholder = 0;
         const auto minimised = [&] {
@@ -503,31 +393,11 @@ TEST_F(PlayerOnDisplay, AboutBoxIsOneWindowWithAHoverOnClose)
     EXPECT_TRUE(display.info(main).viewable);
 }
 
-TEST_F(PlayerOnDisplay, AlwaysOnTopFollowsTheMenuWithoutMovingTheWindow)
-{
-    startPlayer({true, true});
-    auto above = [&] {
-        return display.netWmState(main).contains(u"_NET_WM_STATE_ABOVE"_s);
-    };
-    EXPECT_TRUE(pollUntil(above, 5000)) << "not on top at the start";
-    ASSERT_TRUE(menu(1)); // "Always on top"
-    EXPECT_TRUE(pollUntil([&] { return !above(); }, 5000));
-    ASSERT_TRUE(menu(1));
-    EXPECT_TRUE(pollUntil(above, 5000));
-    EXPECT_EQ(display.geometry(main).topLeft(), origin);
-    EXPECT_TRUE(display.info(main).viewable);
-}
-
 // Pixels in the colour of the words already sung.
 int sungIn(const QImage &screen, const QRect &area)
 {
-    int sung = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QColor c = screen.pixelColor(x, y);
-            sung += c.blue() > 120 && c.red() < 90 && c.green() < 90 ? 1 : 0;
-        }
-    return sung;
+    return pixelsIn(screen, area,
+                    [](QColor c) { return c.blue() > 120 && c.red() < 90 && c.green() < 90; });
 }
 
 // Which pixels are text, whatever its colour: the shape of the line shown.
@@ -543,12 +413,11 @@ QBitArray letters(const QImage &screen, const QRect &area)
 }
 
 // A song's words show in the help line's place as they are sung, the part sung
-// in a colour of its own; each line comes on time; a control's help wins while
-// the pointer is on it; shaded, the words are on the strip. A pause holds them
-// and a stop takes them away.
+// in a colour of its own; each line comes on time; shaded, the words are on
+// the strip. (A control's help over the words, a pause and a stop:
+// player_test.)
 TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     // A line every 2.5 s from 1 s on: "Sing along line N", a word each 400 ms.
     Syllables words;
     for (int line = 0; line < 16; ++line) {
@@ -560,7 +429,7 @@ TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
     }
     startPlayer({}, {writeKaraokeSong(run.scratch(u"words.kar"_s), words, 45)});
     display.movePointer(QPoint(1270, 790)); // away from the window
-    const QRect help(at(2655, 1935), QSize(px(1815), px(870)));
+    const QRect help = helpLine();
     QImage screen;
     ASSERT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > 10; }, 10000,
                                       &screen))
@@ -588,41 +457,11 @@ TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
         EXPECT_LT(into, 1200) << "a new line showed " << into << " ms after its time";
     }
 
-    // Over a button its help wins; off it, the words are back.
-    display.movePointer(at(3675, 660));
-    display.movePointer(at(3680, 650));
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) {
-        return sungIn(s, help) == 0 && inkIn(s, help) > 20;
-    })) << "the help did not win";
-    display.movePointer(at(2595, 1500)); // the window's background
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > 0; }))
-        << "the words did not come back";
-
-    // A pause holds the line as it was.
-    clickAt(1500, 90);
-    display.key(u"space"_s);
-    ASSERT_TRUE(
-        pollUntil([&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Paused"_s); }, 5000));
-    QThread::msleep(300);
-    const QImage held = display.screenshot().copy(help);
-    QThread::msleep(1500);
-    EXPECT_EQ(display.screenshot().copy(help), held) << "the words moved on while paused";
-    EXPECT_GT(inkIn(held, held.rect()), 10);
-    display.key(u"space"_s);
-
     // Shaded: the words on the strip, in place of the title.
-    display.doubleClick(1);
-    ASSERT_TRUE(waitForHeight(px(195)));
-    const QRect strip(at(315, 0), QSize(px(3030), px(195)));
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, strip) > 5; }, 5000))
+    ASSERT_TRUE(doubleClickTitle(195));
+    EXPECT_TRUE(display.waitForScreen(
+        [&](const QImage &s) { return sungIn(s, area(315, 0, 3030, 195)) > 5; }, 5000))
         << "no words on the strip";
-    display.doubleClick(1);
-    ASSERT_TRUE(waitForHeight(px(3150)));
-
-    // Stop: no words.
-    clickAt(4160, 90);
-    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, help) == 0; }))
-        << "the words stayed after Stop";
 }
 
 // A later start whose player does not answer (it holds the session but stands
@@ -685,25 +524,16 @@ TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
     display.key(u"Escape"_s);
 }
 
-// ---- a giant album ----
-
 // A default album of a million and a half lines is read on a worker: its
 // progress window shows, the player answers the bus and a later start
 // meanwhile, and its Cancel, clicked, leaves the playlist as it was (the song
-// handed over meanwhile then plays) and the album as it was at the close.
+// handed over meanwhile then plays). (That the album is kept as it was at the
+// close: startup_test.)
 TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString a = writeSteadySong(run.scratch(u"a.mid"_s), 60, 500);
     const QString b = writeSteadySong(run.scratch(u"b.mid"_s), 60, 500);
-    {
-        QFile album(run.defaultAlbum());
-        ASSERT_TRUE(album.open(QIODevice::WriteOnly));
-        const QByteArray lines = (a + u"\r\n"_s).toUtf8().repeated(10000);
-        for (int i = 0; i < 150; ++i)
-            ASSERT_EQ(album.write(lines), lines.size());
-    }
-    const QFileInfo before(run.defaultAlbum());
+    ASSERT_TRUE(writeBigAlbum(run.defaultAlbum(), a, 150));
     startPlayer();
     const qint64 pid = program->processId();
     const quint64 progress = display.waitForWindow(pid, u"^Loading "_s);
@@ -720,14 +550,8 @@ TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt
     ASSERT_TRUE(display.clickAt(cancel));
     EXPECT_TRUE(pollUntil([&] { return display.windows(pid, u"^Loading "_s).isEmpty(); }, 5000))
         << "Cancel did not end the load";
-    EXPECT_TRUE(pollUntil([&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); },
-                          Patience))
+    EXPECT_TRUE(busSays(u"PlaybackStatus"_s, u"Playing"_s, Patience))
         << "the song handed over did not play";
-    ::kill(static_cast<pid_t>(pid), SIGTERM);
-    ASSERT_TRUE(program->waitForFinished(Patience));
-    const QFileInfo after(run.defaultAlbum());
-    EXPECT_EQ(after.size(), before.size());
-    EXPECT_EQ(after.lastModified(), before.lastModified());
 }
 
 // "Save as audio ..." in the corner icon's menu: the real file dialog opens in
@@ -735,16 +559,12 @@ TEST_F(PlayerOnDisplay, AGiantAlbumLoadsWhileThePlayerAnswersAndItsCancelKeepsIt
 // plays as FLAC, tagged with its title, while it plays on.
 TEST_F(PlayerOnDisplay, SaveAsAudioWritesTheNamedFlac)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString music = run.scratch(u"home/Music"_s);
     ASSERT_TRUE(QDir().mkpath(music));
     run.environment.insert(u"HOME"_s, run.scratch(u"home"_s));
     run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
     startPlayer({}, {writeSteadySong(run.scratch(u"Night Song.mid"_s), 60, 250)});
-    const auto playing = [&] {
-        return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s);
-    };
-    ASSERT_TRUE(pollUntil(playing, Patience));
+    ASSERT_TRUE(busSays(u"PlaybackStatus"_s, u"Playing"_s, Patience));
 
     ASSERT_TRUE(menu(6)); // "Save as audio ..."
     ASSERT_NE(display.waitForWindow(program->processId(), u"^Save as audio$"_s), 0u)
@@ -763,7 +583,7 @@ TEST_F(PlayerOnDisplay, SaveAsAudioWritesTheNamedFlac)
     EXPECT_TRUE(readBytes(saved).startsWith("fLaC"));
     EXPECT_EQ(flac.title, "Night Song");
     EXPECT_GT(flac.samples.size(), 60u * 44100 * 2);
-    EXPECT_TRUE(playing());
+    EXPECT_TRUE(run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s));
 }
 
 // ---- quitting ----
@@ -782,16 +602,11 @@ protected:
             return display.waitForWindow(pid, title) != 0;
         };
         if (state == u"minimised"_s)
-            return menu(7) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
-        if (state == u"shaded"_s) {
-            display.movePointer(at(1500, 90));
-            display.doubleClick(1);
-            return waitForHeight(px(195));
-        }
-        if (state == u"panel open"_s) {
-            clickAt(3540, 2950);
-            return waitForHeight(px(5955));
-        }
+            return minimise();
+        if (state == u"shaded"_s)
+            return doubleClickTitle(195);
+        if (state == u"panel open"_s)
+            return configuration(5955);
         if (state == u"message box"_s) { // a later start's album names a song that is gone
             run.start({writeLines(run.scratch(u"gone.mal"_s), {run.scratch(u"gone.mid"_s)})});
             return pollUntil([&] { return display.windows(pid, u"^Sonabel$"_s).size() == 2; },
@@ -808,15 +623,8 @@ protected:
             return menu(-2) && shown(u"^Sound$"_s);
         if (state == u"album load"_s) { // a later start's album of a million lines
             const QString big = run.scratch(u"big.mal"_s);
-            if (!QFileInfo::exists(big)) {
-                QFile album(big);
-                const QByteArray lines =
-                    (run.scratch(u"a.mid"_s) + u"\r\n"_s).toUtf8().repeated(10000);
-                if (!album.open(QIODevice::WriteOnly))
-                    return false;
-                for (int i = 0; i < 100; ++i)
-                    album.write(lines);
-            }
+            if (!QFileInfo::exists(big) && !writeBigAlbum(big, run.scratch(u"a.mid"_s), 100))
+                return false;
             run.start({big});
             return shown(u"^Loading "_s);
         }
@@ -831,7 +639,6 @@ protected:
 
 TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
 {
-    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
     const QString state = QLatin1String(GetParam());
     const QStringList songs = {writeSteadySong(run.scratch(u"a.mid"_s), 60, 500),
                                writeSteadySong(run.scratch(u"b.mid"_s), 60, 500)};
@@ -841,8 +648,7 @@ TEST_P(QuitOnDisplay, EveryWayToQuitEndsThePlayerAtOnce)
     for (const QString &route : routes) {
         SCOPED_TRACE(route.toStdString());
         startPlayer({}, songs);
-        ASSERT_TRUE(
-            pollUntil([&] { return !run.mprisGet(u"PlaybackStatus"_s).isEmpty(); }, Patience));
+        ASSERT_TRUE(busSays(u"PlaybackStatus"_s, u"<'"_s, Patience));
         ASSERT_TRUE(enter(state)) << "the player did not get there";
         QElapsedTimer took;
         took.start();
@@ -874,27 +680,21 @@ INSTANTIATE_TEST_SUITE_P(States, QuitOnDisplay,
 // system, is enough.
 TEST_F(PlayerOnDisplay, AGermanLocaleShowsGermanCaptionsAndHelp)
 {
-    const QRect help(QPoint(), QSize(px(1815), px(870)));
-    const QRect caption(QPoint(), QSize(px(1560), px(240)));
     // The "Add an album" caption, and the help line over the seek bar.
     const auto look = [&](const QString &lang, QImage *captionSeen, QImage *helpSeen) {
         run.environment.insert(u"LANG"_s, lang);
         for (const QString &name : {u"LANGUAGE"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s})
             run.environment.remove(name);
         startPlayer({}, {QStringLiteral(SONABEL_CORPUS_DIR "/jazz-soft/test-c-major-scale.mid")});
-        // Once the song plays (its percentage shows), onto the seek bar.
-        const QRect bar = QRect(at(2655, 270), QSize(px(1800), px(180))).adjusted(3, 2, -3, -2);
-        EXPECT_TRUE(
-            display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000));
+        EXPECT_TRUE(waitForSongLine()); // then onto the seek bar
         display.movePointer(at(2655 + 140, 350));
         display.movePointer(at(2655 + 150, 360));
         QImage screen;
         ASSERT_TRUE(display.waitForScreen(
-            [&](const QImage &s) { return inkIn(s, help.translated(at(2655, 1935))) > 20; }, 5000,
-            &screen))
+            [&](const QImage &s) { return inkIn(s, helpLine()) > 20; }, 5000, &screen))
             << "no help over the seek bar";
-        *captionSeen = screen.copy(caption.translated(at(2895, 540)));
-        *helpSeen = screen.copy(help.translated(at(2655, 1935)));
+        *captionSeen = screen.copy(area(2895, 540, 1560, 240));
+        *helpSeen = screen.copy(helpLine());
     };
     QImage englishCaption, englishHelp, germanCaption, germanHelp;
     look(u"C.UTF-8"_s, &englishCaption, &englishHelp);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QThread>
 #include <csignal>
 #include <sys/prctl.h>
@@ -22,6 +23,20 @@ bool sameColor(const QColor &a, const QColor &b, int tolerance)
     return std::abs(a.red() - b.red()) <= tolerance &&
            std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+int pixelsIn(const QImage &screen, const QRect &area, bool (*is)(QColor))
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += is(screen.pixelColor(x, y)) ? 1 : 0;
+    return count;
+}
+
+int inkIn(const QImage &screen, const QRect &area)
+{
+    return pixelsIn(screen, area, [](QColor c) { return qGray(c.rgb()) < 110; });
 }
 
 RealDisplay::RealDisplay(QSize screen, Desktop desktop)
@@ -306,4 +321,78 @@ bool RealDisplay::waitForScreen(const std::function<bool(const QImage &)> &condi
     if (last)
         *last = seen;
     return met;
+}
+
+void writePlayerSettings(const ProgramRun &run, const PlayerSettings &settings)
+{
+    QSettings ini(run.iniFile(), QSettings::IniFormat);
+    ini.setValue(u"@"_s, u"1"_s); // not the first start
+    for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
+        ini.setValue(QLatin1String(key), u"0"_s);
+    ini.setValue(u"Snap"_s, settings.snap ? u"1"_s : u"0"_s);
+    ini.setValue(u"onTop"_s, settings.onTop ? u"1"_s : u"0"_s);
+    ini.setValue(u"X"_s, QString::number(settings.x));
+    ini.setValue(u"Y"_s, QString::number(settings.y));
+    for (int i = 1; i <= 4; ++i)
+        ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
+}
+
+void PlayerOnDisplay::startPlayer(const PlayerSettings &settings, const QStringList &songs,
+                                  const QStringList &arguments)
+{
+    ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
+    ASSERT_TRUE(run.startSessionBus()) << "no dbus-daemon or gdbus";
+    writePlayerSettings(run, settings);
+    if (!songs.isEmpty())
+        writeLines(run.defaultAlbum(), songs);
+    program = display.start(run, arguments);
+    main = display.waitForMainWindow(program);
+    ASSERT_NE(main, 0u) << "the main window did not appear";
+    origin = QPoint(px(settings.x), px(settings.y));
+    QRect seen;
+    ASSERT_TRUE(display.waitForGeometry(
+        main, [&](const QRect &g) { return g.topLeft() == origin; }, 15000, &seen))
+        << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
+}
+
+bool PlayerOnDisplay::waitForColour(int leftTwips, int topTwips, const QColor &colour, QImage *last)
+{
+    return display.waitForScreen(
+        [&](const QImage &screen) {
+            return sameColor(colourAt(screen, leftTwips, topTwips), colour, 2);
+        },
+        5000, last);
+}
+
+bool PlayerOnDisplay::menu(int downs)
+{
+    if (!display.clickAt(at(100, 100), 3))
+        return false;
+    QThread::msleep(300);
+    return display.key(QStringList(std::abs(downs), downs >= 0 ? u"Down"_s : u"Up"_s).join(u' ') +
+                       u" Return"_s);
+}
+
+bool PlayerOnDisplay::waitForHeight(int heightTwips)
+{
+    return display.waitForGeometry(main,
+                                   [&](const QRect &g) { return g.height() == px(heightTwips); });
+}
+
+bool PlayerOnDisplay::doubleClickTitle(int heightTwips)
+{
+    display.movePointer(at(1500, 90));
+    display.doubleClick(1);
+    return waitForHeight(heightTwips);
+}
+
+bool PlayerOnDisplay::waitForSongLine()
+{
+    const QRect bar = area(2655, 270, 1800, 180).adjusted(3, 2, -3, -2);
+    return display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000);
+}
+
+bool PlayerOnDisplay::busSays(const QString &property, const QString &part, int timeoutMs) const
+{
+    return pollUntil([&] { return run.mprisGet(property).contains(part); }, timeoutMs);
 }

@@ -2,7 +2,8 @@
 // server with the openbox window manager, driven with real pointer and key
 // input (xdotool) and read back with the X tools and screenshots; or a private
 // headless weston, a Wayland session with or without XWayland. Every call
-// that waits has a time-out; a tool that hangs is killed.
+// that waits has a time-out; a tool that hangs is killed. PlayerOnDisplay is
+// the fixture of the tests that start the player there and point at its window.
 #pragma once
 
 #include "support/ProgramRun.h"
@@ -12,6 +13,7 @@
 #include <QRect>
 #include <QTemporaryDir>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 class RealDisplay
@@ -129,3 +131,78 @@ inline bool pollUntil(const std::function<bool()> &condition, int timeoutMs)
 }
 // True when the colours differ by at most tolerance in each channel.
 bool sameColor(const QColor &a, const QColor &b, int tolerance = 0);
+// The pixels inside a rectangle of the screen that pass the test.
+int pixelsIn(const QImage &screen, const QRect &area, bool (*is)(QColor));
+// Dark pixels (text) inside a rectangle of the screen.
+int inkIn(const QImage &screen, const QRect &area);
+
+// The window's unit, twips, in screen pixels.
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+// The settings of a later start: the whole window rather than its strip, no
+// reset and no albums; snapping, on top and the place (twips) as given.
+struct PlayerSettings
+{
+    bool snap = true;
+    bool onTop = false;
+    int x = 6000; // 400 px
+    int y = 3000; // 200 px
+};
+void writePlayerSettings(const ProgramRun &run, const PlayerSettings &settings = {});
+
+// The player on an openbox display, with a session bus of its own, and the
+// places of its window that a user points at (in twips from its top left).
+class PlayerOnDisplay : public ::testing::Test
+{
+protected:
+    // Starts the player with songs as its default album; fails unless its
+    // window opens at the saved place.
+    void startPlayer(const PlayerSettings &settings = {}, const QStringList &songs = {},
+                     const QStringList &arguments = {});
+
+    QPoint at(int leftTwips, int topTwips) const
+    {
+        return origin + QPoint(px(leftTwips), px(topTwips));
+    }
+    QRect area(int leftTwips, int topTwips, int widthTwips, int heightTwips) const
+    {
+        return {at(leftTwips, topTwips), QSize(px(widthTwips), px(heightTwips))};
+    }
+    QRect helpLine() const { return area(2655, 1935, 1815, 870); }
+    QColor colourAt(const QImage &screen, int leftTwips, int topTwips) const
+    {
+        return screen.pixelColor(at(leftTwips, topTwips));
+    }
+    bool waitForColour(int leftTwips, int topTwips, const QColor &colour, QImage *last = nullptr);
+    void clickAt(int leftTwips, int topTwips) { display.clickAt(at(leftTwips, topTwips)); }
+
+    // Opens the corner icon's menu and picks the item `downs` steps down
+    // (negative: from the bottom up).
+    bool menu(int downs);
+    bool waitForHeight(int heightTwips);
+    // Shades or unshades with a double click on the title, to this height.
+    bool doubleClickTitle(int heightTwips);
+    // "Configuration" opens or closes the panel, to this height.
+    bool configuration(int heightTwips)
+    {
+        clickAt(3540, 2950);
+        return waitForHeight(heightTwips);
+    }
+    bool minimise()
+    {
+        return menu(7) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+    }
+    // Waits until the song line shows: the song plays and its percentage is in the bar.
+    bool waitForSongLine();
+    // Waits until the bus reads a property holding part.
+    bool busSays(const QString &property, const QString &part, int timeoutMs = 5000) const;
+
+    RealDisplay display;
+    ProgramRun run;
+    QProcess *program = nullptr;
+    quint64 main = 0;
+    QPoint origin;
+};

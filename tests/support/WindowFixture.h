@@ -79,9 +79,6 @@ protected:
     }
     QString s(int i) { return dir.filePath(QStringLiteral("s%1.mid").arg(i)); }
 
-    // Delivers the device's queued events.
-    static void pump() { QCoreApplication::processEvents(); }
-
     QTemporaryDir dir;
     FakeSequencer device;
     FakeDialogs dialogs;
