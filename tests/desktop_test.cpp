@@ -346,15 +346,6 @@ TEST(WindowPlatform, XWaylandWhereThereIsAnXServerAndTheUserChoseNothing)
     }
 }
 
-// Runs the real program to its end, its output kept; false when it did not
-// end in time.
-bool runOnce(const ProgramRun &run, const QStringList &arguments, QProcess &process)
-{
-    process.setProcessEnvironment(run.environment);
-    process.start(run.program(), arguments);
-    return process.waitForFinished(Patience) && process.exitStatus() == QProcess::NormalExit;
-}
-
 TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
 {
     ProgramRun run;
@@ -373,25 +364,22 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
         {{u"--help"_s}, 0, "SONABEL_OUTPUT", ""},
         {{u"-h"_s, u"/music/c.mid"_s}, 0, "--version", ""},
         {{u"--version"_s}, 0, "sonabel 1.", ""},
-        {{u"-v"_s}, 0, "sonabel 1.", ""},
         // Unknown options are refused before the display is needed too.
-        {{u"--bogus"_s}, 2, "", "'--bogus'"},
-        {{u"-x"_s, u"/music/c.mid"_s}, 2, "", "'-x'"},
+        {{u"--bogus"_s, u"/music/c.mid"_s}, 2, "", "'--bogus'"},
+        // Qt's own options are taken out before the player's are looked at.
+        {{u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, 2, "", "'--bogus'"},
     };
+    int row = 0;
     for (const auto &[arguments, status, stdoutHas, stderrHas] : table) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
-        QProcess process;
-        ASSERT_TRUE(runOnce(run, arguments, process));
-        EXPECT_EQ(process.exitCode(), status);
-        EXPECT_TRUE(process.readAllStandardOutput().contains(stdoutHas));
-        EXPECT_TRUE(process.readAllStandardError().contains(stderrHas));
+        run.errorFile = run.scratch(u"stderr%1"_s.arg(++row));
+        QProcess *process = run.start(arguments);
+        ASSERT_TRUE(process->waitForFinished(Patience));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), status);
+        EXPECT_TRUE(process->readAllStandardOutput().contains(stdoutHas));
+        EXPECT_TRUE(readBytes(run.errorFile).contains(stderrHas));
     }
-    // Qt's own options are taken out before the player's are looked at.
-    run.environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-    QProcess process;
-    ASSERT_TRUE(runOnce(run, {u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, process));
-    EXPECT_EQ(process.exitCode(), 2);
-
     EXPECT_EQ(readBytes(run.defaultAlbum()), playlist);
     EXPECT_FALSE(QFile::exists(run.iniFile()));
     EXPECT_FALSE(player.hasPendingConnections());
