@@ -413,9 +413,9 @@ QBitArray letters(const QImage &screen, const QRect &area)
 }
 
 // A song's words show in the help line's place as they are sung, the part sung
-// in a colour of its own; each line comes on time; shaded, the words are on
-// the strip. (A control's help over the words, a pause and a stop:
-// player_test.)
+// in a colour of its own; each line comes on time; a control's help wins while
+// the pointer is on it; shaded, the words are on the strip; a stop takes them
+// away. (A pause holding the line: player_test.)
 TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
 {
     // A line every 2.5 s from 1 s on: "Sing along line N", a word each 400 ms.
@@ -457,11 +457,27 @@ TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
         EXPECT_LT(into, 1200) << "a new line showed " << into << " ms after its time";
     }
 
+    // Over a button its help wins; off it, the words are back.
+    display.movePointer(at(3675, 660));
+    display.movePointer(at(3680, 650));
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) {
+        return sungIn(s, help) == 0 && inkIn(s, help) > 20;
+    })) << "the help did not win";
+    display.movePointer(at(2595, 1500)); // the window's background
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return sungIn(s, help) > 0; }))
+        << "the words did not come back";
+
     // Shaded: the words on the strip, in place of the title.
     ASSERT_TRUE(doubleClickTitle(195));
     EXPECT_TRUE(display.waitForScreen(
         [&](const QImage &s) { return sungIn(s, area(315, 0, 3030, 195)) > 5; }, 5000))
         << "no words on the strip";
+    ASSERT_TRUE(doubleClickTitle(3150));
+
+    // Stop: no words.
+    clickAt(4160, 90);
+    EXPECT_TRUE(display.waitForScreen([&](const QImage &s) { return inkIn(s, help) == 0; }))
+        << "the words stayed after Stop";
 }
 
 // A later start whose player does not answer (it holds the session but stands
