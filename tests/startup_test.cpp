@@ -5,6 +5,7 @@
 // cannot be read.
 #include "app/Main.h"
 #include "platform/SettingsStore.h"
+#include "playlist/frmEnumDir.h"
 #include "settings/Settings.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <sys/resource.h>
@@ -161,14 +163,26 @@ TEST_F(StartupTest, DefaultAlbumTooBigForTheMemoryIsKept)
     EXPECT_EQ(kept.read(1000).left(2 * (a.size() + 2)), ((a + u"\r\n"_s).repeated(2)).toUtf8());
 }
 
-// A default album whose load is cut short by the player closing meanwhile
-// stays as it was. (Its window's Cancel, clicked: the display tests.)
-TEST_F(StartupTest, DefaultAlbumStillLoadingAtTheCloseIsKept)
+// A default album whose load is cancelled, with its window's button or by the
+// player closing meanwhile, stays as it was at the close.
+TEST_F(StartupTest, DefaultAlbumWhoseLoadIsCancelledIsKept)
 {
     const AlbumLoadsAs onWorker;
-    const QString path = album(u"default.mal"_s, QStringList(20000, song(u"a.mid"_s)));
+    const QString a = song(u"a.mid"_s);
+    const QString path = album(u"default.mal"_s, QStringList(20000, a));
     const QByteArray bytes = readBytes(path);
-    frmMain &w = window();
+    {
+        frmMain w(services());
+        w.Form_Load();
+        ASSERT_TRUE(w.albumLoading() && w.enumDirForm());
+        w.enumDirForm()->cancelButton()->click();
+        ASSERT_TRUE(ProgramRun::waitFor([&] { return !w.albumLoading(); }, 20000));
+        EXPECT_TRUE(w.lstPlay.isEmpty());
+        w.lstPlay.append(a);
+        w.Form_QueryUnload();
+        EXPECT_EQ(readBytes(path), bytes);
+    }
+    frmMain w(services());
     w.Form_Load();
     ASSERT_TRUE(w.albumLoading());
     w.Form_QueryUnload();
