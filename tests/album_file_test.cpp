@@ -48,7 +48,6 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExactAndLineBreaksNeverReachTheFile)
     const QByteArray expected = (entries.join(u"\r\n"_s) + u"\r\n"_s).toUtf8();
     EXPECT_EQ(readBytes(album), expected);
     const AlbumReadResult read = readAlbum(album);
-    EXPECT_TRUE(read.opened);
     EXPECT_EQ(read.entries.toList(), entries);
     EXPECT_EQ(read.missing, 0);
     EXPECT_TRUE(read.complete);
@@ -147,7 +146,6 @@ TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
     for (const auto &[what, bytes, entries, missing] : cases) {
         SCOPED_TRACE(what);
         const AlbumReadResult read = readAlbum(touch(u"x.mal"_s, bytes));
-        EXPECT_TRUE(read.opened);
         QStringList expected;
         for (const QByteArray &e : entries)
             expected.append(QString::fromUtf8(e));
@@ -242,8 +240,8 @@ TEST_F(AlbumFileTest, OnlyRegularFilesAreRead)
 TEST(FileTitleTest, NameWithoutFolderAndExtension)
 {
     const QString longName(300, u'n');
+    // (The plain "/folder/name.mid": the playlist model's tests.)
     const std::pair<QString, QString> cases[] = {
-        {u"/MIDI/Rock/Song.mid"_s, u"Song"_s},
         {u"/Songs/Song.Name.mid"_s, u"Song.Name"_s},
         {u"/A/.mid"_s, QString()},
         {u"/A/Readme"_s, u"Readme"_s},
@@ -252,8 +250,7 @@ TEST(FileTitleTest, NameWithoutFolderAndExtension)
         {u"/my.folder/song"_s, u"song"_s},
         {u"song.mid"_s, u"song"_s},
         {QString(), QString()},
-        {u"/"_s + QString(300, u'f') + u"/tune.mid"_s, u"tune"_s},
-        {u"/a/"_s + longName + u".mid"_s, longName},
+        {u"/"_s + QString(300, u'f') + u"/"_s + longName + u".mid"_s, longName},
     };
     for (const auto &[path, title] : cases)
         EXPECT_EQ(FileTitle(path), title) << path.left(40).toStdString();
