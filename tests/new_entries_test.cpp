@@ -257,23 +257,4 @@ TEST_F(NewEntriesTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFou
     EXPECT_EQ(w->lstPlay.size(), 4);
 }
 
-// A close asked for during a scan stops the scan; the close follows it and
-// keeps the whole playlist, and dialogs asked for afterwards return at once.
-TEST_F(NewEntriesTest, CloseRequestDuringAScanWaitsForIt)
-{
-    w->setEventLoopRunning(true);
-    w->UpdateOLE(paths("a.mid"), false);
-    bool closed = false;
-    QObject::connect(w, &frmMain::closed, [&] { closed = true; });
-    for (const char *name : {"T/a.mid", "T/S/c.mid"})
-        song(QLatin1String(name));
-    QTimer::singleShot(0, w, [&] { w->requestClose(); });
-    w->UpdateOLE(paths("T"), false);
-    EXPECT_FALSE(closed);
-    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid T/a.mid"));
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return closed; }, 30000));
-    EXPECT_EQ(readLines(w->defaultAlbumPath()), w->lstPlay.paths());
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-}
-
 } // namespace

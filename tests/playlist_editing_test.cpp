@@ -6,7 +6,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -67,81 +66,56 @@ private:
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
 
-TEST_F(PlaylistEditingTest, RemoveTakesTheSelectionAndKeepsTheCurrentSong)
+TEST_F(PlaylistEditingTest, EditsFollowTheSelectionAndKeepTheCurrentSong)
 {
-    // The rows selected, the focus, the titles left, the place of the current
-    // song, the current album and what the next advance plays.
-    const std::tuple<std::vector<int>, int, const char *, int, quint8, const char *> cases[] = {
-        {{1, 2}, 2, "a d e", 0, 0, "d"}, // the playing song and the one before it
-        {{3, 4}, 3, "a b c", 2, 0, "a"},
-        {{}, 0, "a b c d e", 2, 0, "d"},   // focus, nothing selected: only the mark goes
-        {{1}, -1, "a b c d e", 2, 1, "d"}, // no focus: nothing at all
-        {{0, 1, 2, 3, 4}, 4, "", -1, 0, nullptr},
+    struct Edit
+    {
+        void (frmMain::*command)();
+        std::vector<int> selected;
+        int focus; // -1: none
+        const char *titles, *selectedAfter;
+        int focusAfter, playIndex;
+        bool albumKept;
+        const char *next; // what the next advance plays
     };
-    for (const auto &[selected, focus, left, playIndex, currentAlbum, next] : cases) {
-        SCOPED_TRACE(left);
+    // On a b c d e with c playing, each command twice: Up and Down move on,
+    // as the focus follows the song; the second Remove finds nothing selected.
+    // Remove hands the focus to the entry that followed the focused one.
+    const Edit edits[] = {
+        {&frmMain::btnRemove_Click, {1, 2}, 2, "a d e", "", 1, 0, false, "d"}, // c plays
+        {&frmMain::btnRemove_Click, {0, 3}, 3, "b c e", "", 2, 1, false, "e"}, // two runs
+        {&frmMain::btnRemove_Click, {3, 4}, 3, "a b c", "", 2, 2, false, "a"},
+        {&frmMain::btnRemove_Click, {}, 0, "a b c d e", "", 0, 2, false, "d"},    // only the mark
+        {&frmMain::btnRemove_Click, {1}, -1, "a b c d e", "1", -1, 2, true, "d"}, // nothing
+        {&frmMain::btnRemove_Click, {0, 1, 2, 3, 4}, 4, "", "", -1, -1, false, nullptr},
+        {&frmMain::btnUp_Click, {2}, 2, "c a b d e", "0", 0, 2, true, "d"},
+        {&frmMain::btnDn_Click, {2}, 2, "a b d e c", "4", 4, 2, true, "e"},
+        {&frmMain::btnUp_Click, {0}, 0, "a b c d e", "0", 0, 2, true, "d"},
+        {&frmMain::btnDn_Click, {4}, 4, "a b c d e", "4", 4, 2, true, "d"},
+        {&frmMain::btnUp_Click, {}, -1, "a b c d e", "", -1, 2, true, "d"},
+        {&frmMain::btnClear_Click, {1, 2}, 2, "", "", -1, -1, false, nullptr},
+    };
+    for (const Edit &e : edits) {
+        SCOPED_TRACE(e.titles);
         frmMain &w = playlist(2);
-        select(w, selected, focus);
-        w.btnRemove_Click();
-        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(left));
-        EXPECT_EQ(w.playIndex(), playIndex);
-        EXPECT_EQ(w.Global.CurrentAlbum, currentAlbum);
-        EXPECT_EQ(w.mnuA[1]->isChecked(), currentAlbum == 1);
+        select(w, e.selected, e.focus);
+        (w.*e.command)();
+        (w.*e.command)();
+        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(e.titles));
+        EXPECT_EQ(selectedRows(w), QLatin1String(e.selectedAfter));
+        EXPECT_EQ(w.lstMIDI->ListIndex(), e.focusAfter);
+        EXPECT_EQ(w.playIndex(), e.playIndex); // the place, whatever now stands there
+        EXPECT_EQ(w.Global.CurrentAlbum, e.albumKept ? 1 : 0);
+        EXPECT_EQ(w.mnuA[1]->isChecked(), e.albumKept);
         expectSongUntouchedAndMenuInStep(w);
-        if (next) {
+        if (e.next) {
             w.MCI_Done(0);
-            EXPECT_EQ(device.openFile(), dir.filePath(QLatin1String(next) + u".mid"_s));
+            EXPECT_EQ(device.openFile(), dir.filePath(QLatin1String(e.next) + u".mid"_s));
         }
     }
 }
 
-TEST_F(PlaylistEditingTest, TheDeleteKeyRemovesScatteredRowsOfALongList)
-{
-    QStringList titles, expected;
-    std::vector<int> rows;
-    for (int i = 0; i < 300; ++i) {
-        titles.append(u"s%1"_s.arg(i));
-        // Every third row: far more runs than are removed one by one.
-        i % 3 == 0 ? rows.push_back(i) : expected.append(titles.last());
-    }
-    frmMain &w = playlist(100, titles);
-    w.show();
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 5000));
-    w.lstMIDI->setFocus();
-    select(w, rows, 150);
-    QTest::keyClick(w.lstMIDI, Qt::Key_Delete);
-    EXPECT_EQ(w.lstPlay.titles(), expected);
-    EXPECT_EQ(w.lstPlay.at(w.playIndex()), dir.filePath(u"s100.mid"_s));
-    EXPECT_EQ(w.lstMIDI->ListIndex(), 100); // on s151, which followed the focused s150
-    EXPECT_EQ(selectedRows(w), QString());
-    expectSongUntouchedAndMenuInStep(w);
-}
-
-TEST_F(PlaylistEditingTest, UpAndDownMoveTheFocusedSongWithItsSelection)
-{
-    // The command, the focus, the titles after, the rows selected after. Each
-    // command twice: the focus follows the song, so it moves on.
-    const std::tuple<void (frmMain::*)(), int, const char *, const char *> cases[] = {
-        {&frmMain::btnUp_Click, 2, "c a b d e", "0"}, {&frmMain::btnDn_Click, 2, "a b d e c", "4"},
-        {&frmMain::btnUp_Click, 0, "a b c d e", "0"}, {&frmMain::btnDn_Click, 4, "a b c d e", "4"},
-        {&frmMain::btnUp_Click, -1, "a b c d e", ""},
-    };
-    for (const auto &[command, focus, after, selected] : cases) {
-        SCOPED_TRACE(after);
-        frmMain &w = playlist(2);
-        select(w, focus < 0 ? std::vector<int>{} : std::vector<int>{focus}, focus);
-        (w.*command)();
-        (w.*command)();
-        EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(after));
-        EXPECT_EQ(selectedRows(w), QLatin1String(selected));
-        EXPECT_EQ(w.playIndex(), 2); // the place, whatever now stands there
-        EXPECT_EQ(w.Global.CurrentAlbum, 1);
-        expectSongUntouchedAndMenuInStep(w);
-    }
-}
-
-TEST_F(PlaylistEditingTest, ClearShuffleAndSort)
+TEST_F(PlaylistEditingTest, ShuffleAndSortKeepThePlaceAndTheAlbum)
 {
     frmMain &w = playlist(1, {u"Delta"_s, u"alpha"_s, u"Charlie"_s, u"bravo"_s});
     select(w, {1, 2}, 2);
@@ -156,14 +130,6 @@ TEST_F(PlaylistEditingTest, ClearShuffleAndSort)
     EXPECT_EQ(w.playIndex(), 1);
     EXPECT_EQ(w.Global.CurrentAlbum, 1);
     EXPECT_TRUE(w.mnuA[1]->isChecked());
-    expectSongUntouchedAndMenuInStep(w);
-
-    w.btnClear_Click();
-    EXPECT_EQ(w.lstMIDI->ListCount(), 0);
-    EXPECT_EQ(w.playIndex(), -1);
-    EXPECT_EQ(w.Global.CurrentAlbum, 0);
-    EXPECT_FALSE(w.mnuA[1]->isChecked());
-    EXPECT_TRUE(device.isPlaying());
     expectSongUntouchedAndMenuInStep(w);
 }
 

@@ -6,65 +6,15 @@
 #include "support/ProgramRun.h"
 
 #include <QFile>
-#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Message
-{
-    QString type;         // "", "unfinished", "vanished", "obsolete"
-    QStringList forms;    // the translation, or its plural forms
-    bool numerus = false; // a "%n" text with plural forms
-};
-
-// Context, source text and disambiguation: what identifies a text.
-using Key = std::tuple<QString, QString, QString>;
-
-QMap<Key, Message> readTs(const QString &path)
-{
-    QMap<Key, Message> messages;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return messages;
-    QXmlStreamReader xml(&file);
-    QString context, source, comment;
-    Message message;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const auto name = xml.name();
-            if (name == u"name")
-                context = xml.readElementText();
-            else if (name == u"message") {
-                source.clear();
-                comment.clear();
-                message = Message{};
-                message.numerus = xml.attributes().value(u"numerus"_s) == u"yes";
-            } else if (name == u"source")
-                source = xml.readElementText();
-            else if (name == u"comment")
-                comment = xml.readElementText();
-            else if (name == u"translation") {
-                message.type = xml.attributes().value(u"type"_s).toString();
-                if (!message.numerus)
-                    message.forms = {xml.readElementText()};
-            } else if (name == u"numerusform")
-                message.forms.append(xml.readElementText());
-        } else if (xml.isEndElement() && xml.name() == u"message") {
-            messages.insert({context, source, comment}, message);
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << qPrintable(path) << ": " << qPrintable(xml.errorString());
-    return messages;
-}
 
 // The numbered placeholders of a text, sorted ("%n" apart: a singular form may
 // spell the number out).
@@ -78,53 +28,82 @@ QStringList placeholders(const QString &text)
     return found;
 }
 
-} // namespace
-
-TEST(TranslationsTest, EveryTextHasAFinishedTranslationWithItsPlaceholders)
+// The faults of a translation file: texts unfinished (or marked otherwise),
+// empty, or whose placeholders differ from their source's. Counts its texts.
+QStringList faultsIn(const QString &path, int *texts)
 {
-    // The texts as the sources have them now, not as the .ts files remember.
-    QTemporaryDir scratch;
-    ASSERT_TRUE(scratch.isValid());
-    const QString current = scratch.filePath(u"current.ts"_s);
-    QStringList arguments;
-    for (const QString &folder : QStringLiteral(SONABEL_TRANSLATED_FOLDERS).split(u','))
-        arguments.append(QStringLiteral(SONABEL_SOURCE_DIR "/") + folder);
-    arguments << u"-I"_s << QStringLiteral(SONABEL_SOURCE_DIR) << u"-locations"_s << u"none"_s
-              << u"-no-obsolete"_s << u"-silent"_s << u"-ts"_s << current;
-    QProcess lupdate;
-    lupdate.start(QStringLiteral(SONABEL_LUPDATE), arguments);
-    ASSERT_TRUE(lupdate.waitForFinished(Patience)) << "lupdate hung";
-    ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().constData();
-    const QMap<Key, Message> texts = readTs(current);
-    ASSERT_GT(texts.size(), 100) << "lupdate found too few texts";
-
-    for (const QString &language : {u"de"_s, u"fr"_s}) {
-        const QString path =
-            QStringLiteral(SONABEL_SOURCE_DIR "/translations/sonabel_") + language + u".ts"_s;
-        const QMap<Key, Message> translated = readTs(path);
-        QStringList faults;
-        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
-            const auto &[context, source, comment] = it.key();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {u"not readable"_s};
+    QXmlStreamReader xml(&file);
+    QStringList faults, forms; // forms: the translation, or its plural forms
+    QString context, source, type;
+    bool numerus = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const auto name = xml.name();
+        if (xml.isStartElement() && name == u"name") {
+            context = xml.readElementText();
+        } else if (xml.isStartElement() && name == u"message") {
+            numerus = xml.attributes().value(u"numerus"_s) == u"yes";
+            forms.clear();
+            type.clear();
+        } else if (xml.isStartElement() && name == u"source") {
+            source = xml.readElementText();
+        } else if (xml.isStartElement() && name == u"translation") {
+            type = xml.attributes().value(u"type"_s).toString();
+            if (!numerus)
+                forms = {xml.readElementText()};
+        } else if (xml.isStartElement() && name == u"numerusform") {
+            forms.append(xml.readElementText());
+        } else if (xml.isEndElement() && name == u"message") {
+            ++*texts;
             const QString where = context + u": \""_s + source + u'"';
-            const auto found = translated.constFind(it.key());
-            if (found == translated.cend()) {
-                faults.append(u"missing: "_s + where);
-                continue;
-            }
-            if (!found->type.isEmpty()) {
-                faults.append(found->type + u": "_s + where);
-                continue;
-            }
-            if (found->forms.isEmpty() ||
-                std::any_of(found->forms.cbegin(), found->forms.cend(),
-                            [](const QString &form) { return form.trimmed().isEmpty(); }))
+            if (!type.isEmpty())
+                faults.append(type + u": "_s + where);
+            if (forms.isEmpty())
                 faults.append(u"empty: "_s + where);
-            for (const QString &form : found->forms) {
+            for (const QString &form : forms) {
+                if (form.trimmed().isEmpty())
+                    faults.append(u"empty: "_s + where);
                 if (placeholders(form) != placeholders(source))
                     faults.append(u"placeholders differ: "_s + where + u" -> \""_s + form + u'"');
             }
         }
-        EXPECT_TRUE(faults.isEmpty()) << qPrintable(path) << ":\n"
+    }
+    if (xml.hasError())
+        faults.append(xml.errorString());
+    return faults;
+}
+
+} // namespace
+
+TEST(TranslationsTest, EveryTextHasAFinishedTranslationWithItsPlaceholders)
+{
+    // Copies of the translations brought up to the texts as the sources have
+    // them now: a text they lack comes in unfinished, one no longer used goes.
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    QStringList arguments, copies;
+    for (const QString &folder : QStringLiteral(SONABEL_TRANSLATED_FOLDERS).split(u','))
+        arguments.append(QStringLiteral(SONABEL_SOURCE_DIR "/") + folder);
+    arguments << u"-I"_s << QStringLiteral(SONABEL_SOURCE_DIR) << u"-locations"_s << u"none"_s
+              << u"-no-obsolete"_s << u"-silent"_s << u"-ts"_s;
+    for (const QString &language : {u"de"_s, u"fr"_s}) {
+        copies.append(scratch.filePath(language + u".ts"_s));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(SONABEL_SOURCE_DIR "/translations/sonabel_") +
+                                    language + u".ts"_s,
+                                copies.last()));
+    }
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(SONABEL_LUPDATE), arguments + copies);
+    ASSERT_TRUE(lupdate.waitForFinished(Patience)) << "lupdate hung";
+    ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().constData();
+    for (const QString &copy : copies) {
+        int texts = 0;
+        const QStringList faults = faultsIn(copy, &texts);
+        EXPECT_GT(texts, 100) << "lupdate found too few texts";
+        EXPECT_TRUE(faults.isEmpty()) << qPrintable(copy) << ":\n"
                                       << qPrintable(faults.join(u'\n'));
     }
 }
@@ -164,7 +143,5 @@ TEST(TranslationsTest, TheCommandLineSpeaksTheUsersLanguage)
         return QString::fromUtf8(process->readAllStandardOutput());
     };
     EXPECT_TRUE(help(QString(), u"C.UTF-8"_s).startsWith(u"Usage: sonabel"_s));
-    // Without the locale generated, as on a fresh system.
-    EXPECT_TRUE(help(QString(), u"de_DE.UTF-8"_s).startsWith(u"Aufruf: sonabel"_s));
     EXPECT_TRUE(help(u"fr"_s, u"C.UTF-8"_s).startsWith(u"Utilisation : sonabel"_s));
 }
