@@ -125,8 +125,8 @@ bool FluidSynthOutput::open()
         setStatus(soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth: cannot create its settings")));
         return false;
     }
-    // A big SoundFont whose samples allow it loads only the instruments in use
-    // (SampleLoading.h says why not every one).
+    // A SoundFont loads only the instruments in use, through a view that gives
+    // every sample its silent end (SampleLoading.h), unless it cannot be read so.
     const std::string soundFont = pickSoundFont();
     m_onDemand = !soundFont.empty() && SampleLoading::onDemand(soundFont);
     fluid_settings_setint(m_settings.get(), "synth.dynamic-sample-loading", m_onDemand ? 1 : 0);
@@ -143,6 +143,8 @@ bool FluidSynthOutput::open()
         m_synth.reset(new_fluid_synth(m_settings.get()));
         m_live = m_synth.get();
     }
+    if (m_synth && m_onDemand)
+        SampleLoading::addPaddedLoader(m_synth.get(), m_settings.get());
     if (!m_synth) {
         setStatus(
             soundText(QT_TRANSLATE_NOOP("Sound", "FluidSynth: cannot create the synthesizer: %1"),

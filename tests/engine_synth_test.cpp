@@ -328,10 +328,11 @@ TEST(FluidSynthOutput, ASongsLastChordRingsOutWholeBeforeItIsDone)
 }
 
 // TimGM6mb leaves 32 silent points after each sample where the format asks
-// for 46; loaded on demand, FluidSynth plays the start of the next sample as a
-// voice dies away: a side-stick clicked at -38 dBFS some 100 ms after each
-// note-off. Such a SoundFont is loaded whole; its release then fades out
-// without a window louder than the one before it.
+// for 46; loaded on demand straight from the file, FluidSynth played the start
+// of the next sample as a voice died away: a side-stick clicked at -38 dBFS
+// some 100 ms after each note-off. Read through the padded view, every sample
+// ends in silence, and the release fades out without a window louder than
+// the one before it.
 TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
 {
     const std::string big = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
@@ -340,7 +341,21 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
     EXPECT_FALSE(SampleLoading::samplesPadded(SmallSoundFont));
     EXPECT_TRUE(SampleLoading::samplesPadded(big));
     EXPECT_FALSE(SampleLoading::samplesPadded(SONABEL_BUILD_DIR "/GM.MID"));
-    EXPECT_TRUE(SampleLoading::onDemand(big));
+    EXPECT_FALSE(SampleLoading::onDemand(SONABEL_BUILD_DIR "/GM.MID"));
+    // The view is a SoundFont whose samples are all padded.
+    const auto view = SampleLoading::PaddedView::open(SmallSoundFont);
+    ASSERT_TRUE(view);
+    std::vector<char> bytes(view->size());
+    ASSERT_TRUE(view->read(bytes.data(), bytes.size()));
+    EXPECT_FALSE(view->read(bytes.data(), 1));
+    const QString copy = QDir::temp().filePath(QStringLiteral("sonabel-padded-view.sf2"));
+    {
+        QFile out(copy);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes.data(), qint64(bytes.size()));
+    }
+    EXPECT_TRUE(SampleLoading::samplesPadded(copy.toStdString()));
+    QFile::remove(copy);
 
     FluidSynthOptions options;
     options.soundFont = SmallSoundFont;
@@ -348,7 +363,7 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
     options.sampleRate = 44100;
     FluidSynthOutput synth(options);
     ASSERT_TRUE(synth.open());
-    EXPECT_FALSE(synth.loadsOnDemand());
+    EXPECT_TRUE(synth.loadsOnDemand());
     Wav wav;
     wav.rate = 44100;
     const auto render = [&](int ms) {
