@@ -31,12 +31,6 @@ namespace {
 // gets some slack; a process that hangs never gets there).
 constexpr int CloseMs = 5000;
 
-// Paths joined by newlines, so that a failure reads plainly.
-std::string joined(const QStringList &paths)
-{
-    return paths.join(u'\n').toStdString();
-}
-
 pid_t pidOf(QProcess *p)
 {
     return static_cast<pid_t>(p->processId());
@@ -47,10 +41,12 @@ QString socketFile(const ProgramRun &run)
     return InstanceLink::socketPath(run.runtimeDir());
 }
 
-// Starts the player and waits until it listens and has loaded.
-QProcess *startPlayer(ProgramRun &run, const QStringList &arguments = {})
+// Starts the player (after the shell commands in prelude, if any) and waits
+// until it listens and has loaded.
+QProcess *startPlayer(ProgramRun &run, const QStringList &arguments = {},
+                      const QString &prelude = {})
 {
-    QProcess *p = run.start(arguments);
+    QProcess *p = prelude.isEmpty() ? run.start(arguments) : run.startAfter(prelude, arguments);
     EXPECT_TRUE(ProgramRun::waitFor(
         [&] { return QFile::exists(run.iniFile()) && QFile::exists(socketFile(run)); }, Patience));
     return p;
@@ -70,7 +66,7 @@ void closeKeeping(const ProgramRun &run, QProcess *player, const QStringList &so
     QStringList kept = readLines(run.defaultAlbum());
     if (songs.size() > 50) // a burst arrives in any order
         kept.sort();
-    EXPECT_EQ(joined(kept), joined(songs));
+    EXPECT_EQ(kept.join(u'\n').toStdString(), songs.join(u'\n').toStdString()); // reads plainly
 }
 
 // A message box opens while default.mal is read (one line names nothing); it
@@ -147,14 +143,17 @@ TEST(HardeningEndToEnd, FifoInThePlaylistFreezesNothing)
     closeKeeping(run, player, songs);
 }
 
-// Files that never answer where the program reads or writes one: a FIFO as
+// Peers that never answer where the program reads or writes one: a FIFO as
 // the SoundFont, the audio file, the settings file or the desktop's list of
-// default applications; and the file driver with no file named. The player
-// starts, takes hand-overs, and closes keeping its playlist; no FIFO is read,
-// written or replaced, and nothing is written into the current folder.
-TEST(HardeningEndToEnd, FilesThatNeverAnswerHangNothing)
+// default applications; the file driver with no file named; and a sound
+// server that takes the connection and never answers, holding the playback
+// thread in the synthesizer's output for good. The player starts, takes
+// hand-overs, and closes keeping its playlist; no FIFO is read, written or
+// replaced, and nothing is written into the current folder.
+TEST(HardeningEndToEnd, PeersThatNeverAnswerHangNothing)
 {
-    for (const char *where : {"SoundFont", "audio file", "settings", "mimeapps.list", "no file"}) {
+    for (const char *where :
+         {"SoundFont", "audio file", "settings", "mimeapps.list", "no file", "sound server"}) {
         SCOPED_TRACE(where);
         ProgramRun run;
         const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
@@ -166,6 +165,7 @@ TEST(HardeningEndToEnd, FilesThatNeverAnswerHangNothing)
         run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
         run.environment.insert(u"SONABEL_AUDIO_FILE"_s, run.scratch(u"out.wav"_s));
         QString madeFifo = fifo;
+        int frozen = -1;
         if (qstrcmp(where, "SoundFont") == 0) {
             run.environment.insert(u"SONABEL_SOUNDFONT"_s, fifo);
         } else if (qstrcmp(where, "audio file") == 0) {
@@ -178,42 +178,30 @@ TEST(HardeningEndToEnd, FilesThatNeverAnswerHangNothing)
             settings.write(u"Default"_s, u"1"_s);    // the association on
             ASSERT_TRUE(settings.flush());
             madeFifo = run.configHome() + u"/mimeapps.list"_s;
-        } else {
+        } else if (qstrcmp(where, "no file") == 0) {
             run.environment.remove(u"SONABEL_AUDIO_FILE"_s);
+        } else {
+            dev_t device;
+            ino_t inode;
+            frozen = linksockets::makeListener(fifo, &device, &inode); // never accepts
+            ASSERT_GE(frozen, 0);
+            run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + fifo);
+            run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
         }
-        QDir().mkpath(QFileInfo(madeFifo).path());
-        ASSERT_EQ(::mkfifo(QFile::encodeName(madeFifo).constData(), 0600), 0);
+        if (frozen < 0) {
+            QDir().mkpath(QFileInfo(madeFifo).path());
+            ASSERT_EQ(::mkfifo(QFile::encodeName(madeFifo).constData(), 0600), 0);
+        }
         QProcess *player = startPlayer(run, {songs[0]});
         ASSERT_TRUE(run.runToEnd({songs[1]}));
         closeKeeping(run, player, songs);
         struct stat info;
         EXPECT_EQ(::lstat(QFile::encodeName(madeFifo).constData(), &info), 0);
-        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        EXPECT_TRUE(frozen >= 0 ? S_ISSOCK(info.st_mode) : S_ISFIFO(info.st_mode));
         EXPECT_TRUE(QDir(run.workingDirectory).isEmpty());
+        if (frozen >= 0)
+            ::close(frozen);
     }
-}
-
-// A sound server that takes the connection and never answers holds the
-// playback thread in the synthesizer's output for good: the window, the link
-// and the close signal still work, and the player still ends soon after it
-// has kept its playlist.
-TEST(HardeningEndToEnd, FrozenSoundServerHoldsNothingElse)
-{
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-    dev_t device;
-    ino_t inode;
-    const QString server = run.scratch(u"pulse"_s);
-    const int frozen = linksockets::makeListener(server, &device, &inode); // never accepts
-    ASSERT_GE(frozen, 0);
-    run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + server);
-    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
-    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
-    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
-    QProcess *player = startPlayer(run, {songs[0]});
-    ASSERT_TRUE(run.runToEnd({songs[1]}));
-    closeKeeping(run, player, songs);
-    ::close(frozen);
 }
 
 // Started with hang-ups ignored (nohup): a hang-up leaves the player playing.
@@ -221,9 +209,7 @@ TEST(HardeningEndToEnd, IgnoredHangUpStaysIgnored)
 {
     ProgramRun run;
     const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-    QProcess *player = run.startAfter(u"trap '' HUP;"_s, {songs[0]});
-    ASSERT_TRUE(ProgramRun::waitFor(
-        [&] { return QFile::exists(run.iniFile()) && QFile::exists(socketFile(run)); }, Patience));
+    QProcess *player = startPlayer(run, {songs[0]}, u"trap '' HUP;"_s);
     ::kill(pidOf(player), SIGHUP);
     ASSERT_TRUE(run.runToEnd({songs[1]}));
     EXPECT_EQ(player->state(), QProcess::Running);
@@ -259,20 +245,29 @@ TEST(HardeningEndToEnd, TheWayOutHasABound)
         ::testing::ExitedWithCode(3), "");
 }
 
-// A burst of later starts while the player's thread stands still: every text
-// waits in the queue and is taken once it goes on, names with spaces and more
-// than ASCII whole; a start without an argument has nothing to send.
-TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
+// A player stopped longer than a later start waits: the start gives up and
+// says so, and its text is never taken. A burst of later starts while the
+// player stands still a shorter time: every text waits in the queue and is
+// taken once it goes on, names with spaces and more than ASCII whole; a start
+// without an argument has nothing to send.
+TEST(HardeningEndToEnd, StalledPlayerTakesEveryStartThatStillWaitsAndOnlyThose)
 {
     ProgramRun run;
     QStringList names;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 101; ++i)
         names.append(u" sp\u00e4t \u266a%1.mid"_s.arg(i, 3, 10, QChar(u'0')));
     const QStringList songs = makeSongFiles(run, names);
     QProcess *player = startPlayer(run);
     ::kill(pidOf(player), SIGSTOP);
+    QElapsedTimer waited;
+    waited.start();
+    QProcess *gaveUp = run.start({songs[0]});
+    ASSERT_TRUE(gaveUp->waitForFinished(Patience));
+    EXPECT_LT(waited.elapsed(), 20000); // at most 10 s, with room for a loaded machine
+    EXPECT_EQ(gaveUp->exitCode(), 1);
+
     std::vector<QProcess *> starts = {run.start({u"  "_s})};
-    for (const QString &song : songs)
+    for (const QString &song : songs.mid(1))
         starts.push_back(run.start({song}));
     // Well within the time a later start waits for the player to answer.
     QThread::msleep(3000);
@@ -283,13 +278,15 @@ TEST(HardeningEndToEnd, BurstOfStartsAgainstAStalledPlayerIsDeliveredWhole)
             ++failed;
     }
     EXPECT_EQ(failed, 0);
-    closeKeeping(run, player, songs);
+    closeKeeping(run, player, songs.mid(1));
 }
 
 // The player runs out of file descriptors while a later start waits: the link
-// survives, takes the text once descriptors are free again, and the next
-// start still finds the player instead of becoming a second one.
-TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
+// survives and takes the text once descriptors are free again. Starved again,
+// with its socket file removed, which it cannot make anew: a start that cannot
+// reach it says so and ends instead of becoming a second player, and the next
+// start finds the player again.
+TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLinkAndStaysTheOnlyOne)
 {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizers' own checks open descriptors (they probe memory through
@@ -297,30 +294,38 @@ TEST(HardeningEndToEnd, DescriptorStarvedPlayerKeepsItsLink)
     GTEST_SKIP() << "not under the sanitizers";
 #endif
     ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s});
+    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s, u"c.mid"_s, u"d.mid"_s});
     QProcess *player = startPlayer(run);
     const pid_t pid = pidOf(player);
     // One hand-over first: the player has then done all of its start-up (it
     // takes texts last), so no start-up work of its own meets the starvation.
     ASSERT_TRUE(run.runToEnd({songs[0]}));
-    // The lowest free descriptor number becomes the limit: nothing new opens.
-    const QDir fds(u"/proc/%1/fd"_s.arg(pid));
-    int lowest = 0;
-    while (fds.exists(QString::number(lowest)))
-        ++lowest;
     rlimit old{};
-    rlimit starved{};
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &old), 0);
-    starved.rlim_cur = rlim_t(lowest);
-    starved.rlim_max = old.rlim_max;
-    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &starved, nullptr), 0);
+    // The lowest free descriptor number becomes the limit: nothing new opens.
+    const auto starve = [&] {
+        const QDir fds(u"/proc/%1/fd"_s.arg(pid));
+        int lowest = 0;
+        while (fds.exists(QString::number(lowest)))
+            ++lowest;
+        const rlimit starved{rlim_t(lowest), old.rlim_max};
+        return ::prlimit(pid, RLIMIT_NOFILE, &starved, nullptr) == 0;
+    };
+    ASSERT_TRUE(starve());
     QProcess *first = run.start({songs[1]});
     QThread::msleep(1500); // accept() fails meanwhile
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
     ASSERT_TRUE(first->waitForFinished(Patience * 2));
     EXPECT_EQ(first->exitCode(), 0);
+
+    ASSERT_TRUE(starve());
+    ASSERT_TRUE(QFile::remove(socketFile(run)));
+    QProcess *lost = run.start({songs[3]});
+    ASSERT_TRUE(lost->waitForFinished(Patience));
+    EXPECT_EQ(lost->exitCode(), 1); // not a second player
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
     ASSERT_TRUE(run.runToEnd({songs[2]}));
-    closeKeeping(run, player, songs);
+    closeKeeping(run, player, songs.mid(0, 3));
 }
 
 // The socket file removed, or removed and something else put in its place.
@@ -347,34 +352,48 @@ TEST(HardeningEndToEnd, LostSocketFileIsMadeAgain)
 
 // Without XDG_RUNTIME_DIR, the temp folder's link name taken by something
 // else (a file, a link, a folder open to others) must not switch the single
-// instance off.
-TEST(HardeningEndToEnd, SquattedTempLinkFolderKeepsOneInstance)
+// instance off. With every place for the link taken (the cache's too) there is
+// no link at all, and still one player: a later start says so and ends.
+TEST(HardeningEndToEnd, SquattedLinkFoldersKeepOneInstance)
 {
-    for (const char *squat : {"file", "link", "open folder"}) {
+    for (const char *squat : {"file", "link", "open folder", "every place"}) {
         SCOPED_TRACE(squat);
         ProgramRun run;
         const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
-        const QString tmp = run.scratch(u"tmp"_s);
+        const QString tmp = run.scratch(u"tmp"_s), cache = run.scratch(u"cache"_s);
         QDir().mkpath(tmp);
         const QString taken = tmp + u"/sonabel-"_s + QString::number(::geteuid());
         const QByteArray native = QFile::encodeName(taken);
+        const bool everyPlace = qstrcmp(squat, "every place") == 0;
         if (qstrcmp(squat, "file") == 0) {
             QFile(taken).open(QIODevice::WriteOnly);
         } else if (qstrcmp(squat, "link") == 0) {
             ASSERT_EQ(::symlink(QFile::encodeName(tmp).constData(), native.constData()), 0);
-        } else {
+        } else if (!everyPlace) {
             ASSERT_EQ(::mkdir(native.constData(), 0777), 0);
             ::chmod(native.constData(), 0777);
+        } else if (QFileInfo::exists(u"/run/user/"_s + QString::number(::geteuid()))) {
+            GTEST_SKIP() << "this user has a runtime folder";
+        } else {
+            writeBytes(taken, "taken");
+            writeBytes(cache + u"/sonabel-link"_s, "taken");
         }
         run.environment.remove(u"XDG_RUNTIME_DIR"_s);
         run.environment.insert(u"TMPDIR"_s, tmp);
         run.environment.insert(u"HOME"_s, run.scratch(u"home"_s));
-        run.environment.remove(u"XDG_CACHE_HOME"_s);
+        run.environment.insert(u"XDG_CACHE_HOME"_s, cache);
         QProcess *player = run.start();
         ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, Patience));
         QThread::msleep(500);
-        ASSERT_TRUE(run.runToEnd({songs[0]})) << "became a second player";
-        closeKeeping(run, player, songs);
+        if (everyPlace) {
+            QProcess *second = run.start({songs[0]});
+            ASSERT_TRUE(second->waitForFinished(Patience));
+            EXPECT_EQ(second->exitCode(), 1);
+            EXPECT_EQ(player->state(), QProcess::Running);
+        } else {
+            ASSERT_TRUE(run.runToEnd({songs[0]})) << "became a second player";
+        }
+        closeKeeping(run, player, everyPlace ? QStringList() : songs);
     }
 }
 
@@ -403,78 +422,6 @@ TEST(HardeningEndToEnd, UnacknowledgedTextIsReportedNotSwallowed)
         ProgramRun::waitFor([&] { return second->state() == QProcess::NotRunning; }, Patience * 2));
     EXPECT_EQ(second->exitCode(), 1);
     EXPECT_GE(dropped, 2); // it tried again
-}
-
-// A player stopped longer than a later start waits: the start gives up and
-// says so; once the player goes on, it takes only what still waits.
-TEST(HardeningEndToEnd, StalledPlayerTakesOnlyStartsThatStillWait)
-{
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-    QProcess *player = startPlayer(run);
-    ::kill(pidOf(player), SIGSTOP);
-    QElapsedTimer waited;
-    waited.start();
-    QProcess *gaveUp = run.start({songs[0]});
-    ASSERT_TRUE(gaveUp->waitForFinished(Patience));
-    EXPECT_LT(waited.elapsed(), 20000); // at most 10 s, with room for a loaded machine
-    EXPECT_EQ(gaveUp->exitCode(), 1);
-    ::kill(pidOf(player), SIGCONT);
-    ASSERT_TRUE(run.runToEnd({songs[1]}));
-    closeKeeping(run, player, {songs[1]});
-}
-
-// Whatever happens to the link, the player that runs stays the only one: a
-// start that cannot reach it says so and ends.
-TEST(HardeningEndToEnd, NoSecondPlayerWhenTheLinkIsGone)
-{
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "not under the sanitizers"; // a starved process cannot run them
-#endif
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-    QProcess *player = startPlayer(run);
-    ASSERT_TRUE(run.runToEnd({songs[0]}));
-    // The socket file removed while the player cannot make a new one.
-    const pid_t pid = pidOf(player);
-    const QDir fds(u"/proc/%1/fd"_s.arg(pid));
-    int lowest = 0;
-    while (fds.exists(QString::number(lowest)))
-        ++lowest;
-    rlimit old{};
-    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, nullptr, &old), 0);
-    const rlimit starved{rlim_t(lowest), old.rlim_max};
-    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &starved, nullptr), 0);
-    ASSERT_TRUE(QFile::remove(socketFile(run)));
-    QProcess *lost = run.start({songs[1]});
-    ASSERT_TRUE(lost->waitForFinished(Patience));
-    EXPECT_EQ(lost->exitCode(), 1); // not a second player
-    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &old, nullptr), 0);
-    ASSERT_TRUE(run.runToEnd({songs[1]}));
-    closeKeeping(run, player, songs);
-}
-
-// Every place for the link taken by something else: no link at all, and still
-// one player.
-TEST(HardeningEndToEnd, NoLinkFolderStillOnePlayer)
-{
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
-    const QString tmp = run.scratch(u"tmp"_s), cache = run.scratch(u"cache"_s);
-    writeBytes(tmp + u"/sonabel-"_s + QString::number(::geteuid()), "taken");
-    writeBytes(cache + u"/sonabel-link"_s, "taken");
-    run.environment.remove(u"XDG_RUNTIME_DIR"_s);
-    run.environment.insert(u"TMPDIR"_s, tmp);
-    run.environment.insert(u"XDG_CACHE_HOME"_s, cache);
-    if (QFileInfo::exists(u"/run/user/"_s + QString::number(::geteuid())))
-        GTEST_SKIP() << "this user has a runtime folder";
-    QProcess *player = run.start();
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(run.iniFile()); }, Patience));
-    QProcess *second = run.start({songs[0]});
-    ASSERT_TRUE(second->waitForFinished(Patience));
-    EXPECT_EQ(second->exitCode(), 1);
-    EXPECT_EQ(player->state(), QProcess::Running);
-    closeKeeping(run, player, {});
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 // What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
 // and on the real device with the real synthesizer the sound choice and sound
-// problems (the dialogs are fakes), the real program playing one song after
-// another, how a sound server lists it, and its volume set over the bus.
-// FluidSynth's file driver writes what is heard.
+// problems (the dialogs are fakes), and the real program: how a sound server
+// lists it, and its volume set over the bus. FluidSynth's file driver writes
+// what is heard.
 #include "engine/DeviceFactory.h"
-#include "engine/MidiFile.h"
 #include "engine/SoundFonts.h"
 #include "platform/SettingsStore.h"
 #include "player/Sound.h"
@@ -30,7 +29,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -40,71 +39,16 @@ namespace {
 
 const QString SmallSoundFont = u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s;
 
-constexpr double LowHz = 523.25;  // C5, the first song
-constexpr double HighHz = 739.99; // F#5, the second
-
-// A format 0 file: a flute holding one note for 2.5 s at 120 beats a minute.
-std::vector<std::uint8_t> oneNoteSong(std::uint8_t note)
-{
-    SmfWriter w(0, 480);
-    w.beginTrack();
-    w.channel(0, 0xC0, 73);
-    w.channel(0, 0x90, note, 100);
-    w.channel(2400, 0x80, note, 0);
-    w.endTrack(2520);
-    return w.bytes();
-}
-
-// A loud string chord (C4 to C6) held to endMs, where the song ends: 1 ms a
-// tick. It rings on above -60 dBFS for more than a second after its end.
-std::vector<std::uint8_t> heldChordSong(std::int64_t endMs)
-{
-    SmfWriter w(0, 480);
-    w.beginTrack();
-    w.tempo(0, 480000);
-    w.channel(0, 0xC0, 50);
-    const std::uint8_t chord[] = {60, 64, 67, 72, 76, 79, 84};
-    for (std::uint8_t note : chord)
-        w.channel(0, 0x90, note, 127);
-    for (std::uint8_t note : chord)
-        w.channel(endMs, 0x80, note, 0);
-    w.endTrack(endMs);
-    return w.bytes();
-}
-
-// Level in dBFS (RMS over all channels) of frames [from, from + count).
-double levelDb(const Wav &wav, size_t from, size_t count)
-{
-    double sum = 0;
-    for (size_t i = from * wav.channels; i < (from + count) * wav.channels; ++i)
-        sum += double(wav.samples[i]) * wav.samples[i];
-    const double rms = std::sqrt(sum / double(count * wav.channels)) / 32768.0;
-    return 20 * std::log10(std::max(rms, 1e-9));
-}
-
-// Power of one frequency in frames [from, from + count) of the first channel (Goertzel).
-double power(const Wav &wav, size_t from, size_t count, double hz)
-{
-    const double k = 2 * std::cos(2 * M_PI * hz / wav.rate);
-    double s1 = 0, s2 = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        const double s0 = wav.samples[i * wav.channels] / 32768.0 + k * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return s1 * s1 + s2 * s2 - k * s1 * s2;
-}
-
-// The loudest sample of each quarter second.
+// The loudest sample of each quarter second (the last one may be shorter).
 std::vector<int> quarterPeaks(const QString &wavPath)
 {
     const Wav wav = readWav(wavPath.toStdString());
     EXPECT_EQ(wav.problem, "") << wavPath.toStdString();
     std::vector<int> peaks;
     const size_t window = wav.rate / 4 * wav.channels;
-    for (size_t from = 0; window > 0 && from + window <= wav.samples.size(); from += window) {
+    for (size_t from = 0; window > 0 && from < wav.samples.size(); from += window) {
         int peak = 0;
-        for (size_t i = from; i < from + window; ++i)
+        for (size_t i = from; i < std::min(from + window, wav.samples.size()); ++i)
             peak = std::max(peak, std::abs(int(wav.samples[i])));
         peaks.push_back(peak);
     }
@@ -113,12 +57,8 @@ std::vector<int> quarterPeaks(const QString &wavPath)
 
 int peakOf(const QString &wavPath)
 {
-    const Wav wav = readWav(wavPath.toStdString());
-    EXPECT_EQ(wav.problem, "") << wavPath.toStdString();
-    int peak = 0;
-    for (std::int16_t s : wav.samples)
-        peak = std::max(peak, std::abs(int(s)));
-    return peak;
+    const std::vector<int> peaks = quarterPeaks(wavPath);
+    return peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end());
 }
 
 // Sets environment variables for one test and puts them back after it.
@@ -286,8 +226,7 @@ TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
 
 // ---- the sound dialog's handler on a scripted device ----
 
-class SoundControls : public WindowFixture
-{};
+using SoundControls = WindowFixture;
 
 // The volume (the Player's, so the bus's too), reverb and chorus follow the
 // dialog's controls as they move, on the open output; Cancel puts back what
@@ -420,17 +359,13 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 
     // The volume follows the dialog's slider: silent while it is at 0, and
     // back when the dialog is cancelled. Volume off: the song goes on, silently.
-    const QString synth = real->outputDescription();
     dialogs.whileSoundShown = [](const SoundDialogSetup &shown) {
         shown.follow(0, true, true);
         QTest::qWait(1000);
     };
-    const SoundSettings stored = LoadSoundSettings(store);
     window->mnuSound_Click();
     dialogs.whileSoundShown = nullptr;
     QTest::qWait(1000);
-    EXPECT_EQ(real->outputDescription(), synth);
-    EXPECT_EQ(LoadSoundSettings(store), stored);
     qint32 before = real->Position();
     choose(u"quiet"_s, [](SoundDialogSetup &s) {
         s.soundFont = SmallSoundFont;
@@ -465,12 +400,6 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_GT(real->Position(), before + 500);
     EXPECT_FALSE(window->isStopped());
 
-    // The volume alone: the output stays open, and the Player has it.
-    choose(u"half"_s, [](SoundDialogSetup &s) { s.gain = 0.5; });
-    EXPECT_FALSE(QFile::exists(wav(u"half"_s)));
-    EXPECT_EQ(window->player.volume(), 0.5);
-    EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0.5"_s);
-
     // The silent output: time still runs.
     choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
     EXPECT_TRUE(real->outputDescription().contains(u"silent"_s));
@@ -495,40 +424,30 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 }
 
 // A chosen SoundFont or port that is gone falls back and says so once; so do
-// the other problems, however many songs play.
+// the other problems, however many songs play. A gone SoundFont is not told
+// again at the next start either.
 TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
 {
-    const QString junk = writeBytes(dir.filePath(u"junk.sf2"_s), "not a SoundFont");
-    // What, the setting or (SONABEL_...) variable, its value, words of the
-    // message, whether the song is heard.
-    const std::tuple<const char *, const char *, QString, QStringList, bool> cases[] = {
-        {"gone SoundFont",
-         "Sound/SoundFont",
-         dir.filePath(u"gone.sf2"_s),
-         {u"gone.sf2 is gone"_s, u"instead"_s},
-         true},
-        {"gone port",
-         "Sound/Output",
-         u"alsa:250:7"_s,
-         {u"MIDI port 250:7 is gone"_s, u"built-in synthesizer"_s},
-         true},
-        {"not a SoundFont",
-         "SONABEL_SOUNDFONT",
-         junk,
-         {u"junk.sf2 cannot be loaded"_s, u"\"Sound ...\""_s},
-         false},
-        {"no audio",
-         "SONABEL_AUDIO_DRIVER",
-         u"nosuchdriver"_s,
-         {u"No audio output"_s, u"\"Sound ...\""_s},
+    writeBytes(dir.filePath(u"junk.sf2"_s), "not a SoundFont");
+    // What, the setting or (SONABEL_...) variable, its value (a file name is
+    // in the test's folder), the words of the message ('|' between them), and
+    // whether the song is heard.
+    const std::tuple<const char *, const char *, QString, QString, bool> cases[] = {
+        {"gone SoundFont", "Sound/SoundFont", u"gone.sf2"_s, u"gone.sf2 is gone|instead"_s, true},
+        {"gone port", "Sound/Output", u"alsa:250:7"_s,
+         u"MIDI port 250:7 is gone|built-in synthesizer"_s, true},
+        {"not a SoundFont", "SONABEL_SOUNDFONT", u"junk.sf2"_s,
+         u"junk.sf2 cannot be loaded|\"Sound ...\""_s, false},
+        {"no audio", "SONABEL_AUDIO_DRIVER", u"nosuchdriver"_s, u"No audio output|\"Sound ...\""_s,
          false},
     };
-    for (const auto &[what, name, value, words, heard] : cases) {
+    for (const auto &[what, name, setting, words, heard] : cases) {
         SCOPED_TRACE(what);
         TearDown();
         dialogs.messages.clear();
         store.values.clear();
         SetUp();
+        const QString value = setting.endsWith(u".sf2"_s) ? dir.filePath(setting) : setting;
         if (qstrncmp(name, "SONABEL_", 8) == 0)
             env.set(name, value);
         else
@@ -537,7 +456,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
         play(song);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
-        for (const QString &word : words)
+        for (const QString &word : words.split(u'|'))
             EXPECT_TRUE(dialogs.messages.first().contains(word))
                 << dialogs.messages.first().toStdString();
         // The next song brings no second message.
@@ -550,114 +469,28 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         if (heard) {
             EXPECT_GT(peakOf(wav(u"start"_s)), 1000);
         }
+        if (qstrcmp(name, "Sound/SoundFont") == 0) {
+            // [Sound] keeps the default from then on: the next start tells nothing.
+            EXPECT_EQ(LoadSoundSettings(store).SoundFont, QString());
+            start();
+            play(song);
+            QTest::qWait(1200);
+            EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join(u'\n').toStdString();
+        }
     }
-}
-
-// A chosen SoundFont that is gone is told once: [Sound] keeps the default
-// from then on, so neither the dialog's OK nor the next start tells it again.
-TEST_F(SoundWindow, AGoneSoundFontIsToldOnceAndTheDefaultKept)
-{
-    store.values.insert(u"Sound/SoundFont"_s, dir.filePath(u"gone.sf2"_s));
-    start();
-    const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
-    play(song);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
-    EXPECT_TRUE(dialogs.messages.first().contains(u"gone.sf2 is gone"_s));
-    EXPECT_EQ(LoadSoundSettings(store).SoundFont, QString());
-
-    choose(u"driver"_s, [](SoundDialogSetup &s) { s.audioDriver = u"alsa"_s; });
-    EXPECT_EQ(dialogs.soundShown.last().soundFont, QString());
-    QTest::qWait(1000);
-    finish();
-    start();
-    play(song);
-    QTest::qWait(1200);
-    EXPECT_GT(real->Position(), 500);
-    EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join(u'\n').toStdString();
 }
 
 // ---- the real program ----
 
-// A song ends whole: its last chord, ending at an odd millisecond, rings out
-// before the next song starts, whatever the once-a-second beat.
-TEST(PlayEndToEnd, FirstSongRingsOutThenTheSecondSounds)
-{
-    if (!QFile::exists(SmallSoundFont))
-        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
-    ProgramRun run;
-    const QString songs = run.scratch(u"songs"_s);
-    constexpr int EndMs = 2937;
-    writeBytes(songs + u"/1 chord.mid"_s, heldChordSong(EndMs));
-    writeBytes(songs + u"/2 high.mid"_s, oneNoteSong(78));
-    const QString wavPath = run.scratch(u"out.wav"_s);
-    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
-    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);
-    run.environment.insert(u"SONABEL_AUDIO_FILE"_s, wavPath);
-    run.environment.insert(u"SONABEL_SOUNDFONT"_s, SmallSoundFont);
-
-    QProcess *p = run.start({songs});
-    // The chord, its ring-out (5 s at most), and most of the second song.
-    QThread::msleep(10000);
-    ASSERT_EQ(p->state(), QProcess::Running);
-    ASSERT_TRUE(ProgramRun::terminate(p, 30000));
-    EXPECT_EQ(p->exitCode(), 0);
-
-    const Wav wav = readWav(wavPath.toStdString());
-    ASSERT_EQ(wav.problem, "") << "the WAV was not finished properly";
-    const size_t frames = wav.samples.size() / wav.channels;
-    const auto frameAt = [&](double ms) {
-        return static_cast<size_t>(ms * wav.rate / 1000);
-    };
-    // The chord starts with the first sound; the song ends EndMs later.
-    size_t onset = 0;
-    while (onset < frames && std::abs(int(wav.samples[onset * wav.channels])) < 16)
-        ++onset;
-    ASSERT_LT(onset, frames) << "the first song never sounded";
-    const size_t end = onset + frameAt(EndMs);
-    // Per 50 ms: whether the second song's note sounds, clearly above silence
-    // and above the chord.
-    const size_t window = frameAt(50);
-    const double floor = std::pow(0.002 * window / 2, 2); // a tone of amplitude 0.002
-    size_t secondStart = frames;
-    for (size_t from = end; from + window <= frames; from += window) {
-        const double high = power(wav, from, window, HighHz);
-        if (high > floor && high > 20 * power(wav, from, window, LowHz)) {
-            secondStart = from;
-            break;
-        }
-    }
-    ASSERT_LT(secondStart, frames) << "the second song never sounded";
-    std::string levels; // from the end on, per 50 ms
-    for (size_t from = end; from < secondStart && from + window <= frames; from += window)
-        levels += std::to_string(int(levelDb(wav, from, window))) + ' ';
-    // The chord's tail is heard more than a second after the end, past any
-    // once-a-second beat, and the second song waits for it.
-    ASSERT_GT(secondStart, end + frameAt(1250)) << levels;
-    EXPECT_GT(levelDb(wav, end + frameAt(1150), frameAt(100)), -60) << levels;
-    // The second song plays on its own: no note of the first is left.
-    const size_t twoSeconds = std::min(frameAt(2000), frames - secondStart);
-    EXPECT_GT(twoSeconds, frameAt(1500));
-    size_t low = 0;
-    for (size_t from = secondStart; from + window <= secondStart + twoSeconds; from += window)
-        low += power(wav, from, window, LowHz) > floor ? 1 : 0;
-    EXPECT_EQ(low, 0u) << levels;
-}
-
 // The bus's Volume is the Sound dialog's: a share of its slider's range (the
-// gain up to its top), kept within it and in [Sound] Gain, announced, and
-// heard at once: a steady note grows louder, then falls silent at 0.
-TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogsAndIsHeardAtOnce)
+// gain up to its top), kept within it and in [Sound] Gain, and announced. (It
+// is the Player's volume, which the dialog sets too; what that sounds like on
+// the real synthesizer: SoundWindow.)
+TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogs)
 {
-    if (!QFile::exists(SmallSoundFont))
-        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
     ProgramRun run;
     if (!run.startSessionBus())
         GTEST_SKIP() << "no dbus-daemon or gdbus";
-    const QString wavPath = run.scratch(u"out.wav"_s);
-    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
-    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"file"_s);
-    run.environment.insert(u"SONABEL_AUDIO_FILE"_s, wavPath);
-    run.environment.insert(u"SONABEL_SOUNDFONT"_s, SmallSoundFont);
     QProcess *player = run.start({writeSteadySong(run.scratch(u"steady.mid"_s), 30, 250)});
     ASSERT_TRUE(ProgramRun::waitFor(
         [&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); }, Patience));
@@ -665,7 +498,6 @@ TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogsAndIsHeardAtOnce)
     QProcess *monitor = run.monitorBus();
     QString said;
     const auto set = [&](const char *volume) {
-        QThread::msleep(1500);
         run.mpris(u"org.freedesktop.DBus.Properties.Set"_s,
                   {u"org.mpris.MediaPlayer2.Player"_s, u"Volume"_s, QLatin1String(volume)});
     };
@@ -673,23 +505,10 @@ TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogsAndIsHeardAtOnce)
     EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<1.0"_s));
     set("<0.0>");
     EXPECT_TRUE(heardOnBus(monitor, &said, u"'Volume': <0.0>"_s)) << said.toStdString();
-    QThread::msleep(1500);
     run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
     ASSERT_TRUE(player->waitForFinished(Patience));
     EXPECT_EQ(QSettings(run.iniFile(), QSettings::IniFormat).value(u"Sound/Gain"_s).toString(),
               u"0"_s);
-
-    // The loudest sample of each quarter second, in dB below full scale: the
-    // notes at the start, louder ones later, and at 0 only the reverb's tail
-    // of what sounded before.
-    std::vector<double> levels;
-    for (int peak : quarterPeaks(wavPath))
-        levels.push_back(20 * std::log10(std::max(peak, 1) / 32768.0));
-    const auto first = std::find_if(levels.begin(), levels.end(), [](double l) { return l > -60; });
-    ASSERT_NE(first, levels.end()) << "nothing was heard";
-    const double loudest = *std::max_element(first, levels.end());
-    EXPECT_GT(loudest, *first + 12) << "the volume did not go up";
-    EXPECT_LT(*std::max_element(levels.end() - 4, levels.end()), loudest - 40) << "not silent";
 }
 
 TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
@@ -723,11 +542,10 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
     ASSERT_TRUE(ProgramRun::waitFor([&] { return sinkInputs().has_value(); }, Patience))
         << readBytes(home + u"/log"_s).toStdString();
 
-    writeBytes(run.scratch(u"song.mid"_s), oneNoteSong(72));
     run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
     run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
     run.environment.insert(u"PULSE_SERVER"_s, server);
-    QProcess *player = run.start({run.scratch(u"song.mid"_s)});
+    QProcess *player = run.start({writeSteadySong(run.scratch(u"song.mid"_s), 30, 250)});
     QString listed;
     EXPECT_TRUE(ProgramRun::waitFor(
         [&] {

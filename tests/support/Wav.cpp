@@ -3,43 +3,23 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sndfile.h>
-
-namespace {
-
-std::uint32_t le32(const std::vector<char> &b, std::size_t at)
-{
-    std::uint32_t v = 0;
-    for (std::size_t i = 4; i-- > 0;)
-        v = (v << 8) | std::uint8_t(b[at + i]);
-    return v;
-}
-
-} // namespace
 
 Wav readWav(const std::string &path)
 {
-    Wav wav;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) || le32(b, 4) != b.size() - 8)
+    // A WAV that was never finished holds no true size in its RIFF header.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    unsigned char head[8] = {};
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(head), sizeof head);
+    const std::uint32_t riffSize =
+        head[4] | head[5] << 8 | head[6] << 16 | std::uint32_t(head[7]) << 24;
+    Wav wav = readAudio(path);
+    if (!in || std::memcmp(head, "RIFF", 4) || riffSize != size - 8)
         wav.problem = "no RIFF header, or one that was never finalised";
-    for (std::size_t pos = 12; wav.problem.empty() && pos + 8 <= b.size();) {
-        const std::uint32_t size = le32(b, pos + 4);
-        if (!std::memcmp(b.data() + pos, "fmt ", 4)) {
-            wav.channels = le32(b, pos + 8) >> 16;
-            wav.rate = le32(b, pos + 12);
-            if ((le32(b, pos + 8) & 0xFFFF) != 1 || (le32(b, pos + 20) >> 16) != 16)
-                wav.problem = "not 16-bit PCM";
-        } else if (!std::memcmp(b.data() + pos, "data", 4) && pos + 8 + size <= b.size()) {
-            wav.samples.resize(size / 2);
-            std::memcpy(wav.samples.data(), b.data() + pos + 8, wav.samples.size() * 2);
-            return wav;
-        }
-        pos += 8 + size + (size & 1);
-    }
-    wav.problem += wav.problem.empty() ? "no complete data chunk" : "";
+    else if (wav.problem.empty() && wav.format != (SF_FORMAT_WAV | SF_FORMAT_PCM_16))
+        wav.problem = "not 16-bit PCM";
     return wav;
 }
 

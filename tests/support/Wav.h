@@ -12,7 +12,7 @@ struct Wav
     std::string problem; // empty for a good file
     std::uint32_t channels = 0, rate = 0;
     std::vector<std::int16_t> samples; // interleaved
-    // readAudio() only: libsndfile's format (SF_FORMAT_...) and the title tag.
+    // libsndfile's format (SF_FORMAT_...) and the title tag.
     int format = 0;
     std::string title;
 };
