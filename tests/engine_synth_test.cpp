@@ -11,6 +11,7 @@
 #include "support/Wav.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -93,13 +94,14 @@ std::vector<std::int64_t> onsets(const Wav &wav)
 struct LiveSynth
 {
     // gain below 0: the synthesizer's default.
-    explicit LiveSynth(double gain = -1)
+    explicit LiveSynth(double gain = -1, bool effects = true)
     {
         FluidSynthOptions options;
         options.soundFont = SmallSoundFont;
         options.audioDriver = "file";
         options.audioFile = wavPath;
         options.gain = gain;
+        options.reverb = options.chorus = effects;
         synth = std::make_shared<FluidSynthOutput>(options);
     }
     QTemporaryDir dir;
@@ -214,6 +216,116 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
         // on it stays below -60 dBFS.
         EXPECT_LE(quiet - chords[i], 600 * ms) << name;
         EXPECT_LT(peakDb(wav, quiet + 300 * ms, quiet + 700 * ms), -60) << name;
+    }
+}
+
+// The level in dBFS of the 20 ms RMS of the frames from `from` on.
+double rmsDb(const Wav &wav, std::int64_t from)
+{
+    const std::int64_t window = wav.rate / 50;
+    const auto frames = std::int64_t(wav.samples.size() / 2);
+    double sum = 0;
+    for (std::int64_t i = std::max<std::int64_t>(0, from) * 2;
+         i < std::min(from + window, frames) * 2; ++i)
+        sum += double(wav.samples[std::size_t(i)]) * wav.samples[std::size_t(i)];
+    return 10 * std::log10(std::max(sum / double(2 * window), 1.0) / (32768.0 * 32768.0));
+}
+
+// The first frame at or above -40 dBFS from the frame `from` on.
+std::int64_t firstSound(const Wav &wav, std::int64_t from = 0)
+{
+    for (auto i = std::size_t(from) * 2; i < wav.samples.size(); ++i) {
+        if (std::abs(int(wav.samples[i])) >= 328)
+            return std::int64_t(i / 2);
+    }
+    return -1;
+}
+
+// A song's last chord rings out whole: a player that goes on to the next song
+// (here: closes it) the moment the device says the song is done hears the
+// release as the synthesizer renders it when nothing interrupts it: from the
+// end to a second later, the 20 ms level every 10 ms within 3 dB wherever
+// either is above -60 dBFS. The
+// songs end at various points of a second, as the device's status beat cut
+// them once. (Without reverb and chorus: their oscillators run from the
+// synthesizer's start, so two renders of a song never have them in step.)
+TEST(FluidSynthOutput, ASongsLastChordRingsOutWholeBeforeItIsDone)
+{
+    if (!std::filesystem::exists(SmallSoundFont))
+        GTEST_SKIP() << "timgm6mb-soundfont is not installed";
+    const int ends[] = {1140, 1530, 1980}; // ms
+    const auto chordSong = [](int endMs) {
+        SmfWriter w = msWriter();
+        w.channel(0, 0xC0, Strings);
+        for (std::uint8_t key : ChordKeys)
+            w.channel(100, 0x90, key, 120);
+        for (std::uint8_t key : ChordKeys)
+            w.channel(endMs, 0x80, key, 0);
+        w.endTrack(endMs);
+        return w.bytes();
+    };
+    LiveSynth live(-1, false);
+    std::vector<std::int64_t> doneAfterEndMs;
+    {
+        MidiSequencer device(live.synth, std::make_shared<SteadyClock>());
+        bool done = false;
+        QObject::connect(&device, &SequencerDevice::Done, [&](int code) { done = code == 1; });
+        device.setNotify(true);
+        QThread::msleep(400); // silence before the first song, as between the others
+        for (int end : ends) {
+            device.setFileName(
+                writeBytes(live.dir.filePath(u"end%1.mid"_s.arg(end)), chordSong(end)));
+            device.Command(u"Open"_s);
+            done = false;
+            QElapsedTimer clock;
+            clock.start();
+            device.Command(u"Play"_s);
+            ASSERT_TRUE(ProgramRun::waitFor([&] { return done; }, 10000)) << end;
+            doneAfterEndMs.push_back(clock.elapsed() - end);
+            device.Command(u"Close"_s);
+            QThread::msleep(400);
+        }
+    }
+    const Wav wav = readWav(live.wavPath);
+    ASSERT_EQ(wav.problem, "");
+    const std::vector<std::int64_t> chords = onsets(wav);
+    ASSERT_EQ(chords.size(), std::size(ends));
+    for (std::size_t i = 0; i < std::size(ends); ++i) {
+        SCOPED_TRACE(ends[i]);
+        EXPECT_LE(doneAfterEndMs[i], 5500); // the tail's limit, and some leeway
+        // The reference: the same song rendered offline, never interrupted.
+        FluidSynthOptions options;
+        options.soundFont = SmallSoundFont;
+        options.audioDriver = "none";
+        options.sampleRate = wav.rate;
+        options.reverb = options.chorus = false;
+        FluidSynthOutput synth(options);
+        ASSERT_TRUE(synth.open());
+        Wav reference;
+        reference.rate = wav.rate;
+        reference.samples.resize(std::size_t(wav.rate) * (ends[i] + 3000) / 1000 * 2);
+        synth.send(0xC0, Strings, 0);
+        for (std::uint8_t key : ChordKeys)
+            synth.send(0x90, key, 120);
+        const auto held = std::size_t(wav.rate) * std::size_t(ends[i] - 100) / 1000;
+        synth.renderS16(reference.samples.data(), int(held));
+        for (std::uint8_t key : ChordKeys)
+            synth.send(0x80, key, 0);
+        synth.renderS16(reference.samples.data() + 2 * held,
+                        int(reference.samples.size() / 2 - held));
+        // Both from the chord's first sound on; the end lies as long after it.
+        // (The onset's window is the first above -30 dBFS, after 300 ms below -60.)
+        const std::int64_t live0 = firstSound(wav, chords[i] - wav.rate / 100);
+        const std::int64_t reference0 = firstSound(reference);
+        const auto end = std::int64_t(held);
+        for (std::int64_t at = end; at < end + wav.rate; at += wav.rate / 100) {
+            const double ours = rmsDb(wav, live0 + at);
+            const double theirs = rmsDb(reference, reference0 + at);
+            if (ours > -60 || theirs > -60) {
+                ASSERT_NEAR(ours, theirs, 3.0)
+                    << (at - end) * 1000 / wav.rate << " ms after the end";
+            }
+        }
     }
 }
 
