@@ -18,6 +18,10 @@
 #    over FluidSynth's loudest around them);
 #  - memory: peak RSS of both renders with FluidR3_GM.sf2 and with TimGM6mb,
 #    ours also on one core (one synthesizer, as the player has), and the ratio;
+#    then the player itself (the real program on a private X server) against
+#    FluidSynth's own player, both playing the song for a while in real time
+#    into a file: peak RSS, and the memory of their own (anonymous pages, not
+#    the shared libraries' pages);
 #  - song endings: a string chord ending at several points of a second, played
 #    in real time through the device and closed the moment it says the song is
 #    done, against FluidSynth's render of the same song (reverb and chorus off
@@ -128,6 +132,33 @@ for sf in "$soundfont" "$small"; do
     awk -v o="$o" -v n="$n" -v t="$t" -v f="$(basename "$sf")" \
         'BEGIN { printf "peak_rss_ratio %s: %.3f, on one core %.3f  (target < 1; with FluidR3 <= 0.5)\n", f, o / t, n / t }'
 done
+# The peak RSS and the anonymous RSS (KB) of a process after PLAY_SECONDS.
+play_memory() {
+    local pid=$1
+    sleep "${PLAY_SECONDS:-8}"
+    awk '/^VmHWM/ { h = $2 } /^RssAnon/ { a = $2 } END { print h, a }' "/proc/$pid/status"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+mkdir -p "$tmp/home/config" "$tmp/home/runtime"
+chmod 700 "$tmp/home/runtime"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+display=":$(head -1 "$tmp/display")"
+for sf in "$soundfont" "$small"; do
+    DISPLAY=$display XDG_CONFIG_HOME="$tmp/home/config" XDG_RUNTIME_DIR="$tmp/home/runtime" \
+        SONABEL_SOUNDFONT="$sf" SONABEL_AUDIO_DRIVER=file SONABEL_AUDIO_FILE="$tmp/player.wav" \
+        "$build/sonabel" "$speed_song" >/dev/null 2>&1 </dev/null &
+    read -r ours_peak ours_anon < <(play_memory $!)
+    fluidsynth -q -i -a file -o audio.file.name="$tmp/fs_player.wav" "$sf" "$speed_song" \
+        >/dev/null 2>&1 </dev/null &
+    read -r fs_peak fs_anon < <(play_memory $!)
+    echo "$(basename "$sf") playing: sonabel peak $ours_peak KB, own $ours_anon KB; fluidsynth peak $fs_peak KB, own $fs_anon KB"
+    awk -v a="$ours_peak" -v b="$ours_anon" -v c="$fs_peak" -v d="$fs_anon" -v f="$(basename "$sf")" \
+        'BEGIN { printf "player_memory_ratio %s: peak %.3f, own %.3f  (sonabel / fluidsynth playing)\n", f, a / c, b / d }'
+done
+kill "$xvfb" 2>/dev/null || true
 
 echo "-- song endings (a string chord played through the device, closed when done; against fluidsynth -R 0 -C 0 -F)"
 for sf in "$small" "$soundfont"; do
