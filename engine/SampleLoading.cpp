@@ -330,22 +330,42 @@ bool PaddedView::read(void *into, std::uint64_t bytes)
             std::memset(out, 0, n);
         } else if (s->kind == Segment::Bytes) {
             std::memcpy(out, m_bytes.data() + s->from + within, n);
-        } else {
-            for (std::uint64_t done = 0; done < n;) {
-                const ssize_t got =
-                    ::pread(m_fd, out + done, n - done, off_t(s->from + within + done));
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got <= 0)
-                    return false;
-                done += std::uint64_t(got);
-            }
+        } else if (!readFile(s->from + within, out, n)) {
+            return false;
         }
         out += n;
         position += n;
         bytes -= n;
     }
     m_position = position;
+    return true;
+}
+
+bool PaddedView::readFile(std::uint64_t offset, std::uint8_t *into, std::uint64_t bytes)
+{
+    constexpr std::uint64_t Block = 64 * 1024;
+    const auto readAt = [this](std::uint64_t at, std::uint8_t *to, std::uint64_t count) {
+        std::uint64_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::pread(m_fd, to + done, count - done, off_t(at + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += std::uint64_t(got);
+        }
+        return done;
+    };
+    if (bytes >= Block) // sample data: straight into FluidSynth's buffer
+        return readAt(offset, into, bytes) == bytes;
+    if (offset < m_cachedFrom || offset + bytes > m_cachedFrom + m_cache.size()) {
+        m_cache.resize(Block);
+        m_cache.resize(readAt(offset, m_cache.data(), Block));
+        m_cachedFrom = offset;
+        if (bytes > m_cache.size())
+            return false;
+    }
+    std::memcpy(into, m_cache.data() + (offset - m_cachedFrom), bytes);
     return true;
 }
 

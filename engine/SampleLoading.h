@@ -79,6 +79,11 @@ private:
     std::vector<std::uint8_t> m_bytes;
     std::uint64_t m_size = 0;
     std::uint64_t m_position = 0;
+    // FluidSynth reads the headers a few bytes at a time: the file is read
+    // ahead in blocks, which hold the bytes from m_cachedFrom on.
+    bool readFile(std::uint64_t offset, std::uint8_t *into, std::uint64_t bytes);
+    std::vector<std::uint8_t> m_cache;
+    std::uint64_t m_cachedFrom = 0;
 };
 
 } // namespace SampleLoading

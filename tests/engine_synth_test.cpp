@@ -194,6 +194,10 @@ TEST(FluidSynthOutput, SilencingCommandsLeaveNothingSounding300msLater)
         }
     };
     perform(u"open"_s);
+    // The output opens on the device's thread, which may be slow (sanitizers):
+    // the first try's Stop must not come before its chord could.
+    ASSERT_TRUE(ProgramRun::waitFor(
+        [&] { return device->outputStatus().contains(u"synthesizer with"_s); }, 30000));
     for (const auto &t : tries)
         perform(u"from0 Play sleep1250 "_s + QLatin1String(t.second) + u" sleep600"_s);
     device.reset(); // closing the output finishes the WAV file
