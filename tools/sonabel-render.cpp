@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,10 @@ int render(RenderRequest request)
 
 int main(int argc, char **argv)
 {
+    // The render's threads allocate their audio and the writing thread frees
+    // it: with one heap for all, what a freed block leaves is reused by the
+    // next one instead of lying in a heap per thread.
+    mallopt(M_ARENA_MAX, 1);
     RenderRequest request;
     bool wantInfo = false;
     bool wantLyrics = false;
