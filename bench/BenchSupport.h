@@ -2,17 +2,20 @@
 // dialogs that never block, a store in memory, and a stopwatch.
 #pragma once
 
+#include "engine/DeviceFactory.h"
 #include "engine/SequencerDevice.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "ui/frmMain.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class BenchDevice : public SequencerDevice
@@ -79,6 +82,30 @@ struct BenchServices
     BenchDialogs dialogs;
     BenchStore store;
     MainWindowServices services;
+};
+
+// A window benchmark that plays for real: offscreen, with what FluidSynth plays
+// written into the WAV file through its file driver. Call before the
+// QApplication is made.
+inline void hearInto(const QString &wav)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("SONABEL_AUDIO_DRIVER", "file");
+    qputenv("SONABEL_AUDIO_FILE", QFile::encodeName(wav));
+}
+
+// The window's services on the real sequencer device, with the reset files of
+// the program folder, one up from bench/. Make the QApplication first.
+struct RealDeviceServices : BenchServices
+{
+    RealDeviceServices()
+        : BenchServices(
+              QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()),
+          real(makeSequencerDevice())
+    {
+        services.MCI = real.get();
+    }
+    std::unique_ptr<SequencerDevice> real;
 };
 
 // Median wall time in milliseconds of `runs` calls of f.

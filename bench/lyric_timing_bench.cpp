@@ -8,7 +8,6 @@
 //
 // Usage: lyric_timing_bench FOLDER [SECONDS]   (the song and the WAV go there)
 #include "BenchSupport.h"
-#include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "player/Player.h"
 #include "playlist/PlaylistModel.h"
@@ -94,15 +93,10 @@ int main(int argc, char **argv)
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int seconds = argc > 2 ? std::max(10, std::atoi(argv[2])) : 30;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("SONABEL_AUDIO_DRIVER", "file");
-    qputenv("SONABEL_AUDIO_FILE", QFile::encodeName(folder + QStringLiteral("/out.wav")));
+    hearInto(folder + QStringLiteral("/out.wav"));
     QApplication app(argc, argv);
 
-    BenchServices bench(
-        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath());
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
-    bench.services.MCI = device.get();
+    RealDeviceServices bench;
     frmMain window(bench.services);
     window.show();
     window.optReset_Click(1);

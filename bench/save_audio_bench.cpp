@@ -7,7 +7,6 @@
 // Usage: save_audio_bench FOLDER [SONGS]   (the songs, the WAV and the saved
 // files go there)
 #include "BenchSupport.h"
-#include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "player/AudioSaver.h"
 #include "playlist/PlaylistModel.h"
@@ -109,15 +108,10 @@ int main(int argc, char **argv)
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int songs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("SONABEL_AUDIO_DRIVER", "file");
-    qputenv("SONABEL_AUDIO_FILE", QFile::encodeName(folder + QStringLiteral("/heard.wav")));
+    hearInto(folder + QStringLiteral("/heard.wav"));
     QApplication app(argc, argv);
 
-    BenchServices bench(
-        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath());
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
-    bench.services.MCI = device.get();
+    RealDeviceServices bench;
     const QString saved = folder + QStringLiteral("/saved");
     QDir().mkpath(saved);
     bench.dialogs.folder = saved;

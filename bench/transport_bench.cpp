@@ -8,7 +8,6 @@
 //
 // Usage: transport_bench FOLDER [ROUNDS]   (the songs and the WAV go there)
 #include "BenchSupport.h"
-#include "engine/DeviceFactory.h"
 #include "engine/MidiFile.h"
 #include "playlist/PlaylistModel.h"
 
@@ -46,16 +45,10 @@ int main(int argc, char **argv)
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 8;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("SONABEL_AUDIO_DRIVER", "file");
-    qputenv("SONABEL_AUDIO_FILE", QFile::encodeName(folder + QStringLiteral("/out.wav")));
+    hearInto(folder + QStringLiteral("/out.wav"));
     QApplication app(argc, argv);
 
-    // The reset files live in the program folder, one up from bench/.
-    BenchServices bench(
-        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath());
-    const std::unique_ptr<SequencerDevice> device = makeSequencerDevice();
-    bench.services.MCI = device.get();
+    RealDeviceServices bench;
     frmMain window(bench.services);
     window.show();
     window.optReset_Click(1);
