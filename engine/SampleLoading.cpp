@@ -150,30 +150,6 @@ void putLe32(std::uint8_t *p, std::uint32_t v)
 
 namespace SampleLoading {
 
-bool samplesPadded(const std::string &soundFont)
-{
-    std::string error;
-    const int fd = openRegularFile(soundFont.c_str(), &error);
-    if (fd < 0)
-        return false;
-    const Sf2Reader file(fd);
-    Chunk samples, headers;
-    std::optional<std::vector<std::uint8_t>> records;
-    if (file.findChunks(&samples, &headers))
-        records = readHeaders(file, headers);
-    ::close(fd);
-    if (!records)
-        return false;
-    const auto ranges = sampleRanges(*records);
-    const auto points = std::uint64_t(samples.size / 2);
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        const std::uint64_t next = i + 1 < ranges.size() ? ranges[i + 1].first : points;
-        if (std::uint64_t(ranges[i].second) + Padding > next)
-            return false;
-    }
-    return true;
-}
-
 bool onDemand(const std::string &soundFont)
 {
     return PaddedView::open(soundFont) != nullptr;
@@ -297,6 +273,12 @@ PaddedView::PaddedView(int fd, std::vector<Segment> segments, std::vector<std::u
 PaddedView::~PaddedView()
 {
     ::close(m_fd);
+}
+
+std::size_t PaddedView::samplesPadded() const
+{
+    return std::size_t(std::count_if(m_segments.begin(), m_segments.end(),
+                                     [](const Segment &s) { return s.kind == Segment::Zero; }));
 }
 
 bool PaddedView::seek(std::int64_t offset, int origin)

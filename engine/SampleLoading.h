@@ -28,12 +28,6 @@ typedef struct _fluid_hashtable_t fluid_settings_t;
 
 namespace SampleLoading {
 
-// Whether every sample of the SF2 file is followed by at least 46 points
-// before the next sample (or the end of the sample data). False for a file
-// that cannot be read, is not an SF2 file, or holds compressed (SF3) samples.
-// Reads only the chunk headers and the sample headers.
-bool samplesPadded(const std::string &soundFont);
-
 // True to load the samples of the instruments in use only: the file can be
 // read through the padded view.
 bool onDemand(const std::string &soundFont);
@@ -55,6 +49,9 @@ public:
 
     std::uint64_t size() const { return m_size; }
     std::uint64_t position() const { return m_position; }
+    // The samples the view puts silence after: none for a file whose every
+    // sample has its 46 points.
+    std::size_t samplesPadded() const;
     // Moves within the view (not beyond its end); false otherwise.
     bool seek(std::int64_t offset, int origin);
     // Reads exactly `bytes` from the position on; false (and nothing read)

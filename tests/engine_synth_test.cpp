@@ -344,13 +344,14 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
     const std::string big = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
     if (!std::filesystem::exists(SmallSoundFont) || !std::filesystem::exists(big))
         GTEST_SKIP() << "timgm6mb-soundfont or fluid-soundfont-gm is not installed";
-    EXPECT_FALSE(SampleLoading::samplesPadded(SmallSoundFont));
-    EXPECT_TRUE(SampleLoading::samplesPadded(big));
-    EXPECT_FALSE(SampleLoading::samplesPadded(SONABEL_BUILD_DIR "/GM.MID"));
     EXPECT_FALSE(SampleLoading::onDemand(SONABEL_BUILD_DIR "/GM.MID"));
-    // The view is a SoundFont whose samples are all padded.
+    const auto bigView = SampleLoading::PaddedView::open(big);
+    ASSERT_TRUE(bigView);
+    EXPECT_EQ(bigView->samplesPadded(), 0u);
+    // The view of the small one is a SoundFont whose samples are all padded.
     const auto view = SampleLoading::PaddedView::open(SmallSoundFont);
     ASSERT_TRUE(view);
+    EXPECT_GT(view->samplesPadded(), 100u);
     std::vector<char> bytes(view->size());
     ASSERT_TRUE(view->read(bytes.data(), bytes.size()));
     EXPECT_FALSE(view->read(bytes.data(), 1));
@@ -360,8 +361,11 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(bytes.data(), qint64(bytes.size()));
     }
-    EXPECT_TRUE(SampleLoading::samplesPadded(copy.toStdString()));
+    const auto again = SampleLoading::PaddedView::open(copy.toStdString());
     QFile::remove(copy);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->samplesPadded(), 0u);
+    EXPECT_EQ(again->size(), view->size());
 
     FluidSynthOptions options;
     options.soundFont = SmallSoundFont;
