@@ -39,22 +39,21 @@ int inkIn(const QImage &screen, const QRect &area)
     return pixelsIn(screen, area, [](QColor c) { return qGray(c.rgb()) < 110; });
 }
 
-RealDisplay::RealDisplay(QSize screen, Desktop desktop)
+RealDisplay::RealDisplay(Desktop desktop)
 {
     if (desktop == Desktop::Openbox)
-        startXvfb(screen);
+        startXvfb();
     else
-        startWeston(screen, desktop == Desktop::WestonWithXWayland);
+        startWeston();
 }
 
-void RealDisplay::startXvfb(QSize screen)
+void RealDisplay::startXvfb()
 {
     // Xvfb picks a free display number itself and prints it, so tests running
     // side by side never race for one; its chatter goes to standard error.
-    const QString size = u"%1x%2x24"_s.arg(screen.width()).arg(screen.height());
     if (!launch(m_server, u"Xvfb"_s,
-                {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, size, u"-nolisten"_s, u"tcp"_s,
-                 u"-noreset"_s},
+                {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s, u"-nolisten"_s,
+                 u"tcp"_s, u"-noreset"_s},
                 QProcessEnvironment::systemEnvironment(), true))
         return;
     QDeadlineTimer deadline(StartTimeoutMs);
@@ -83,18 +82,17 @@ void RealDisplay::startXvfb(QSize screen)
                 env))
         return;
     // The manager is in charge once it has announced itself on the root window.
-    const bool managing = pollUntil(
-        [this] {
-            QByteArray out;
-            return tool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}, &out) &&
-                   out.contains("window id");
-        },
-        StartTimeoutMs);
-    if (!managing)
+    QByteArray out;
+    if (!pollUntil(
+            [&] {
+                return tool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}, &out) &&
+                       out.contains("window id");
+            },
+            StartTimeoutMs))
         m_failure = u"openbox did not take over the display"_s;
 }
 
-void RealDisplay::startWeston(QSize screen, bool withXWayland)
+void RealDisplay::startWeston()
 {
     // Weston wants a runtime folder of its own user, closed to others; the
     // programs reach its socket by its full path.
@@ -108,45 +106,36 @@ void RealDisplay::startWeston(QSize screen, bool withXWayland)
     env.insert(u"XDG_RUNTIME_DIR"_s, runtime);
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"WAYLAND_SOCKET"_s})
         env.remove(name);
-    QStringList arguments{u"--backend=headless-backend.so"_s,
-                          u"--socket=wayland-sonabel"_s,
-                          u"--no-config"_s,
-                          u"--width=%1"_s.arg(screen.width()),
-                          u"--height=%1"_s.arg(screen.height()),
-                          u"--log="_s + log};
-    if (withXWayland)
-        arguments.append(u"--xwayland"_s);              // XWayland starts with its first client
-    if (!launch(m_server, u"weston"_s, arguments, env)) // a missing weston fails here
+    // XWayland starts with its first client; a missing weston fails here.
+    if (!launch(m_server, u"weston"_s,
+                {u"--backend=headless-backend.so"_s, u"--socket=wayland-sonabel"_s,
+                 u"--no-config"_s, u"--width=1280"_s, u"--height=800"_s, u"--xwayland"_s,
+                 u"--log="_s + log},
+                env))
         return;
-    // Up once its socket is there and, with XWayland, the X display is named.
+    // Up once its socket is there and the X display is named.
     static const QRegularExpression listening(u"xserver listening on display (:\\d+)"_s);
     const bool up = pollUntil(
         [&] {
-            if (m_server->state() == QProcess::NotRunning)
-                return true;
-            if (withXWayland)
-                m_name = listening.match(QString::fromUtf8(readBytes(log))).captured(1);
-            return QFile::exists(m_waylandSocket) && (!withXWayland || !m_name.isEmpty());
+            m_name = listening.match(QString::fromUtf8(readBytes(log))).captured(1);
+            return m_server->state() == QProcess::NotRunning ||
+                   (QFile::exists(m_waylandSocket) && !m_name.isEmpty());
         },
         StartTimeoutMs);
-    if (m_server->state() == QProcess::NotRunning) {
-        m_compositorUnavailable = true;
+    m_compositorUnavailable = m_server->state() == QProcess::NotRunning;
+    if (m_compositorUnavailable)
         m_failure = u"weston could not start here: "_s +
                     QString::fromUtf8(readBytes(log).right(600)).trimmed();
-    } else if (!up) {
-        m_failure = withXWayland ? u"weston started no XWayland (package xwayland)"_s
-                                 : u"weston made no socket"_s;
-    }
+    else if (!up)
+        m_failure = u"weston started no XWayland (package xwayland)"_s;
 }
 
 RealDisplay::~RealDisplay()
 {
-    for (auto *process : {m_windowManager.get(), m_server.get()}) {
-        if (process && !ProgramRun::terminate(process, 3000)) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
+    // What does not end on a request is killed with its QProcess.
+    for (auto *process : {m_windowManager.get(), m_server.get()})
+        if (process)
+            ProgramRun::terminate(process, 3000);
 }
 
 bool RealDisplay::launch(std::unique_ptr<QProcess> &process, const QString &program,
@@ -171,8 +160,7 @@ QProcessEnvironment RealDisplay::environment(QProcessEnvironment env) const
     for (const QString &name : {u"DISPLAY"_s, u"QT_QPA_PLATFORM"_s, u"WAYLAND_DISPLAY"_s,
                                 u"XAUTHORITY"_s, u"XDG_SESSION_TYPE"_s})
         env.remove(name);
-    if (!m_name.isEmpty())
-        env.insert(u"DISPLAY"_s, m_name);
+    env.insert(u"DISPLAY"_s, m_name);
     if (!m_waylandSocket.isEmpty()) {
         env.insert(u"WAYLAND_DISPLAY"_s, m_waylandSocket);
         env.insert(u"XDG_SESSION_TYPE"_s, u"wayland"_s);
@@ -199,11 +187,8 @@ bool RealDisplay::tool(const QString &program, const QStringList &arguments, QBy
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
     process.closeWriteChannel();
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    }
+    if (!process.waitForFinished(timeoutMs))
+        return false; // killed with its QProcess
     if (output)
         *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
@@ -217,23 +202,17 @@ QProcess *RealDisplay::start(ProgramRun &run, const QStringList &arguments)
 
 QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, bool shownOnly) const
 {
-    QByteArray out;
-    QStringList arguments{u"search"_s, u"--pid"_s, QString::number(pid)};
+    QStringList arguments{u"search"_s, u"--all"_s, u"--pid"_s, QString::number(pid)};
     if (shownOnly)
-        arguments.insert(1, u"--onlyvisible"_s);
+        arguments.append(u"--onlyvisible"_s);
+    if (!titlePattern.isEmpty())
+        arguments << u"--name"_s << titlePattern;
+    QByteArray out;
     tool(u"xdotool"_s, arguments, &out); // exit status 1 only says that nothing matched
     QList<quint64> found;
-    for (const QByteArray &line : out.split('\n')) {
-        bool ok = false;
-        const quint64 window = line.trimmed().toULongLong(&ok);
-        QByteArray title;
-        if (ok && (titlePattern.isEmpty() ||
-                   (tool(u"xdotool"_s, {u"getwindowname"_s, QString::number(window)}, &title) &&
-                    QRegularExpression(titlePattern)
-                        .match(QString::fromUtf8(title.trimmed()))
-                        .hasMatch())))
-            found.append(window);
-    }
+    for (const QByteArray &line : out.split('\n'))
+        if (!line.trimmed().isEmpty())
+            found.append(line.trimmed().toULongLong());
     return found;
 }
 
@@ -246,35 +225,25 @@ quint64 RealDisplay::waitForWindow(qint64 pid, const QString &titlePattern, int 
 
 RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
 {
-    WindowInfo result;
     QByteArray out;
-    if (!tool(u"xwininfo"_s, {u"-id"_s, u"0x"_s + QString::number(window, 16)}, &out))
-        return result;
-    const QString text = QString::fromLatin1(out);
+    if (!tool(u"xwininfo"_s, {u"-id"_s, QString::number(window)}, &out))
+        return {};
     const auto value = [&](const QString &key) {
-        return QRegularExpression(u"^\\s*"_s + key + u":\\s*(\\S+)"_s,
-                                  QRegularExpression::MultilineOption)
-            .match(text)
+        return QRegularExpression(u"\\s"_s + key + u":\\s*(\\S+)"_s)
+            .match(QString::fromLatin1(out))
             .captured(1);
     };
-    result.exists = true;
-    result.viewable = value(u"Map State"_s) == u"IsViewable"_s;
-    result.geometry =
-        QRect(value(u"Absolute upper-left X"_s).toInt(), value(u"Absolute upper-left Y"_s).toInt(),
-              value(u"Width"_s).toInt(), value(u"Height"_s).toInt());
-    return result;
+    return {true, value(u"Map State"_s) == u"IsViewable"_s,
+            QRect(value(u"Absolute upper-left X"_s).toInt(),
+                  value(u"Absolute upper-left Y"_s).toInt(), value(u"Width"_s).toInt(),
+                  value(u"Height"_s).toInt())};
 }
 
-QStringList RealDisplay::netWmState(quint64 window) const
+bool RealDisplay::hasState(quint64 window, const QString &state) const
 {
     QByteArray out;
-    tool(u"xprop"_s, {u"-id"_s, u"0x"_s + QString::number(window, 16), u"_NET_WM_STATE"_s}, &out);
-    if (!out.contains('='))
-        return {};
-    QStringList atoms;
-    for (const QByteArray &atom : out.mid(out.indexOf('=') + 1).split(','))
-        atoms.append(QString::fromLatin1(atom.trimmed()));
-    return atoms;
+    tool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_WM_STATE"_s}, &out);
+    return out.contains("_NET_WM_STATE_" + state.toLatin1());
 }
 
 bool RealDisplay::waitForGeometry(quint64 window,
@@ -296,12 +265,6 @@ bool RealDisplay::glidePointer(QPoint from, QPoint to, int steps) const
         QThread::msleep(15);
     }
     return true;
-}
-
-bool RealDisplay::key(const QString &keys) const
-{
-    return xdotool(QStringList{u"key"_s, u"--delay"_s, u"30"_s} +
-                   keys.split(u' ', Qt::SkipEmptyParts));
 }
 
 QImage RealDisplay::screenshot() const
@@ -326,13 +289,13 @@ bool RealDisplay::waitForScreen(const std::function<bool(const QImage &)> &condi
 void writePlayerSettings(const ProgramRun &run, const PlayerSettings &settings)
 {
     QSettings ini(run.iniFile(), QSettings::IniFormat);
-    ini.setValue(u"@"_s, u"1"_s); // not the first start
+    ini.setValue(u"@"_s, 1); // not the first start
     for (const char *key : {"Default", "Shade", "onNew", "Reset", "CurrentAlbum"})
-        ini.setValue(QLatin1String(key), u"0"_s);
-    ini.setValue(u"Snap"_s, settings.snap ? u"1"_s : u"0"_s);
-    ini.setValue(u"onTop"_s, settings.onTop ? u"1"_s : u"0"_s);
-    ini.setValue(u"X"_s, QString::number(settings.x));
-    ini.setValue(u"Y"_s, QString::number(settings.y));
+        ini.setValue(QLatin1String(key), 0);
+    ini.setValue(u"Snap"_s, int(settings.snap));
+    ini.setValue(u"onTop"_s, int(settings.onTop));
+    ini.setValue(u"X"_s, settings.x);
+    ini.setValue(u"Y"_s, settings.y);
     for (int i = 1; i <= 4; ++i)
         ini.setValue(u"Album%1"_s.arg(i), u"Empty"_s);
 }
@@ -346,7 +309,7 @@ void PlayerOnDisplay::startPlayer(const PlayerSettings &settings, const QStringL
     if (!songs.isEmpty())
         writeLines(run.defaultAlbum(), songs);
     program = display.start(run, arguments);
-    main = display.waitForMainWindow(program);
+    main = display.waitForWindow(program->processId(), u"^Sonabel$"_s);
     ASSERT_NE(main, 0u) << "the main window did not appear";
     origin = QPoint(px(settings.x), px(settings.y));
     QRect seen;
@@ -355,13 +318,33 @@ void PlayerOnDisplay::startPlayer(const PlayerSettings &settings, const QStringL
         << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
 }
 
+void PlayerOnDisplay::quitPlayer()
+{
+    clickAt(1500, 90);
+    display.key(u"ctrl+q"_s);
+    ASSERT_TRUE(program->waitForFinished(10000)) << "Ctrl+Q did not close the player";
+}
+
 bool PlayerOnDisplay::waitForColour(int leftTwips, int topTwips, const QColor &colour, QImage *last)
 {
     return display.waitForScreen(
-        [&](const QImage &screen) {
-            return sameColor(colourAt(screen, leftTwips, topTwips), colour, 2);
+        [&](const QImage &s) { return sameColor(colourAt(s, leftTwips, topTwips), colour); }, 5000,
+        last);
+}
+
+quint64 PlayerOnDisplay::playMenu()
+{
+    const QList<quint64> before = display.windows(program->processId());
+    display.clickAt(at(1500, 90), 3);
+    quint64 menu = 0;
+    pollUntil(
+        [&] {
+            for (quint64 w : display.windows(program->processId()))
+                menu = before.contains(w) ? menu : w;
+            return menu != 0;
         },
-        5000, last);
+        5000);
+    return menu;
 }
 
 bool PlayerOnDisplay::menu(int downs)
@@ -381,18 +364,11 @@ bool PlayerOnDisplay::waitForHeight(int heightTwips)
 
 bool PlayerOnDisplay::doubleClickTitle(int heightTwips)
 {
-    display.movePointer(at(1500, 90));
-    display.doubleClick(1);
-    return waitForHeight(heightTwips);
+    return display.movePointer(at(1500, 90)) && display.doubleClick() && waitForHeight(heightTwips);
 }
 
 bool PlayerOnDisplay::waitForSongLine()
 {
     const QRect bar = area(2655, 270, 1800, 180).adjusted(3, 2, -3, -2);
     return display.waitForScreen([&](const QImage &s) { return inkIn(s, bar) > 5; }, 8000);
-}
-
-bool PlayerOnDisplay::busSays(const QString &property, const QString &part, int timeoutMs) const
-{
-    return pollUntil([&] { return run.mprisGet(property).contains(part); }, timeoutMs);
 }

@@ -1,9 +1,9 @@
 // A real display for tests of what a user sees and touches: a private Xvfb
 // server with the openbox window manager, driven with real pointer and key
 // input (xdotool) and read back with the X tools and screenshots; or a private
-// headless weston, a Wayland session with or without XWayland. Every call
-// that waits has a time-out; a tool that hangs is killed. PlayerOnDisplay is
-// the fixture of the tests that start the player there and point at its window.
+// headless weston, a Wayland session with XWayland. Every call that waits has
+// a time-out; a tool that hangs is killed. PlayerOnDisplay is the fixture of
+// the tests that start the player there and point at its window.
 #pragma once
 
 #include "support/ProgramRun.h"
@@ -20,13 +20,13 @@ class RealDisplay
 {
 public:
     // Xvfb with openbox; or weston's headless compositor as a Wayland session
-    // (XDG_SESSION_TYPE=wayland), alone or with XWayland. Weston has no input
-    // devices there: pointer and key input are for openbox only (XWayland
-    // even crashes on them), the X tools that only read work on XWayland.
-    enum class Desktop { Openbox, Weston, WestonWithXWayland };
+    // (XDG_SESSION_TYPE=wayland) with XWayland. Weston has no input devices
+    // there, and XWayland even crashes on synthetic input: only the X tools
+    // that read are for it.
+    enum class Desktop { Openbox, Weston };
 
-    // Starts the display with one screen of this size.
-    explicit RealDisplay(QSize screen = QSize(1280, 800), Desktop desktop = Desktop::Openbox);
+    // Starts the display with one 1280x800 screen.
+    explicit RealDisplay(Desktop desktop = Desktop::Openbox);
     ~RealDisplay();
     RealDisplay(const RealDisplay &) = delete;
     RealDisplay &operator=(const RealDisplay &) = delete;
@@ -39,16 +39,13 @@ public:
 
     // Starts run's copy of the program on this display; the run owns the process.
     QProcess *start(ProgramRun &run, const QStringList &arguments = {});
-    // The first shown window of pid whose title matches; 0 when none came in time.
-    quint64 waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs = 10000) const;
-    quint64 waitForMainWindow(QProcess *program) const
-    {
-        return waitForWindow(program->processId(), QStringLiteral("^Sonabel$"));
-    }
-    // Windows of pid whose title matches (any title when empty); with
-    // shownOnly false, hidden and minimised ones too.
+    // Windows of pid whose title matches the extended regular expression (any
+    // title when empty, case ignored); with shownOnly false, hidden and
+    // minimised ones too.
     QList<quint64> windows(qint64 pid, const QString &titlePattern = {},
                            bool shownOnly = true) const;
+    // The first shown one; 0 when none came in time.
+    quint64 waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs = 10000) const;
 
     struct WindowInfo
     {
@@ -58,8 +55,8 @@ public:
     };
     WindowInfo info(quint64 window) const;
     QRect geometry(quint64 window) const { return info(window).geometry; }
-    // The _NET_WM_STATE atoms, e.g. "_NET_WM_STATE_ABOVE".
-    QStringList netWmState(quint64 window) const;
+    // Whether _NET_WM_STATE holds the state ("ABOVE", "HIDDEN").
+    bool hasState(quint64 window, const QString &state) const;
     // As a taskbar does: activating restores a minimised window.
     bool activate(quint64 window) const { return wmctrl(QStringLiteral("-a"), window); }
     bool closeWindow(quint64 window) const { return wmctrl(QStringLiteral("-c"), window); }
@@ -67,23 +64,27 @@ public:
     bool waitForGeometry(quint64 window, const std::function<bool(const QRect &)> &condition,
                          int timeoutMs = 5000, QRect *last = nullptr) const;
 
-    // Input in screen pixels; buttons 1 left, 3 right; keys as xdotool names them.
+    // Input in screen pixels; buttons 1 left, 3 right; keys as xdotool names
+    // them ("space", "ctrl+q", "Down Right Return").
+    bool xdotool(const QString &arguments) const
+    {
+        return tool(QStringLiteral("xdotool"), arguments.split(u' ', Qt::SkipEmptyParts));
+    }
     bool movePointer(QPoint to) const
     {
-        return xdotool(
-            {QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+        return xdotool(QStringLiteral("mousemove %1 %2").arg(to.x()).arg(to.y()));
     }
     // In steps, as a hand moves (drags need the moves in between).
     bool glidePointer(QPoint from, QPoint to, int steps = 8) const;
-    bool click(int button = 1) const { return mouse(QStringLiteral("click"), button); }
+    bool click(int button = 1) const { return xdotool(QStringLiteral("click %1").arg(button)); }
     bool clickAt(QPoint at, int button = 1) const { return movePointer(at) && click(button); }
-    bool doubleClick(int button = 1) const
+    bool doubleClick() const { return xdotool(QStringLiteral("click --repeat 2 --delay 80 1")); }
+    bool press() const { return xdotool(QStringLiteral("mousedown 1")); }
+    bool release() const { return xdotool(QStringLiteral("mouseup 1")); }
+    bool key(const QString &keys) const
     {
-        return mouse(QStringLiteral("click --repeat 2 --delay 80"), button);
+        return xdotool(QStringLiteral("key --delay 30 ") + keys);
     }
-    bool press(int button = 1) const { return mouse(QStringLiteral("mousedown"), button); }
-    bool release(int button = 1) const { return mouse(QStringLiteral("mouseup"), button); }
-    bool key(const QString &keys) const; // "space", "ctrl+q", "Down Right Return"
 
     // The whole screen; a null image on failure.
     QImage screenshot() const;
@@ -96,28 +97,20 @@ public:
               int timeoutMs = 10000) const;
 
 private:
-    bool xdotool(const QStringList &arguments) const
-    {
-        return tool(QStringLiteral("xdotool"), arguments);
-    }
-    bool mouse(const QString &action, int button) const
-    {
-        return xdotool(action.split(u' ') << QString::number(button));
-    }
     bool wmctrl(const QString &action, quint64 window) const
     {
-        return tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), action,
-                                               QStringLiteral("0x") + QString::number(window, 16)});
+        return tool(QStringLiteral("wmctrl"),
+                    {QStringLiteral("-i"), action, QString::number(window, 16).prepend(u"0x")});
     }
     QProcessEnvironment environment(QProcessEnvironment env) const;
-    void startXvfb(QSize screen);
-    void startWeston(QSize screen, bool withXWayland);
+    void startXvfb();
+    void startWeston();
     bool launch(std::unique_ptr<QProcess> &process, const QString &program,
                 const QStringList &arguments, const QProcessEnvironment &env,
                 bool readOutput = false);
 
     QTemporaryDir m_home;
-    QString m_name;          // ":N"; empty on weston without XWayland
+    QString m_name;          // ":N"
     QString m_waylandSocket; // the full path; empty under openbox
     QString m_failure;
     bool m_compositorUnavailable = false;
@@ -130,7 +123,7 @@ inline bool pollUntil(const std::function<bool()> &condition, int timeoutMs)
     return ProgramRun::waitFor(condition, timeoutMs);
 }
 // True when the colours differ by at most tolerance in each channel.
-bool sameColor(const QColor &a, const QColor &b, int tolerance = 0);
+bool sameColor(const QColor &a, const QColor &b, int tolerance = 2);
 // The pixels inside a rectangle of the screen that pass the test.
 int pixelsIn(const QImage &screen, const QRect &area, bool (*is)(QColor));
 // Dark pixels (text) inside a rectangle of the screen.
@@ -162,6 +155,8 @@ protected:
     // window opens at the saved place.
     void startPlayer(const PlayerSettings &settings = {}, const QStringList &songs = {},
                      const QStringList &arguments = {});
+    // Ctrl+Q on the song title; fails unless the player ends.
+    void quitPlayer();
 
     QPoint at(int leftTwips, int topTwips) const
     {
@@ -178,7 +173,15 @@ protected:
     }
     bool waitForColour(int leftTwips, int topTwips, const QColor &colour, QImage *last = nullptr);
     void clickAt(int leftTwips, int topTwips) { display.clickAt(at(leftTwips, topTwips)); }
+    // The title of one of the player's windows shows in time.
+    bool shows(const QString &titlePattern) const
+    {
+        return display.waitForWindow(program->processId(), titlePattern) != 0;
+    }
 
+    // Opens the play menu with a right click on the song title; its window, 0
+    // when none opened.
+    quint64 playMenu();
     // Opens the corner icon's menu and picks the item `downs` steps down
     // (negative: from the bottom up).
     bool menu(int downs);
@@ -198,7 +201,10 @@ protected:
     // Waits until the song line shows: the song plays and its percentage is in the bar.
     bool waitForSongLine();
     // Waits until the bus reads a property holding part.
-    bool busSays(const QString &property, const QString &part, int timeoutMs = 5000) const;
+    bool busSays(const QString &property, const QString &part, int timeoutMs = 5000) const
+    {
+        return pollUntil([&] { return run.mprisGet(property).contains(part); }, timeoutMs);
+    }
 
     RealDisplay display;
     ProgramRun run;
