@@ -29,7 +29,7 @@ TEST(WaylandSession, AnXWindowUnlessTheUserChoseWaylandWhereThePlayerPlaysAndClo
     QProcess *player = display.start(run);
     const quint64 main = display.waitForWindow(player->processId(), u"^Sonabel$"_s);
     ASSERT_NE(main, 0u) << "no X window: the player went to Wayland itself";
-    EXPECT_TRUE(display.info(main).viewable);
+    EXPECT_TRUE(display.viewable(main));
     EXPECT_EQ(display.geometry(main).size(), QSize(301, 210));
     ASSERT_TRUE(ProgramRun::terminate(player, Patience));
     EXPECT_EQ(player->exitCode(), 0);

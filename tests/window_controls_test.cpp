@@ -13,26 +13,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The text rolls up and down again after 500 ms, then rests for 3 s at its
-// place and full height; a later roll starts from where the last one ended.
+// The text rolls up to a line and down again after 500 ms, then rests for 3 s
+// at its place and full height; a later roll starts from where the last one
+// ended.
 TEST(AboutBox, RollsThenRestsWhereItStarted)
 {
     frmAbout about(u"FluidSynth: playing with test.sf2"_s);
-    EXPECT_TRUE(about.AuthorText.contains(u"\r\n"_s));
-    EXPECT_FALSE(about.Label3->text().endsWith(u'v'));
     about.Form_Activate();
     EXPECT_EQ(about.tmeChange->interval(), 500);
-    for (const int steps : {11, 12}) {
+    for (int roll = 0; roll < 2; ++roll) {
         about.tmeChange_Timer();
-        int rolled = 0, lowest = about.textHeight();
-        for (; rolled < 40 && about.tmeClear->isActive(); ++rolled) {
+        int lowest = about.textHeight();
+        for (int step = 0; step < 40 && about.tmeClear->isActive(); ++step) {
             about.tmeClear_Timer();
             lowest = std::min(lowest, about.textHeight());
         }
-        EXPECT_EQ(rolled, steps);
         EXPECT_EQ(lowest, 100);
-        EXPECT_EQ(about.textTop(), 240);
-        EXPECT_EQ(about.textHeight(), 700);
+        EXPECT_EQ(QPoint(about.textTop(), about.textHeight()), QPoint(240, 700));
         EXPECT_TRUE(about.tmeChange->isActive() && about.tmeChange->interval() == 3000);
     }
 }
@@ -57,35 +54,27 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
     }
 }
 
-TEST_F(WindowFixture, WhereTheCompositorPlacesWindowsItsOptionsAreGreyedAndTheSavedPlaceKept)
+// The saved place is kept (wayland_test); a drag stores nothing.
+TEST_F(WindowFixture, WhereTheCompositorPlacesWindowsItsOptionsAreGreyed)
 {
     store.values.insert(u"X"_s, u"1500"_s);
-    store.values.insert(u"Y"_s, u"450"_s);
     store.values.insert(u"Snap"_s, u"1"_s);
     frmMain &w = window();
     w.setCompositorPlacesWindows(true);
     w.Form_Load();
-    for (QCheckBox *box : {w.chkSnap, w.chkTop}) {
-        EXPECT_FALSE(box->isEnabled());
-        EXPECT_TRUE(box->toolTip().contains(u"Wayland"_s));
-    }
+    for (QCheckBox *box : {w.chkSnap, w.chkTop})
+        EXPECT_TRUE(!box->isEnabled() && box->toolTip().contains(u"Wayland"_s));
     EXPECT_TRUE(w.chkSnap->isChecked()); // the user's choice, for a later X11 session
-    for (QAction *item : {w.mnuTop, w.mnuSnap}) {
-        EXPECT_FALSE(item->isEnabled());
-        EXPECT_TRUE(item->text().endsWith(u"set by the desktop"_s));
-    }
-    // A drag and its release, ending near the top: nothing stored, nothing snapped.
+    for (QAction *item : {w.mnuTop, w.mnuSnap})
+        EXPECT_TRUE(!item->isEnabled() && item->text().endsWith(u"set by the desktop"_s));
     w.lblSongName_MouseDown(Qt::LeftButton, {2, 2});
     w.lblSongName_MouseMove({40, -200});
     w.lblSongName_MouseUp();
-    EXPECT_FALSE(w.Dragging);
     EXPECT_EQ(w.Global.WindowX, 1500.0f);
-    EXPECT_EQ(w.Global.WindowY, 450.0f);
 
     w.setCompositorPlacesWindows(false);
     EXPECT_TRUE(w.chkTop->isEnabled() && w.mnuSnap->isEnabled());
     EXPECT_EQ(w.mnuTop->text(), u"Always on top"_s);
-    EXPECT_TRUE(w.chkSnap->toolTip().isEmpty());
 }
 
 } // namespace

@@ -223,20 +223,24 @@ quint64 RealDisplay::waitForWindow(qint64 pid, const QString &titlePattern, int 
     return found.value(0);
 }
 
-RealDisplay::WindowInfo RealDisplay::info(quint64 window) const
+QByteArray RealDisplay::xwininfo(quint64 window) const
 {
     QByteArray out;
-    if (!tool(u"xwininfo"_s, {u"-id"_s, QString::number(window)}, &out))
-        return {};
+    tool(u"xwininfo"_s, {u"-id"_s, QString::number(window)}, &out);
+    return out;
+}
+
+QRect RealDisplay::geometry(quint64 window) const
+{
+    const QString text = QString::fromLatin1(xwininfo(window));
     const auto value = [&](const QString &key) {
-        return QRegularExpression(u"\\s"_s + key + u":\\s*(\\S+)"_s)
-            .match(QString::fromLatin1(out))
-            .captured(1);
+        return QRegularExpression(u"\\s"_s + key + u":\\s*(-?\\d+)"_s)
+            .match(text)
+            .captured(1)
+            .toInt();
     };
-    return {true, value(u"Map State"_s) == u"IsViewable"_s,
-            QRect(value(u"Absolute upper-left X"_s).toInt(),
-                  value(u"Absolute upper-left Y"_s).toInt(), value(u"Width"_s).toInt(),
-                  value(u"Height"_s).toInt())};
+    return {value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
+            value(u"Height"_s)};
 }
 
 bool RealDisplay::hasState(quint64 window, const QString &state) const
@@ -244,17 +248,6 @@ bool RealDisplay::hasState(quint64 window, const QString &state) const
     QByteArray out;
     tool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_WM_STATE"_s}, &out);
     return out.contains("_NET_WM_STATE_" + state.toLatin1());
-}
-
-bool RealDisplay::waitForGeometry(quint64 window,
-                                  const std::function<bool(const QRect &)> &condition,
-                                  int timeoutMs, QRect *last) const
-{
-    QRect seen;
-    const bool met = pollUntil([&] { return condition(seen = geometry(window)); }, timeoutMs);
-    if (last)
-        *last = seen;
-    return met;
 }
 
 bool RealDisplay::glidePointer(QPoint from, QPoint to, int steps) const
@@ -312,10 +305,9 @@ void PlayerOnDisplay::startPlayer(const PlayerSettings &settings, const QStringL
     main = display.waitForWindow(program->processId(), u"^Sonabel$"_s);
     ASSERT_NE(main, 0u) << "the main window did not appear";
     origin = QPoint(px(settings.x), px(settings.y));
-    QRect seen;
-    ASSERT_TRUE(display.waitForGeometry(
-        main, [&](const QRect &g) { return g.topLeft() == origin; }, 15000, &seen))
-        << "the window did not open at its saved place but at " << seen.x() << "," << seen.y();
+    ASSERT_TRUE(pollUntil([&] { return display.geometry(main).topLeft() == origin; }, 15000))
+        << "the window did not open at its saved place but at " << display.geometry(main).x() << ","
+        << display.geometry(main).y();
 }
 
 void PlayerOnDisplay::quitPlayer()
@@ -358,8 +350,7 @@ bool PlayerOnDisplay::menu(int downs)
 
 bool PlayerOnDisplay::waitForHeight(int heightTwips)
 {
-    return display.waitForGeometry(main,
-                                   [&](const QRect &g) { return g.height() == px(heightTwips); });
+    return pollUntil([&] { return display.geometry(main).height() == px(heightTwips); }, 5000);
 }
 
 bool PlayerOnDisplay::doubleClickTitle(int heightTwips)

@@ -47,23 +47,15 @@ public:
     // The first shown one; 0 when none came in time.
     quint64 waitForWindow(qint64 pid, const QString &titlePattern, int timeoutMs = 10000) const;
 
-    struct WindowInfo
-    {
-        bool exists = false;
-        bool viewable = false; // mapped, and all its ancestors too
-        QRect geometry;        // the client area on the screen
-    };
-    WindowInfo info(quint64 window) const;
-    QRect geometry(quint64 window) const { return info(window).geometry; }
+    // Mapped, and all its ancestors too.
+    bool viewable(quint64 window) const { return xwininfo(window).contains("IsViewable"); }
+    // Its client area on the screen.
+    QRect geometry(quint64 window) const;
     // Whether _NET_WM_STATE holds the state ("ABOVE", "HIDDEN").
     bool hasState(quint64 window, const QString &state) const;
     // As a taskbar does: activating restores a minimised window.
     bool activate(quint64 window) const { return wmctrl(QStringLiteral("-a"), window); }
     bool closeWindow(quint64 window) const { return wmctrl(QStringLiteral("-c"), window); }
-    // Waits until the geometry satisfies condition; the last one read goes to *last.
-    bool waitForGeometry(quint64 window, const std::function<bool(const QRect &)> &condition,
-                         int timeoutMs = 5000, QRect *last = nullptr) const;
-
     // Input in screen pixels; buttons 1 left, 3 right; keys as xdotool names
     // them ("space", "ctrl+q", "Down Right Return").
     bool xdotool(const QString &arguments) const
@@ -97,6 +89,7 @@ public:
               int timeoutMs = 10000) const;
 
 private:
+    QByteArray xwininfo(quint64 window) const;
     bool wmctrl(const QString &action, quint64 window) const
     {
         return tool(QStringLiteral("wmctrl"),
@@ -196,7 +189,7 @@ protected:
     }
     bool minimise()
     {
-        return menu(7) && pollUntil([&] { return !display.info(main).viewable; }, 5000);
+        return menu(7) && pollUntil([&] { return !display.viewable(main); }, 5000);
     }
     // Waits until the song line shows: the song plays and its percentage is in the bar.
     bool waitForSongLine();

@@ -3,20 +3,12 @@
 
 #include "support/ProgramRun.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 QString WindowFixture::file(const QString &name, const QByteArray &content)
 {
     const QString path = dir.filePath(name);
-    QDir().mkpath(QFileInfo(path).path());
-    if (!QFileInfo::exists(path)) {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    return path;
+    return QFileInfo::exists(path) ? path : writeBytes(path, content);
 }
 
 QString WindowFixture::song(const QString &name, qint32 lengthMs)
