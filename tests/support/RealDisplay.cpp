@@ -12,11 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-constexpr int StartTimeoutMs = 15000;
-
-} // namespace
+static constexpr int StartTimeoutMs = 15000;
 
 bool sameColor(const QColor &a, const QColor &b, int tolerance)
 {
@@ -41,10 +37,7 @@ int inkIn(const QImage &screen, const QRect &area)
 
 RealDisplay::RealDisplay(Desktop desktop)
 {
-    if (desktop == Desktop::Openbox)
-        startXvfb();
-    else
-        startWeston();
+    desktop == Desktop::Openbox ? startXvfb() : startWeston();
 }
 
 void RealDisplay::startXvfb()
@@ -211,8 +204,8 @@ QList<quint64> RealDisplay::windows(qint64 pid, const QString &titlePattern, boo
     tool(u"xdotool"_s, arguments, &out); // exit status 1 only says that nothing matched
     QList<quint64> found;
     for (const QByteArray &line : out.split('\n'))
-        if (!line.trimmed().isEmpty())
-            found.append(line.trimmed().toULongLong());
+        if (const quint64 window = line.trimmed().toULongLong())
+            found.append(window);
     return found;
 }
 
