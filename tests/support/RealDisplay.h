@@ -128,16 +128,9 @@ constexpr int px(int twips)
     return (twips + 7) / 15;
 }
 
-// The settings of a later start: the whole window rather than its strip, no
-// reset and no albums; snapping, on top and the place (twips) as given.
-struct PlayerSettings
-{
-    bool snap = true;
-    bool onTop = false;
-    int x = 6000; // 400 px
-    int y = 3000; // 200 px
-};
-void writePlayerSettings(const ProgramRun &run, const PlayerSettings &settings = {});
+// The settings of a later start: the whole window rather than its strip,
+// snapping on, no reset and no albums; on top and the place (twips) as given.
+void writePlayerSettings(const ProgramRun &run, bool onTop = false, QPoint place = {6000, 3000});
 
 // The player on an openbox display, with a session bus of its own, and the
 // places of its window that a user points at (in twips from its top left).
@@ -146,10 +139,8 @@ class PlayerOnDisplay : public ::testing::Test
 protected:
     // Starts the player with songs as its default album; fails unless its
     // window opens at the saved place.
-    void startPlayer(const PlayerSettings &settings = {}, const QStringList &songs = {},
+    void startPlayer(bool onTop = false, const QStringList &songs = {},
                      const QStringList &arguments = {});
-    // Ctrl+Q on the song title; fails unless the player ends.
-    void quitPlayer();
 
     QPoint at(int leftTwips, int topTwips) const
     {
