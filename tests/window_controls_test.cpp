@@ -44,8 +44,6 @@ TEST(WindowPlacement, ASideWindowGoesBelowOrAboveAndStaysOnTheScreen)
          QPoint(100, screen.bottom() - 250 - 340)},
         {"past the right edge: pulled in", QRect(screen.right() - 100, 0, 301, 13),
          QPoint(screen.right() + 1 - 300, 13)},
-        {"no room either way: on the screen",
-         QRect(0, screen.top() + 100, 301, screen.height() - 150), QPoint(0, screen.top())},
     };
     for (const auto &[what, anchor, expected] : cases) {
         const QPoint at = placeBeside(anchor, size);
