@@ -30,6 +30,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The words of a song.
+std::shared_ptr<const Lyrics> wordsOf(const Syllables &syllables, int seconds)
+{
+    const MidiFile file = MidiFile::parse(karaokeSong(syllables, seconds));
+    return std::make_shared<const Lyrics>(Lyrics::read(file, Timeline::build(file)->tempoMap()));
+}
+
 // The Player alone, on a playlist of songs s0 … s(n-1) of a minute each.
 class PlayerTest : public ::testing::Test
 {
@@ -269,11 +276,9 @@ TEST(PlayerOpening, ASongThatOpensIsWaitedForOrCancelled)
 TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
 {
     playing(3, 0, 185600);
-    for (qint32 position : {185000, 185599}) {
-        device.setPosition(position);
-        player.statusUpdate();
-        EXPECT_EQ(player.index(), 0) << position;
-    }
+    device.setPosition(185599);
+    player.statusUpdate();
+    EXPECT_EQ(player.index(), 0);
     device.setPosition(185600);
     player.pause();
     player.statusUpdate();
@@ -301,6 +306,51 @@ TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
     EXPECT_EQ(player.index(), 0);
 }
 
+// The line follows the song through seeks, a pause, song changes and its end
+// (a stop clears it: the display tests), and moves on by itself when a
+// syllable is due; a timer that fires before the song got there (it started
+// late) waits on instead of running ahead.
+TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
+{
+    songs(2, 10000);
+    device.scriptLyrics(s(0), wordsOf({{1000, "Hel"},
+                                       {1200, "lo "},
+                                       {1400, "w\xc3\xb6rld"},
+                                       {3000, "/How "},
+                                       {3200, "are "},
+                                       {3400, "you"}},
+                                      10));
+    LyricFollower words(player);
+    const auto shows = [&](const QString &text, int sung) {
+        return words.text() == text && words.sung() == sung;
+    };
+    const QString hello = u"Hello w\u00f6rld"_s;
+    player.playEntry(0);
+    EXPECT_TRUE(shows({}, 0)) << "before the first line";
+    player.seek(1250);
+    EXPECT_TRUE(shows(hello, 6));
+    QTest::qWait(400); // the song stands still: the timer's guess is not taken
+    EXPECT_TRUE(shows(hello, 6));
+    device.setPosition(1400);
+    EXPECT_TRUE(ProgramRun::waitFor([&] { return shows(hello, 11); }, 2000))
+        << words.text().toStdString() << " " << words.sung();
+
+    player.pause();
+    device.setPosition(3250);
+    player.pause(); // the resume shows where the song is at once
+    EXPECT_TRUE(shows(u"How are you"_s, 8));
+    player.seek(500);
+    EXPECT_TRUE(shows({}, 0));
+    player.advance(); // a song without words
+    EXPECT_TRUE(shows({}, 0));
+    player.playEntry(0);
+    player.seek(3500);
+    EXPECT_TRUE(shows(u"How are you"_s, 11));
+    device.setPosition(10000); // its end: the line goes
+    Q_EMIT player.positionChanged(10000);
+    EXPECT_TRUE(shows({}, 0));
+}
+
 // ---- the window's play handlers ----
 
 class WindowPlayTest : public WindowFixture
@@ -322,10 +372,11 @@ TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     frmMain &w = withSongs(0);
     // Songs, the one playing, the row checked, shown as a list. After the list
     // form no dead copy of the list may stay in the menu.
-    const std::tuple<int, int, int, bool> steps[] = {
-        {5, 3, 3, false},   {2, 1, 1, false},
-        {2, -1, -1, false}, {SongMenu::PlainItemLimit + 50, 7, 7, true},
-        {3, 2, 2, false},   {0, -1, -1, false}};
+    const std::tuple<int, int, int, bool> steps[] = {{5, 3, 3, false},
+                                                     {2, -1, -1, false},
+                                                     {SongMenu::PlainItemLimit + 50, 7, 7, true},
+                                                     {3, 2, 2, false},
+                                                     {0, -1, -1, false}};
     for (const auto &[songs, playIndex, checked, list] : steps) {
         SCOPED_TRACE(songs);
         w.lstPlay.clear();
@@ -353,14 +404,37 @@ TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     }
 }
 
-// ---- the song line and the bar ----
+// ---- the words, the song line and the bar ----
 
-// The line and the bar follow the song; a drag holds the bar, shows where it
-// would jump and seeks where it is let go; a screen reader sets the bar in
-// percent. Stopped, the bar hides and cannot be dragged.
-TEST_F(WindowPlayTest, SongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
+// The words come back when the pointer leaves the window with a control's
+// help still up (the display tests watch the line, the help winning over it
+// and the shaded strip), and screen readers read them as a label named by the
+// line it shows. The song line and the bar follow the song; a drag holds the
+// bar, shows where it would jump and seeks where it is let go; a screen reader
+// sets the bar in percent. Stopped, the bar hides and cannot be dragged.
+TEST_F(WindowPlayTest, WordsSongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
 {
+    store.values.insert(u"Shade"_s, u"0"_s);
+    device.scriptLyrics(s(0), wordsOf({{0, "Sing "}, {1000, "song"}, {2000, "/Then stop"}}, 60));
     frmMain &w = playing(2, 0, 185600);
+    w.show();
+    auto *words = w.findChild<LyricLabel *>(u"lblLyric"_s);
+    ASSERT_TRUE(words);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&w, &enter);
+    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
+    EXPECT_FALSE(words->isVisibleTo(&w));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&w, &leave);
+    EXPECT_TRUE(words->isVisibleTo(&w));
+    EXPECT_EQ(words->text(), u"Sing song"_s);
+    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(words);
+    ASSERT_TRUE(a11y);
+    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
+    EXPECT_EQ(a11y->text(QAccessible::Name), u"Sing song"_s);
+    w.player.seek(2600);
+    EXPECT_EQ(a11y->text(QAccessible::Name), u"Then stop"_s);
+
     device.setPosition(83000);
     w.player.statusUpdate();
     const QString line = u"s0 (3:05) - 1:23"_s;
@@ -412,94 +486,11 @@ TEST_F(WindowPlayTest, SongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
     EXPECT_EQ(w.player.index(), 1);
 }
 
-// ---- the words of the song ----
-
-std::shared_ptr<const Lyrics> wordsOf(const Syllables &syllables, int seconds)
-{
-    const MidiFile file = MidiFile::parse(karaokeSong(syllables, seconds));
-    return std::make_shared<const Lyrics>(Lyrics::read(file, Timeline::build(file)->tempoMap()));
-}
-
-// The line follows the song through seeks, a pause, song changes and its end
-// (a stop clears it: the display tests), and moves on by itself when a
-// syllable is due; a timer that fires before the song got there (it started
-// late) waits on instead of running ahead.
-TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
-{
-    songs(2, 10000);
-    device.scriptLyrics(s(0), wordsOf({{1000, "Hel"},
-                                       {1200, "lo "},
-                                       {1400, "w\xc3\xb6rld"},
-                                       {3000, "/How "},
-                                       {3200, "are "},
-                                       {3400, "you"}},
-                                      10));
-    LyricFollower words(player);
-    const auto shows = [&](const QString &text, int sung) {
-        return words.text() == text && words.sung() == sung;
-    };
-    const QString hello = u"Hello w\u00f6rld"_s;
-    player.playEntry(0);
-    EXPECT_TRUE(shows({}, 0)) << "before the first line";
-    player.seek(1250);
-    EXPECT_TRUE(shows(hello, 6));
-    QTest::qWait(400); // the song stands still: the timer's guess is not taken
-    EXPECT_TRUE(shows(hello, 6));
-    device.setPosition(1400);
-    EXPECT_TRUE(ProgramRun::waitFor([&] { return shows(hello, 11); }, 2000))
-        << words.text().toStdString() << " " << words.sung();
-
-    player.pause();
-    device.setPosition(3250);
-    player.pause(); // the resume shows where the song is at once
-    EXPECT_TRUE(shows(u"How are you"_s, 8));
-    player.seek(500);
-    EXPECT_TRUE(shows({}, 0));
-    player.advance(); // a song without words
-    EXPECT_TRUE(shows({}, 0));
-    player.playEntry(0);
-    player.seek(3500);
-    EXPECT_TRUE(shows(u"How are you"_s, 11));
-    device.setPosition(10000); // its end: the line goes
-    Q_EMIT player.positionChanged(10000);
-    EXPECT_TRUE(shows({}, 0));
-}
-
-// In the window (where the display tests watch the line, the help winning
-// over it and the shaded strip): the line comes back when the pointer leaves
-// the window with a control's help still up, and screen readers read it as a
-// label named by the line it shows.
-TEST_F(WindowPlayTest, WordsComeBackWhenThePointerLeavesAndAreReadAloud)
-{
-    store.values.insert(u"Shade"_s, u"0"_s);
-    frmMain &w = withSongs(1);
-    w.show();
-    device.scriptLyrics(s(0), wordsOf({{0, "Sing "}, {1000, "song"}, {2000, "/Then stop"}}, 60));
-    auto *line = w.findChild<LyricLabel *>(u"lblLyric"_s);
-    ASSERT_TRUE(line);
-    w.mnuMID_Click(0);
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QCoreApplication::sendEvent(&w, &enter);
-    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
-    EXPECT_FALSE(line->isVisibleTo(&w));
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&w, &leave);
-    EXPECT_TRUE(line->isVisibleTo(&w));
-    EXPECT_EQ(line->text(), u"Sing song"_s);
-
-    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(line);
-    ASSERT_TRUE(a11y);
-    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
-    EXPECT_EQ(a11y->text(QAccessible::Name), u"Sing song"_s);
-    w.player.seek(2600);
-    EXPECT_EQ(a11y->text(QAccessible::Name), u"Then stop"_s);
-}
-
 // ---- the real program on a session bus ----
 
 // What plays and the transport over the bus (a jump for another track is
-// refused: the unit test above; a pause holding the song on the real device:
-// sound_test), the types it takes, and the Volume, which is the Sound
+// refused and the calls reach the device: the unit test above; a pause holding
+// the song on the real device: sound_test), the types it takes, and the Volume, which is the Sound
 // dialog's: a share of its slider's range (the gain up to its top), kept
 // within it and in [Sound] Gain, and announced (what it sounds like on the
 // real synthesizer: sound_test).
@@ -523,17 +514,18 @@ TEST(MediaPlayer, TransportVolumeAndPropertiesOverTheBus)
     ASSERT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Playing'"_s));
     EXPECT_TRUE(waitForGet(u"Metadata"_s, u"'xesam:asText': <'Hello\\nworld'>"_s))
         << run.mprisGet(u"Metadata"_s).toStdString();
+    QProcess *monitor = run.monitorBus();
+    QString announced;
+    const auto heard = [&](const QString &part) {
+        return heardOnBus(monitor, &announced, part);
+    };
+
     const QString metadata = run.mprisGet(u"Metadata"_s);
     for (const QString &part :
          {u"'xesam:title': <'alpha'>"_s, u"'mpris:length': <int64 40000000>"_s,
           u"'xesam:url': <'file:///"_s, u"/my%20s%C3%B6ngs/alpha.mid'>"_s})
         EXPECT_TRUE(metadata.contains(part)) << metadata.toStdString();
     EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<0.1"_s)); // the default gain, 0.2
-    QProcess *monitor = run.monitorBus();
-    QString announced;
-    const auto heard = [&](const QString &part) {
-        return heardOnBus(monitor, &announced, part);
-    };
 
     run.mpris(u"Pause"_s);
     EXPECT_TRUE(waitForGet(u"PlaybackStatus"_s, u"'Paused'"_s));
@@ -550,26 +542,12 @@ TEST(MediaPlayer, TransportVolumeAndPropertiesOverTheBus)
                               .captured(1);
     ASSERT_FALSE(track.isEmpty());
     run.mpris(u"SetPosition"_s, {track, u"20000000"_s});
-    const qint64 position = QRegularExpression(u"int64 (\\d+)"_s)
-                                .match(run.mprisGet(u"Position"_s))
-                                .captured(1)
-                                .toLongLong();
-    EXPECT_GE(position, 20000000);
-    EXPECT_LT(position, 25000000);
     EXPECT_TRUE(heard(u".Seeked (int64 20000000"_s)) << announced.toStdString();
 
-    // The types it takes are those of the desktop entry.
-    const QString desktop = QString::fromUtf8(
-        readBytes(QStringLiteral(SONABEL_TEST_DATA_DIR "/../../dist/sonabel.desktop")));
-    const QString types = run.mpris(u"org.freedesktop.DBus.Properties.Get"_s,
-                                    {u"org.mpris.MediaPlayer2"_s, u"SupportedMimeTypes"_s});
-    const QStringList listed = QRegularExpression(u"MimeType=(.*)"_s)
-                                   .match(desktop)
-                                   .captured(1)
-                                   .split(u';', Qt::SkipEmptyParts);
-    ASSERT_FALSE(listed.isEmpty());
-    for (const QString &type : listed)
-        EXPECT_TRUE(types.contains(u'\'' + type + u'\'')) << types.toStdString();
+    // The types it takes.
+    EXPECT_TRUE(run.mpris(u"org.freedesktop.DBus.Properties.Get"_s,
+                          {u"org.mpris.MediaPlayer2"_s, u"SupportedMimeTypes"_s})
+                    .contains(u"'audio/midi'"_s));
 
     const auto setVolume = [&](const char *volume) {
         run.mpris(u"org.freedesktop.DBus.Properties.Set"_s,

@@ -74,16 +74,12 @@ protected:
 } // namespace
 
 // Numbered as wide as the count needs; no character a file system refuses, no
-// hidden file, within 255 bytes cut between whole characters.
+// hidden file.
 TEST(AudioNames, NumberedAndSafeOnAnyFileSystem)
 {
     EXPECT_EQ(numberedAudioName(7, 120, u"a/b\\c:d*e?f\"g<h>i|j\tk"_s),
               u"007 a_b_c_d_e_f_g_h_i_j_k.flac"_s);
     EXPECT_EQ(numberedAudioName(1, 1, u" .hidden. "_s), u"01 hidden.flac"_s);
-    const QString note = QString::fromUtf8("\xF0\x9F\x8E\xB5"); // four bytes
-    const QByteArray cut = numberedAudioName(1, 1, note.repeated(100)).toUtf8();
-    EXPECT_TRUE(cut.size() <= 255 && cut.size() > 250) << cut.size();
-    EXPECT_TRUE(cut.endsWith(note.toUtf8() + ".flac"));
 }
 
 // Several songs go into a folder, numbered in playlist order whatever the

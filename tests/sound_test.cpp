@@ -93,34 +93,25 @@ TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
 
 // ---- where SoundFonts are found ----
 
-TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
+// The synthesizer's default first (listed once when a folder holds it), then
+// each folder's SoundFonts in order; the folders follow the base directories,
+// the user's first.
+TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
 {
     QTemporaryDir dir;
-    const QString system = dir.filePath(u"sf2"_s), user = dir.filePath(u"user"_s);
+    const QString system = dir.filePath(u"sf2"_s);
     QDir().mkpath(system + u"/folder.sf2"_s); // a folder is no SoundFont
     for (const QString &name : {u"b.sf2"_s, u"A.SF3"_s, u"default-GM.sf2"_s, u"notes.txt"_s})
         writeBytes(system + u'/' + name, "x");
-    writeBytes(user + u"/mine.sf2"_s, "x");
-    writeBytes(dir.filePath(u"chosen.sf2"_s), "x");
+    writeBytes(dir.filePath(u"user/mine.sf2"_s), "x");
+    QStringList found;
+    for (const std::string &p :
+         SoundFonts::list((system + u"/b.sf2"_s).toStdString(),
+                          {system.toStdString(), dir.filePath(u"user"_s).toStdString(),
+                           dir.filePath(u"missing"_s).toStdString()}))
+        found.append(QString::fromStdString(std::filesystem::path(p).filename().string()));
+    EXPECT_EQ(found, (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
 
-    const auto found = [](const std::vector<std::string> &paths) {
-        QStringList names;
-        for (const std::string &p : paths)
-            names.append(QString::fromStdString(std::filesystem::path(p).filename().string()));
-        return names;
-    };
-    const std::vector<std::string> folders = {system.toStdString(), user.toStdString(),
-                                              dir.filePath(u"missing"_s).toStdString()};
-    EXPECT_EQ(
-        found(SoundFonts::list(dir.filePath(u"chosen.sf2"_s).toStdString(), folders)),
-        (QStringList{u"chosen.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"b.sf2"_s, u"mine.sf2"_s}));
-    // A default inside a folder is listed once.
-    EXPECT_EQ(found(SoundFonts::list((system + u"/b.sf2"_s).toStdString(), folders)),
-              (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
-}
-
-TEST(SoundFonts, FoldersFollowTheBaseDirectoriesMostImportantFirst)
-{
     const auto folders = [](const char *dataHome, const char *dataDirs) {
         QStringList list;
         for (const std::string &f : SoundFonts::folders(dataHome, dataDirs, "/home/u"))
