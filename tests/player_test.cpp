@@ -37,29 +37,28 @@ std::shared_ptr<const Lyrics> wordsOf(const Syllables &syllables, int seconds)
     return std::make_shared<const Lyrics>(Lyrics::read(file, Timeline::build(file)->tempoMap()));
 }
 
-// The Player alone, on a playlist of songs s0 … s(n-1) of a minute each.
-class PlayerTest : public ::testing::Test
+// The Player of a window on the fakes, the window not loaded until songs()
+// (songs s0 … s(n-1) of a minute each, or lengthMs); the window's play
+// handlers on the same.
+class PlayerTest : public WindowFixture
 {
 protected:
-    static QString s(int i) { return u"/m/s%1.mid"_s.arg(i); }
     void songs(int n, qint32 lengthMs = 60000)
     {
-        for (int i = 0; i < n; ++i) {
+        withSongs(n);
+        for (int i = 0; i < n; ++i)
             device.script(s(i), lengthMs);
-            playlist.append(s(i));
-        }
     }
     // Song k of n plays; the device's log is cleared.
-    void playing(int n, int k, qint32 lengthMs = 60000)
+    frmMain &playing(int n, int k, qint32 lengthMs = 60000)
     {
         songs(n, lengthMs);
         player.playEntry(k);
         device.log.clear();
+        return window();
     }
 
-    FakeSequencer device;
-    PlaylistModel playlist;
-    Player player{device, playlist};
+    Player &player = window().player;
 };
 
 // Previous pressed twice before any song leaves the index before the first
@@ -237,7 +236,7 @@ TEST_F(PlayerTest, SongOutsideThePlaylistEndsByNotification)
     // With a playlist the device's notices change nothing: the status update
     // moves on.
     device.log.clear();
-    playlist.append(u"/m/loose.mid"_s);
+    window().lstPlay.append(u"/m/loose.mid"_s);
     player.markStopped();
     player.deviceDone(SequencerDevice::NotifySuccessful);
     EXPECT_TRUE(device.log.isEmpty());
@@ -353,21 +352,7 @@ TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
 
 // ---- the window's play handlers ----
 
-class WindowPlayTest : public WindowFixture
-{
-protected:
-    // Songs s0 … s(n-1); song k plays, the device's log is cleared.
-    frmMain &playing(int n, int k, qint32 firstLengthMs = 60000)
-    {
-        frmMain &w = withSongs(n);
-        device.script(s(0), firstLengthMs);
-        w.mnuMID_Click(k);
-        device.log.clear();
-        return w;
-    }
-};
-
-TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
+TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
 {
     frmMain &w = withSongs(0);
     // Songs, the one playing, the row checked, shown as a list. After the list
@@ -412,7 +397,7 @@ TEST_F(WindowPlayTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
 // line it shows. The song line and the bar follow the song; a drag holds the
 // bar, shows where it would jump and seeks where it is let go; a screen reader
 // sets the bar in percent. Stopped, the bar hides and cannot be dragged.
-TEST_F(WindowPlayTest, WordsSongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
+TEST_F(PlayerTest, WordsSongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
 {
     store.values.insert(u"Shade"_s, u"0"_s);
     device.scriptLyrics(s(0), wordsOf({{0, "Sing "}, {1000, "song"}, {2000, "/Then stop"}}, 60));
