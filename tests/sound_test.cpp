@@ -1,7 +1,7 @@
 // What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
-// and on the real device with the real synthesizer the dialog's choices and
-// sound problems (the dialogs are fakes), and the real program as a sound
-// server lists it. FluidSynth's file driver writes what is heard.
+// and on the real device with the real synthesizer the sound dialog's choices
+// (the real dialog or a fake) and sound problems, and the real program as a
+// sound server lists it. FluidSynth's file driver writes what is heard.
 #include "engine/DeviceFactory.h"
 #include "engine/SoundFonts.h"
 #include "platform/SettingsStore.h"
@@ -131,63 +131,21 @@ TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
               "/s2/sounds/sf2 /s2/sounds/sf3"_s);
 }
 
-// ---- the real dialog ----
-
-TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
-{
-    SoundDialogSetup setup;
-    setup.outputs = {{u"synth"_s, u"Built-in synthesizer"_s}, {u"silent"_s, u"Silent"_s}};
-    setup.soundFonts = {u"/a/one.sf2"_s, u"/a/two.sf3"_s};
-    setup.audioDrivers = {QString(), u"pulseaudio"_s, u"alsa"_s};
-    setup.soundFontFromEnvironment = u"SONABEL_SOUNDFONT=/x.sf2"_s;
-    setup.output = u"synth"_s;
-    setup.soundFont = u"/a/two.sf3"_s;
-    setup.audioDriver = u"alsa"_s;
-    setup.gain = 0.35;
-    setup.reverb = false;
-
-    QStringList followed;
-    setup.follow = [&](double gain, bool reverb, bool chorus) {
-        followed.append(u"%1 %2 %3"_s.arg(gain).arg(reverb).arg(chorus));
-    };
-
-    QStringList notes;
-    bool soundFontLocked = false;
-    QTimer::singleShot(0, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        const auto boxes = dialog->findChildren<QComboBox *>();
-        ASSERT_EQ(boxes.size(), 3);
-        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
-        dialog->findChild<QSlider *>()->setValue(150);
-        const auto checks = dialog->findChildren<QCheckBox *>();
-        ASSERT_EQ(checks.size(), 2);
-        checks[1]->setChecked(false);
-        checks[1]->setChecked(true);
-        soundFontLocked = !boxes[1]->isEnabled();
-        for (QLabel *label : dialog->findChildren<QLabel *>())
-            notes.append(label->text());
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    });
-    QtDialogs dialogs;
-    const std::optional<SoundDialogSetup> answer = dialogs.ShowSound(setup);
-    ASSERT_TRUE(answer.has_value());
-    EXPECT_EQ(answer->output, u"silent"_s);
-    EXPECT_EQ(answer->soundFont, u"/a/two.sf3"_s);
-    EXPECT_EQ(answer->audioDriver, u"alsa"_s);
-    EXPECT_DOUBLE_EQ(answer->gain, 1.5);
-    EXPECT_FALSE(answer->reverb);
-    EXPECT_TRUE(answer->chorus);
-    EXPECT_EQ(followed, (QStringList{u"1.5 0 1"_s, u"1.5 0 0"_s, u"1.5 0 1"_s}));
-    EXPECT_TRUE(soundFontLocked);
-    EXPECT_EQ(notes.filter(u"SONABEL_SOUNDFONT=/x.sf2 is set"_s).size(), 1)
-        << notes.join(u'|').toStdString();
-}
-
 // ---- the window on the real device ----
 
-// The window on the real device, heard through the file driver; the dialogs
-// and the store are the fixture's fakes.
+// The fakes, but the real sound dialog while real is set.
+class WithRealSoundDialog : public FakeDialogs
+{
+public:
+    std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
+    {
+        return real ? QtDialogs().ShowSound(setup) : FakeDialogs::ShowSound(setup);
+    }
+    bool real = false;
+};
+
+// The window on the real device, heard through the file driver; the store and
+// the dialogs are fakes, but for the sound dialog when asked.real is set.
 class SoundWindow : public WindowFixture
 {
 public:
@@ -214,6 +172,7 @@ public:
         real = makeSequencerDevice(soundChoiceToOpen(store));
         MainWindowServices s = services();
         s.MCI = real.get();
+        s.dlg = &asked;
         window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
@@ -223,7 +182,7 @@ public:
     void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
     {
         hearIn(wavName);
-        dialogs.soundAnswer = answer;
+        asked.soundAnswer = answer;
         window->mnuSound_Click();
     }
     QString wav(const QString &name) const { return dir.filePath(name + u".wav"_s); }
@@ -233,9 +192,29 @@ public:
         real.reset(); // the file driver finishes its WAV
     }
 
+    WithRealSoundDialog asked;
     std::unique_ptr<SequencerDevice> real; // the device
     std::unique_ptr<frmMain> window;
 };
+
+// Once the real sound dialog is up: its output, SoundFont and driver boxes,
+// its labels' texts, and the dialog, which act moves the controls, then
+// presses button.
+void inSoundDialog(const std::function<void(QWidget *, QList<QComboBox *>, QStringList)> &act,
+                   QDialogButtonBox::StandardButton button)
+{
+    QTimer::singleShot(0, [=] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        const auto boxes = dialog->findChildren<QComboBox *>();
+        ASSERT_EQ(boxes.size(), 3);
+        QStringList labels;
+        for (QLabel *label : dialog->findChildren<QLabel *>())
+            labels.append(label->text());
+        act(dialog, boxes, labels);
+        dialog->findChild<QDialogButtonBox *>()->button(button)->click();
+    });
+}
 
 TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 {
@@ -243,17 +222,24 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     window->playNow(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
     ASSERT_TRUE(QTest::qWaitFor([&] { return real->Position() >= 1000; }, 10000));
 
-    // The volume (the Player's, so the bus's too) follows the dialog's slider:
-    // silent while it is at 0, and back when the dialog is cancelled, which
-    // keeps nothing. Volume off: the song goes on, silently.
+    // The volume (the Player's, so the bus's too) follows the real dialog's
+    // slider: silent while it is at 0, and back when the dialog is cancelled,
+    // which keeps nothing. Volume off: the song goes on, silently. The driver
+    // the variable sets is shown, locked, with a line that says so.
     const SoundSettings before = LoadSoundSettings(store);
     QSignalSpy volumes(&window->player, &Player::volumeChanged);
-    dialogs.whileSoundShown = [](const SoundDialogSetup &shown) {
-        shown.follow(0, true, true);
-        QTest::qWait(1000);
-    };
+    asked.real = true;
+    inSoundDialog(
+        [](QWidget *dialog, const QList<QComboBox *> &boxes, const QStringList &labels) {
+            EXPECT_FALSE(boxes[2]->isEnabled());
+            EXPECT_EQ(labels.filter(u"SONABEL_AUDIO_DRIVER=file is set"_s).size(), 1)
+                << labels.join(u'|').toStdString();
+            dialog->findChild<QSlider *>()->setValue(0);
+            QTest::qWait(1000);
+        },
+        QDialogButtonBox::Cancel);
     window->mnuSound_Click();
-    dialogs.whileSoundShown = nullptr;
+    asked.real = false;
     EXPECT_EQ(volumes.size(), 2);
     EXPECT_EQ(LoadSoundSettings(store), before);
     QTest::qWait(1000);
@@ -262,8 +248,8 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
         s.soundFont = SmallSoundFont;
         s.gain = 0;
     });
-    ASSERT_EQ(dialogs.soundShown.size(), 2);
-    const SoundDialogSetup &shown = dialogs.soundShown.last();
+    ASSERT_EQ(asked.soundShown.size(), 1);
+    const SoundDialogSetup &shown = asked.soundShown.last();
     EXPECT_TRUE(shown.soundFonts.contains(SmallSoundFont));
     EXPECT_EQ(shown.audioDriverFromEnvironment, u"SONABEL_AUDIO_DRIVER=file"_s);
     EXPECT_GE(real->Position(), at);
@@ -284,16 +270,29 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     });
     EXPECT_TRUE(real->isPaused());
     EXPECT_EQ(real->Position(), at);
-    EXPECT_EQ(store.values.value(u"Sound/Reverb"_s), u"0"_s);
     window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
     EXPECT_GT(real->Position(), at + 500);
     EXPECT_FALSE(window->isStopped());
 
-    // The silent output: time still runs.
-    choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
+    // In the real dialog: the silent output, the volume at 1.5, chorus off.
+    // OK keeps what the user changed and what was shown; time still runs.
+    asked.real = true;
+    inSoundDialog(
+        [](QWidget *dialog, const QList<QComboBox *> &boxes, const QStringList &) {
+            boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
+            dialog->findChild<QSlider *>()->setValue(150);
+            dialog->findChildren<QCheckBox *>().at(1)->setChecked(false);
+        },
+        QDialogButtonBox::Ok);
+    window->mnuSound_Click();
     EXPECT_TRUE(real->outputDescription().contains(u"silent"_s));
-    EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
+    const std::pair<QString, QString> kept[] = {
+        {u"Output"_s, u"silent"_s},    {u"Gain"_s, u"1.5"_s},
+        {u"Chorus"_s, u"0"_s},         {u"Reverb"_s, u"0"_s},
+        {u"AudioDriver"_s, u"alsa"_s}, {u"SoundFont"_s, SmallSoundFont}};
+    for (const auto &[key, value] : kept)
+        EXPECT_EQ(store.values.value(u"Sound/"_s + key), value) << key.toStdString();
     at = real->Position();
     QTest::qWait(600);
     EXPECT_GT(real->Position(), at);
@@ -310,7 +309,7 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
         << "Cancel did not put it back";
     EXPECT_LT(peakOf(wav(u"quiet"_s)), 50);
     EXPECT_GT(peakOf(wav(u"loud"_s)), 2000);
-    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
+    EXPECT_TRUE(asked.messages.isEmpty()) << asked.messages.join(u'\n').toStdString();
 }
 
 // A chosen SoundFont or port that is gone falls back and says so once; so do
@@ -335,7 +334,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
     };
     for (const auto &[what, name, setting, words, heard] : cases) {
         SCOPED_TRACE(what);
-        dialogs.messages.clear();
+        asked.messages.clear();
         store.values.clear();
         SetUp();
         const QString value = setting.endsWith(u".sf2"_s) ? dir.filePath(setting) : setting;
@@ -349,15 +348,15 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         start();
         const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
         window->playNow(song);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !asked.messages.isEmpty(); }, 10000));
         for (const QString &word : words.split(u'|'))
-            EXPECT_TRUE(dialogs.messages.first().contains(word))
-                << dialogs.messages.first().toStdString();
+            EXPECT_TRUE(asked.messages.first().contains(word))
+                << asked.messages.first().toStdString();
         // The next song brings no second message.
         window->imgControls_Click(3);
         window->playNow(song);
         QTest::qWait(1200);
-        EXPECT_EQ(dialogs.messages.size(), 1);
+        EXPECT_EQ(asked.messages.size(), 1);
         EXPECT_GT(real->Position(), 500);
         finish();
         if (heard) {
@@ -372,7 +371,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
             start();
             window->playNow(song);
             QTest::qWait(1200);
-            EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join(u'\n').toStdString();
+            EXPECT_EQ(asked.messages.size(), 1) << asked.messages.join(u'\n').toStdString();
         }
     }
 }
