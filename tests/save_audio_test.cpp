@@ -73,22 +73,18 @@ protected:
 
 } // namespace
 
-// Numbered as wide as the count needs; no character a file system refuses, no
-// hidden file.
-TEST(AudioNames, NumberedAndSafeOnAnyFileSystem)
-{
-    EXPECT_EQ(numberedAudioName(7, 120, u"a/b\\c:d*e?f\"g<h>i|j\tk"_s),
-              u"007 a_b_c_d_e_f_g_h_i_j_k.flac"_s);
-    EXPECT_EQ(numberedAudioName(1, 1, u" .hidden. "_s), u"01 hidden.flac"_s);
-}
-
 // Several songs go into a folder, numbered in playlist order whatever the
-// order of the selection, tagged with their titles, while the song plays on.
+// order of the selection (as wide as the count needs, with no character a
+// file system refuses and no hidden file), tagged with their titles, while
+// the song plays on.
 // Files already there are asked about once for the lot: No keeps them, Yes
 // replaces them. A file that cannot be written ends the save: the message
 // names it, the songs saved before it stay, the songs after it are not started.
 TEST_F(SaveAudioWindow, SeveralSongsAreNumberedReplacedOnlyWhenAllowedAndStopAtAFailure)
 {
+    EXPECT_EQ(numberedAudioName(7, 120, u"a/b\\c:d*e?f\"g<h>i|j\tk"_s),
+              u"007 a_b_c_d_e_f_g_h_i_j_k.flac"_s);
+    EXPECT_EQ(numberedAudioName(1, 1, u" .hidden. "_s), u"01 hidden.flac"_s);
     frmMain &w = withSongs({u"Zebra"_s, u"What?"_s, u"Alpha"_s});
     w.player.playEntry(1);
     w.lstMIDI->setSelected(2, true);
