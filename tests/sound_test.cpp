@@ -133,19 +133,18 @@ TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
 
 // ---- the window on the real device ----
 
-// The fakes, but the real sound dialog while real is set.
+// The fakes, but the real sound dialog.
 class WithRealSoundDialog : public FakeDialogs
 {
 public:
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
     {
-        return real ? QtDialogs().ShowSound(setup) : FakeDialogs::ShowSound(setup);
+        return QtDialogs().ShowSound(setup);
     }
-    bool real = false;
 };
 
-// The window on the real device, heard through the file driver; the store and
-// the dialogs are fakes, but for the sound dialog when asked.real is set.
+// The window on the real device, heard through the file driver, and the real
+// sound dialog; the store and the other dialogs are fakes.
 class SoundWindow : public WindowFixture
 {
 public:
@@ -178,11 +177,22 @@ public:
     }
     // What the output opened from now on plays goes to the WAV of that name.
     void hearIn(const QString &name) { qputenv("SONABEL_AUDIO_FILE", wav(name).toUtf8()); }
-    // Chooses in the sound dialog; what is heard from then on goes to wavName.
-    void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
+    // Opens the sound dialog, which act works once it is up (its output,
+    // SoundFont and driver boxes given), then presses button. What is heard
+    // from then on goes to the WAV of that name.
+    void choose(const QString &wavName,
+                const std::function<void(QWidget *, QList<QComboBox *>)> &act,
+                QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok)
     {
         hearIn(wavName);
-        asked.soundAnswer = answer;
+        QTimer::singleShot(0, [=] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            const auto boxes = dialog->findChildren<QComboBox *>();
+            ASSERT_EQ(boxes.size(), 3);
+            act(dialog, boxes);
+            dialog->findChild<QDialogButtonBox *>()->button(button)->click();
+        });
         window->mnuSound_Click();
     }
     QString wav(const QString &name) const { return dir.filePath(name + u".wav"_s); }
@@ -197,57 +207,39 @@ public:
     std::unique_ptr<frmMain> window;
 };
 
-// Once the real sound dialog is up: its output, SoundFont and driver boxes,
-// its labels' texts, and the dialog, which act moves the controls, then
-// presses button.
-void inSoundDialog(const std::function<void(QWidget *, QList<QComboBox *>, QStringList)> &act,
-                   QDialogButtonBox::StandardButton button)
-{
-    QTimer::singleShot(0, [=] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        const auto boxes = dialog->findChildren<QComboBox *>();
-        ASSERT_EQ(boxes.size(), 3);
-        QStringList labels;
-        for (QLabel *label : dialog->findChildren<QLabel *>())
-            labels.append(label->text());
-        act(dialog, boxes, labels);
-        dialog->findChild<QDialogButtonBox *>()->button(button)->click();
-    });
-}
-
 TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 {
     start();
     window->playNow(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
     ASSERT_TRUE(QTest::qWaitFor([&] { return real->Position() >= 1000; }, 10000));
 
-    // The volume (the Player's, so the bus's too) follows the real dialog's
+    // The volume (the Player's, so the bus's too) follows the dialog's
     // slider: silent while it is at 0, and back when the dialog is cancelled,
     // which keeps nothing. Volume off: the song goes on, silently. The driver
     // the variable sets is shown, locked, with a line that says so.
     const SoundSettings before = LoadSoundSettings(store);
     QSignalSpy volumes(&window->player, &Player::volumeChanged);
-    asked.real = true;
-    inSoundDialog(
-        [](QWidget *dialog, const QList<QComboBox *> &boxes, const QStringList &labels) {
+    choose(
+        u"start"_s,
+        [](QWidget *dialog, const QList<QComboBox *> &boxes) {
             EXPECT_GE(boxes[1]->findData(SmallSoundFont), 0);
             EXPECT_FALSE(boxes[2]->isEnabled());
+            QStringList labels;
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                labels.append(label->text());
             EXPECT_EQ(labels.filter(u"SONABEL_AUDIO_DRIVER=file is set"_s).size(), 1)
                 << labels.join(u'|').toStdString();
             dialog->findChild<QSlider *>()->setValue(0);
             QTest::qWait(1000);
         },
         QDialogButtonBox::Cancel);
-    window->mnuSound_Click();
-    asked.real = false;
     EXPECT_EQ(volumes.size(), 2);
     EXPECT_EQ(LoadSoundSettings(store), before);
     QTest::qWait(1000);
     qint32 at = real->Position();
-    choose(u"quiet"_s, [](SoundDialogSetup &s) {
-        s.soundFont = SmallSoundFont;
-        s.gain = 0;
+    choose(u"quiet"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        boxes[1]->setCurrentIndex(boxes[1]->findData(SmallSoundFont));
+        dialog->findChild<QSlider *>()->setValue(0);
     });
     EXPECT_GE(real->Position(), at);
     EXPECT_LT(real->Position(), at + 3000);
@@ -260,10 +252,10 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     // still decides the driver, but the output opens anew).
     window->imgControls_Click(2);
     at = real->Position();
-    choose(u"loud"_s, [](SoundDialogSetup &s) {
-        s.gain = 1.0;
-        s.reverb = false;
-        s.audioDriver = u"alsa"_s;
+    choose(u"loud"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        dialog->findChild<QSlider *>()->setValue(100);
+        dialog->findChildren<QCheckBox *>().at(0)->setChecked(false);
+        boxes[2]->setCurrentIndex(boxes[2]->findData(u"alsa"_s));
     });
     EXPECT_TRUE(real->isPaused());
     EXPECT_EQ(real->Position(), at);
@@ -272,17 +264,13 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_GT(real->Position(), at + 500);
     EXPECT_FALSE(window->isStopped());
 
-    // In the real dialog: the silent output, the volume at 1.5, chorus off.
-    // OK keeps what the user changed and what was shown; time still runs.
-    asked.real = true;
-    inSoundDialog(
-        [](QWidget *dialog, const QList<QComboBox *> &boxes, const QStringList &) {
-            boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
-            dialog->findChild<QSlider *>()->setValue(150);
-            dialog->findChildren<QCheckBox *>().at(1)->setChecked(false);
-        },
-        QDialogButtonBox::Ok);
-    window->mnuSound_Click();
+    // The silent output, the volume at 1.5, chorus off: OK keeps what the
+    // user changed and what was shown; time still runs.
+    choose(u"silent"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
+        dialog->findChild<QSlider *>()->setValue(150);
+        dialog->findChildren<QCheckBox *>().at(1)->setChecked(false);
+    });
     EXPECT_TRUE(real->outputDescription().contains(u"silent"_s));
     const std::pair<QString, QString> kept[] = {
         {u"Output"_s, u"silent"_s},    {u"Gain"_s, u"1.5"_s},
