@@ -294,13 +294,9 @@ TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
 TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
 {
     songs(2, 10000);
-    device.scriptLyrics(s(0), wordsOf({{1000, "Hel"},
-                                       {1200, "lo "},
-                                       {1400, "w\xc3\xb6rld"},
-                                       {3000, "/How "},
-                                       {3200, "are "},
-                                       {3400, "you"}},
-                                      10));
+    const Syllables syllables = {{1000, "Hel"},   {1200, "lo "},  {1400, "w\xc3\xb6rld"},
+                                 {3000, "/How "}, {3200, "are "}, {3400, "you"}};
+    device.scriptLyrics(s(0), wordsOf(syllables, 10));
     LyricFollower words(player);
     const auto shows = [&](const QString &text, int sung) {
         return words.text() == text && words.sung() == sung;
@@ -337,15 +333,13 @@ TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
 TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
 {
     frmMain &w = withSongs(0);
-    // Songs, the one playing, the row checked, shown as a list. After the list
-    // form no dead copy of the list may stay in the menu.
-    const std::tuple<int, int, int, bool> steps[] = {{5, 3, 3, false},
-                                                     {2, -1, -1, false},
-                                                     {SongMenu::PlainItemLimit + 50, 7, 7, true},
-                                                     {3, 2, 2, false},
-                                                     {0, -1, -1, false}};
-    for (const auto &[songs, playIndex, checked, list] : steps) {
+    // Songs and the one playing (its row checked); over the limit the menu
+    // is a list, and after it no dead copy of the list may stay in the menu.
+    const std::pair<int, int> steps[] = {
+        {5, 3}, {2, -1}, {SongMenu::PlainItemLimit + 50, 7}, {3, 2}, {0, -1}};
+    for (const auto &[songs, playIndex] : steps) {
         SCOPED_TRACE(songs);
+        const bool list = songs > SongMenu::PlainItemLimit;
         w.lstPlay.clear();
         for (int i = 0; i < songs; ++i)
             w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
@@ -354,14 +348,14 @@ TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
         w.songMenu->build();
         EXPECT_EQ(w.songMenu->captions().size(), songs);
         EXPECT_EQ(w.songMenu->captions().value(1), songs > 1 ? u"t1"_s : QString());
-        EXPECT_EQ(w.songMenu->checkedRow(), checked);
+        EXPECT_EQ(w.songMenu->checkedRow(), playIndex);
         EXPECT_EQ(w.songMenu->isList(), list);
         EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
         // Only the current song's item is checkable: others would show a box.
         const QList<QAction *> items = w.mnuPlay->actions();
         EXPECT_EQ(std::count_if(items.begin(), items.end(),
                                 [](QAction *a) { return a->isVisible() && a->isCheckable(); }),
-                  !list && checked >= 0 ? 1 : 0);
+                  !list && playIndex >= 0 ? 1 : 0);
         // Shown, the menu holds a list only in the list form.
         w.mnuPlay->popup(QPoint(0, 0));
         const QList<QListView *> shown = w.mnuPlay->findChildren<QListView *>();

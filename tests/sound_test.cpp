@@ -61,8 +61,6 @@ TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
     const QString ini = dir.filePath(u"Sonabel.ini"_s);
     SoundSettings chosen;
     chosen.SoundFont = u"/home/u/My Fonts/piano, grand.sf2"_s;
-    chosen.Output = u"alsa:128:0"_s;
-    chosen.AudioDriver = u"jack"_s;
     chosen.Gain = 0.75;
     chosen.Reverb = false;
     {
@@ -364,7 +362,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
 // ---- the real program ----
 
 // A sound server lists the player as music, with its name and icon. There is
-// no session bus here: the player runs as before and says so in one line.
+// no session bus here: the player runs as before.
 TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusicWithoutABus)
 {
     // A private PulseAudio server with a null sink, reached by its socket only.
@@ -396,7 +394,6 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusicWithoutABus)
     run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
     run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
     run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + home + u"/no-bus"_s);
-    run.errorFile = run.scratch(u"errors"_s);
     QProcess *player = run.start({writeSteadySong(run.scratch(u"song.mid"_s), 30, 250)});
     QString listed;
     EXPECT_TRUE(ProgramRun::waitFor(
@@ -410,8 +407,6 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusicWithoutABus)
     EXPECT_TRUE(listed.contains(u"media.role = \"music\""_s));
     EXPECT_TRUE(ProgramRun::terminate(player, Patience));
     EXPECT_EQ(player->exitCode(), 0);
-    const QString errors = QString::fromUtf8(readBytes(run.errorFile));
-    EXPECT_EQ(errors.count(u"D-Bus"_s), 1) << errors.toStdString();
     ProgramRun::terminate(&pulse, Patience);
 }
 
