@@ -73,22 +73,43 @@ protected:
 
 } // namespace
 
-// Several songs go into a folder, numbered in playlist order whatever the
-// order of the selection (as wide as the count needs, with no character a
-// file system refuses and no hidden file), tagged with their titles, while
-// the song plays on.
-// Files already there are asked about once for the lot: No keeps them, Yes
-// replaces them. A file that cannot be written ends the save: the message
-// names it, the songs saved before it stay, the songs after it are not started.
-TEST_F(SaveAudioWindow, SeveralSongsAreNumberedReplacedOnlyWhenAllowedAndStopAtAFailure)
+// With nothing selected the song that plays goes into the file the save
+// dialog names, in the format of its extension; another extension gets
+// ".flac", and a file of that name is asked about. Several songs go into a
+// folder, numbered in playlist order whatever the order of the selection (as
+// wide as the count needs, with no character a file system refuses and no
+// hidden file), tagged with their titles, while the song plays on. Files
+// already there are asked about once for the lot: No keeps them, Yes replaces
+// them. A file that cannot be written ends the save: the message names it,
+// the songs saved before it stay, the songs after it are not started.
+TEST_F(SaveAudioWindow, SongsGoWhereTheyAreToldNumberedAndReplacedOnlyWhenAllowed)
 {
     EXPECT_EQ(numberedAudioName(7, 120, u"a/b\\c:d*e?f\"g<h>i|j\tk"_s),
               u"007 a_b_c_d_e_f_g_h_i_j_k.flac"_s);
     EXPECT_EQ(numberedAudioName(1, 1, u" .hidden. "_s), u"01 hidden.flac"_s);
     frmMain &w = withSongs({u"Zebra"_s, u"What?"_s, u"Alpha"_s});
+    w.mnuSaveAudio_Click(); // nothing selected, nothing played
+    EXPECT_EQ(dialogs.messages.size(), 1);
     w.player.playEntry(1);
-    w.lstMIDI->setSelected(2, true);
+    dialogs.answers = {out(u"mine.mp3"_s)};
+    w.mnuSaveAudio_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].FileName, u"What?.flac"_s);
+    EXPECT_EQ(dialogs.shown[0].Filter, u"Audio|*.flac *.ogg *.wav"_s);
+    ASSERT_TRUE(waitForSave());
+    EXPECT_EQ(savedAs(u"mine.mp3.flac"_s), "flac What?");
     w.lstMIDI->setSelected(0, true);
+    dialogs.answers = {out(u"first.WAV"_s), out(u"mine.mp3"_s)};
+    w.mnuSaveAudio_Click();
+    ASSERT_TRUE(waitForSave());
+    EXPECT_EQ(savedAs(u"first.WAV"_s), "wav Zebra");
+    w.mnuSaveAudio_Click();
+    EXPECT_EQ(dialogs.questions.size(), 1);
+    EXPECT_FALSE(saver()->isRunning());
+    QDir(out()).removeRecursively();
+    QDir().mkpath(out());
+
+    w.lstMIDI->setSelected(2, true);
     dialogs.answers = {out()};
     w.mnuSaveAudio_Click();
     ASSERT_TRUE(waitForSave());
@@ -101,8 +122,8 @@ TEST_F(SaveAudioWindow, SeveralSongsAreNumberedReplacedOnlyWhenAllowedAndStopAtA
     writeBytes(out(u"02 What_.flac"_s), QByteArray("mine"));
     dialogs.answers = {out(), out()};
     w.mnuSaveAlbumAudio_Click();
-    ASSERT_EQ(dialogs.questions.size(), 1);
-    EXPECT_TRUE(dialogs.questions[0].startsWith(u"2 of these files"_s));
+    ASSERT_EQ(dialogs.questions.size(), 2);
+    EXPECT_TRUE(dialogs.questions[1].startsWith(u"2 of these files"_s));
     EXPECT_FALSE(saver()->isRunning());
     EXPECT_EQ(readBytes(out(u"02 What_.flac"_s)), QByteArray("mine"));
     dialogs.askAnswer = true;
@@ -111,48 +132,19 @@ TEST_F(SaveAudioWindow, SeveralSongsAreNumberedReplacedOnlyWhenAllowedAndStopAtA
     EXPECT_EQ(outFiles(), (QStringList{u"01 Zebra.flac"_s, u"02 Alpha.flac"_s, u"02 What_.flac"_s,
                                        u"03 Alpha.flac"_s}));
     EXPECT_EQ(savedAs(u"02 What_.flac"_s), "flac What?");
-    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
 
     // A folder in the way of the second song.
-    for (const QString &name : outFiles())
-        QFile::remove(out(name));
+    QDir(out()).removeRecursively();
     QDir().mkpath(out(u"02 What_.flac"_s));
     dialogs.answers = {out()};
     w.mnuSaveAlbumAudio_Click();
     ASSERT_TRUE(waitForSave());
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages[0].contains(out(u"02 What_.flac: "_s)));
-    EXPECT_TRUE(dialogs.messages[0].contains(u"1 song(s) saved before it are kept"_s))
-        << dialogs.messages[0].toStdString();
+    ASSERT_EQ(dialogs.messages.size(), 2) << dialogs.messages.join(u'\n').toStdString();
+    EXPECT_TRUE(dialogs.messages[1].contains(out(u"02 What_.flac: "_s)));
+    EXPECT_TRUE(dialogs.messages[1].contains(u"1 song(s) saved before it are kept"_s))
+        << dialogs.messages[1].toStdString();
     EXPECT_EQ(outFiles(), (QStringList{u"01 Zebra.flac"_s, u"02 What_.flac"_s}));
     EXPECT_EQ(savedAs(u"01 Zebra.flac"_s), "flac Zebra");
-}
-
-// With nothing selected the song that plays goes into the file the save
-// dialog names, in the format of its extension; another extension gets
-// ".flac", and a file of that name is asked about.
-TEST_F(SaveAudioWindow, OneSongGoesToTheNamedFileInTheFormatOfItsName)
-{
-    frmMain &w = withSongs({u"First"_s, u"Second"_s});
-    w.mnuSaveAudio_Click(); // nothing selected, nothing played
-    EXPECT_EQ(dialogs.messages.size(), 1);
-    w.player.playEntry(1);
-    dialogs.answers = {out(u"mine.mp3"_s)};
-    w.mnuSaveAudio_Click();
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].FileName, u"Second.flac"_s);
-    EXPECT_EQ(dialogs.shown[0].Filter, u"Audio|*.flac *.ogg *.wav"_s);
-    ASSERT_TRUE(waitForSave());
-    EXPECT_EQ(savedAs(u"mine.mp3.flac"_s), "flac Second");
-
-    w.lstMIDI->setSelected(0, true);
-    dialogs.answers = {out(u"first.WAV"_s), out(u"mine.mp3"_s)};
-    w.mnuSaveAudio_Click();
-    ASSERT_TRUE(waitForSave());
-    EXPECT_EQ(savedAs(u"first.WAV"_s), "wav First");
-    w.mnuSaveAudio_Click();
-    EXPECT_EQ(dialogs.questions.size(), 1);
-    EXPECT_FALSE(saver()->isRunning());
 }
 
 // Cancel in the progress dialog stops the render at once and leaves no file;
