@@ -443,11 +443,11 @@ TEST_F(PlayerTest, WordsSongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
 // ---- the real program on a session bus ----
 
 // What plays and the transport over the bus (a jump for another track is
-// refused and the calls reach the device: the unit test above; a pause holding
-// the song on the real device: sound_test), the types it takes, and the Volume, which is the Sound
-// dialog's: a share of its slider's range (the gain up to its top), kept
-// within it and in [Sound] Gain, and announced (what it sounds like on the
-// real synthesizer: sound_test).
+// refused and the calls reach the device: the unit test above; a pause
+// holding the song on the real device: sound_test), the types it takes, and
+// the Volume, which is the Sound dialog's: a share of its slider's range (the
+// gain up to its top), kept within it and in [Sound] Gain, and announced
+// (what it sounds like on the real synthesizer: sound_test).
 TEST(MediaPlayer, TransportVolumeAndPropertiesOverTheBus)
 {
     ProgramRun run;
@@ -503,13 +503,13 @@ TEST(MediaPlayer, TransportVolumeAndPropertiesOverTheBus)
                           {u"org.mpris.MediaPlayer2"_s, u"SupportedMimeTypes"_s})
                     .contains(u"'audio/midi'"_s));
 
-    const auto setVolume = [&](const char *volume) {
+    // The volume set over the bus is kept within its range.
+    for (const auto &[set, kept] :
+         {std::pair{u"<7.0>"_s, u"<1.0"_s}, std::pair{u"<0.0>"_s, u"<0.0"_s}}) {
         run.mpris(u"org.freedesktop.DBus.Properties.Set"_s,
-                  {u"org.mpris.MediaPlayer2.Player"_s, u"Volume"_s, QLatin1String(volume)});
-    };
-    setVolume("<7.0>");
-    EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<1.0"_s));
-    setVolume("<0.0>");
+                  {u"org.mpris.MediaPlayer2.Player"_s, u"Volume"_s, set});
+        EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(kept)) << set.toStdString();
+    }
     EXPECT_TRUE(heard(u"'Volume': <0.0>"_s)) << announced.toStdString();
     // Quit, which keeps the playlist, in every state: window_display_test.
     run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);

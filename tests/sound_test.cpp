@@ -75,9 +75,8 @@ TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
     EXPECT_EQ(file.value(u"Sound/Reverb"_s).toString(), u"0"_s);
     EXPECT_EQ(LoadSoundSettings(IniSettingsStore(ini)), chosen);
 
-    const std::pair<QString, double> gains[] = {{u"loud"_s, 0.2}, {u"-1"_s, 0.2},
-                                                {u"11"_s, 0.2},   {u"nan"_s, 0.2},
-                                                {u""_s, 0.2},     {u" 2.5 "_s, 2.5}};
+    const std::pair<QString, double> gains[] = {
+        {u"loud"_s, 0.2}, {u"11"_s, 0.2}, {u"nan"_s, 0.2}, {u" 2.5 "_s, 2.5}};
     for (const auto &[text, gain] : gains) {
         MemoryStore store;
         store.values = {
