@@ -8,7 +8,6 @@
 #include "engine/SilentOutput.h"
 #include "engine/Timeline.h"
 #include "mpris/MprisService.h"
-#include "player/LyricFollower.h"
 #include "player/Player.h"
 #include "support/ProgramRun.h"
 #include "support/WindowFixture.h"
@@ -275,19 +274,26 @@ TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
     EXPECT_EQ(player.index(), 2);
 }
 
-// The line follows the song through seeks, a pause, song changes and its end
-// (a stop clears it: the display tests), and moves on by itself when a
+// The words follow the song through seeks, a pause, song changes and its end
+// (a stop clears them: the display tests), and move on by themselves when a
 // syllable is due; a timer that fires before the song got there (it started
-// late) waits on instead of running ahead.
-TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
+// late) waits on instead of running ahead. They come back when the pointer
+// leaves the window with a control's help still up (the display tests watch
+// the help winning over them and the shaded strip), and screen readers read
+// them as a label named by the line it shows.
+TEST_F(PlayerTest, WordsFollowTheSongAndAreReadAloud)
 {
+    store.values.insert(u"Shade"_s, u"0"_s);
     songs(2, 10000);
     const Syllables syllables = {{1000, "Hel"},   {1200, "lo "},  {1400, "w\xc3\xb6rld"},
                                  {3000, "/How "}, {3200, "are "}, {3400, "you"}};
     device.scriptLyrics(s(0), wordsOf(syllables, 10));
-    LyricFollower words(player);
+    frmMain &w = window();
+    w.show();
+    auto *words = w.findChild<LyricLabel *>(u"lblLyric"_s);
+    ASSERT_TRUE(words);
     const auto shows = [&](const QString &text, int sung) {
-        return words.text() == text && words.sung() == sung;
+        return words->text() == text && words->sung() == sung;
     };
     const QString hello = u"Hello w\u00f6rld"_s;
     player.playEntry(0);
@@ -298,12 +304,25 @@ TEST_F(PlayerTest, WordsFollowTheSongAndMoveOnByThemselves)
     EXPECT_TRUE(shows(hello, 6));
     device.setPosition(1400);
     EXPECT_TRUE(ProgramRun::waitFor([&] { return shows(hello, 11); }, 2000))
-        << words.text().toStdString() << " " << words.sung();
+        << words->text().toStdString() << " " << words->sung();
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&w, &enter);
+    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
+    EXPECT_FALSE(words->isVisibleTo(&w));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&w, &leave);
+    EXPECT_TRUE(words->isVisibleTo(&w));
+    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(words);
+    ASSERT_TRUE(a11y);
+    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
+    EXPECT_EQ(a11y->text(QAccessible::Name), hello);
 
     player.pause();
     device.setPosition(3250);
     player.pause(); // the resume shows where the song is at once
     EXPECT_TRUE(shows(u"How are you"_s, 8));
+    EXPECT_EQ(a11y->text(QAccessible::Name), u"How are you"_s);
     player.seek(500);
     EXPECT_TRUE(shows({}, 0));
     player.advance(); // a song without words
@@ -353,37 +372,14 @@ TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
     }
 }
 
-// ---- the words, the song line and the bar ----
+// ---- the song line and the bar ----
 
-// The words come back when the pointer leaves the window with a control's
-// help still up (the display tests watch the line, the help winning over it
-// and the shaded strip), and screen readers read them as a label named by the
-// line it shows. The song line and the bar follow the song; a drag holds the
-// bar, shows where it would jump and seeks where it is let go; a screen reader
-// sets the bar in percent. Stopped, the bar hides and cannot be dragged.
-TEST_F(PlayerTest, WordsSongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
+// The song line and the bar follow the song; a drag holds the bar, shows
+// where it would jump and seeks where it is let go; a screen reader sets the
+// bar in percent. Stopped, the bar hides and cannot be dragged.
+TEST_F(PlayerTest, SongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
 {
-    store.values.insert(u"Shade"_s, u"0"_s);
-    device.scriptLyrics(s(0), wordsOf({{0, "Sing "}, {1000, "song"}, {2000, "/Then stop"}}, 60));
     frmMain &w = playing(2, 0, 185600);
-    w.show();
-    auto *words = w.findChild<LyricLabel *>(u"lblLyric"_s);
-    ASSERT_TRUE(words);
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QCoreApplication::sendEvent(&w, &enter);
-    w.lblPct_MouseMove(900); // the bar's help, pointer in the window
-    EXPECT_FALSE(words->isVisibleTo(&w));
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&w, &leave);
-    EXPECT_TRUE(words->isVisibleTo(&w));
-    EXPECT_EQ(words->text(), u"Sing song"_s);
-    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(words);
-    ASSERT_TRUE(a11y);
-    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
-    EXPECT_EQ(a11y->text(QAccessible::Name), u"Sing song"_s);
-    w.player.seek(2600);
-    EXPECT_EQ(a11y->text(QAccessible::Name), u"Then stop"_s);
-
     device.setPosition(83000);
     w.player.statusUpdate();
     const QString line = u"s0 (3:05) - 1:23"_s;
