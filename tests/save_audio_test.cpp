@@ -58,8 +58,7 @@ protected:
     QString out(const QString &name = {}) const { return dir.filePath(u"out/"_s + name); }
     QStringList outFiles() const
     {
-        return QDir(out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                     QDir::Name);
+        return QDir(out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     // The format and the title tag of a saved file: "flac title" or "wav title".
     std::string savedAs(const QString &name) const
