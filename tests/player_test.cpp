@@ -1,9 +1,9 @@
-// The Player on a scripted device: which song plays, the transport and the
-// media player's calls on it, the previous-button window, the reset before a
-// song, device notifications, the end of a song and its words; a song opening
-// on the real device; the window's play handlers: the play menu, the song line
-// and bar, the words; then the real program as a media player on a private
-// session bus, driven with gdbus the way media keys and desktop widgets are.
+// The Player of a window on a scripted device: which song plays, the reset
+// before a song, the previous-button window, the transport and the media
+// player's calls on it, device notifications, the end of a song, the words;
+// a song opening on the real device; the window's play menu, song line and
+// bar; then the real program as a media player on a private session bus,
+// driven with gdbus the way media keys and desktop widgets are.
 #include "engine/MidiSequencer.h"
 #include "engine/SilentOutput.h"
 #include "engine/Timeline.h"

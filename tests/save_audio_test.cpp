@@ -1,7 +1,7 @@
 // Saving songs of the playlist as audio from the window, with fake dialogs
-// and the real renderer: the names several songs get, the one overwrite
-// question, a failure that keeps what was saved before it, the playing song
-// when none is selected, cancel and close.
+// and the real renderer: the playing song when none is selected, the names
+// several songs get, the one overwrite question, a failure that keeps what
+// was saved before it, cancel and close.
 #include "player/AudioSaver.h"
 #include "support/ProgramRun.h"
 #include "support/Wav.h"

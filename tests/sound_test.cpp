@@ -1,7 +1,7 @@
-// What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
-// and on the real device with the real synthesizer the sound dialog's choices
-// (the real dialog or a fake) and sound problems, and the real program as a
-// sound server lists it. FluidSynth's file driver writes what is heard.
+// What is heard: the [Sound] settings, the SoundFont search, and on the real
+// device with the real synthesizer the real sound dialog's choices and sound
+// problems, and the real program as a sound server lists it. FluidSynth's
+// file driver writes what is heard.
 #include "engine/DeviceFactory.h"
 #include "engine/SoundFonts.h"
 #include "platform/SettingsStore.h"
