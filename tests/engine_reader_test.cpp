@@ -112,23 +112,11 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
     smpte.tempo(0, 1000000);
     smpte.channel(0, 0x90, 60, 100);
     smpte.endTrack(2000);
-    // Format 2: patterns one after another, each from the default tempo.
-    SmfWriter f2(2, 480);
-    for (int pattern = 0; pattern < 2; ++pattern) {
-        f2.beginTrack();
-        if (pattern == 0)
-            f2.tempo(0, 250000); // 0.5 s, then the second pattern takes 1 s
-        f2.channel(0, 0x90, 60, 100);
-        f2.endTrack(960);
-    }
     const auto header = "MThd\0\0\0\6\0\0\0\1\0\x60"sv;
     // A SysEx claiming 256 MB at the end of a small file.
     const auto hugeSysEx = bytesOf(
         "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0c\0\x90\x3c\x64\x0a\x80\x3c\0\0\xf0\xff\xff\xff\x7f"sv);
 
-    const auto jazz = [](const std::string &name) {
-        return corpusBytes("jazz-soft/test-" + name + ".mid");
-    };
     // What, the bytes, the notes read (-1: the file must not open), the
     // length in ms, whether it warns.
     using Case = std::tuple<const char *, std::vector<std::uint8_t>, int, std::int64_t, bool>;
@@ -140,18 +128,16 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
         {"empty RIFF", bytesOf("RIFF\4\0\0\0RMID"sv), -1, 0, false},
         {"no header", std::vector<std::uint8_t>(5000, 0x90), -1, 0, false},
         {"track length too short", with(two.bytes(), 40, 5), 2, 1000, true},
-        {"track length too long", with(two.bytes(), 40, 40), 2, 1000, true},
         {"track length past the end", with(two.bytes(), 37, 0x7F), 2, 1000, true},
         {"garbage after the tracks", bytesOf(garbage), 8, 4000, true},
         {"unknown chunk", bytesOf(unknownChunk), 8, 4000, true},
         {"RIFF RMID", bytesOf(riff), 8, 4000, false},
         {"SysEx past the end", hugeSysEx, 1, 52, true},
         {"SMPTE", with(with(smpte.bytes(), 12, std::uint8_t(-25)), 13, 40), 1, 2000, false},
-        {"format 2", f2.bytes(), 2, 1500, false},
-        {"End of Track cut short", jazz("corrupt-file-missing-byte"), 8, 4000, true},
-        {"undefined status F5", jazz("illegal-message-f5"), 8, 4000, false},
-        {"undefined status F9", jazz("illegal-message-f9"), 8, 4000, false},
-        {"running status after meta", jazz("running-status-metaevent"), 8, 4000, false},
+        {"End of Track cut short", corpusBytes("jazz-soft/test-corrupt-file-missing-byte.mid"), 8,
+         4000, true},
+        {"undefined status F5", corpusBytes("jazz-soft/test-illegal-message-f5.mid"), 8, 4000,
+         false},
     };
     for (const auto &[what, bytes, notes, lengthMs, warns] : cases) {
         SCOPED_TRACE(what);
