@@ -77,20 +77,16 @@ double rmsDb(const Wav &wav, std::int64_t from, std::int64_t to)
 std::vector<std::int64_t> onsets(const Wav &wav)
 {
     const std::int64_t window = wav.rate / 100;
-    const auto frames = std::int64_t(wav.samples.size() / 2);
     std::vector<std::int64_t> found;
-    std::int64_t quietSince = 0;
-    for (std::int64_t at = 0; at + window <= frames; at += window) {
+    int quiet = 30; // windows below -60 dBFS since the last sound
+    for (std::int64_t at = 0; (at + window) * 2 <= std::int64_t(wav.samples.size()); at += window) {
         const double level = peakDb(wav, at, at + window);
-        if (level < -60) {
-            if (quietSince < 0)
-                quietSince = at;
-        } else if (level > -30 && quietSince >= 0 && at - quietSince >= wav.rate * 3 / 10) {
+        if (level > -30 && quiet >= 30)
             found.push_back(at);
-            quietSince = -1;
-        } else if (level > -30) {
-            quietSince = -1;
-        }
+        if (level < -60)
+            ++quiet;
+        else if (level > -30)
+            quiet = 0;
     }
     return found;
 }
