@@ -101,22 +101,31 @@ ChaseState stateOf(const Messages &messages)
     return state;
 }
 
-// A recording output whose released notes ring until the test says they have
-// died away (at once unless told otherwise), for 2 s at most.
+// A recording output on the test's clock whose released notes ring until the
+// test says they have died away (at once unless told otherwise), for 2 s at
+// most, and whose cuts take as long on the clock as the test says.
 struct RingingOutput : RecordingOutput
 {
-    using RecordingOutput::RecordingOutput;
+    explicit RingingOutput(std::shared_ptr<ManualClock> c)
+        : RecordingOutput([c] { return c->now(); }), clock(std::move(c))
+    {}
     std::int64_t ringOutLimitUs() const override { return 2000000; }
     bool diedAway() override { return silent; }
+    void cutSound(std::uint16_t channels) override
+    {
+        clock->advance(cutUs);
+        RecordingOutput::cutSound(channels);
+    }
+    std::shared_ptr<ManualClock> clock;
     std::atomic<bool> silent{true};
+    std::atomic<std::int64_t> cutUs{0};
 };
 
 // The real device on the song, on a hand-stepped clock, recording what it sends.
 struct Rig
 {
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(1000000);
-    std::shared_ptr<RingingOutput> output =
-        std::make_shared<RingingOutput>([c = clock] { return c->now(); });
+    std::shared_ptr<RingingOutput> output = std::make_shared<RingingOutput>(clock);
     std::unique_ptr<MidiSequencer> device = std::make_unique<MidiSequencer>(output, clock);
     QTemporaryDir dir;
     QString path = writeBytes(dir.filePath(u"song.mid"_s), songBytes());
@@ -132,12 +141,12 @@ struct Rig
         if (openSong)
             open(path);
     }
-    // Steps the clock in steps of at most 50 ms, each time waiting until the
+    // Steps the clock in steps of at most stepMs, each time waiting until the
     // playback thread has done everything due.
-    void advance(std::int64_t ms)
+    void advance(std::int64_t ms, std::int64_t stepMs = 50)
     {
-        for (; ms > 0; ms -= 50) {
-            clock->advance(std::min<std::int64_t>(ms, 50) * 1000);
+        for (; ms > 0; ms -= stepMs) {
+            clock->advance(std::min(ms, stepMs) * 1000);
             clock->waitForIdle();
         }
     }
@@ -282,33 +291,19 @@ TEST(SequencerDevice, TheSongsEndRingsOutUntilTheSoundHasDiedAway)
 
 // Getting ready may take a while (here the sound takes 80 ms to cut): the
 // song then starts once ready, and nothing goes out late in a burst.
-TEST(Scheduler, ASlowStartSendsNothingLate)
+TEST(SequencerDevice, ASlowStartSendsNothingLate)
 {
-    struct SlowToCut : SilentOutput
-    {
-        std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-        void cutSound(std::uint16_t) override { clock->advance(80000); }
-    };
-    auto output = std::make_shared<SlowToCut>();
-    const auto clock = output->clock;
+    Rig rig;
     std::vector<std::int64_t> lateness;
-    Scheduler::Callbacks callbacks;
-    callbacks.dispatched = [&](std::int64_t due, std::int64_t sent) {
-        lateness.push_back(sent - due);
-    };
-    Scheduler scheduler(output, clock, callbacks);
-    clock->waitForIdle();
-    scheduler.load(Timeline::build(MidiFile::parse(songBytes())));
-    clock->waitForIdle();
+    rig.device->setDispatchProbe(
+        [&](std::int64_t due, std::int64_t sent) { lateness.push_back(sent - due); });
+    rig.output->cutUs = 80000;
     // Each start a little before a bar, whose set-up then falls within the cut.
-    for (std::int64_t from : {0, 950000, 2450000}) {
-        scheduler.play(from, false);
-        clock->waitForIdle();
-        for (int ms = 0; ms < 200; ++ms) {
-            clock->advance(1000);
-            clock->waitForIdle();
-        }
-        EXPECT_EQ(scheduler.positionUs(), from + 200000);
+    for (qint32 from : {0, 950, 2450}) {
+        rig.device->setFrom(from);
+        rig.command("Play");
+        rig.advance(200, 1);
+        EXPECT_EQ(rig.device->Position(), from + 200);
     }
     ASSERT_GT(lateness.size(), 20u);
     EXPECT_LT(*std::max_element(lateness.begin(), lateness.end()), 1000); // within a step
