@@ -96,15 +96,13 @@ struct LiveSynth
 {
     // gain below 0: the synthesizer's default.
     explicit LiveSynth(double gain = -1, bool effects = true)
-    {
-        FluidSynthOptions options;
-        options.soundFont = SmallSoundFont;
-        options.audioDriver = "file";
-        options.audioFile = wavPath;
-        options.gain = gain;
-        options.reverb = options.chorus = effects;
-        synth = std::make_shared<FluidSynthOutput>(options);
-    }
+        : synth(std::make_shared<FluidSynthOutput>(FluidSynthOptions{.soundFont = SmallSoundFont,
+                                                                     .audioDriver = "file",
+                                                                     .audioFile = wavPath,
+                                                                     .gain = gain,
+                                                                     .reverb = effects,
+                                                                     .chorus = effects}))
+    {}
     QTemporaryDir dir;
     std::string wavPath = dir.filePath(u"out.wav"_s).toStdString();
     std::shared_ptr<FluidSynthOutput> synth;
@@ -298,11 +296,8 @@ TEST(FluidSynthOutput, ASmallUnpaddedSoundFontFadesOutWithoutClicks)
 {
     if (!std::filesystem::exists(SmallSoundFont))
         GTEST_SKIP() << "timgm6mb-soundfont is not installed";
-    FluidSynthOptions options;
-    options.soundFont = SmallSoundFont;
-    options.audioDriver = "none";
-    options.sampleRate = 44100;
-    FluidSynthOutput synth(options);
+    FluidSynthOutput synth(
+        {.soundFont = SmallSoundFont, .audioDriver = "none", .sampleRate = 44100});
     ASSERT_TRUE(synth.open());
     EXPECT_TRUE(synth.loadsOnDemand());
     Wav wav;
