@@ -119,15 +119,12 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
         {"empty", {}, -1, 0, false},
         {"header cut short", {'M', 'T', 'h', 'd'}, -1, 0, false},
         {"division 0", with(bytesOf(header), 13, 0), -1, 0, false},
-        {"empty RIFF", bytesOf("RIFF\4\0\0\0RMID"sv), -1, 0, false},
         {"track length too short", with(two.bytes(), 40, 5), 2, 1000, true},
         {"track length past the end", with(two.bytes(), 37, 0x7F), 2, 1000, true},
         {"garbage after the tracks", bytesOf(garbage), 8, 4000, true},
         {"unknown chunk", bytesOf(unknownChunk), 8, 4000, true},
         {"RIFF RMID", bytesOf(riff), 8, 4000, false},
         {"SysEx past the end", hugeSysEx, 1, 52, true},
-        {"End of Track cut short", corpusBytes("jazz-soft/test-corrupt-file-missing-byte.mid"), 8,
-         4000, true},
         {"undefined status F5", corpusBytes("jazz-soft/test-illegal-message-f5.mid"), 8, 4000,
          false},
     };
@@ -144,7 +141,8 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
         EXPECT_EQ(Timeline::build(f)->lengthMs(), lengthMs);
         EXPECT_EQ(!f.warnings().empty(), warns);
     }
-    // Cut anywhere after the header, a file keeps the notes before the cut.
+    // Cut anywhere after the header (the End of Track short of a byte, too), a
+    // file keeps the notes before the cut.
     int before = 0;
     for (std::size_t cut = 23; cut <= scale.size(); ++cut) {
         const MidiFile f = MidiFile::parse({scale.begin(), scale.begin() + std::ptrdiff_t(cut)});
