@@ -228,7 +228,7 @@ TEST(SequencerDevice, DoneCodesPositionsAndTheStatusBeat)
     rig.deliver();
     EXPECT_EQ(rig.done, (std::vector<int>{2, 4, 4, 1, 1, 4, 8, 8}));
 
-    rig.command("Play"); // the clock at 2.05 s
+    rig.command("Play"); // 50 ms after a beat
     for (const int ms : {950, 1000}) {
         rig.deliver();
         const int before = rig.statusUpdates;

@@ -35,8 +35,8 @@ std::vector<std::uint8_t> chord(int onMs, int offMs, bool held = false)
     SmfWriter w(0, 1000);
     w.beginTrack();
     w.tempo(0, 1000000);
-    for (std::uint8_t cc : {121, 64, 123}) {
-        if (held)
+    if (held) {
+        for (std::uint8_t cc : {121, 64, 123})
             w.channel(0, 0xB0, cc, 0);
     }
     w.channel(0, 0xC0, Strings);
