@@ -76,14 +76,13 @@ TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
 
     const std::pair<QString, double> gains[] = {
         {u"loud"_s, 0.2}, {u"11"_s, 0.2}, {u"nan"_s, 0.2}, {u" 2.5 "_s, 2.5}};
+    MemoryStore store;
+    store.values = {{u"Sound/Reverb"_s, u"yes"_s}, {u"Sound/Chorus"_s, u"0"_s}};
+    EXPECT_TRUE(LoadSoundSettings(store).Reverb);
+    EXPECT_FALSE(LoadSoundSettings(store).Chorus);
     for (const auto &[text, gain] : gains) {
-        MemoryStore store;
-        store.values = {
-            {u"Sound/Gain"_s, text}, {u"Sound/Reverb"_s, u"yes"_s}, {u"Sound/Chorus"_s, u"0"_s}};
-        const SoundSettings read = LoadSoundSettings(store);
-        EXPECT_EQ(read.Gain, gain) << text.toStdString();
-        EXPECT_TRUE(read.Reverb);
-        EXPECT_FALSE(read.Chorus);
+        store.values.insert(u"Sound/Gain"_s, text);
+        EXPECT_EQ(LoadSoundSettings(store).Gain, gain) << text.toStdString();
     }
 }
 
