@@ -77,7 +77,6 @@ TEST_F(PlayerTest, WhichSongAdvancesAndWhenTheResetPlays)
     QSignalSpy tracks(&player, &Player::trackChanged);
     const quint64 number = player.songNumber();
     player.advance();
-    EXPECT_EQ(player.index(), 0);
     EXPECT_EQ(device.log, (QStringList{u"Close"_s, u"Close"_s, u"Open "_s + s(0), u"Play"_s}));
     device.log.clear();
     player.playEntry(0);
@@ -122,7 +121,6 @@ TEST_F(PlayerTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
     // From the first song, going back wraps round to it.
     player.playEntry(0);
     player.back();
-    EXPECT_EQ(player.index(), 0);
     EXPECT_EQ(device.openFile(), s(0));
 }
 
