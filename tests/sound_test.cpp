@@ -95,7 +95,6 @@ TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
 {
     QTemporaryDir dir;
     const QString system = dir.filePath(u"sf2"_s);
-    QDir().mkpath(system + u"/folder.sf2"_s); // a folder is no SoundFont
     for (const QString &name : {u"b.sf2"_s, u"A.SF3"_s, u"default-GM.sf2"_s, u"notes.txt"_s})
         writeBytes(system + u'/' + name, "x");
     writeBytes(dir.filePath(u"user/mine.sf2"_s), "x");
