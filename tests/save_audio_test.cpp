@@ -76,9 +76,10 @@ protected:
 // dialog names, in the format of its extension; another extension gets
 // ".flac", and a file of that name is asked about. Several songs go into a
 // folder, numbered in playlist order whatever the order of the selection (as
-// wide as the count needs, with no character a file system refuses), tagged with their titles,
-// while the song plays on. Files already there are asked about once for the lot: No keeps them, Yes
-// replaces them. A file that cannot be written ends the save: the message names it, the songs saved
+// wide as the count needs, with no character a file system refuses), tagged
+// with their titles, while the song plays on. Files already there are asked
+// about once for the lot: No keeps them, Yes replaces them. A file that
+// cannot be written ends the save: the message names it, the songs saved
 // before it stay, the songs after it are not started.
 TEST_F(SaveAudioWindow, SongsGoWhereTheyAreToldNumberedAndReplacedOnlyWhenAllowed)
 {
