@@ -36,22 +36,17 @@ std::shared_ptr<const Lyrics> wordsOf(const Syllables &syllables, int seconds)
     return std::make_shared<const Lyrics>(Lyrics::read(file, Timeline::build(file)->tempoMap()));
 }
 
-// The Player of a window on the fakes, the window not loaded until songs()
-// (songs s0 … s(n-1) of a minute each, or lengthMs); the window's play
+// The Player of a window on the fakes, the window not loaded until
+// withSongs() gives it songs s0 … s(n-1) of a minute each; the window's play
 // handlers on the same.
 class PlayerTest : public WindowFixture
 {
 protected:
-    void songs(int n, qint32 lengthMs = 60000)
-    {
-        withSongs(n);
-        for (int i = 0; i < n; ++i)
-            device.script(s(i), lengthMs);
-    }
-    // Song k of n plays; the device's log is cleared.
+    // Song k of n plays, the first lengthMs long; the device's log is cleared.
     frmMain &playing(int n, int k, qint32 lengthMs = 60000)
     {
-        songs(n, lengthMs);
+        withSongs(n);
+        device.script(s(0), lengthMs);
         player.playEntry(k);
         device.log.clear();
         return window();
@@ -66,7 +61,7 @@ protected:
 // before every song an advance starts, only then.
 TEST_F(PlayerTest, WhichSongAdvancesAndWhenTheResetPlays)
 {
-    songs(3);
+    withSongs(3);
     player.playEntry(-1);
     EXPECT_EQ(player.index(), -1);
     player.statusUpdate();
@@ -130,7 +125,7 @@ TEST_F(PlayerTest, PreviousRestartsThenGoesBackWhileTheWindowIsOpen)
 // SetPosition counts only for the song playing, OpenUri only for local files.
 TEST_F(PlayerTest, TransportAndTheMediaPlayersCallsFollowTheStateTable)
 {
-    songs(3);
+    withSongs(3);
     MprisService mpris(player);
     EXPECT_EQ(mpris.playbackStatus(), u"Stopped"_s);
     player.playEntry(0);
@@ -277,7 +272,8 @@ TEST_F(PlayerTest, SongAdvancesOnlyOnceItsPositionReachesItsLength)
 TEST_F(PlayerTest, WordsFollowTheSongAndAreReadAloud)
 {
     store.values.insert(u"Shade"_s, u"0"_s);
-    songs(2, 10000);
+    withSongs(2);
+    device.script(s(0), 10000);
     const Syllables syllables = {{1000, "Hel"},   {1200, "lo "},  {1400, "w\xc3\xb6rld"},
                                  {3000, "/How "}, {3200, "are "}, {3400, "you"}};
     device.scriptLyrics(s(0), wordsOf(syllables, 10));

@@ -126,9 +126,8 @@ TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
 // ---- the window on the real device ----
 
 // The fakes, but the real sound dialog.
-class WithRealSoundDialog : public FakeDialogs
+struct WithRealSoundDialog : FakeDialogs
 {
-public:
     std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
     {
         return QtDialogs().ShowSound(setup);
@@ -146,7 +145,7 @@ public:
             GTEST_SKIP() << "timgm6mb-soundfont is not installed";
         TearDown();
         qputenv("SONABEL_AUDIO_DRIVER", "file");
-        hearIn(u"start"_s);
+        qputenv("SONABEL_AUDIO_FILE", wav(u"start"_s).toUtf8());
     }
     void TearDown() override
     {
@@ -166,8 +165,6 @@ public:
         window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
-    // What the output opened from now on plays goes to the WAV of that name.
-    void hearIn(const QString &name) { qputenv("SONABEL_AUDIO_FILE", wav(name).toUtf8()); }
     // Opens the sound dialog, which act works once it is up (its output,
     // SoundFont and driver boxes given), then presses button. What is heard
     // from then on goes to the WAV of that name.
@@ -175,7 +172,7 @@ public:
                 const std::function<void(QWidget *, QList<QComboBox *>)> &act,
                 QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok)
     {
-        hearIn(wavName);
+        qputenv("SONABEL_AUDIO_FILE", wav(wavName).toUtf8());
         QTimer::singleShot(0, [=] {
             QWidget *dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
