@@ -326,47 +326,11 @@ TEST_F(PlayerTest, WordsFollowTheSongAndAreReadAloud)
 
 // ---- the window's play handlers ----
 
-TEST_F(PlayerTest, PlayMenuFollowsThePlaylistAndTheCurrentSong)
-{
-    frmMain &w = withSongs(0);
-    // Songs and the one playing (its row checked); over the limit the menu
-    // is a list, and after it no dead copy of the list may stay in the menu.
-    const std::pair<int, int> steps[] = {
-        {5, 3}, {2, -1}, {SongMenu::PlainItemLimit + 50, 7}, {3, 2}, {0, -1}};
-    for (const auto &[songs, playIndex] : steps) {
-        SCOPED_TRACE(songs);
-        const bool list = songs > SongMenu::PlainItemLimit;
-        w.lstPlay.clear();
-        for (int i = 0; i < songs; ++i)
-            w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
-        w.setPlayIndex(playIndex);
-        w.UpdateMIDI();
-        w.songMenu->build();
-        EXPECT_EQ(w.songMenu->captions().size(), songs);
-        EXPECT_EQ(w.songMenu->captions().value(1), songs > 1 ? u"t1"_s : QString());
-        EXPECT_EQ(w.songMenu->checkedRow(), playIndex);
-        EXPECT_EQ(w.songMenu->isList(), list);
-        EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
-        // Only the current song's item is checkable: others would show a box.
-        const QList<QAction *> items = w.mnuPlay->actions();
-        EXPECT_EQ(std::count_if(items.begin(), items.end(),
-                                [](QAction *a) { return a->isVisible() && a->isCheckable(); }),
-                  !list && playIndex >= 0 ? 1 : 0);
-        // Shown, the menu holds a list only in the list form.
-        w.mnuPlay->popup(QPoint(0, 0));
-        const QList<QListView *> shown = w.mnuPlay->findChildren<QListView *>();
-        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](auto *l) { return l->isVisible(); }),
-                  list ? 1 : 0);
-        w.mnuPlay->hide();
-    }
-}
-
-// ---- the song line and the bar ----
-
 // The song line and the bar follow the song; a drag holds the bar, shows
 // where it would jump and seeks where it is let go; a screen reader sets the
-// bar in percent. Stopped, the bar hides and cannot be dragged.
-TEST_F(PlayerTest, SongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
+// bar in percent. Stopped, the bar hides and cannot be dragged. The play
+// menu follows the playlist and the song playing.
+TEST_F(PlayerTest, SongLineBarAndPlayMenuFollowTheSongAndDraggingTheBarSeeks)
 {
     frmMain &w = playing(2, 0, 185600);
     device.setPosition(83000);
@@ -411,6 +375,37 @@ TEST_F(PlayerTest, SongLineAndBarFollowTheSongAndDraggingTheBarSeeks)
     w.player.statusUpdate();
     EXPECT_EQ(w.lblSongName->text(), u"s0 (0:00) - 0:00"_s);
     EXPECT_EQ(w.player.index(), 1);
+
+    // Songs and the one playing (its row checked); over the limit the menu
+    // is a list, and after it no dead copy of the list may stay in the menu.
+    const std::pair<int, int> steps[] = {
+        {5, 3}, {2, -1}, {SongMenu::PlainItemLimit + 50, 7}, {3, 2}, {0, -1}};
+    for (const auto &[songs, playIndex] : steps) {
+        SCOPED_TRACE(songs);
+        const bool list = songs > SongMenu::PlainItemLimit;
+        w.lstPlay.clear();
+        for (int i = 0; i < songs; ++i)
+            w.lstPlay.append(u"/m/t%1.mid"_s.arg(i));
+        w.setPlayIndex(playIndex);
+        w.UpdateMIDI();
+        w.songMenu->build();
+        EXPECT_EQ(w.songMenu->captions().size(), songs);
+        EXPECT_EQ(w.songMenu->captions().value(1), songs > 1 ? u"t1"_s : QString());
+        EXPECT_EQ(w.songMenu->checkedRow(), playIndex);
+        EXPECT_EQ(w.songMenu->isList(), list);
+        EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
+        // Only the current song's item is checkable: others would show a box.
+        const QList<QAction *> items = w.mnuPlay->actions();
+        EXPECT_EQ(std::count_if(items.begin(), items.end(),
+                                [](QAction *a) { return a->isVisible() && a->isCheckable(); }),
+                  !list && playIndex >= 0 ? 1 : 0);
+        // Shown, the menu holds a list only in the list form.
+        w.mnuPlay->popup(QPoint(0, 0));
+        const QList<QListView *> shown = w.mnuPlay->findChildren<QListView *>();
+        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](auto *l) { return l->isVisible(); }),
+                  list ? 1 : 0);
+        w.mnuPlay->hide();
+    }
 }
 
 // ---- the real program on a session bus ----
