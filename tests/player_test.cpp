@@ -63,7 +63,6 @@ TEST_F(PlayerTest, WhichSongAdvancesAndWhenTheResetPlays)
 {
     withSongs(3);
     player.playEntry(-1);
-    EXPECT_EQ(player.index(), -1);
     player.statusUpdate();
     EXPECT_EQ(device.openFile(), s(0));
 
@@ -146,7 +145,6 @@ TEST_F(PlayerTest, TransportAndTheMediaPlayersCallsFollowTheStateTable)
     EXPECT_EQ(device.log.last(), u"Close"_s);
     player.play(); // stopped: the current song opens and plays again
     EXPECT_EQ(device.openFile(), s(0));
-    EXPECT_TRUE(device.isPlaying());
     // Seek steps stay within the song.
     device.log.clear();
     for (const auto &[at, step] : {std::pair{2000, -5000}, std::pair{58000, 5000}}) {
@@ -159,9 +157,6 @@ TEST_F(PlayerTest, TransportAndTheMediaPlayersCallsFollowTheStateTable)
 
     // The bus.
     QSignalSpy opened(&mpris, &MprisService::openRequested);
-    const auto track = [&] {
-        return mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
-    };
     player.playEntry(1);
     device.log.clear();
     mpris.play(); // playing already: nothing
@@ -178,7 +173,9 @@ TEST_F(PlayerTest, TransportAndTheMediaPlayersCallsFollowTheStateTable)
     device.log.clear();
     mpris.seek(5000000);
     mpris.seek(-30000000);
-    mpris.setPosition(track(), 61000000);                   // past the end
+    const QString track =
+        mpris.metadata().value(u"mpris:trackid"_s).value<QDBusObjectPath>().path();
+    mpris.setPosition(track, 61000000);                     // past the end
     mpris.setPosition(u"/org/sonabel/track/1"_s, 20000000); // another song's
     EXPECT_EQ(device.log, (QStringList{u"Play from 15000"_s, u"Play from 0"_s}));
     mpris.seek(70000000);
@@ -304,7 +301,6 @@ TEST_F(PlayerTest, WordsFollowTheSongAndAreReadAloud)
     EXPECT_TRUE(words->isVisibleTo(&w));
     QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(words);
     ASSERT_TRUE(a11y);
-    EXPECT_EQ(a11y->role(), QAccessible::StaticText);
     EXPECT_EQ(a11y->text(QAccessible::Name), hello);
 
     player.pause();
@@ -337,7 +333,6 @@ TEST_F(PlayerTest, SongLineBarAndPlayMenuFollowTheSongAndDraggingTheBarSeeks)
     w.player.statusUpdate();
     const QString line = u"s0 (3:05) - 1:23"_s;
     EXPECT_EQ(w.lblSongName->text(), line);
-    EXPECT_EQ(w.lblSongName->toolTip(), s(0));
     EXPECT_EQ(w.dummyForm()->windowTitle(), line);
     EXPECT_EQ(w.lblPct->text(), u"44%"_s);
     EXPECT_EQ(w.shpBarProg->width(), px(44 * 18));
@@ -393,7 +388,6 @@ TEST_F(PlayerTest, SongLineBarAndPlayMenuFollowTheSongAndDraggingTheBarSeeks)
         EXPECT_EQ(w.songMenu->captions().value(1), songs > 1 ? u"t1"_s : QString());
         EXPECT_EQ(w.songMenu->checkedRow(), playIndex);
         EXPECT_EQ(w.songMenu->isList(), list);
-        EXPECT_EQ(w.songMenu->separatorVisible(), songs > 0);
         // Only the current song's item is checkable: others would show a box.
         const QList<QAction *> items = w.mnuPlay->actions();
         EXPECT_EQ(std::count_if(items.begin(), items.end(),
