@@ -22,58 +22,28 @@ protected:
     QString albums() const
     {
         QString marks;
-        for (int i = 1; i <= 4; ++i)
-            marks += w->mnuA[i]->isChecked() ? u'1' : u'0';
         QStringList slots;
-        for (int i = 1; i <= 4; ++i)
+        for (int i = 1; i <= 4; ++i) {
+            marks += w->mnuA[i]->isChecked() ? u'1' : u'0';
             slots.append(QFileInfo(w->Global.AlbumList[i]).fileName());
+        }
         return slots.join(u' ') + u" current "_s + QString::number(w->Global.CurrentAlbum) + u' ' +
                marks;
     }
-    int policy() const { return w->optInterrupt[1]->isChecked() ? 1 : 0; }
     // The playlist (by name in the program folder), the place that plays, the
     // policy (1: interrupt) and the albums.
     QString state() const
     {
         return w->lstPlay.paths().join(u' ').replace(dir.path() + u'/', QString()) + u" at "_s +
-               QString::number(w->playIndex()) + u" policy "_s + QString::number(policy()) +
-               u", "_s + albums();
+               QString::number(w->playIndex()) + u" policy "_s +
+               (w->optInterrupt[1]->isChecked() ? u"1, "_s : u"0, "_s) + albums();
     }
 
     frmMain *w = &window();
     QString a = song(u"a.mid"_s), b = song(u"b.mid"_s), c = song(u"c.mid"_s);
 };
 
-TEST_F(AlbumCommandsTest, DialogsAreSetUpAndCancelChangesNothing)
-{
-    const QString list = album(u"list.mal"_s, {a, b});
-    w->lstPlay.append(c);
-    w->optInterrupt[1]->setChecked(true);
-    w->UpdateAlbum(list);
-    w->Global.CurrentAlbum = 0;
-    w->mnuA[1]->setChecked(false);
-    // No answer scripted: every dialog is cancelled.
-    w->btnLoad_Click();
-    w->mnuLoad_Click();
-    w->btnSave_Click();
-    w->mnuSave_Click();
-    EXPECT_EQ(state(), u"c.mid at -1 policy 1, list.mal Empty Empty Empty current 0 0000"_s);
-    EXPECT_TRUE(device.log.isEmpty() && dialogs.messages.isEmpty());
-
-    ASSERT_EQ(dialogs.shown.size(), 4);
-    EXPECT_TRUE(QFileInfo(dir.filePath(u"Albums"_s)).isDir()); // made on first use
-    for (int i = 0; i < 4; ++i) {
-        const FileDialogSetup &s = dialogs.shown.at(i);
-        const bool open = i < 2;
-        EXPECT_EQ(s.DialogTitle, open ? u"Open MIDI Album"_s : u"Save this album to"_s);
-        EXPECT_EQ(s.Filter + s.DefaultExt + s.FileName, u"MIDI Album|*.mal.mal*.mal"_s);
-        EXPECT_EQ(s.InitDir, dir.filePath(u"Albums"_s));
-        EXPECT_EQ(s.FileMustExist, open);
-        EXPECT_EQ(s.ConfirmOverwrite, !open);
-    }
-}
-
-TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
+TEST_F(AlbumCommandsTest, AddAppendsLoadReplacesAndCancelChangesNothing)
 {
     const QString list = album(u"list.mal"_s, {a, dir.filePath(u"gone.mid"_s), b});
     w->optInterrupt[1]->setChecked(true);
@@ -85,17 +55,26 @@ TEST_F(AlbumCommandsTest, AddAppendsAndLoadReplacesAndBothKeepTheirPolicy)
     device.log.clear();
     w->btnLoad_Click();
     EXPECT_TRUE(device.log.isEmpty());
-    EXPECT_EQ(
-        state(),
-        u"a.mid b.mid a.mid b.mid at 0 policy 0, list.mal Empty Empty Empty current 0 0000"_s);
+    const QString added =
+        u"a.mid b.mid a.mid b.mid at 0 policy 0, list.mal Empty Empty Empty current 0 0000"_s;
+    EXPECT_EQ(state(), added);
 
-    // Load: replaced, plays from its first entry, the album is current.
-    dialogs.answers = {album(u"other.mal"_s, {c, a})};
+    // No answer scripted: every dialog is cancelled.
+    dialogs.shown.clear();
+    dialogs.messages.clear();
+    w->btnLoad_Click();
     w->mnuLoad_Click();
-    EXPECT_EQ(device.openFile(), c);
-    EXPECT_EQ(state(),
-              u"c.mid a.mid at 0 policy 1, other.mal list.mal Empty Empty current 1 1000"_s);
-    EXPECT_EQ(w->Global.OnNewEntry, 1);
+    w->btnSave_Click();
+    w->mnuSave_Click();
+    EXPECT_EQ(state(), added);
+    EXPECT_TRUE(device.log.isEmpty() && dialogs.messages.isEmpty());
+    ASSERT_EQ(dialogs.shown.size(), 4);
+    EXPECT_TRUE(QFileInfo(dir.filePath(u"Albums"_s)).isDir()); // made on first use
+    for (int i = 0; i < 4; ++i) {                              // two to open, then two to save
+        EXPECT_EQ(dialogs.shown[i].InitDir, dir.filePath(u"Albums"_s));
+        EXPECT_EQ(dialogs.shown[i].FileMustExist, i < 2);
+        EXPECT_EQ(dialogs.shown[i].ConfirmOverwrite, i >= 2);
+    }
 
     // One whose songs are all missing empties the playlist; the song goes on.
     device.log.clear();
@@ -141,31 +120,6 @@ TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
     EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 1 1000"_s);
 }
 
-TEST_F(AlbumCommandsTest, RecentAlbumsReplaceThePlaylistOrAreNamedWhenGone)
-{
-    const QString gone = dir.filePath(u"gone.mal"_s);
-    w->UpdateAlbum(album(u"four.mal"_s, {a}));
-    w->UpdateAlbum(gone);
-    w->UpdateAlbum(album(u"two.mal"_s, {b}));
-    w->UpdateAlbum(album(u"one.mal"_s, {a, b}));
-    w->lstPlay.append(QStringList{c, c});
-    w->setPlayIndex(1);
-
-    // Gone: named in a message; playlist, policy and list stay as they were.
-    w->mnuA[3]->trigger(); // as a click: the item toggles its own mark first
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages.first().contains(gone));
-    EXPECT_EQ(state(),
-              u"c.mid c.mid at 1 policy 0, one.mal two.mal gone.mal four.mal current 0 0000"_s);
-    EXPECT_TRUE(device.log.isEmpty());
-
-    // Picked: the album replaces the playlist and becomes item 1.
-    w->mnuA[2]->trigger();
-    EXPECT_EQ(device.openFile(), b);
-    EXPECT_EQ(state(), u"b.mid at 0 policy 1, two.mal one.mal gone.mal four.mal current 1 1000"_s);
-    EXPECT_EQ(w->mnuA[1]->text(), u"two"_s);
-}
-
 // An album read on a worker ends as the same album read at once: playlist,
 // messages, what the device was told, the recent list and the policy. Its
 // Cancel leaves all of that as it was.
@@ -193,8 +147,11 @@ TEST_F(AlbumCommandsTest, AlbumOnAWorkerEndsAsReadAtOnceAndCancelChangesNothing)
     };
     const QString list = album(u"list.mal"_s, {a, dir.filePath(u"gone.mid"_s), b, QString(), c});
     const QStringList atOnce = load(list, false);
-    EXPECT_TRUE(atOnce.first().startsWith(u"a.mid b.mid c.mid at 0 policy 1, list.mal "_s))
-        << qPrintable(atOnce.first());
+    // Replaced, plays from its first entry, the album is current and the
+    // policy interrupts.
+    EXPECT_EQ(atOnce.first(),
+              u"a.mid b.mid c.mid at 0 policy 1, list.mal Empty Empty Empty current 1 1000"_s);
+    EXPECT_TRUE(atOnce.last().endsWith(u"Open "_s + a + u" Play"_s)) << qPrintable(atOnce.last());
     onWorker.emplace();
     EXPECT_EQ(load(list, false), atOnce);
     // Long enough that the worker is still at it when the button is clicked.
@@ -204,7 +161,7 @@ TEST_F(AlbumCommandsTest, AlbumOnAWorkerEndsAsReadAtOnceAndCancelChangesNothing)
                      QString(), QString()}));
 }
 
-TEST_F(AlbumCommandsTest, RecentAlbumsMoveToTheFrontAndEmptySlotsHide)
+TEST_F(AlbumCommandsTest, RecentAlbumsMoveToTheFrontAndReplaceThePlaylistOrAreNamedWhenGone)
 {
     const auto slots = [&] {
         return QStringList(w->Global.AlbumList.begin() + 1, w->Global.AlbumList.end());
@@ -233,6 +190,28 @@ TEST_F(AlbumCommandsTest, RecentAlbumsMoveToTheFrontAndEmptySlotsHide)
     w->UpdateAlbum();
     EXPECT_TRUE(w->mnuA[1]->isVisible());
     EXPECT_FALSE(w->mnuA[2]->isVisible() || w->mnuA[3]->isVisible());
+
+    const QString gone = dir.filePath(u"gone.mal"_s);
+    w->UpdateAlbum(album(u"four.mal"_s, {a}));
+    w->UpdateAlbum(gone);
+    w->UpdateAlbum(album(u"two.mal"_s, {b}));
+    w->UpdateAlbum(album(u"one.mal"_s, {a, b}));
+    w->lstPlay.append(QStringList{c, c});
+    w->setPlayIndex(1);
+    w->Global.CurrentAlbum = 0;
+    w->mnuA[1]->setChecked(false);
+    // Gone: named in a message; playlist, policy and list stay as they were.
+    w->mnuA[3]->trigger(); // as a click: the item toggles its own mark first
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().contains(gone));
+    EXPECT_EQ(state(),
+              u"c.mid c.mid at 1 policy 0, one.mal two.mal gone.mal four.mal current 0 0000"_s);
+    EXPECT_TRUE(device.log.isEmpty());
+    // Picked: the album replaces the playlist and becomes item 1.
+    w->mnuA[2]->trigger();
+    EXPECT_EQ(device.openFile(), b);
+    EXPECT_EQ(state(), u"b.mid at 0 policy 1, two.mal one.mal gone.mal four.mal current 1 1000"_s);
+    EXPECT_EQ(w->mnuA[1]->text(), u"two"_s);
 }
 
 } // namespace

@@ -8,18 +8,13 @@
 #include "support/ProgramRun.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,7 +34,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(AlbumFileTest, WriteThenReadIsByteExactAndLineBreaksNeverReachTheFile)
+TEST_F(AlbumFileTest, WritesAreByteExactAndAFailedOneKeepsTheOldAlbum)
 {
     const QStringList entries = {touch(u"a.mid"_s), touch(u"Ünïcode & spaces .mid"_s),
                                  touch(u"c.MID"_s)};
@@ -49,26 +44,19 @@ TEST_F(AlbumFileTest, WriteThenReadIsByteExactAndLineBreaksNeverReachTheFile)
     EXPECT_EQ(readBytes(album), expected);
     const AlbumReadResult read = readAlbum(album);
     EXPECT_EQ(read.entries.toList(), entries);
-    EXPECT_EQ(read.missing, 0);
-    EXPECT_TRUE(read.complete);
+    EXPECT_TRUE(read.complete && read.missing == 0);
     // Written again from what was read, the file is the same to the byte.
     ASSERT_TRUE(writeAlbum(album, read.entries.toList()));
     EXPECT_EQ(readBytes(album), expected);
     // A path with a line break would split into two lines: it is left out.
     ASSERT_TRUE(writeAlbum(album, {u"/a.mid"_s, u"/b\nc.mid"_s, u"/d\r.mid"_s}));
     EXPECT_EQ(readBytes(album), "/a.mid\r\n");
-}
 
-TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
-{
-    const QString album = path(u"keep.mal"_s);
-    ASSERT_TRUE(writeAlbum(album, {u"/old"_s}));
-    // A file size limit makes the write fail halfway, as a full disk would.
-    struct rlimit saved;
+    // A file size limit makes the next write fail halfway, as a full disk would.
+    rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit tight = saved;
-    tight.rlim_cur = 4096;
+    const rlimit tight{4096, saved.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
     QString error;
     const bool written = writeAlbum(album, QStringList(1000, u"/new/song.mid"_s), &error);
@@ -76,8 +64,8 @@ TEST_F(AlbumFileTest, FailedWriteKeepsTheOldAlbum)
     ::signal(SIGXFSZ, previousHandler);
     EXPECT_FALSE(written);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(readBytes(album), QByteArray("/old\r\n"));
-    EXPECT_EQ(files(), QStringList{u"keep.mal"_s}); // no temporary left behind
+    EXPECT_EQ(readBytes(album), "/a.mid\r\n");
+    EXPECT_EQ(files().filter(u"list"_s), QStringList{u"list.mal"_s}); // no temporary left behind
 }
 
 TEST_F(AlbumFileTest, ALinkIsWrittenThroughAndStaysALink)
@@ -91,14 +79,8 @@ TEST_F(AlbumFileTest, ALinkIsWrittenThroughAndStaysALink)
     EXPECT_TRUE(QFileInfo(path(u"default.mal"_s)).isSymLink());
     EXPECT_TRUE(QFileInfo(path(u"hop.mal"_s)).isSymLink());
     EXPECT_EQ(readBytes(target), "/a.mid\r\n");
-    struct stat info;
-    ASSERT_EQ(::stat(native(target).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    // A dangling link: its target is created.
-    ASSERT_EQ(::symlink("real/new.mal", native(path(u"dangling.mal"_s)).constData()), 0);
-    ASSERT_TRUE(writeAlbum(path(u"dangling.mal"_s), {u"/b.mid"_s}));
-    EXPECT_EQ(readBytes(path(u"real/new.mal"_s)), "/b.mid\r\n");
-    EXPECT_EQ(QDir(path(u"real"_s)).entryList(QDir::Files).size(), 2); // no temporary left
+    EXPECT_EQ((QFileInfo(target).permissions() & 0x0777).toInt(), 0x0640); // rw-r-----
+    EXPECT_EQ(QDir(path(u"real"_s)).entryList(QDir::Files).size(), 1);     // no temporary left
 }
 
 TEST_F(AlbumFileTest, StaleTemporariesGoAtTheNextWriteButNotOthers)
@@ -119,16 +101,16 @@ TEST_F(AlbumFileTest, StaleTemporariesGoAtTheNextWriteButNotOthers)
 TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
 {
     const QByteArray a = touch(u"a.mid"_s).toUtf8(), b = touch(u"b.mid"_s).toUtf8(),
-                     c = touch(u"c.mid"_s).toUtf8();
-    const QByteArray hidden = touch(u".hidden.mid"_s).toUtf8(),
-                     spaced = touch(u"spaced.mid "_s).toUtf8();
+                     c = touch(u"c.mid"_s).toUtf8(), spaced = touch(u"spaced.mid "_s).toUtf8();
+    const QByteArray hidden = touch(u".hidden.mid"_s).toUtf8();
     QDir(dir.path()).mkdir(u"folder.mid"_s);
     // What, the album's bytes, the entries read, the lines missing. (Bytes of
     // any kind: the album fuzz target.)
     const std::tuple<const char *, QByteArray, QList<QByteArray>, int> cases[] = {
-        {"CR LF", a + "\r\n" + b + "\r\n", {a, b}, 0},
-        {"lone CR, no end at the end", a + "\r" + b + "\r" + c, {a, b, c}, 0},
-        {"mixed", a + "\n" + b + "\r\n" + c + "\r", {a, b, c}, 0},
+        {"LF, CR LF, lone CR, no end at the end",
+         a + "\n" + b + "\r\n" + c + "\r" + a,
+         {a, b, c, a},
+         0},
         {"extra blank line at the end counts once", a + "\r\n\r\n", {a}, 1},
         {"blank and space-only lines count", a + "\r\n\r\n   \r\n" + b, {a, b}, 2},
         // A trailing space is part of the path and is kept as written.
@@ -153,12 +135,10 @@ TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
         EXPECT_EQ(read.missing, missing);
     }
 }
-
 // The reader goes piece by piece: it tells how far it is, and stops when told.
 TEST_F(AlbumFileTest, ReadingReportsProgressAndStopsWhenAsked)
 {
-    const QString a = touch(u"a.mid"_s);
-    const QByteArray line = (a + u"\r\n"_s).toUtf8();
+    const QByteArray line = (touch(u"a.mid"_s) + u"\r\n"_s).toUtf8();
     const QString album = touch(u"big.mal"_s, line.repeated(3 * 1024 * 1024 / line.size()));
     std::vector<qint64> seen;
     const AlbumReadResult whole = readAlbum(album, [&](qint64 done, qint64 total) {
@@ -173,40 +153,6 @@ TEST_F(AlbumFileTest, ReadingReportsProgressAndStopsWhenAsked)
     EXPECT_FALSE(stopped.complete);
     EXPECT_GT(stopped.entries.size(), 0);
     EXPECT_LT(stopped.entries.size(), whole.entries.size());
-}
-
-// Under an address-space cap: a list much longer than the room left is
-// written all the same (streamed, never copied), and an album is read into
-// about its own size. (One that does not fit: the start-up tests.)
-TEST_F(AlbumFileTest, LongListsNeedNoCopy)
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the sanitizers reserve address space of their own";
-#endif
-    const QString song = touch(u"a.mid"_s);
-    const qsizetype count = 400000;
-    const QString album = path(u"long.mal"_s);
-    const auto addressSpace = [] {
-        QFile statm(u"/proc/self/statm"_s);
-        statm.open(QIODevice::ReadOnly);
-        return statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
-    };
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
-    const auto capAt = [&](qint64 room) {
-        const rlimit tight{rlim_t(addressSpace() + room), saved.rlim_max};
-        return ::setrlimit(RLIMIT_AS, &tight) == 0;
-    };
-    const qint64 albumBytes = count * (QFile::encodeName(song).size() + 2);
-    ASSERT_TRUE(capAt(8 << 20));
-    const bool written = writeAlbum(album, count, [&](qsizetype) { return song; });
-    ASSERT_TRUE(capAt(albumBytes + (16 << 20)));
-    const AlbumReadResult read = readAlbum(album);
-    ::setrlimit(RLIMIT_AS, &saved);
-    EXPECT_TRUE(written);
-    EXPECT_EQ(QFileInfo(album).size(), albumBytes);
-    EXPECT_TRUE(read.complete);
-    EXPECT_EQ(read.entries.size(), count);
 }
 
 // FIFOs, devices and folders fail at once, without a read that could block;

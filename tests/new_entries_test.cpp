@@ -35,15 +35,16 @@ protected:
     }
     QString path(const QString &name) const { return root.filePath(name); }
     // The walk from name, relative to the root.
-    QString scan(const QString &name, const FolderVisitor &visit = {})
+    QString scan(const QString &name)
     {
-        QStringList found = scanFolderTree(path(name), visit);
-        return found.replaceInStrings(root.path() + u'/', QString()).join(u' ');
+        return scanFolderTree(path(name))
+            .replaceInStrings(root.path() + u'/', QString())
+            .join(u' ');
     }
     QTemporaryDir root;
 };
 
-TEST_F(FolderScanTest, FilesThenSubfoldersDepthFirstByNameIgnoringCase)
+TEST_F(FolderScanTest, DepthFirstByNameIgnoringCaseFollowingLinksButNeverBackIntoThePath)
 {
     make(QStringLiteral("A/b.mid A/a.mid A/Z/z2.mid A/Z/Z1.MID A/Z/deep/e.mid A/Y/c.mid A/x/ "
                         "A/Song.Mid A/s.midi A/s.rmi A/k.Kar A/q.smf A/n.mi A/p.MAL A/mid A/x.mid "
@@ -55,33 +56,17 @@ TEST_F(FolderScanTest, FilesThenSubfoldersDepthFirstByNameIgnoringCase)
               QStringLiteral("A/a.mid A/b.mid A/k.Kar A/q.smf A/s.midi A/s.rmi A/Song.Mid A/X.mid "
                              "A/x.mid A/dir.mid/in.mid "
                              "A/Y/c.mid A/Z/Z1.MID A/Z/z2.mid A/Z/deep/e.mid"));
-}
 
-TEST_F(FolderScanTest, LinksAreFollowedButNeverBackIntoTheCurrentPath)
-{
-    make(u"A/a.mid A/sub/b.mid Out/o.mid A/sub/up>"_s + path(u"A"_s) +
-         QStringLiteral(" A/sub/self>. A/link.mid>sub/b.mid A/out>../Out A/gone>/nowhere "
-                        "A/gone.mid>/nowhere.mid Loop>A"));
-    const QString expected = u"A/a.mid A/link.mid A/out/o.mid A/sub/b.mid"_s;
-    EXPECT_EQ(scan(u"A"_s), expected);
-    EXPECT_EQ(scan(u"Loop"_s).replace(u"Loop/"_s, u"A/"_s), expected);
-}
-
-TEST_F(FolderScanTest, FoldersThatCannotBeOpenedAreSkippedAndMissingRootsAreEmpty)
-{
-    make(u"A/a/1.mid A/b/2.mid A/c/3.mid"_s);
-    // A folder that turns into a file while the walk is on its way to it.
-    const auto replaceB = [&](const QString &folder, const QStringList &) {
-        if (folder.endsWith(QLatin1String("A/a"))) {
-            QDir(path(u"A/b"_s)).removeRecursively();
-            make(u"A/b"_s);
-        }
-    };
-    EXPECT_EQ(scan(u"A"_s, replaceB), u"A/a/1.mid A/c/3.mid"_s);
+    make(u"L/a.mid L/sub/b.mid Out/o.mid L/sub/up>"_s + path(u"L"_s) +
+         QStringLiteral(" L/sub/self>. L/link.mid>sub/b.mid L/out>../Out L/gone>/nowhere "
+                        "L/gone.mid>/nowhere.mid Loop>L"));
+    const QString expected = u"L/a.mid L/link.mid L/out/o.mid L/sub/b.mid"_s;
+    EXPECT_EQ(scan(u"L"_s), expected);
+    EXPECT_EQ(scan(u"Loop"_s).replace(u"Loop/"_s, u"L/"_s), expected);
 
     // A root that names nothing, a file, or a path with a NUL (which, cut
-    // there, would name A/a): an empty folder.
-    for (const QString &start : {u"gone"_s, u"A/b"_s, u"A/a"_s + QChar(u'\0')})
+    // there, would name L/sub): an empty folder.
+    for (const QString &start : {u"gone"_s, u"L/a.mid"_s, u"L/sub"_s + QChar(u'\0')})
         EXPECT_EQ(scan(start), QString());
 }
 
@@ -177,7 +162,7 @@ TEST_P(NewEntryOutcome, PlaylistPlayerAndPolicy)
 INSTANTIATE_TEST_SUITE_P(Table, NewEntryOutcome,
                          ::testing::Range<std::size_t>(0, std::size(outcomes)));
 
-TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
+TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesForceClearEmptiesFirstAndLineBreaksAreRefused)
 {
     album(u"list.mal"_s, paths("c.mid"));
     w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
@@ -194,55 +179,37 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
     EXPECT_TRUE(w->lstPlay.isEmpty());
     w->Form_LinkExecute(paths("b.mid a.mid"));
     EXPECT_EQ(w->lstPlay.paths(), paths("b.mid a.mid"));
+
+    // A path with a line break cannot be stored in an album: refused at intake
+    // like a missing file, also inside a scanned folder.
+    song(u"G/cr\r.mid"_s);
+    song(u"G/ok.mid"_s);
+    dialogs.messages.clear();
+    w->UpdateOLE(paths("a.mid") << song(u"two\nlines.mid"_s) << dir.filePath(u"G"_s), true);
+    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid G/ok.mid"));
+    EXPECT_EQ(dialogs.messages, QStringList{u"2 files could not be found and skipped"_s});
 }
 
-TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatUnloadsLater)
+TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatTheUserMayStop)
 {
     for (const char *name : {"A/b.mid", "A/Z/z.mid", "A/Y/y.mid", "B/1.mid"})
         file(QLatin1String(name));
     w->UpdateOLE(paths("a.mid A gone B"), false);
     EXPECT_EQ(w->lstPlay.paths(), paths("a.mid A/b.mid A/Y/y.mid A/Z/z.mid B/1.mid"));
-    // One window, its list emptied for each folder.
+    // One window, its list emptied for each folder; it unloads later.
     QPointer<frmEnumDir> form = w->enumDirForm();
     ASSERT_TRUE(form && form->isVisible());
     EXPECT_EQ(form->lstFound, paths("B/1.mid"));
     EXPECT_EQ(w->findChildren<frmEnumDir *>().size(), 1);
-
     ASSERT_TRUE(ProgramRun::waitFor([&] { return !w->enumDirForm(); }, 20000));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form);
-    w->DirEntry(paths("A/Y").value(0)); // in a new window
-    EXPECT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
-}
 
-// A path with a line break cannot be stored in an album: refused at intake
-// like a missing file, under either policy and inside a scanned folder.
-TEST_F(NewEntriesTest, PathsWithLineBreaksAreRefusedLikeMissingFiles)
-{
-    const QString broken = song(u"two\nlines.mid"_s);
-    song(u"G/cr\r.mid"_s);
-    song(u"G/ok.mid"_s);
-    for (int policy : {0, 1}) {
-        w->optInterrupt[policy]->setChecked(true);
-        w->UpdateOLE({broken}, true);
-        EXPECT_TRUE(w->lstPlay.isEmpty()) << policy;
-        EXPECT_TRUE(device.FileName().isEmpty()) << "nothing plays";
-    }
-    w->optInterrupt[0]->setChecked(true);
-    w->UpdateOLE(paths("a.mid") << broken << dir.filePath(u"G"_s), true);
-    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid G/ok.mid"));
-    EXPECT_EQ(dialogs.messages, (QStringList{u"1 files could not be found and skipped"_s,
-                                             u"1 files could not be found and skipped"_s,
-                                             u"2 files could not be found and skipped"_s}));
-}
-
-TEST_F(NewEntriesTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFound)
-{
     // The root's own files come first; its subfolders only after a look at
-    // the user's input.
+    // the user's input. Escape pressed in the main window stops the scan; the
+    // scan window goes 2 s later, as usual.
     for (const char *name : {"T/a.mid", "T/b.mid", "T/S/c.mid", "T/U/d.mid"})
         song(QLatin1String(name));
-    // Escape pressed in the main window; the scan window goes 2 s later, as usual.
     QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     w->UpdateOLE(paths("T"), true);
     EXPECT_EQ(w->lstPlay.paths(), paths("T/a.mid T/b.mid"));
@@ -252,9 +219,10 @@ TEST_F(NewEntriesTest, EscapeOrClosingTheScanWindowStopsTheScanKeepingWhatWasFou
     w->UpdateOLE(paths("T"), true);
     EXPECT_EQ(w->lstPlay.paths(), paths("T/a.mid T/b.mid"));
     EXPECT_FALSE(w->enumDirForm());
-    // Untouched, the scan runs to its end.
-    w->UpdateOLE(paths("T"), true);
-    EXPECT_EQ(w->lstPlay.size(), 4);
+    // Untouched, the scan runs to its end, in a new window.
+    w->DirEntry(paths("T").value(0));
+    EXPECT_EQ(w->lstPlay.size(), 6);
+    EXPECT_TRUE(w->enumDirForm() && w->enumDirForm()->isVisible());
 }
 
 } // namespace
