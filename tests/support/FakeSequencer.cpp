@@ -18,7 +18,6 @@ void FakeSequencer::endRingOut()
 {
     if (!m_ringing)
         return;
-    m_ringing = false;
     endPendingPlay(NotifySuccessful);
     postStatusUpdate();
 }
@@ -27,10 +26,8 @@ QStringList FakeSequencer::opened() const
 {
     QStringList files;
     for (const QString &entry : log) {
-        if (entry.startsWith(QLatin1String("Open ")))
-            files.append(entry.mid(5));
-        else if (entry.startsWith(QLatin1String("Prelude ")))
-            files.append(entry.mid(8));
+        if (entry.startsWith(u"Open "_s) || entry.startsWith(u"Prelude "_s))
+            files.append(entry.section(u' ', 1));
     }
     return files;
 }
@@ -48,13 +45,11 @@ void FakeSequencer::open(const QString &fileName, const QString &prelude)
     if (!prelude.isEmpty())
         log.append(u"Prelude "_s + prelude);
     log.append(u"Open "_s + fileName);
-    close();
-    log.removeLast(); // the close that every open makes is not a command
+    endPendingPlay(NotifyAborted); // as a close, which is not a command of its own
     const bool ok = m_lengths.contains(fileName);
-    if (ok) {
-        m_file = fileName;
-        m_position = 0;
-    }
+    m_file = ok ? fileName : QString();
+    m_position = 0;
+    m_state = Idle;
     QMetaObject::invokeMethod(
         this, [this, ok] { Q_EMIT Opened(ok); }, Qt::QueuedConnection);
 }
@@ -79,11 +74,9 @@ void FakeSequencer::pause(bool notify)
     if (m_state == Paused) {
         m_state = Playing;
         m_notifyPending = notify;
-    } else if (m_state == Playing) {
-        m_state = Paused;
-        endPendingPlay(NotifyAborted);
-    } else if (m_ringing) {
-        endPendingPlay(NotifyAborted);
+    } else {
+        m_state = m_state == Playing ? Paused : Idle;
+        endPendingPlay(NotifyAborted); // a ring-out, or nothing when idle
     }
 }
 
