@@ -14,10 +14,10 @@ namespace {
 class PlaylistEditingTest : public WindowFixture
 {
 protected:
-    // Playlist a b c d e (or the titles given); the entry at `playing` plays,
-    // and the playlist is marked as the current album.
-    frmMain &playlist(int playing,
-                      const QStringList &titles = {u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s})
+    // The playlist of these titles, the entry at `playing` playing and the
+    // playlist marked as the current album; these rows selected, the focus on
+    // `focus` (-1: none).
+    frmMain &playlist(const QString &titles, int playing, const std::vector<int> &rows, int focus)
     {
         frmMain &w = window();
         if (!m_tester) // every change the model announces is checked for consistency
@@ -25,37 +25,27 @@ protected:
                 w.lstMIDI->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         w.btnClear_Click();
         w.Global.ResetMode = 0;
-        for (const QString &t : titles)
+        for (const QString &t : titles.split(u' '))
             w.lstPlay.append(song(t + u".mid"_s));
         w.setPlayIndex(playing - 1);
         w.MCI_Done(0);
         w.Global.CurrentAlbum = 1;
         w.mnuA[1]->setChecked(true);
         device.log.clear();
-        return w;
-    }
-    // Selects these rows only, the focus on `focus` (-1: none).
-    static void select(frmMain &w, const std::vector<int> &rows, int focus)
-    {
         w.lstMIDI->clearSelection();
         w.lstMIDI->selectionModel()->setCurrentIndex(w.lstMIDI->model()->index(focus, 0),
                                                      QItemSelectionModel::NoUpdate);
         for (int row : rows)
             w.lstMIDI->setSelected(row, true);
+        return w;
     }
-    static QString selectedRows(frmMain &w)
+    // Nothing reached the device, the place and the album mark are as given,
+    // and the play menu shows the playlist with the current song marked.
+    void expectSongUntouched(frmMain &w, int playIndex, bool albumKept)
     {
-        QStringList rows;
-        for (int i = 0; i < w.lstMIDI->ListCount(); ++i) {
-            if (w.lstMIDI->Selected(i))
-                rows.append(QString::number(i));
-        }
-        return rows.join(u' ');
-    }
-    // Nothing reached the device, and the play menu shows the playlist with
-    // the current song marked.
-    void expectSongUntouchedAndMenuInStep(frmMain &w)
-    {
+        EXPECT_EQ(w.playIndex(), playIndex); // the place, whatever now stands there
+        EXPECT_EQ(w.Global.CurrentAlbum, albumKept ? 1 : 0);
+        EXPECT_EQ(w.mnuA[1]->isChecked(), albumKept);
         EXPECT_TRUE(device.log.isEmpty()) << device.log.join(u", ").toStdString();
         w.songMenu->build();
         EXPECT_EQ(w.songMenu->captions(), w.lstPlay.titles());
@@ -97,40 +87,32 @@ TEST_F(PlaylistEditingTest, EditsFollowTheSelectionAndKeepTheCurrentSong)
     };
     for (const Edit &e : edits) {
         SCOPED_TRACE(e.titles);
-        frmMain &w = playlist(2);
-        select(w, e.selected, e.focus);
+        frmMain &w = playlist(u"a b c d e"_s, 2, e.selected, e.focus);
         (w.*e.command)();
         (w.*e.command)();
         EXPECT_EQ(w.lstPlay.titles().join(u' '), QLatin1String(e.titles));
-        EXPECT_EQ(selectedRows(w), QLatin1String(e.selectedAfter));
+        QStringList rows;
+        for (const QModelIndex &index : w.lstMIDI->selectionModel()->selectedRows())
+            rows.append(QString::number(index.row()));
+        EXPECT_EQ(rows.join(u' '), QLatin1String(e.selectedAfter));
         EXPECT_EQ(w.lstMIDI->ListIndex(), e.focusAfter);
-        EXPECT_EQ(w.playIndex(), e.playIndex); // the place, whatever now stands there
-        EXPECT_EQ(w.Global.CurrentAlbum, e.albumKept ? 1 : 0);
-        EXPECT_EQ(w.mnuA[1]->isChecked(), e.albumKept);
-        expectSongUntouchedAndMenuInStep(w);
+        expectSongUntouched(w, e.playIndex, e.albumKept);
         if (e.next) {
             w.MCI_Done(0);
             EXPECT_EQ(device.openFile(), dir.filePath(QLatin1String(e.next) + u".mid"_s));
         }
     }
-}
 
-TEST_F(PlaylistEditingTest, ShuffleAndSortKeepThePlaceAndTheAlbum)
-{
-    frmMain &w = playlist(1, {u"Delta"_s, u"alpha"_s, u"Charlie"_s, u"bravo"_s});
-    select(w, {1, 2}, 2);
+    // Sort and shuffle keep the place and the album mark.
+    frmMain &w = playlist(u"Delta alpha Charlie bravo"_s, 1, {1, 2}, 2);
     w.btnSort_Click();
     EXPECT_EQ(w.lstPlay.titles().join(u' '), u"alpha bravo Charlie Delta"_s);
-    EXPECT_EQ(selectedRows(w), QString());
+    EXPECT_FALSE(w.lstMIDI->selectionModel()->hasSelection());
     w.btnRn_Click();
     QStringList titles = w.lstPlay.titles();
     titles.sort(Qt::CaseInsensitive);
     EXPECT_EQ(titles.join(u' '), u"alpha bravo Charlie Delta"_s);
-    // Both keep the place and the album mark.
-    EXPECT_EQ(w.playIndex(), 1);
-    EXPECT_EQ(w.Global.CurrentAlbum, 1);
-    EXPECT_TRUE(w.mnuA[1]->isChecked());
-    expectSongUntouchedAndMenuInStep(w);
+    expectSongUntouched(w, 1, true);
 }
 
 } // namespace
