@@ -43,7 +43,7 @@ protected:
     QString a = song(u"a.mid"_s), b = song(u"b.mid"_s), c = song(u"c.mid"_s);
 };
 
-TEST_F(AlbumCommandsTest, AddAppendsLoadReplacesAndCancelChangesNothing)
+TEST_F(AlbumCommandsTest, AddAppendsCancelChangesNothingAndSaveWritesOrSaysWhyItCouldNot)
 {
     const QString list = album(u"list.mal"_s, {a, dir.filePath(u"gone.mid"_s), b});
     w->optInterrupt[1]->setChecked(true);
@@ -76,28 +76,14 @@ TEST_F(AlbumCommandsTest, AddAppendsLoadReplacesAndCancelChangesNothing)
         EXPECT_EQ(dialogs.shown[i].ConfirmOverwrite, i >= 2);
     }
 
-    // One whose songs are all missing empties the playlist; the song goes on.
-    device.log.clear();
-    dialogs.answers = {album(u"gone.mal"_s, {u"/no/x.mid"_s, QString(), u"/no/y.mid"_s})};
-    w->mnuLoad_Click();
-    EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
-    EXPECT_EQ(dialogs.messages.last(), u"3 files could not be found and skipped"_s);
-    EXPECT_TRUE(device.log.isEmpty());
-    EXPECT_TRUE(w->isStopped());
-}
-
-TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
-{
+    // Saved, then saved over itself from the menu: still the first item, checked.
     const QString path = dir.filePath(u"Albums/two.mal"_s);
-    w->lstPlay.append(QStringList{a, b});
     dialogs.answers = {path, path};
     w->btnSave_Click();
-    EXPECT_EQ(readBytes(path), (a + u"\r\n"_s + b + u"\r\n"_s).toUtf8());
-    // Saved over itself from the menu: still the first item, checked.
+    EXPECT_EQ(readBytes(path), (a + u"\r\n"_s + b + u"\r\n"_s).repeated(2).toUtf8());
     w->UpdateAlbum(dir.filePath(u"x.mal"_s));
     w->mnuSave_Click();
-    EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 1 1000"_s);
-
+    EXPECT_EQ(albums(), u"two.mal x.mal list.mal Empty current 1 1000"_s);
     // Nothing written: the user is told, the recent list gets nothing.
     w->Global.CurrentAlbum = 0;
     w->mnuA[1]->setChecked(false);
@@ -109,15 +95,20 @@ TEST_F(AlbumCommandsTest, SaveWritesThePlaylistOrSaysWhyItCouldNot)
         w->btnSave_Click();
         ASSERT_EQ(dialogs.messages.size(), 1);
         EXPECT_TRUE(dialogs.messages.first().contains(target));
-        EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 0 0000"_s);
+        EXPECT_EQ(albums(), u"two.mal x.mal list.mal Empty current 0 0000"_s);
     }
 
-    // An empty playlist makes an album of zero bytes.
-    w->btnClear_Click();
-    dialogs.answers = {path};
+    // Loaded, one whose songs are all missing empties the playlist; the song
+    // goes on. Saved, the empty playlist makes an album of zero bytes.
+    device.log.clear();
+    dialogs.answers = {album(u"gone.mal"_s, {u"/no/x.mid"_s, QString(), u"/no/y.mid"_s}), path};
+    w->mnuLoad_Click();
+    EXPECT_TRUE(w->lstPlay.isEmpty() && w->lstMIDI->ListCount() == 0);
+    EXPECT_EQ(dialogs.messages.last(), u"3 files could not be found and skipped"_s);
+    EXPECT_TRUE(device.log.isEmpty());
+    EXPECT_TRUE(w->isStopped());
     w->btnSave_Click();
     EXPECT_TRUE(QFileInfo::exists(path) && QFileInfo(path).size() == 0);
-    EXPECT_EQ(albums(), u"two.mal x.mal Empty Empty current 1 1000"_s);
 }
 
 // An album read on a worker ends as the same album read at once: playlist,

@@ -18,12 +18,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class FolderScanTest : public ::testing::Test
+TEST(FolderScan, DepthFirstByNameIgnoringCaseFollowingLinksButNeverBackIntoThePath)
 {
-protected:
+    QTemporaryDir root;
+    const auto path = [&](const QString &name) {
+        return root.filePath(name);
+    };
     // Space-separated names: files; "name/" folders; "name>target" links.
-    void make(const QString &names)
-    {
+    const auto make = [&](const QString &names) {
         for (const QString &name : names.split(u' ')) {
             const QStringList link = name.split(u'>');
             QDir().mkpath(QFileInfo(path(link[0])).path());
@@ -32,20 +34,13 @@ protected:
             else if (!name.endsWith(u'/'))
                 QFile(path(name)).open(QIODevice::WriteOnly);
         }
-    }
-    QString path(const QString &name) const { return root.filePath(name); }
+    };
     // The walk from name, relative to the root.
-    QString scan(const QString &name)
-    {
+    const auto scan = [&](const QString &name) {
         return scanFolderTree(path(name))
             .replaceInStrings(root.path() + u'/', QString())
             .join(u' ');
-    }
-    QTemporaryDir root;
-};
-
-TEST_F(FolderScanTest, DepthFirstByNameIgnoringCaseFollowingLinksButNeverBackIntoThePath)
-{
+    };
     make(QStringLiteral("A/b.mid A/a.mid A/Z/z2.mid A/Z/Z1.MID A/Z/deep/e.mid A/Y/c.mid A/x/ "
                         "A/Song.Mid A/s.midi A/s.rmi A/k.Kar A/q.smf A/n.mi A/p.MAL A/mid A/x.mid "
                         "A/X.mid A/.h.mid "

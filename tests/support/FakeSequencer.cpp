@@ -35,9 +35,8 @@ QStringList FakeSequencer::opened() const
 void FakeSequencer::endPendingPlay(int code)
 {
     m_ringing = false; // every command cuts a ring-out
-    if (m_notifyPending)
+    if (std::exchange(m_notifyPending, false))
         postDone(code);
-    m_notifyPending = false;
 }
 
 void FakeSequencer::open(const QString &fileName, const QString &prelude)
