@@ -49,13 +49,6 @@ TEST(PlaylistModelTest, PathsSurviveThePoolAcrossAdoptionRemovalAndCompaction)
     kept.append(u"/m/after.mid"_s);
     EXPECT_EQ(model.paths(), kept);
     expectTitlesFollowPaths(model);
-
-    // A path is kept up to a NUL, which no path holds.
-    model.clear();
-    model.append(u"/m/a.mid"_s + QChar(u'\0') + u"/rest"_s);
-    EXPECT_EQ(model.at(0), u"/m/a.mid"_s);
-    EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_TRUE(model.at(1).isEmpty() && model.title(-1).isEmpty());
 }
 
 TEST(PlaylistModelTest, ShuffleIsAUniformPermutation)
