@@ -83,8 +83,6 @@ const Outcome outcomes[] = {
     {0, "", "", "a.mid b.mid", "a.mid b.mid", "a.mid", 0},
     // Adding to a playing playlist leaves play alone.
     {0, "", "a.mid b.mid", "c.mid", "a.mid b.mid c.mid", nullptr, 0},
-    // Only MIDI files are taken.
-    {0, "", "a.mid", "notes.txt", "a.mid", nullptr, 0},
     // An empty playlist, but a song plays outside it: the song goes on.
     {0, "c.mid", "", "a.mid", "a.mid", nullptr, 0},
     // Interrupting: a single file plays at once, outside the playlist, whatever
@@ -157,7 +155,7 @@ TEST_P(NewEntryOutcome, PlaylistPlayerAndPolicy)
 INSTANTIATE_TEST_SUITE_P(Table, NewEntryOutcome,
                          ::testing::Range<std::size_t>(0, std::size(outcomes)));
 
-TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesForceClearEmptiesFirstAndLineBreaksAreRefused)
+TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesAndForceClearEmptiesFirst)
 {
     album(u"list.mal"_s, paths("c.mid"));
     w->UpdateOLE(paths("a.mid list.mal b.mid"), false);
@@ -172,15 +170,6 @@ TEST_F(NewEntriesTest, AnAlbumEndsTheEntriesForceClearEmptiesFirstAndLineBreaksA
     // A later start's paths are taken in order.
     w->Form_LinkExecute(paths("b.mid a.mid"));
     EXPECT_EQ(w->lstPlay.paths(), paths("b.mid a.mid"));
-
-    // A path with a line break cannot be stored in an album: refused at intake
-    // like a missing file, also inside a scanned folder.
-    song(u"G/cr\r.mid"_s);
-    song(u"G/ok.mid"_s);
-    dialogs.messages.clear();
-    w->UpdateOLE(paths("a.mid") << song(u"two\nlines.mid"_s) << dir.filePath(u"G"_s), true);
-    EXPECT_EQ(w->lstPlay.paths(), paths("a.mid G/ok.mid"));
-    EXPECT_EQ(dialogs.messages, QStringList{u"2 files could not be found and skipped"_s});
 }
 
 TEST_F(NewEntriesTest, FoldersAreScannedInOneWindowThatTheUserMayStop)

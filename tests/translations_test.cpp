@@ -92,15 +92,15 @@ TEST(TranslationsTest, TheLanguageFollowsTheLocaleAndArgumentsAreFilledInOnce)
 TEST(TranslationsTest, TheCommandLineSpeaksTheUsersLanguage)
 {
     ProgramRun run;
-    const auto help = [&](const QString &language, const QString &lang) {
+    run.environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    run.environment.remove(u"LC_ALL"_s);
+    run.environment.remove(u"LC_MESSAGES"_s);
+    for (const auto &[language, usage] :
+         {std::pair{u""_s, u"Usage: sonabel"_s}, std::pair{u"fr"_s, u"Utilisation : sonabel"_s}}) {
         run.environment.insert(u"LANGUAGE"_s, language);
-        run.environment.insert(u"LANG"_s, lang);
-        run.environment.remove(u"LC_ALL"_s);
-        run.environment.remove(u"LC_MESSAGES"_s);
         QProcess *process = run.start({u"--help"_s});
-        EXPECT_TRUE(process->waitForFinished(Patience));
-        return QString::fromUtf8(process->readAllStandardOutput());
-    };
-    EXPECT_TRUE(help(QString(), u"C.UTF-8"_s).startsWith(u"Usage: sonabel"_s));
-    EXPECT_TRUE(help(u"fr"_s, u"C.UTF-8"_s).startsWith(u"Utilisation : sonabel"_s));
+        ASSERT_TRUE(process->waitForFinished(Patience));
+        EXPECT_TRUE(QString::fromUtf8(process->readAllStandardOutput()).startsWith(usage))
+            << qPrintable(language);
+    }
 }
