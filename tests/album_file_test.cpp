@@ -1,6 +1,6 @@
 // Album files on disk and display names: byte-exact round trips, writes that
-// fail, go through links or follow interrupted ones, the reader's tolerance of
-// damaged albums, files that are not regular files, and FileTitle's rules.
+// fail or go through links, the reader's tolerance of damaged albums, files
+// that are not regular files, and FileTitle's rules.
 #include "engine/MidiFile.h"
 #include "playlist/AlbumFile.h"
 #include "playlist/FileTitle.h"
@@ -32,21 +32,14 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(AlbumFileTest, WritesAreByteExactClearStaleTemporariesAndAFailedOneKeepsTheOldAlbum)
+TEST_F(AlbumFileTest, WritesAreByteExactAndAFailedOneKeepsTheOldAlbum)
 {
-    // What interrupted writes left behind goes at the next write; other files stay.
-    for (const char *name : {"list.mal.Ab12Cd", "list.mal.zzzzzz", "list.mal.short",
-                             "other.mal.Ab12Cd", "list.mal.Ab12Cd.keep"})
-        touch(QLatin1String(name), "partial");
     const QStringList entries = {touch(u"a.mid"_s), touch(u"Ünïcode & spaces .mid"_s),
                                  touch(u"c.MID"_s)};
     const QString album = path(u"list.mal"_s);
     ASSERT_TRUE(writeAlbum(album, entries));
     const QByteArray expected = (entries.join(u"\r\n"_s) + u"\r\n"_s).toUtf8();
     EXPECT_EQ(readBytes(album), expected);
-    const QStringList others = {u"list.mal.Ab12Cd.keep"_s, u"list.mal.short"_s,
-                                u"other.mal.Ab12Cd"_s};
-    EXPECT_EQ(files().filter(u".mal"_s), QStringList{u"list.mal"_s} + others);
     const AlbumReadResult read = readAlbum(album);
     EXPECT_EQ(read.entries.toList(), entries);
     EXPECT_TRUE(read.complete && read.missing == 0);
@@ -70,7 +63,7 @@ TEST_F(AlbumFileTest, WritesAreByteExactClearStaleTemporariesAndAFailedOneKeepsT
     EXPECT_FALSE(written);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readBytes(album), "/a.mid\r\n");
-    EXPECT_EQ(files().filter(u".mal"_s), QStringList{u"list.mal"_s} + others); // no temporary left
+    EXPECT_EQ(files().filter(u".mal"_s), QStringList{u"list.mal"_s}); // no temporary left
 }
 
 TEST_F(AlbumFileTest, ALinkIsWrittenThroughAndStaysALink)
@@ -84,47 +77,40 @@ TEST_F(AlbumFileTest, ALinkIsWrittenThroughAndStaysALink)
     EXPECT_TRUE(QFileInfo(path(u"default.mal"_s)).isSymLink());
     EXPECT_TRUE(QFileInfo(path(u"hop.mal"_s)).isSymLink());
     EXPECT_EQ(readBytes(target), "/a.mid\r\n");
+    EXPECT_TRUE(readAlbum(path(u"default.mal"_s)).opened);                 // and read through them
     EXPECT_EQ((QFileInfo(target).permissions() & 0x0777).toInt(), 0x0640); // rw-r-----
     EXPECT_EQ(QDir(path(u"real"_s)).entryList(QDir::Files).size(), 1);     // no temporary left
 }
 
 TEST_F(AlbumFileTest, LineEndsBlankLinesAndWhatCountsAsMissing)
 {
-    const QByteArray a = touch(u"a.mid"_s).toUtf8(), b = touch(u"b.mid"_s).toUtf8(),
-                     c = touch(u"c.mid"_s).toUtf8(), spaced = touch(u"spaced.mid "_s).toUtf8();
-    const QByteArray hidden = touch(u".hidden.mid"_s).toUtf8();
+    const QString a = touch(u"a.mid"_s), b = touch(u"b.mid"_s), c = touch(u"c.mid"_s),
+                  hidden = touch(u".hidden.mid"_s), spaced = touch(u"spaced.mid "_s);
     QDir(dir.path()).mkdir(u"folder.mid"_s);
-    // What, the album's bytes, the entries read, the lines missing. (Bytes of
+    // What, the album's text, the entries read, the lines missing. (Bytes of
     // any kind: the album fuzz target.)
-    const std::tuple<const char *, QByteArray, QList<QByteArray>, int> cases[] = {
+    const std::tuple<const char *, QString, QStringList, int> cases[] = {
         {"LF, CR LF, lone CR, no end at the end",
-         a + "\n" + b + "\r\n" + c + "\r" + a,
+         a + u"\n"_s + b + u"\r\n"_s + c + u"\r"_s + a,
          {a, b, c, a},
          0},
-        {"extra blank line at the end counts once", a + "\r\n\r\n", {a}, 1},
-        {"blank and space-only lines count", a + "\r\n\r\n   \r\n" + b, {a, b}, 2},
+        // The blank line before the last line end counts once.
+        {"blank and space-only lines", a + u"\r\n\r\n   \r\n"_s + b + u"\r\n\r\n"_s, {a, b}, 3},
         // A trailing space is part of the path and is kept as written.
         {"hidden, folder, gone, device",
-         hidden + "\r\n" + path(u"folder.mid"_s).toUtf8() + "\r\n" + path(u"gone.mid"_s).toUtf8() +
-             "\r\n" + spaced + "\r\n/dev/null\r\n",
+         QStringList{hidden, path(u"folder.mid"_s), path(u"gone.mid"_s), spaced, u"/dev/null"_s}
+             .join(u"\r\n"_s),
          {spaced},
          4},
-        {"NUL, bad UTF-8, a huge line",
-         a + QByteArray("\0junk", 5) + "\r\n" + a + "\r\n" + "\xff\xfe\x80" + a + "\n" +
-             QByteArray(3 * 1024 * 1024, 'x') + "\r\n" + a,
-         {a, a},
-         3},
     };
-    for (const auto &[what, bytes, entries, missing] : cases) {
+    for (const auto &[what, text, entries, missing] : cases) {
         SCOPED_TRACE(what);
-        const AlbumReadResult read = readAlbum(touch(u"x.mal"_s, bytes));
-        QStringList expected;
-        for (const QByteArray &e : entries)
-            expected.append(QString::fromUtf8(e));
-        EXPECT_EQ(read.entries.toList(), expected);
+        const AlbumReadResult read = readAlbum(touch(u"x.mal"_s, text.toUtf8()));
+        EXPECT_EQ(read.entries.toList(), entries);
         EXPECT_EQ(read.missing, missing);
     }
 }
+
 // The reader goes piece by piece, and stops when told.
 TEST_F(AlbumFileTest, ReadingStopsWhenAsked)
 {
@@ -137,8 +123,7 @@ TEST_F(AlbumFileTest, ReadingStopsWhenAsked)
     EXPECT_LT(stopped.entries.size(), lines);
 }
 
-// FIFOs, devices and folders fail at once, without a read that could block;
-// a regular file behind a link is read.
+// FIFOs, devices and folders fail at once, without a read that could block.
 TEST_F(AlbumFileTest, OnlyRegularFilesAreRead)
 {
     const QString fifo = path(u"pipe.mid"_s), folder = path(u"folder.mal"_s);
@@ -154,29 +139,21 @@ TEST_F(AlbumFileTest, OnlyRegularFilesAreRead)
         EXPECT_EQ(*read, 0);
         EXPECT_FALSE(readAlbum(file).error.isEmpty());
     }
-    const QString link = path(u"link.mal"_s);
-    ASSERT_EQ(
-        ::symlink(native(touch(u"real.mal"_s, "x\r\n")).constData(), native(link).constData()), 0);
-    EXPECT_TRUE(readAlbum(link).opened);
 }
 
 TEST(FileTitleTest, NameWithoutFolderAndExtension)
 {
-    const QString longName(300, u'n');
     // (The plain "/folder/name.mid": the playlist model's tests.)
     const std::pair<QString, QString> cases[] = {
         {u"/Songs/Song.Name.mid"_s, u"Song.Name"_s},
-        {u"/A/.mid"_s, QString()},
         {u"/A/Readme"_s, u"Readme"_s},
-        {u"/Songs/abc."_s, u"abc."_s}, // the last character is never examined
-        {u"/Songs/sub/"_s, u"sub/"_s},
         {u"/my.folder/song"_s, u"song"_s},
         {u"song.mid"_s, u"song"_s},
+        {u"/A/.mid"_s, QString()},
         {QString(), QString()},
-        {u"/"_s + QString(300, u'f') + u"/"_s + longName + u".mid"_s, longName},
     };
     for (const auto &[path, title] : cases)
-        EXPECT_EQ(FileTitle(path), title) << path.left(40).toStdString();
+        EXPECT_EQ(FileTitle(path), title) << path.toStdString();
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The playlist model without a window: an unbiased shuffle, the case-blind,
 // stable sort by whole path as the collator orders, and the pool of paths
 // through adoption, removal and compaction; titles always follow their paths. Edits under Qt's
-// model tester: playlist_editing_test.
+// model tester: playlist_window_test.
 #include "playlist/PlaylistModel.h"
 
 #include <QCollator>
@@ -66,9 +66,6 @@ TEST(PlaylistModelTest, ShuffleIsAUniformPermutation)
         model.clear();
         model.append(start);
         model.shuffle(generator);
-        QStringList sorted = model.paths();
-        sorted.sort();
-        ASSERT_EQ(sorted, start);
         for (int place = 0; place < N; ++place)
             ++seen[static_cast<std::size_t>(start.indexOf(model.at(place)))]
                   [static_cast<std::size_t>(place)];
