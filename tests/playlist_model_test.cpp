@@ -1,11 +1,10 @@
 // The playlist model without a window: an unbiased shuffle, the case-blind,
 // stable sort by whole path as the collator orders, and the pool of paths
-// through adoption, removal and compaction; titles always follow their paths. Edits under Qt's
-// model tester: playlist_window_test.
+// through adoption, removal and compaction; titles always follow their paths.
+// Edits under Qt's model tester: playlist_window_test.
 #include "playlist/PlaylistModel.h"
 
 #include <QCollator>
-#include <array>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -61,14 +60,13 @@ TEST(PlaylistModelTest, ShuffleIsAUniformPermutation)
     constexpr int N = 5, Rounds = 50000;
     const QStringList start = {u"/m/a.mid"_s, u"/m/b.mid"_s, u"/m/c.mid"_s, u"/m/d.mid"_s,
                                u"/m/e.mid"_s};
-    std::array<std::array<int, N>, N> seen{}; // seen[song][place]
+    int seen[N][N] = {}; // seen[song][place]
     for (int round = 0; round < Rounds; ++round) {
         model.clear();
         model.append(start);
         model.shuffle(generator);
         for (int place = 0; place < N; ++place)
-            ++seen[static_cast<std::size_t>(start.indexOf(model.at(place)))]
-                  [static_cast<std::size_t>(place)];
+            ++seen[start.indexOf(model.at(place))][place];
     }
     expectTitlesFollowPaths(model);
     for (const auto &song : seen) {
