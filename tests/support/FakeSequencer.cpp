@@ -2,6 +2,7 @@
 #include "support/FakeSequencer.h"
 
 #include <QMetaObject>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -24,12 +25,8 @@ void FakeSequencer::endRingOut()
 
 QStringList FakeSequencer::opened() const
 {
-    QStringList files;
-    for (const QString &entry : log) {
-        if (entry.startsWith(u"Open "_s) || entry.startsWith(u"Prelude "_s))
-            files.append(entry.section(u' ', 1));
-    }
-    return files;
+    QStringList files = log.filter(QRegularExpression(u"^(Open|Prelude) "_s));
+    return files.replaceInStrings(QRegularExpression(u"^\\w+ "_s), QString());
 }
 
 void FakeSequencer::endPendingPlay(int code)
