@@ -84,7 +84,7 @@ TEST(PlaylistModelTest, LongListsSortAsTheCollatorOrdersThem)
                                u"10"_s,     u"9"_s,      u"a-b"_s,   u"a b"_s, u"Ωmega"_s,
                                u"日本"_s,   u"ß"_s,      u"ss"_s,    u""_s};
     std::mt19937 generator(7);
-    auto pick = [&] {
+    const auto pick = [&] {
         return parts[static_cast<qsizetype>(generator() % parts.size())];
     };
     QStringList paths;
