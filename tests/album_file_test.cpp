@@ -36,7 +36,12 @@ TEST_F(AlbumFileTest, WritesAreByteExactAndAFailedOneKeepsTheOldAlbum)
     const QStringList entries = {touch(u"a.mid"_s), touch(u"Ünïcode & spaces .mid"_s),
                                  touch(u"c.MID"_s)};
     const QString album = path(u"list.mal"_s);
+    // What an interrupted write left goes; the user's own files stay.
+    touch(u"list.mal.saving-Ab12Cd"_s, "partial");
+    touch(u"list.mal.backup"_s, "the user's");
     ASSERT_TRUE(writeAlbum(album, entries));
+    EXPECT_EQ(QDir(dir.path()).entryList({u"*.mal*"_s}),
+              (QStringList{u"list.mal"_s, u"list.mal.backup"_s}));
     const QByteArray expected = (entries.join(u"\r\n"_s) + u"\r\n"_s).toUtf8();
     EXPECT_EQ(readBytes(album), expected);
     const AlbumReadResult read = readAlbum(album);
@@ -63,7 +68,7 @@ TEST_F(AlbumFileTest, WritesAreByteExactAndAFailedOneKeepsTheOldAlbum)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readBytes(album), "/a.mid\r\n");
     EXPECT_EQ(QDir(dir.path()).entryList({u"*.mal*"_s}),
-              QStringList{u"list.mal"_s}); // no temporary
+              (QStringList{u"list.mal"_s, u"list.mal.backup"_s})); // no temporary
 }
 
 TEST_F(AlbumFileTest, ALinkIsWrittenThroughAndStaysALink)
