@@ -233,13 +233,18 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
     EXPECT_TRUE(real->outputDescription().contains(u"TimGM6mb.sf2"_s));
     QTest::qWait(1200);
 
-    // Another driver: the variable still decides it, but the output opens anew.
+    // Paused, a new choice keeps it paused at the same point (the variable
+    // still decides the driver, but the output opens anew).
+    window->imgControls_Click(2);
     at = real->Position();
     choose(u"loud"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
         dialog->findChild<QSlider *>()->setValue(100);
         dialog->findChildren<QCheckBox *>().at(0)->setChecked(false);
         boxes[2]->setCurrentIndex(boxes[2]->findData(u"alsa"_s));
     });
+    EXPECT_TRUE(real->isPaused());
+    EXPECT_EQ(real->Position(), at);
+    window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
     EXPECT_GT(real->Position(), at + 500);
 
