@@ -52,27 +52,14 @@ QString ProgramRun::scratch(const QString &name) const
 
 QProcess *ProgramRun::start(const QStringList &arguments)
 {
-    return startAfter(QString(), arguments);
-}
-
-QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &arguments)
-{
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->setWorkingDirectory(workingDirectory);
-    if (prelude.isEmpty()) {
-        process->setProgram(program());
-        process->setArguments(arguments);
-    } else {
-        process->setProgram(u"/bin/sh"_s);
-        process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
-                              arguments);
-    }
     if (errorFile.isEmpty())
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
         process->setStandardErrorFile(errorFile, QIODevice::Append);
-    process->start();
+    process->start(program(), arguments);
     process->waitForStarted(10000);
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
