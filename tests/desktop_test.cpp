@@ -26,31 +26,30 @@ namespace {
 
 TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
 {
-    // The list before, the value (nullptr: remove the key), the list after.
+    // The list before, the value of key "m" (nullptr: remove it), the list after.
     const std::tuple<const char *, const char *, const char *> table[] = {
         // A new group goes at the end, after a blank line.
-        {"[Added Associations]\naudio/midi=a;", "s;",
-         "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
+        {"[A]\nm=a;", "s;", "[A]\nm=a;\n\n[Default Applications]\nm=s;\n"},
         // A new key goes after the group's last line, with the file's line
         // end; comments, CR LF line ends and other groups stay as they were.
-        {"#mine\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\naudio/midi=x;\r\n", "s;",
-         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\r\n\r\n[X]\r\naudio/midi=x;\r\n"},
-        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\naudio/midi=s;\r\n"},
+        {"#c\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\nm=x;\r\n", "s;",
+         "#c\r\n[Default Applications]\r\nb=1\r\nm=s;\r\n\r\n[X]\r\nm=x;\r\n"},
+        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\nm=s;\r\n"},
         // A present key takes the value where it stands, in its own spelling;
         // its repeats go, since readers disagree on which one counts. A last
         // line without a line end keeps it that way.
-        {"[Default Applications]\naudio/midi = a; \r\nb=1\naudio/midi=c;", "s;",
-         "[Default Applications]\naudio/midi = s; \r\nb=1"},
+        {"[Default Applications]\nm = a; \r\nb=1\nm=c;", "s;",
+         "[Default Applications]\nm = s; \r\nb=1"},
         // Removal takes only that key, not keys that merely start alike.
-        {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
-         "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
+        {"[Default Applications]\nm=a;\nm-x=b;\n#m=c;\n", nullptr,
+         "[Default Applications]\nm-x=b;\n#m=c;\n"},
     };
     for (const auto &[before, text, expected] : table) {
         SCOPED_TRACE(before);
         const auto value = text ? std::optional(QByteArray(text)) : std::nullopt;
-        const QByteArray after = withDefaultApplications(before, "audio/midi", value);
+        const QByteArray after = withDefaultApplications(before, "m", value);
         EXPECT_EQ(after, QByteArray(expected));
-        EXPECT_EQ(defaultApplications(after, "audio/midi"), value);
+        EXPECT_EQ(defaultApplications(after, "m"), value);
     }
 }
 

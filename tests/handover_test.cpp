@@ -72,10 +72,13 @@ TEST_F(HandoverTest, MessagesUpToTheSizeLimitAreTakenAndSilentPeersHangNobody)
     EXPECT_EQ(received, QStringList{QString::fromLatin1(longest)});
 }
 
+// The first text's handler runs a nested event loop for longer than a start
+// waits for its answer, as a message box would; the other texts arrive
+// meanwhile, each read by the server before the next. Each start learns at
+// once that its text is in, the first start takes it as delivered although
+// its answer came late, and the texts are handled in turn, in order.
 TEST_F(HandoverTest, TextsThatArriveWhileOneIsHandledWaitTheirTurnInOrder)
 {
-    // The first handler runs a nested event loop, as a message box would; the
-    // other texts arrive meanwhile, each read by the server before the next.
     std::vector<QLocalSocket *> sent;
     const auto sendAndWaitTillRead = [&](char text) {
         QLocalSocket *s = send(QByteArray(1, text));
@@ -92,43 +95,30 @@ TEST_F(HandoverTest, TextsThatArriveWhileOneIsHandledWaitTheirTurnInOrder)
         if (texts.first() == u'0') {
             for (char next = '1'; next <= '9'; ++next)
                 EXPECT_TRUE(sendAndWaitTillRead(next));
-            // Each start learns at once that its text is in; none is answered
-            // for good while the first is handled.
+            // None is answered for good while the first is handled.
             for (QLocalSocket *s : sent)
                 EXPECT_TRUE(
                     ProgramRun::waitFor([&] { return s->bytesAvailable() == 1; }, Patience));
             EXPECT_EQ(sent.front()->peek(2), QByteArray(1, '\2'));
+            ProgramRun::waitFor([] { return false; }, 1000); // past the first start's wait
         }
-        received.append(texts);
-    });
-    EXPECT_TRUE(sendAndWaitTillRead('0'));
-    for (QLocalSocket *s : sent)
-        EXPECT_EQ(answerOf(s), Taken);
-    EXPECT_EQ(received.join(u' '), u"0 1 2 3 4 5 6 7 8 9"_s);
-}
-
-TEST_F(HandoverTest, ABusyPlayerSaysAtOnceThatItHasTheTexts)
-{
-    // Handling takes longer than a start waits for an answer, as a message box
-    // would; the start still learns that its texts are in. (A start that gave
-    // up on a player that does not read is never taken: hardening_e2e_test.)
-    server.setHandler([&](const QStringList &texts) {
-        ProgramRun::waitFor([] { return false; }, 1500);
         received.append(texts);
     });
     InstanceLink::Delivery delivery = InstanceLink::Delivery::Lost;
     std::atomic<bool> done = false;
-    std::thread start([&] { // a later start in this process: it blocks
+    std::thread first([&] { // a later start in this process: it blocks
         InstanceLink link(folder.path());
         link.timeouts.answerMs = 500;
         if (link.probe() == InstanceLink::Probe::InstanceRunning)
-            delivery = link.execute({u"/a.mid"_s, u"/b c.mid"_s});
+            delivery = link.execute({u"0"_s});
         done = true;
     });
     EXPECT_TRUE(ProgramRun::waitFor([&] { return done.load(); }, Patience));
-    start.join();
+    first.join();
     EXPECT_EQ(delivery, InstanceLink::Delivery::Accepted);
-    EXPECT_EQ(received, (QStringList{u"/a.mid"_s, u"/b c.mid"_s}));
+    for (QLocalSocket *s : sent)
+        EXPECT_EQ(answerOf(s), Taken);
+    EXPECT_EQ(received.join(u' '), u"0 1 2 3 4 5 6 7 8 9"_s);
 }
 
 // ---- real starts of the program ----
@@ -176,31 +166,24 @@ TEST_F(HandoverEndToEnd, OneOfTwoFirstStartsStaysAndTakesTheOthersArgument)
               oneEnded ? (QStringList{b, a}) : (QStringList{a, b}));
 }
 
-TEST_F(HandoverEndToEnd, SeveralPathsGoInOrderAndAbsoluteFromTheCallersFolder)
+// A killed instance leaves its socket file behind: the next start becomes the
+// instance. Several paths go in order, absolute from the caller's folder.
+TEST_F(HandoverEndToEnd, StartAfterAKilledInstanceBecomesItAndTakesPathsInOrder)
 {
     const QString a = song(u"m/a.mid"_s), c = song(u"n/c.mid"_s);
     song(u"m/b c.mid"_s); // taken only when the words are joined
-    run.workingDirectory = run.scratch(u"m"_s);
-    QProcess *first = run.start({u"b"_s, u"c.mid"_s, a}); // "b c.mid" is two words here
-    ASSERT_TRUE(linkUp());
-    run.workingDirectory = run.scratch(u"n"_s);
-    EXPECT_TRUE(run.runToEnd({u"c.mid"_s, u"../m/b"_s, u"c.mid"_s}));
-    EXPECT_EQ(playlistAfterEnd(first), (QStringList{a, c, c}));
-}
-
-TEST_F(HandoverEndToEnd, StartAfterAKilledInstanceBecomesTheInstance)
-{
-    const QString a = song(u"a.mid"_s), b = song(u"b.mid"_s);
     QProcess *killed = run.start({a});
     ASSERT_TRUE(linkUp());
     killed->kill();
     ASSERT_TRUE(killed->waitForFinished(Patience));
     ASSERT_TRUE(QFile::exists(InstanceLink::socketPath(run.runtimeDir()))); // left behind
 
-    QProcess *next = run.start({b});
+    run.workingDirectory = run.scratch(u"m"_s);
+    QProcess *next = run.start({u"b"_s, u"c.mid"_s, a}); // "b c.mid" is two words here
     ASSERT_TRUE(linkUp());
-    EXPECT_TRUE(run.runToEnd({a}));
-    EXPECT_EQ(playlistAfterEnd(next), (QStringList{b, a}));
+    run.workingDirectory = run.scratch(u"n"_s);
+    EXPECT_TRUE(run.runToEnd({u"c.mid"_s, u"../m/b"_s, u"c.mid"_s}));
+    EXPECT_EQ(playlistAfterEnd(next), (QStringList{a, c, c}));
 }
 
 } // namespace
