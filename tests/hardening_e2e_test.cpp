@@ -1,7 +1,6 @@
 // The real program under conditions a user may meet: a close signal while a
 // message box is open, a sound server that never answers, a stalled player
-// taking a burst of later starts, a lost socket file, and a link folder
-// another user made first.
+// taking a burst of later starts, and a link folder another user made first.
 #include "platform/InstanceLink.h"
 #include "platform/LinkSockets.h"
 #include "platform/Signals.h"
@@ -26,17 +25,16 @@ namespace {
 // gets some slack; a process that hangs never gets there).
 constexpr int CloseMs = 5000;
 
-QString socketFile(const ProgramRun &run)
-{
-    return InstanceLink::socketPath(run.runtimeDir());
-}
-
 // Starts the player and waits until it listens and has loaded.
 QProcess *startPlayer(ProgramRun &run, const QStringList &arguments = {})
 {
     QProcess *p = run.start(arguments);
     EXPECT_TRUE(ProgramRun::waitFor(
-        [&] { return QFile::exists(run.iniFile()) && QFile::exists(socketFile(run)); }, Patience));
+        [&] {
+            return QFile::exists(run.iniFile()) &&
+                   QFile::exists(InstanceLink::socketPath(run.runtimeDir()));
+        },
+        Patience));
     return p;
 }
 
@@ -141,18 +139,6 @@ TEST(HardeningEndToEnd, StalledPlayerTakesEveryStartThatStillWaitsAndOnlyThose)
     }
     EXPECT_EQ(failed, 0);
     closeKeeping(run, player, songs.mid(1));
-}
-
-// The socket file removed (by a cleaner of the runtime folder) is made again.
-TEST(HardeningEndToEnd, LostSocketFileIsMadeAgain)
-{
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
-    QProcess *player = startPlayer(run);
-    ASSERT_TRUE(QFile::remove(socketFile(run)));
-    ASSERT_TRUE(ProgramRun::waitFor([&] { return QFile::exists(socketFile(run)); }, Patience));
-    ASSERT_TRUE(run.runToEnd({songs[0]}));
-    closeKeeping(run, player, songs);
 }
 
 // Without XDG_RUNTIME_DIR and with the cache's place taken, the link's name in
