@@ -1,8 +1,7 @@
 // The real program under conditions a user may meet: a close signal while a
-// message box is open, a sound server that never answers, a stalled player
-// taking a burst of later starts, and a link folder another user made first.
+// message box is open, a stalled player taking a burst of later starts, and a
+// link folder another user made first.
 #include "platform/InstanceLink.h"
-#include "platform/LinkSockets.h"
 #include "platform/Signals.h"
 #include "support/ProgramRun.h"
 
@@ -67,28 +66,6 @@ TEST(HardeningEndToEnd, CloseSignalInsideTheStartUpBoxKeepsTheWholePlaylist)
         closeKeeping(run, p, songs, number);
         EXPECT_EQ(QSettings(run.iniFile(), QSettings::IniFormat).allKeys().size(), 13);
     }
-}
-
-// A sound server that takes the connection and never answers holds the
-// playback thread in the synthesizer's output for good: the player still
-// starts, takes hand-overs and closes keeping its playlist.
-TEST(HardeningEndToEnd, SoundServerThatNeverAnswersHangsNothing)
-{
-    ProgramRun run;
-    const QStringList songs = makeSongFiles(run, {u"a.mid"_s, u"b.mid"_s});
-    const QString server = run.scratch(u"never"_s);
-    dev_t device;
-    ino_t inode;
-    const int frozen = linksockets::makeListener(server, &device, &inode); // never accepts
-    ASSERT_GE(frozen, 0);
-    run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
-    run.environment.insert(u"SONABEL_SOUNDFONT"_s, u"/usr/share/sounds/sf2/TimGM6mb.sf2"_s);
-    run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
-    run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + server);
-    QProcess *player = startPlayer(run, {songs[0]});
-    ASSERT_TRUE(run.runToEnd({songs[1]}));
-    closeKeeping(run, player, songs);
-    ::close(frozen);
 }
 
 // Once the playlist is kept, the process ends even if something on the way

@@ -107,16 +107,10 @@ void album(const std::uint8_t *data, std::size_t size, const QTemporaryDir &fold
     const AlbumReadResult read = readAlbum(QStringLiteral("/proc/self/fd/%1").arg(fd));
     ::close(fd);
     require(read.opened && read.complete && !read.outOfMemory);
-    qint64 lines = 0;
-    bool open = false;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == '\n' && i > 0 && data[i - 1] == '\r')
-            continue;
-        const bool ends = data[i] == '\r' || data[i] == '\n';
-        lines += ends ? 1 : 0;
-        open = !ends;
-    }
-    require(read.entries.size() + read.missing == lines + (open ? 1 : 0));
+    QByteArray ends(reinterpret_cast<const char *>(data), qsizetype(size));
+    ends.replace("\r\n", "\n").replace('\r', '\n');
+    const bool open = !ends.isEmpty() && !ends.endsWith('\n');
+    require(read.entries.size() + read.missing == ends.count('\n') + (open ? 1 : 0));
     const QStringList entries = read.entries.toList();
     require(entries.size() == read.entries.size());
     qsizetype held = 0;

@@ -165,9 +165,7 @@ QStringList readLines(const QString &path)
 QByteArray readBytes(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString writeBytes(const QString &path, const QByteArray &bytes)
