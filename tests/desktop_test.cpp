@@ -86,7 +86,7 @@ protected:
     QString entryPath() const { return places.applicationsFolder + u"/sonabel.desktop"_s; }
 
     // A desktop tool run in the private folders only, as no desktop in particular.
-    QString tool(const QString &name, const QStringList &arguments, int *exitCode = nullptr)
+    QString tool(const QString &name, const QStringList &arguments)
     {
         QProcessEnvironment env;
         env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
@@ -100,8 +100,6 @@ protected:
         process.setProcessEnvironment(env);
         process.start(name, arguments); // a tool that is missing fails here
         EXPECT_TRUE(process.waitForFinished(Patience)) << name.toStdString();
-        if (exitCode)
-            *exitCode = process.exitCode();
         return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())
             .trimmed();
     }
@@ -209,9 +207,8 @@ TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
         SCOPED_TRACE(folder.toStdString());
         places.executable = program(folder);
         SetDefaultPlayer(true, *store, places);
-        int status = -1;
-        const QString problems = tool(u"desktop-file-validate"_s, {entryPath()}, &status);
-        EXPECT_TRUE(status == 0 && problems.isEmpty()) << problems.toStdString();
+        // It says nothing about an entry it finds right.
+        EXPECT_EQ(tool(u"desktop-file-validate"_s, {entryPath()}), QString());
         if (QStandardPaths::findExecutable(u"gio"_s).isEmpty())
             continue;
         QFile::remove(launched);
@@ -229,9 +226,9 @@ TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
     qputenv("PATH", QFile::encodeName(root.filePath(u"bin"_s)) + ':' + path);
     // The packaged entry's Exec line; whether a user copy is wanted.
     const std::tuple<QByteArray, bool> table[] = {
-        {"sonabel %F", false}, // found on PATH
-        {QFile::encodeName(places.executable) + " %f", false},
         {"other-player %f", true},
+        {QFile::encodeName(places.executable) + " %f", false},
+        {"sonabel %F", false}, // found on PATH
     };
     for (const auto &[exec, copied] : table) {
         SCOPED_TRACE(exec.toStdString());
@@ -243,7 +240,6 @@ TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
         EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
     }
     // A copy the user made is the user's.
-    writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=sonabel\n");
     writeBytes(entryPath(), ownCopy + "NoDisplay=true\n");
     SetDefaultPlayer(true, *store, places);
     EXPECT_TRUE(QFileInfo::exists(entryPath()));
@@ -344,8 +340,6 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
         {{u"--version"_s}, 0, "sonabel 1.", ""},
         // Unknown options are refused before the display is needed too.
         {{u"--bogus"_s, u"/music/c.mid"_s}, 2, "", "'--bogus'"},
-        // Qt's own options are taken out before the player's are looked at.
-        {{u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, 2, "", "'--bogus'"},
     };
     int row = 0;
     for (const auto &[arguments, status, stdoutHas, stderrHas] : table) {
@@ -393,8 +387,7 @@ TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)
 TEST(ProgramFilesTest, BesideTheProgramFirstThenTheInstalledTree)
 {
     QTemporaryDir root;
-    const QString bin = root.filePath(u"usr/bin"_s);
-    const QString share = root.filePath(u"usr/share/sonabel"_s);
+    const QString bin = root.filePath(u"usr/bin"_s), share = root.filePath(u"usr/share/sonabel"_s);
     QDir().mkpath(bin);
     EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s); // nowhere: beside
     EXPECT_FALSE(isInstalledProgram(bin));

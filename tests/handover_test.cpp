@@ -193,7 +193,9 @@ TEST(HandoverEndToEnd, StartAfterAKilledInstanceBecomesItAndTakesPathsInOrder)
     run.workingDirectory = run.scratch(u"songs/m"_s);
     QProcess *next = startPlayer(run, {u"b"_s, u"c.mid"_s, songs[0]}); // two words here
     run.workingDirectory = run.scratch(u"songs/n"_s);
-    EXPECT_TRUE(run.runToEnd({u"c.mid"_s, u"../m/b"_s, u"c.mid"_s}));
+    QProcess *handing = run.start({u"c.mid"_s, u"../m/b"_s, u"c.mid"_s});
+    ASSERT_TRUE(handing->waitForFinished(Patience));
+    EXPECT_EQ(handing->exitCode(), 0);
     closeKeeping(run, next, {songs[0], songs[1], songs[1]});
 }
 
@@ -246,17 +248,17 @@ TEST(HardeningEndToEnd, SquattedLinkFolderIsPassedOver)
         ProgramRun run;
         const QStringList songs = makeSongFiles(run, {u"a.mid"_s});
         const QString tmp = run.scratch(u"tmp"_s), cache = run.scratch(u"cache"_s);
-        const QString taken = tmp + u"/sonabel-"_s + QString::number(::geteuid());
-        const QByteArray native = QFile::encodeName(taken);
+        const QByteArray taken =
+            QFile::encodeName(tmp + u"/sonabel-"_s + QString::number(::geteuid()));
         QDir().mkpath(tmp);
-        QString squatted = taken;
+        QString squatted = QFile::decodeName(taken);
         if (qstrcmp(squat, "link") == 0) {
             squatted = run.scratch(u"theirs"_s);
             QDir().mkpath(squatted);
-            ASSERT_EQ(::symlink(QFile::encodeName(squatted).constData(), native.constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(squatted).constData(), taken.constData()), 0);
         } else {
-            ASSERT_EQ(::mkdir(native.constData(), 0777), 0);
-            ::chmod(native.constData(), 0777);
+            ASSERT_EQ(::mkdir(taken.constData(), 0777), 0);
+            ::chmod(taken.constData(), 0777);
         }
         writeBytes(cache + u"/sonabel-link"_s, "taken");
         run.environment.remove(u"XDG_RUNTIME_DIR"_s);

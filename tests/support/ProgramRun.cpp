@@ -65,13 +65,6 @@ QProcess *ProgramRun::start(const QStringList &arguments)
     return m_processes.back().get();
 }
 
-bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs)
-{
-    QProcess *process = start(arguments);
-    return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit &&
-           process->exitCode() == 0;
-}
-
 bool ProgramRun::startSessionBus()
 {
     if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty() ||
