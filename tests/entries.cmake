@@ -1,1 +1,1 @@
-sonabel_add_test(handover_test SOURCES handover_test.cpp TIMEOUT 240)
+sonabel_add_test(handover_test SOURCES handover_test.cpp TIMEOUT 600)
