@@ -221,15 +221,18 @@ QByteArray writeTarget(const QByteArray &path)
     return current;
 }
 
-// Removes what interrupted writes of target left behind: "<target>.XXXXXX"
+// Removes what interrupted writes of target left behind: "<target>.saving-XXXXXX"
 // files of this user that no writer holds (a writer keeps its temporary file
-// locked until it is renamed).
+// locked until it is renamed). The marker keeps the user's own files, such as
+// "<target>.backup", out of reach.
+constexpr char TemporaryMarker[] = ".saving-";
+
 void removeStaleTemporaries(const QByteArray &target)
 {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder =
         slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
-    const QByteArray prefix = target.mid(slash + 1) + '.';
+    const QByteArray prefix = target.mid(slash + 1) + TemporaryMarker;
     DIR *dir = ::opendir(folder.constData());
     if (!dir)
         return;
@@ -272,7 +275,7 @@ bool writeAlbum(const QString &FPath, qsizetype count,
     // written through: its target is replaced, the link stays.
     const QByteArray target = writeTarget(QFile::encodeName(FPath));
     removeStaleTemporaries(target);
-    QByteArray temp = target + ".XXXXXX";
+    QByteArray temp = target + TemporaryMarker + "XXXXXX";
     auto fail = [&](int code) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(code));

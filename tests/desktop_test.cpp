@@ -26,31 +26,30 @@ namespace {
 
 TEST(MimeappsEdit, ChangesOneKeyAndKeepsEveryOtherLine)
 {
-    // The list before, the value (nullptr: remove the key), the list after.
+    // The list before, the value of key "m" (nullptr: remove it), the list after.
     const std::tuple<const char *, const char *, const char *> table[] = {
         // A new group goes at the end, after a blank line.
-        {"[Added Associations]\naudio/midi=a;", "s;",
-         "[Added Associations]\naudio/midi=a;\n\n[Default Applications]\naudio/midi=s;\n"},
+        {"[A]\nm=a;", "s;", "[A]\nm=a;\n\n[Default Applications]\nm=s;\n"},
         // A new key goes after the group's last line, with the file's line
         // end; comments, CR LF line ends and other groups stay as they were.
-        {"#mine\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\naudio/midi=x;\r\n", "s;",
-         "#mine\r\n[Default Applications]\r\nb=1\r\naudio/midi=s;\r\n\r\n[X]\r\naudio/midi=x;\r\n"},
-        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\naudio/midi=s;\r\n"},
+        {"#c\r\n[Default Applications]\r\nb=1\r\n\r\n[X]\r\nm=x;\r\n", "s;",
+         "#c\r\n[Default Applications]\r\nb=1\r\nm=s;\r\n\r\n[X]\r\nm=x;\r\n"},
+        {"[Default Applications]\r\nb=1", "s;", "[Default Applications]\r\nb=1\nm=s;\r\n"},
         // A present key takes the value where it stands, in its own spelling;
         // its repeats go, since readers disagree on which one counts. A last
         // line without a line end keeps it that way.
-        {"[Default Applications]\naudio/midi = a; \r\nb=1\naudio/midi=c;", "s;",
-         "[Default Applications]\naudio/midi = s; \r\nb=1"},
+        {"[Default Applications]\nm = a; \r\nb=1\nm=c;", "s;",
+         "[Default Applications]\nm = s; \r\nb=1"},
         // Removal takes only that key, not keys that merely start alike.
-        {"[Default Applications]\naudio/midi=a;\naudio/midi-x=b;\n#audio/midi=c;\n", nullptr,
-         "[Default Applications]\naudio/midi-x=b;\n#audio/midi=c;\n"},
+        {"[Default Applications]\nm=a;\nm-x=b;\n#m=c;\n", nullptr,
+         "[Default Applications]\nm-x=b;\n#m=c;\n"},
     };
     for (const auto &[before, text, expected] : table) {
         SCOPED_TRACE(before);
         const auto value = text ? std::optional(QByteArray(text)) : std::nullopt;
-        const QByteArray after = withDefaultApplications(before, "audio/midi", value);
+        const QByteArray after = withDefaultApplications(before, "m", value);
         EXPECT_EQ(after, QByteArray(expected));
-        EXPECT_EQ(defaultApplications(after, "audio/midi"), value);
+        EXPECT_EQ(defaultApplications(after, "m"), value);
     }
 }
 
@@ -87,7 +86,7 @@ protected:
     QString entryPath() const { return places.applicationsFolder + u"/sonabel.desktop"_s; }
 
     // A desktop tool run in the private folders only, as no desktop in particular.
-    QString tool(const QString &name, const QStringList &arguments, int *exitCode = nullptr)
+    QString tool(const QString &name, const QStringList &arguments)
     {
         QProcessEnvironment env;
         env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
@@ -101,8 +100,6 @@ protected:
         process.setProcessEnvironment(env);
         process.start(name, arguments); // a tool that is missing fails here
         EXPECT_TRUE(process.waitForFinished(Patience)) << name.toStdString();
-        if (exitCode)
-            *exitCode = process.exitCode();
         return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())
             .trimmed();
     }
@@ -119,52 +116,46 @@ protected:
 
 TEST_F(AssociationTest, TakesOverKeepingEveryOtherLineAndGivesBackExactly)
 {
-    const QByteArray mine = "# my choices\n[Added Associations]\naudio/midi=other.desktop;\n\n"
-                            "[Default Applications]\ntext/plain=editor.desktop;\n"
-                            "audio/midi=other.desktop;\n[Removed Associations]\n"
-                            "audio/x-midi=bad.desktop;\n";
+    const QByteArray mine = "# mine\n[Default Applications]\ntext/plain=e.desktop;\n"
+                            "audio/midi=o.desktop;\n[Removed Associations]\naudio/x-midi=b;\n";
     writeBytes(listPath(), mine);
-    install(u"other"_s);
-    install(u"editor"_s);
+    install(u"o"_s);
+    install(u"e"_s);
 
     SetDefaultPlayer(true, *store, places);
     EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
     EXPECT_EQ(defaultFor(u"audio/x-midi"_s), u"sonabel.desktop"_s);
-    EXPECT_EQ(defaultFor(u"text/plain"_s), u"editor.desktop"_s);
+    EXPECT_EQ(defaultFor(u"text/plain"_s), u"e.desktop"_s);
     // The handler it replaced stays behind as a fall-back.
     EXPECT_EQ(readBytes(listPath()),
-              QByteArray("# my choices\n[Added Associations]\naudio/midi=other.desktop;\n\n"
-                         "[Default Applications]\ntext/plain=editor.desktop;\n"
-                         "audio/midi=sonabel.desktop;other.desktop;\n"
-                         "audio/x-midi=sonabel.desktop;\n[Removed Associations]\n"
-                         "audio/x-midi=bad.desktop;\n"));
+              QByteArray("# mine\n[Default Applications]\ntext/plain=e.desktop;\n"
+                         "audio/midi=sonabel.desktop;o.desktop;\n"
+                         "audio/x-midi=sonabel.desktop;\n"
+                         "[Removed Associations]\naudio/x-midi=b;\n"));
     // A fresh store reads the backup: it is on disk before anything was taken.
     EXPECT_EQ(IniSettingsStore(store->fileName()).read(u"Backup"_s),
-              u"audio/midi=other.desktop;\naudio/x-midi="_s);
+              u"audio/midi=o.desktop;\naudio/x-midi="_s);
 
     // Every save applies it again; nothing changes the second time.
     SetDefaultPlayer(true, *store, places);
     SetDefaultPlayer(false, *store, places);
     EXPECT_EQ(readBytes(listPath()), mine);
-    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"other.desktop"_s);
-    EXPECT_EQ(backup(), u"audio/midi=other.desktop;\naudio/x-midi="_s);
+    EXPECT_EQ(defaultFor(u"audio/midi"_s), u"o.desktop"_s);
+    EXPECT_EQ(backup(), u"audio/midi=o.desktop;\naudio/x-midi="_s);
 }
 
 TEST_F(AssociationTest, AHandWrittenListComesBackByteForByte)
 {
     // CR LF ends, blanks around "=", a key spelt with the player already
     // first, and no line end at the very end: none of it is Sonabel's to change.
-    const QByteArray mine = "[Default Applications]\r\n"
-                            "audio/midi = other.desktop;\r\n"
-                            "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
-                            "text/plain = editor.desktop;";
+    const QByteArray mine = "[Default Applications]\r\naudio/midi = o;\r\n"
+                            "audio/x-midi = sonabel.desktop ; o\r\ntext/plain = e;";
     writeBytes(listPath(), mine);
-
     SetDefaultPlayer(true, *store, places);
-    EXPECT_EQ(readBytes(listPath()), QByteArray("[Default Applications]\r\n"
-                                                "audio/midi = sonabel.desktop;other.desktop;\r\n"
-                                                "audio/x-midi = sonabel.desktop ; other.desktop\r\n"
-                                                "text/plain = editor.desktop;"));
+    EXPECT_EQ(readBytes(listPath()),
+              QByteArray("[Default Applications]\r\n"
+                         "audio/midi = sonabel.desktop;o;\r\n"
+                         "audio/x-midi = sonabel.desktop ; o\r\ntext/plain = e;"));
     SetDefaultPlayer(false, *store, places);
     EXPECT_EQ(readBytes(listPath()), mine);
 }
@@ -216,9 +207,8 @@ TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
         SCOPED_TRACE(folder.toStdString());
         places.executable = program(folder);
         SetDefaultPlayer(true, *store, places);
-        int status = -1;
-        const QString problems = tool(u"desktop-file-validate"_s, {entryPath()}, &status);
-        EXPECT_TRUE(status == 0 && problems.isEmpty()) << problems.toStdString();
+        // It says nothing about an entry it finds right.
+        EXPECT_EQ(tool(u"desktop-file-validate"_s, {entryPath()}), QString());
         if (QStandardPaths::findExecutable(u"gio"_s).isEmpty())
             continue;
         QFile::remove(launched);
@@ -226,11 +216,6 @@ TEST_F(AssociationTest, TheEntryRunsThisVeryProgramWhereverItMoves)
         ASSERT_TRUE(ProgramRun::waitFor([&] { return readLines(launched).size() == 2; }, Patience));
         EXPECT_EQ(readLines(launched), QStringList({places.executable, song}));
     }
-    // A path no Exec line can carry registers nothing.
-    const QByteArray before = readBytes(entryPath());
-    places.executable = root.filePath(u"line\nbreak/sonabel"_s);
-    SetDefaultPlayer(true, *store, places);
-    EXPECT_EQ(readBytes(entryPath()), before);
 }
 
 TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
@@ -241,9 +226,9 @@ TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
     qputenv("PATH", QFile::encodeName(root.filePath(u"bin"_s)) + ':' + path);
     // The packaged entry's Exec line; whether a user copy is wanted.
     const std::tuple<QByteArray, bool> table[] = {
-        {"sonabel %F", false}, // found on PATH
-        {QFile::encodeName(places.executable) + " %f", false},
         {"other-player %f", true},
+        {QFile::encodeName(places.executable) + " %f", false},
+        {"sonabel %F", false}, // found on PATH
     };
     for (const auto &[exec, copied] : table) {
         SCOPED_TRACE(exec.toStdString());
@@ -255,7 +240,6 @@ TEST_F(AssociationTest, AnInstalledPlayerNamesItsPackagedEntryAndWritesNoCopy)
         EXPECT_EQ(defaultFor(u"audio/midi"_s), u"sonabel.desktop"_s);
     }
     // A copy the user made is the user's.
-    writeBytes(packaged, "[Desktop Entry]\nType=Application\nName=Sonabel\nExec=sonabel\n");
     writeBytes(entryPath(), ownCopy + "NoDisplay=true\n");
     SetDefaultPlayer(true, *store, places);
     EXPECT_TRUE(QFileInfo::exists(entryPath()));
@@ -273,13 +257,19 @@ TEST(DesktopEntry, IsTheInstalledEntryWithThisProgram)
 
 // ---- the command line ----
 
+// Options come first, the rest are paths, absolute from here, and words are
+// joined into one path only when only the whole names something.
 TEST(CommandLineTest, OptionsComeFirstAndTheRestArePaths)
 {
+    QTemporaryDir dir;
+    const QString here = dir.path();
+    for (const char *name : {"a.mid", "My Song.mid", "tail.mid "})
+        writeBytes(here + u'/' + QLatin1String(name), "MThd");
+    QDir(here).mkdir(u"Folder with blanks"_s);
     using A = CommandLine::Action;
-    // The arguments, the action, the words taken as paths (joined by "|") or
-    // the option not understood.
+    // The arguments, the action, the paths they give (joined by "|", relative
+    // to here) or the option not understood.
     const std::tuple<QStringList, A, const char *> table[] = {
-        {{u"  My"_s, u"Song.mid "_s}, A::Run, "  My|Song.mid "}, // as given
         {{u"--"_s, u"--help"_s}, A::Run, "--help"},
         {{u"-"_s}, A::Run, "-"},
         {{u"a.mid"_s, u"--help"_s}, A::Run, "a.mid|--help"},
@@ -287,45 +277,29 @@ TEST(CommandLineTest, OptionsComeFirstAndTheRestArePaths)
         {{u"-v"_s, u"a.mid"_s}, A::Version, ""},
         {{u"--bogus"_s, u"--help"_s}, A::Error, "--bogus"},
         {{u"-hv"_s}, A::Error, "-hv"},
+        {{u"a.mid"_s, u"gone.mid"_s}, A::Run, "a.mid|gone.mid"},
+        {{u"  My"_s, u"Song.mid "_s}, A::Run, "My Song.mid"},
+        {{u"Folder"_s, u"with"_s, u"blanks"_s}, A::Run, "Folder with blanks"},
+        // One of them names something on its own: each is a path.
+        {{u"My"_s, u"Song.mid"_s, u"a.mid"_s}, A::Run, "My|Song.mid|a.mid"},
+        // Blanks around a name go only when it needs that.
+        {{u"  a.mid "_s, u"tail.mid "_s}, A::Run, "a.mid|tail.mid "},
+        {{u""_s, u"  "_s}, A::Run, ""},
     };
     for (const auto &[arguments, action, text] : table) {
         SCOPED_TRACE(arguments.join(u'|').toStdString());
         const CommandLine line = parseCommandLine(arguments);
         EXPECT_EQ(line.action, action);
-        EXPECT_EQ(action == A::Error ? line.badOption : line.arguments.join(u'|'),
-                  QString::fromUtf8(text));
-    }
-}
-
-TEST(CommandLineTest, PathsAreAbsoluteAndJoinedOnlyWhenOnlyTheWholeNamesSomething)
-{
-    QTemporaryDir dir;
-    const QString here = dir.path();
-    for (const char *name : {"a.mid", "My Song.mid", "tail.mid "})
-        writeBytes(here + u'/' + QLatin1String(name), "MThd");
-    QDir(here).mkdir(u"Folder with blanks"_s);
-    const QString z = writeBytes(dir.filePath(u"sub/z.mid"_s), "MThd");
-    // The arguments, and the paths they give (joined by "|", relative to here).
-    const std::tuple<QStringList, const char *> table[] = {
-        {{u"a.mid"_s, u"gone.mid"_s}, "a.mid|gone.mid"},
-        {{u"My"_s, u"Song.mid"_s}, "My Song.mid"},
-        {{u"Folder"_s, u"with"_s, u"blanks"_s}, "Folder with blanks"},
-        // One of them names something on its own: each is a path.
-        {{u"My"_s, u"Song.mid"_s, u"a.mid"_s}, "My|Song.mid|a.mid"},
-        // Blanks around a name go only when it needs that.
-        {{u"  a.mid "_s, u"tail.mid "_s}, "a.mid|tail.mid "},
-        {{u""_s, u"  "_s}, ""},
-    };
-    for (const auto &[arguments, expected] : table) {
-        SCOPED_TRACE(arguments.join(u'|').toStdString());
         QStringList relative;
-        for (const QString &path : commandLinePaths(arguments, here)) {
+        for (const QString &path : commandLinePaths(line.arguments, here)) {
             EXPECT_TRUE(path.startsWith(here + u'/')) << path.toStdString();
             relative.append(path.mid(here.size() + 1));
         }
-        EXPECT_EQ(relative.join(u'|'), QString::fromUtf8(expected));
+        EXPECT_EQ(action == A::Error ? line.badOption : relative.join(u'|'),
+                  QString::fromUtf8(text));
     }
     // Absolute paths stay as written; the spaces of a one-string command line go.
+    const QString z = writeBytes(dir.filePath(u"sub/z.mid"_s), "MThd");
     EXPECT_EQ(commandLinePaths({u"  "_s + z}, u"/elsewhere"_s), QStringList{z});
 }
 
@@ -366,8 +340,6 @@ TEST(CommandLineEndToEnd, OptionsPrintAndEndTouchingNothing)
         {{u"--version"_s}, 0, "sonabel 1.", ""},
         // Unknown options are refused before the display is needed too.
         {{u"--bogus"_s, u"/music/c.mid"_s}, 2, "", "'--bogus'"},
-        // Qt's own options are taken out before the player's are looked at.
-        {{u"-platform"_s, u"offscreen"_s, u"--bogus"_s}, 2, "", "'--bogus'"},
     };
     int row = 0;
     for (const auto &[arguments, status, stdoutHas, stderrHas] : table) {
@@ -415,8 +387,7 @@ TEST(DesktopEndToEnd, TheDefaultPlayerIsTheProgramThatRuns)
 TEST(ProgramFilesTest, BesideTheProgramFirstThenTheInstalledTree)
 {
     QTemporaryDir root;
-    const QString bin = root.filePath(u"usr/bin"_s);
-    const QString share = root.filePath(u"usr/share/sonabel"_s);
+    const QString bin = root.filePath(u"usr/bin"_s), share = root.filePath(u"usr/share/sonabel"_s);
     QDir().mkpath(bin);
     EXPECT_EQ(programDataFile(bin, u"GM.MID"_s), bin + u"/GM.MID"_s); // nowhere: beside
     EXPECT_FALSE(isInstalledProgram(bin));

@@ -1,16 +1,14 @@
 // The words of a song: karaoke text and Lyric events read into timed lines,
-// damaged text kept bounded, and the open song's words on the device. (The
-// render tool's --lyrics listing is in engine_synth_test.)
+// and damaged text kept bounded. (The render tool's --lyrics listing is in
+// engine_synth_test, the open song's words on the device in
+// engine_sequencer_test.)
 #include "engine/Lyrics.h"
-#include "engine/MidiSequencer.h"
-#include "engine/SilentOutput.h"
 #include "engine/Timeline.h"
-#include "support/ProgramRun.h"
 
+#include <QByteArray>
 #include <gtest/gtest.h>
 #include <string_view>
 
-using namespace Qt::StringLiterals;
 using namespace std::literals;
 
 namespace {
@@ -38,20 +36,9 @@ std::vector<std::uint8_t> karaoke()
     for (const char *header : {"@LENGL", "@TLittle song", "@TSonabel "})
         text(w, 0, Text, header);
     const std::pair<std::int64_t, const char *> words[] = {
-        {480, "\\Hel"},
-        {720, "lo "},
-        {1200, "world"},
-        {1440, "/How "},
-        {1680, "are "},
-        {1920, "you"},
-        {2000, "@IWritten for the test"},
-        {2400, "\\Se"},
-        {2640, "cond"},
-        {2700, ""},
-        {2800, "/"},
-        {2800, "/"},
-        {2880, "Last "},
-    };
+        {480, "\\Hel"}, {720, "lo "},       {1200, "world"}, {1440, "/How "}, {1680, "are "},
+        {1920, "you"},  {2000, "@IA test"}, {2400, "\\Se"},  {2640, "cond"},  {2700, ""},
+        {2800, "/"},    {2800, "/"},        {2880, "Last "}};
     for (const auto &[tick, s] : words)
         text(w, tick, Text, s);
     w.endTrack(3840);
@@ -94,38 +81,28 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     // Marks and empty syllables make no lines; '@' text is not sung.
     const Lyrics lyrics = wordsOf(karaoke());
     EXPECT_EQ(lyrics.text(), "Hello world\nHow are you\n\nSecond\nLast");
-    std::vector<std::pair<char, std::string>> headers;
+    std::string headers;
     for (const LyricHeader &h : lyrics.headers())
-        headers.emplace_back(h.kind, h.text);
-    EXPECT_EQ(headers, (std::vector<std::pair<char, std::string>>{{'K', "MIDI KARAOKE FILE"},
-                                                                  {'L', "ENGL"},
-                                                                  {'T', "Little song"},
-                                                                  {'T', "Sonabel"},
-                                                                  {'I', "Written for the test"}}));
-    // (time, begin, end) of every syllable: the first line crosses the tempo
-    // change (tick 1200 is 1000 ms + 240 ticks of 2000/960 ms).
-    std::vector<std::vector<std::tuple<std::int64_t, int, int>>> syllables;
+        headers += h.kind + h.text + '|';
+    EXPECT_EQ(headers, "KMIDI KARAOKE FILE|LENGL|TLittle song|TSonabel|IA test|");
+    // Every syllable with its time: the first line crosses the tempo change
+    // (tick 1200 is 1000 ms + 240 ticks of 2000/960 ms).
+    std::vector<std::string> syllables;
     for (const LyricLine &line : lyrics.lines()) {
-        auto &s = syllables.emplace_back();
         for (const LyricSyllable &x : line.syllables)
-            s.emplace_back(x.timeMs, x.begin, x.end);
+            syllables.push_back(std::to_string(x.timeMs) + ' ' +
+                                line.text.substr(x.begin, x.end - x.begin));
     }
-    EXPECT_EQ(syllables, (decltype(syllables){{{500, 0, 3}, {750, 3, 6}, {1500, 6, 11}},
-                                              {{2000, 0, 4}, {2500, 4, 8}, {3000, 8, 11}},
-                                              {{4000, 0, 2}, {4500, 2, 6}},
-                                              {{5000, 0, 4}}}));
+    EXPECT_EQ(syllables, (std::vector<std::string>{"500 Hel", "750 lo ", "1500 world", "2000 How ",
+                                                   "2500 are ", "3000 you", "4000 Se", "4500 cond",
+                                                   "5000 Last"}));
 
     // Where the words stand, and when that next changes, on both sides of
     // each change.
     using Case = std::tuple<std::int64_t, int, std::size_t, std::int64_t>;
-    for (const auto &[ms, line, sung, next] : {
-             Case{499, -1, 0, 500},
-             Case{500, 0, 3, 750},
-             Case{749, 0, 3, 750},
-             Case{1999, 0, 11, 2000},
-             Case{2000, 1, 4, 2500},
-             Case{5000, 3, 4, -1},
-         }) {
+    for (const auto &[ms, line, sung, next] :
+         {Case{499, -1, 0, 500}, Case{500, 0, 3, 750}, Case{749, 0, 3, 750},
+          Case{1999, 0, 11, 2000}, Case{2000, 1, 4, 2500}, Case{5000, 3, 4, -1}}) {
         SCOPED_TRACE(ms);
         const LyricPosition at = lyrics.at(ms);
         EXPECT_EQ(at.line, line);
@@ -136,12 +113,7 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     // Ordinary text events (a title, markers) are no words; format 2 times
     // each pattern from the end of the one before; Lyric events win over
     // karaoke text, even over more of it.
-    SmfWriter plain(1, 480);
-    plain.beginTrack();
-    for (const char *s : {"Verse", "Chorus", "Made with a sequencer"})
-        text(plain, 0, Text, s);
-    plain.endTrack(0);
-    EXPECT_TRUE(wordsOf(plain.bytes()).empty());
+    EXPECT_TRUE(wordsOf(Text, {"Verse", "Chorus", "Made with a sequencer"}).empty());
     SmfWriter patterns(2, 480);
     patterns.beginTrack();
     for (const char *s : {"\\Kara", "o", "ke", "/text"})
@@ -155,107 +127,39 @@ TEST(Lyrics, KaraokeTextMakesTimedLinesThroughTheTempoMap)
     EXPECT_EQ(texts(wordsOf(patterns.bytes())), std::vector<std::string>{"1250 two three"});
 }
 
-// Lyric events, ordinary and damaged or hostile: line ends inside syllables
-// break lines, an empty line makes a paragraph, each event is UTF-8 when it can
-// be, else Windows-1252; words as notation programs write them (no spaces of
-// their own, a hyphen joining the syllables of a word) get their spaces. Every
-// line is bounded, valid UTF-8, never empty or overlong, and the position
-// queries still walk the song in order.
-TEST(Lyrics, LyricEventsBreakIntoBoundedValidLines)
+// Lyric events: line ends inside syllables break lines, an empty line makes a
+// paragraph, each event is UTF-8 when it can be, else Windows-1252 (syllables
+// count bytes of UTF-8); words as notation programs write them (no spaces of
+// their own, a hyphen joining the syllables of a word) get their spaces; text
+// ends at a NUL.
+TEST(Lyrics, LyricEventsBreakIntoLines)
 {
-    std::string words; // 1 MB of "words ", so that 16 whole words fill a line
-    while (words.size() < 1000000)
-        words += "words ";
-    std::vector<std::string> emptyAndMarks;
-    for (int i = 0; i < 100000; ++i)
-        emptyAndMarks.push_back(std::vector<std::string>{"", "/", "\\", "\r\n"}[i % 4]);
-    emptyAndMarks.push_back("end");
-
-    // What, the events, the lines expected (or none to check), the size of
-    // text() (or 0 not to check).
-    using Case =
-        std::tuple<const char *, std::vector<std::string>, std::vector<std::string>, std::size_t>;
-    const std::vector<Case> cases = {
-        {"line ends in either encoding",
-         {"Caf\xE9 ", "na\xC3\xAFve", "\r", "\x93Hi\x94\r\n", "\r\n",
-          "A\tB\x01"
-          "C",
-          "/x\ry"},
-         {"0 Café naïve", "3 “Hi”", "5 \\A BC", "6 x", "6 y"},
-         0},
-        {"notation program",
-         {"Hel-", "lo", "world", "A-", "gain\r", "Next"},
-         {"0 Hello world Again", "5 Next"},
-         0},
-        {"text ends at a NUL", {"ab\0cd"s, "\0hidden"s}, {"0 ab"}, 0},
-        {"marks and empty syllables", emptyAndMarks, {"100000 \\end"}, 0},
-        {"invalid UTF-8 is Windows-1252",
-         {"\xC0\xAF", " \xED\xA0\x80", " \xE2\x82"},
-         {"0 À¯ í\xC2\xA0€ â‚"},
-         0},
-        // 1023 'a' in lines of 100, without the half of the 'é' the limit left.
-        {"a character cut by the limit", {std::string(1023, 'a') + "\xC3\xA9"}, {}, 1033},
-        // 1024 bytes kept: 10 lines of 16 whole words, then 10 words and "word".
-        {"a megabyte of words", {words}, {}, 10 * 95 + 64 + 10},
-        {"a megabyte word", {std::string(1000000, 'x')}, {}, 1024 + 10},
-        {"fifty thousand syllables", std::vector<std::string>(50000, "la "), {}, 0},
-    };
-    for (const auto &[what, events, expected, textBytes] : cases) {
-        SCOPED_TRACE(what);
-        const Lyrics lyrics = wordsOf(Lyric, events);
-        if (!expected.empty()) {
-            EXPECT_EQ(texts(lyrics), expected);
-        }
-        if (textBytes != 0) {
-            EXPECT_EQ(lyrics.text().size(), textBytes);
-        }
-        std::size_t syllables = 0;
-        for (const LyricLine &line : lyrics.lines()) {
-            EXPECT_LE(line.text.size(), Lyrics::MaxLineBytes);
-            EXPECT_EQ(QString::fromUtf8(line.text).toUtf8().toStdString(), line.text);
-            EXPECT_EQ(line.text.find_first_of("\r\n\t\x01"s), std::string::npos);
-            std::uint32_t end = 0;
-            for (const LyricSyllable &s : line.syllables) {
-                ASSERT_LE(end, s.begin);
-                ASSERT_LT(s.begin, s.end);
-                end = s.end;
-            }
-            EXPECT_LE(end, line.text.size());
-            syllables += line.syllables.size();
-        }
-        EXPECT_LE(syllables, Lyrics::MaxSyllables);
-        // nextChange walks every line in order, and at() follows it.
-        std::size_t visited = 0;
-        for (std::int64_t t = lyrics.nextChange(-1), last = -1; t >= 0; t = lyrics.nextChange(t)) {
-            ASSERT_GT(t, last);
-            last = t;
-            visited = std::size_t(lyrics.at(t).line) + 1;
-        }
-        EXPECT_EQ(visited, lyrics.lines().size());
+    using Case = std::pair<std::vector<std::string>, std::vector<std::string>>;
+    for (const auto &[events, lines] : {
+             Case{
+                 {"Caf\xE9 ", "na\xC3\xAFve", "\r", "\x93Hi\x94\r\n", "\r\n", "A\tB\001C", "/x\ry"},
+                 {"0 Café naïve", "3 “Hi”", "5 \\A BC", "6 x", "6 y"}},
+             Case{{"\xC0\xAF", " \xED\xA0\x80", " \xE2\x82"}, {"0 À¯ í\xC2\xA0€ â‚"}},
+             Case{{"Hel-", "lo", "world", "A-", "gain\r", "Next"},
+                  {"0 Hello world Again", "5 Next"}},
+             Case{{"ab\0cd"s, "\0hidden"s}, {"0 ab"}},
+         }) {
+        EXPECT_EQ(texts(wordsOf(Lyric, events)), lines);
     }
-    EXPECT_EQ(wordsOf(Lyric, std::vector<std::string>(50000, "la ")).lines().size(),
-              (Lyrics::MaxSyllables + 32) / 33); // 33 to a line
-    EXPECT_EQ(wordsOf(Lyric, {"Caf\xE9 ", "na\xC3\xAFve"}).lines()[0].syllables[1].begin,
-              6u); // "é" is two bytes
+    EXPECT_EQ(wordsOf(Lyric, {"Caf\xE9 ", "na\xC3\xAFve"}).lines()[0].syllables[1].begin, 6u);
 }
 
-// The device hands out the open song's words, and none once it is closed or
-// another file failed to open.
-TEST(Lyrics, TheDeviceHoldsTheOpenSongsWords)
+// Hostile text stays bounded: only the first 1024 bytes of an event are read,
+// without the half of a character the limit cuts, in lines of 100 bytes at
+// most, and fifty thousand syllables stop at the limit, 33 to a line.
+TEST(Lyrics, HostileTextStaysBounded)
 {
-    QTemporaryDir dir;
-    MidiSequencer device(std::make_shared<SilentOutput>(), std::make_shared<ManualClock>());
-    EXPECT_TRUE(device.lyrics()->empty());
-    const QString song = writeBytes(dir.filePath(u"song.kar"_s), karaoke());
-    const QString broken = writeBytes(dir.filePath(u"broken.kar"_s), QByteArray("MThd"));
-    for (const char *next : {"Close", "Open"}) {
-        SCOPED_TRACE(next);
-        device.setFileName(song);
-        device.Command(u"Open"_s); // the words come with the song, read on a worker
-        ASSERT_TRUE(ProgramRun::waitFor([&] { return !device.isOpening(); }, Patience));
-        EXPECT_EQ(device.lyrics()->lines().size(), 4u);
-        device.setFileName(broken);
-        device.Command(QString::fromLatin1(next));
-        EXPECT_TRUE(device.lyrics()->empty());
-    }
+    // 10 lines of 16 whole words, then 10 words and "word"; 1023 'a' in lines of 100.
+    const Lyrics words = wordsOf(Lyric, {QByteArray("words ").repeated(166667).toStdString()});
+    EXPECT_EQ(words.text().size(), 10 * 95 + 64 + 10);
+    EXPECT_EQ(wordsOf(Lyric, {std::string(1023, 'a') + "\xC3\xA9"}).text().size(), 1023 + 10);
+    for (const LyricLine &line : words.lines())
+        EXPECT_LE(line.text.size(), Lyrics::MaxLineBytes);
+    EXPECT_EQ(wordsOf(Lyric, std::vector<std::string>(50000, "la ")).lines().size(),
+              (Lyrics::MaxSyllables + 32) / 33);
 }

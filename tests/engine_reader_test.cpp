@@ -106,52 +106,27 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
     // RIFF RMID: the file in a data chunk, a pad byte, then another chunk.
     const std::string riff = "RIFF\0\0\0\0RMIDdata"s + char(plain.size() & 0xFF) +
                              char(plain.size() >> 8) + "\0\0"s + plain + "\0LIST\4\0\0\0INFO"s;
-    // SMPTE, 25 frames of 40 ticks: a tick is a millisecond, whatever the tempo.
-    SmfWriter smpte(0, 0);
-    smpte.beginTrack();
-    smpte.tempo(0, 1000000);
-    smpte.channel(0, 0x90, 60, 100);
-    smpte.endTrack(2000);
-    // Format 2: patterns one after another, each from the default tempo.
-    SmfWriter f2(2, 480);
-    for (int pattern = 0; pattern < 2; ++pattern) {
-        f2.beginTrack();
-        if (pattern == 0)
-            f2.tempo(0, 250000); // 0.5 s, then the second pattern takes 1 s
-        f2.channel(0, 0x90, 60, 100);
-        f2.endTrack(960);
-    }
     const auto header = "MThd\0\0\0\6\0\0\0\1\0\x60"sv;
     // A SysEx claiming 256 MB at the end of a small file.
     const auto hugeSysEx = bytesOf(
         "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0c\0\x90\x3c\x64\x0a\x80\x3c\0\0\xf0\xff\xff\xff\x7f"sv);
 
-    const auto jazz = [](const std::string &name) {
-        return corpusBytes("jazz-soft/test-" + name + ".mid");
-    };
     // What, the bytes, the notes read (-1: the file must not open), the
-    // length in ms, whether it warns.
+    // length in ms, whether it warns. (A file that is no MIDI file and one
+    // without a track are in the corpus.)
     using Case = std::tuple<const char *, std::vector<std::uint8_t>, int, std::int64_t, bool>;
     const std::vector<Case> cases = {
         {"empty", {}, -1, 0, false},
         {"header cut short", {'M', 'T', 'h', 'd'}, -1, 0, false},
-        {"no track", bytesOf(header), -1, 0, false},
         {"division 0", with(bytesOf(header), 13, 0), -1, 0, false},
-        {"empty RIFF", bytesOf("RIFF\4\0\0\0RMID"sv), -1, 0, false},
-        {"no header", std::vector<std::uint8_t>(5000, 0x90), -1, 0, false},
         {"track length too short", with(two.bytes(), 40, 5), 2, 1000, true},
-        {"track length too long", with(two.bytes(), 40, 40), 2, 1000, true},
         {"track length past the end", with(two.bytes(), 37, 0x7F), 2, 1000, true},
         {"garbage after the tracks", bytesOf(garbage), 8, 4000, true},
         {"unknown chunk", bytesOf(unknownChunk), 8, 4000, true},
         {"RIFF RMID", bytesOf(riff), 8, 4000, false},
         {"SysEx past the end", hugeSysEx, 1, 52, true},
-        {"SMPTE", with(with(smpte.bytes(), 12, std::uint8_t(-25)), 13, 40), 1, 2000, false},
-        {"format 2", f2.bytes(), 2, 1500, false},
-        {"End of Track cut short", jazz("corrupt-file-missing-byte"), 8, 4000, true},
-        {"undefined status F5", jazz("illegal-message-f5"), 8, 4000, false},
-        {"undefined status F9", jazz("illegal-message-f9"), 8, 4000, false},
-        {"running status after meta", jazz("running-status-metaevent"), 8, 4000, false},
+        {"undefined status F5", corpusBytes("jazz-soft/test-illegal-message-f5.mid"), 8, 4000,
+         false},
     };
     for (const auto &[what, bytes, notes, lengthMs, warns] : cases) {
         SCOPED_TRACE(what);
@@ -166,7 +141,8 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
         EXPECT_EQ(Timeline::build(f)->lengthMs(), lengthMs);
         EXPECT_EQ(!f.warnings().empty(), warns);
     }
-    // Cut anywhere after the header, a file keeps the notes before the cut.
+    // Cut anywhere after the header (the End of Track short of a byte, too), a
+    // file keeps the notes before the cut.
     int before = 0;
     for (std::size_t cut = 23; cut <= scale.size(); ++cut) {
         const MidiFile f = MidiFile::parse({scale.begin(), scale.begin() + std::ptrdiff_t(cut)});
@@ -177,38 +153,31 @@ TEST(MidiFileReader, DamagedFilesKeepWhatCanBePlayed)
     EXPECT_EQ(before, 8);
 }
 
-TEST(TempoMap, TicksAndTimeRoundTripThroughEveryChange)
+// (That every tick comes back from its time is checked through the time line's
+// ticks below.)
+TEST(TempoMap, ZeroTemposAreIgnoredAndTheLastChangeOnATickWins)
 {
     MidiDivision d;
     d.ticksPerQuarter = 480;
-    // Tempo 0 is ignored; of two changes on one tick the later wins.
     const TempoMap map(d, {{0, 500000}, {960, 1000000}, {961, 0}, {5000, 7}, {5000, 250000}});
-    EXPECT_NEAR(map.toMicroseconds(960), 1000000, 1e-6);
     EXPECT_NEAR(map.toMicroseconds(1440), 1000000 + 480 * 1000000 / 480.0, 1e-6);
     EXPECT_DOUBLE_EQ(map.microsecondsPerTick(6000), 250000 / 480.0);
-    double previous = -1;
-    for (std::int64_t tick = 0; tick < 8000; ++tick) {
-        const double us = map.toMicroseconds(tick);
-        EXPECT_GT(us, previous);
-        previous = us;
-        ASSERT_EQ(map.toTick(us), tick);
-        ASSERT_EQ(map.toTick(us + 0.4), tick); // a time between ticks belongs to the earlier
-    }
-    const std::int64_t far = std::int64_t(1) << 40;
-    EXPECT_EQ(map.toTick(map.toMicroseconds(far)), far);
 }
 
-// Three tracks where events of every class meet on the same ticks.
+// Three tracks where events of every class meet on the same ticks: in a short
+// song, in one long enough to be read ahead on a second thread, and with the
+// ticks far apart (a sparse song, or a damaged delta).
 TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
 {
-    // A short song, and one long enough to be read ahead on a second thread.
-    for (const int bars : {8, 1600}) {
-        SCOPED_TRACE(bars);
+    using Grid = std::pair<std::int64_t, std::int64_t>; // ticks of the grid, and its step
+    for (const auto &[ticks, step] :
+         {Grid{16, 48}, Grid{3200, 48}, Grid{6, std::int64_t(48) << 20}}) {
+        SCOPED_TRACE(ticks * step);
         SmfWriter w(1, 96);
         std::mt19937 rng(7);
         for (int track = 0; track < 3; ++track) {
             w.beginTrack();
-            for (int tick = 0; tick < 96 * bars; tick += 48) {
+            for (std::int64_t tick = 0; tick < ticks * step; tick += step) {
                 for (int i = 0; i < 6; ++i) {
                     const std::uint8_t status[] = {0x90, 0x80, 0xB0}; // note-on, note-off, volume
                     const auto kind = rng() % 5;
@@ -226,13 +195,13 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
                 w.channel(tick, 0x93, 70, 90); // a zero-length note
                 w.channel(tick, 0x83, 70, 0);
             }
-            w.endTrack(96 * bars);
+            w.endTrack(ticks * step);
         }
         const MidiFile f = MidiFile::parse(w.bytes());
         ASSERT_TRUE(f.ok());
         const auto t = Timeline::build(f);
         const auto &events = t->events();
-        ASSERT_EQ(events.size(), std::size_t(3 * 2 * bars * 8)); // each one kept, once
+        ASSERT_EQ(events.size(), std::size_t(3 * ticks * 8)); // each one kept, once
         for (std::size_t i = 1; i < events.size(); ++i) {
             const TimedEvent &a = events[i - 1];
             const TimedEvent &b = events[i];
@@ -242,7 +211,7 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
             ASSERT_LE(a.timeUs, b.timeUs);
             // Every event lies on the grid it was written on, at its tick's time
             // through every tempo change before it.
-            ASSERT_EQ(bTick % 48, 0) << i;
+            ASSERT_EQ(bTick % step, 0) << i;
             ASSERT_EQ(b.timeUs, std::llround(t->tempoMap().toMicroseconds(bTick))) << i;
             // Tempo, SysEx, other channel messages, note-offs, note-ons, then the
             // note-offs of zero-length notes; track order within a class.
@@ -256,26 +225,4 @@ TEST(Timeline, SameTickEventsFollowTheClassThenTrackOrder)
             }
         }
     }
-}
-
-// Ticks far apart (a sparse song, or a damaged delta) merge in order too.
-TEST(Timeline, FarApartTicksMergeInOrder)
-{
-    SmfWriter w(1, 96);
-    const std::int64_t ticks[2][3] = {{0, 1 << 26, std::int64_t(3) << 26},
-                                      {5, std::int64_t(2) << 26, std::int64_t(3) << 26}};
-    for (int track = 0; track < 2; ++track) {
-        w.beginTrack();
-        for (std::int64_t tick : ticks[track])
-            w.channel(tick, std::uint8_t(0x90 | track), 60, 100);
-        w.endTrack(ticks[track][2]);
-    }
-    const auto t = Timeline::build(MidiFile::parse(w.bytes()));
-    std::vector<std::pair<std::int64_t, int>> got;
-    for (std::size_t i = 0; i < t->events().size(); ++i)
-        got.emplace_back(t->tickAt(i), t->events()[i].channel());
-    const std::int64_t u = std::int64_t(1) << 26;
-    const std::vector<std::pair<std::int64_t, int>> expected = {{0, 0},     {5, 1},     {u, 0},
-                                                                {2 * u, 1}, {3 * u, 0}, {3 * u, 1}};
-    EXPECT_EQ(got, expected);
 }

@@ -1,8 +1,7 @@
-// What is heard: the [Sound] settings, the SoundFont search, the sound dialog,
-// and on the real device with the real synthesizer the sound choice and sound
-// problems (the dialogs are fakes), and the real program: how a sound server
-// lists it, and its volume set over the bus. FluidSynth's file driver writes
-// what is heard.
+// What is heard: the [Sound] settings, the SoundFont search, and on the real
+// device with the real synthesizer the real sound dialog's choices and sound
+// problems, and the real program as a sound server lists it. FluidSynth's
+// file driver writes what is heard.
 #include "engine/DeviceFactory.h"
 #include "engine/SoundFonts.h"
 #include "platform/SettingsStore.h"
@@ -11,7 +10,6 @@
 #include "support/ProgramRun.h"
 #include "support/Wav.h"
 #include "support/WindowFixture.h"
-#include "ui/frmMain.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,14 +22,10 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
@@ -45,12 +39,11 @@ std::vector<int> quarterPeaks(const QString &wavPath)
     const Wav wav = readWav(wavPath.toStdString());
     EXPECT_EQ(wav.problem, "") << wavPath.toStdString();
     std::vector<int> peaks;
-    const size_t window = wav.rate / 4 * wav.channels;
-    for (size_t from = 0; window > 0 && from < wav.samples.size(); from += window) {
-        int peak = 0;
-        for (size_t i = from; i < std::min(from + window, wav.samples.size()); ++i)
-            peak = std::max(peak, std::abs(int(wav.samples[i])));
-        peaks.push_back(peak);
+    const size_t window = std::max<size_t>(wav.rate / 4 * wav.channels, 1);
+    for (size_t i = 0; i < wav.samples.size(); ++i) {
+        if (i % window == 0)
+            peaks.push_back(0);
+        peaks.back() = std::max(peaks.back(), std::abs(int(wav.samples[i])));
     }
     return peaks;
 }
@@ -61,34 +54,12 @@ int peakOf(const QString &wavPath)
     return peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end());
 }
 
-// Sets environment variables for one test and puts them back after it.
-class ScopedEnvironment
-{
-public:
-    void set(const char *name, const QString &value)
-    {
-        m_saved.push_back(
-            {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
-        qputenv(name, value.toUtf8());
-    }
-    ~ScopedEnvironment()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
-    }
-
-private:
-    std::vector<std::pair<const char *, std::optional<QByteArray>>> m_saved;
-};
-
 TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
 {
     QTemporaryDir dir;
     const QString ini = dir.filePath(u"Sonabel.ini"_s);
     SoundSettings chosen;
     chosen.SoundFont = u"/home/u/My Fonts/piano, grand.sf2"_s;
-    chosen.Output = u"alsa:128:0"_s;
-    chosen.AudioDriver = u"jack"_s;
     chosen.Gain = 0.75;
     chosen.Reverb = false;
     {
@@ -103,227 +74,84 @@ TEST(SoundSettings, KeptInTheSoundGroupUnreadableValuesTakeTheirDefaults)
     EXPECT_EQ(file.value(u"Sound/Reverb"_s).toString(), u"0"_s);
     EXPECT_EQ(LoadSoundSettings(IniSettingsStore(ini)), chosen);
 
-    const std::pair<QString, double> gains[] = {{u"loud"_s, 0.2}, {u"-1"_s, 0.2},
-                                                {u"11"_s, 0.2},   {u"nan"_s, 0.2},
-                                                {u""_s, 0.2},     {u" 2.5 "_s, 2.5}};
+    const std::pair<QString, double> gains[] = {
+        {u"loud"_s, 0.2}, {u"11"_s, 0.2}, {u"nan"_s, 0.2}, {u" 2.5 "_s, 2.5}};
+    MemoryStore store;
+    store.values = {{u"Sound/Reverb"_s, u"yes"_s}, {u"Sound/Chorus"_s, u"0"_s}};
+    EXPECT_TRUE(LoadSoundSettings(store).Reverb);
+    EXPECT_FALSE(LoadSoundSettings(store).Chorus);
     for (const auto &[text, gain] : gains) {
-        MemoryStore store;
-        store.values = {
-            {u"Sound/Gain"_s, text}, {u"Sound/Reverb"_s, u"yes"_s}, {u"Sound/Chorus"_s, u"0"_s}};
-        const SoundSettings read = LoadSoundSettings(store);
-        EXPECT_EQ(read.Gain, gain) << text.toStdString();
-        EXPECT_TRUE(read.Reverb);
-        EXPECT_FALSE(read.Chorus);
+        store.values.insert(u"Sound/Gain"_s, text);
+        EXPECT_EQ(LoadSoundSettings(store).Gain, gain) << text.toStdString();
     }
 }
 
 // ---- where SoundFonts are found ----
 
-TEST(SoundFonts, TheSynthesizersDefaultFirstThenEachFolderInOrder)
+// The synthesizer's default first (listed once when a folder holds it), then
+// each folder's SoundFonts in order; the folders follow the base directories,
+// the user's first.
+TEST(SoundFonts, TheDefaultFirstThenTheFoldersOfTheBaseDirectoriesInOrder)
 {
     QTemporaryDir dir;
-    const QString system = dir.filePath(u"sf2"_s), user = dir.filePath(u"user"_s);
-    QDir().mkpath(system + u"/folder.sf2"_s); // a folder is no SoundFont
+    const QString system = dir.filePath(u"sf2"_s);
     for (const QString &name : {u"b.sf2"_s, u"A.SF3"_s, u"default-GM.sf2"_s, u"notes.txt"_s})
         writeBytes(system + u'/' + name, "x");
-    writeBytes(user + u"/mine.sf2"_s, "x");
-    writeBytes(dir.filePath(u"chosen.sf2"_s), "x");
+    writeBytes(dir.filePath(u"user/mine.sf2"_s), "x");
+    QStringList found;
+    for (const std::string &p :
+         SoundFonts::list((system + u"/b.sf2"_s).toStdString(),
+                          {system.toStdString(), dir.filePath(u"user"_s).toStdString(),
+                           dir.filePath(u"missing"_s).toStdString()}))
+        found.append(QString::fromStdString(std::filesystem::path(p).filename().string()));
+    EXPECT_EQ(found, (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
 
-    const auto found = [](const std::vector<std::string> &paths) {
-        QStringList names;
-        for (const std::string &p : paths)
-            names.append(QString::fromStdString(std::filesystem::path(p).filename().string()));
-        return names;
-    };
-    const std::vector<std::string> folders = {system.toStdString(), user.toStdString(),
-                                              dir.filePath(u"missing"_s).toStdString()};
-    EXPECT_EQ(
-        found(SoundFonts::list(dir.filePath(u"chosen.sf2"_s).toStdString(), folders)),
-        (QStringList{u"chosen.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"b.sf2"_s, u"mine.sf2"_s}));
-    // A default that does not exist is left out; one inside a folder is listed once.
-    EXPECT_EQ(found(SoundFonts::list(dir.filePath(u"gone.sf2"_s).toStdString(), folders)).first(),
-              u"default-GM.sf2"_s);
-    EXPECT_EQ(found(SoundFonts::list((system + u"/b.sf2"_s).toStdString(), folders)),
-              (QStringList{u"b.sf2"_s, u"default-GM.sf2"_s, u"A.SF3"_s, u"mine.sf2"_s}));
-}
-
-TEST(SoundFonts, FoldersFollowTheBaseDirectoriesMostImportantFirst)
-{
     const auto folders = [](const char *dataHome, const char *dataDirs) {
         QStringList list;
         for (const std::string &f : SoundFonts::folders(dataHome, dataDirs, "/home/u"))
             list.append(QString::fromStdString(f));
         return list.join(u' ');
     };
-    // Unset or empty: the defaults of the base directories.
+    // Unset: the defaults of the base directories.
     EXPECT_EQ(folders(nullptr, nullptr),
               u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
               "/usr/local/share/sounds/sf2 /usr/local/share/sounds/sf3 "
               "/usr/share/sounds/sf2 /usr/share/sounds/sf3"_s);
-    EXPECT_EQ(folders("", ""), folders(nullptr, nullptr));
-    // Relative and empty entries are skipped, a trailing slash does not make
-    // a folder twice.
-    EXPECT_EQ(folders("/d/", "rel:/s1::/d:/s2/"),
-              u"/d/sounds/sf2 /d/sounds/sf3 /s1/sounds/sf2 /s1/sounds/sf3 "
-              "/s2/sounds/sf2 /s2/sounds/sf3"_s);
-    EXPECT_EQ(folders("relative", "/s"),
-              u"/home/u/.local/share/sounds/sf2 /home/u/.local/share/sounds/sf3 "
-              "/s/sounds/sf2 /s/sounds/sf3"_s);
-}
-
-// ---- the real dialog ----
-
-TEST(SoundDialog, ReturnsWhatIsShownWithTheUsersChanges)
-{
-    SoundDialogSetup setup;
-    setup.outputs = {{u"synth"_s, u"Built-in synthesizer"_s}, {u"silent"_s, u"Silent"_s}};
-    setup.soundFonts = {u"/a/one.sf2"_s, u"/a/two.sf3"_s};
-    setup.audioDrivers = {QString(), u"pulseaudio"_s, u"alsa"_s};
-    setup.soundFontFromEnvironment = u"SONABEL_SOUNDFONT=/x.sf2"_s;
-    setup.output = u"synth"_s;
-    setup.soundFont = u"/a/two.sf3"_s;
-    setup.audioDriver = u"alsa"_s;
-    setup.gain = 0.35;
-    setup.reverb = false;
-
-    QStringList followed;
-    setup.follow = [&](double gain, bool reverb, bool chorus) {
-        followed.append(u"%1 %2 %3"_s.arg(gain).arg(reverb).arg(chorus));
-    };
-
-    QStringList notes;
-    bool soundFontLocked = false;
-    QTimer::singleShot(0, [&] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        const auto boxes = dialog->findChildren<QComboBox *>();
-        ASSERT_EQ(boxes.size(), 3);
-        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
-        dialog->findChild<QSlider *>()->setValue(150);
-        const auto checks = dialog->findChildren<QCheckBox *>();
-        ASSERT_EQ(checks.size(), 2);
-        checks[1]->setChecked(false);
-        checks[1]->setChecked(true);
-        soundFontLocked = !boxes[1]->isEnabled();
-        for (QLabel *label : dialog->findChildren<QLabel *>())
-            notes.append(label->text());
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    });
-    QtDialogs dialogs;
-    const std::optional<SoundDialogSetup> answer = dialogs.ShowSound(setup);
-    ASSERT_TRUE(answer.has_value());
-    EXPECT_EQ(answer->output, u"silent"_s);
-    EXPECT_EQ(answer->soundFont, u"/a/two.sf3"_s);
-    EXPECT_EQ(answer->audioDriver, u"alsa"_s);
-    EXPECT_DOUBLE_EQ(answer->gain, 1.5);
-    EXPECT_FALSE(answer->reverb);
-    EXPECT_TRUE(answer->chorus);
-    EXPECT_EQ(followed, (QStringList{u"1.5 0 1"_s, u"1.5 0 0"_s, u"1.5 0 1"_s}));
-    EXPECT_TRUE(soundFontLocked);
-    EXPECT_EQ(notes.filter(u"SONABEL_SOUNDFONT=/x.sf2 is set"_s).size(), 1)
-        << notes.join(u'|').toStdString();
-}
-
-// ---- the sound dialog's handler on a scripted device ----
-
-using SoundControls = WindowFixture;
-
-// The volume (the Player's, so the bus's too), reverb and chorus follow the
-// dialog's controls as they move, on the open output; Cancel puts back what
-// was there, OK keeps it in [Sound].
-TEST_F(SoundControls, FollowTheDialogCancelPutsBackOkKeeps)
-{
-    store.values.insert(u"Sound/Gain"_s, u"0.4"_s);
-    store.values.insert(u"Sound/Chorus"_s, u"0"_s);
-    frmMain &w = window();
-    w.Form_Load();
-    const SoundSettings before = LoadSoundSettings(store);
-    QSignalSpy volumes(&w.player, &Player::volumeChanged);
-    QStringList heard;
-    const auto hear = [&] {
-        heard.append(u"%1 %2 %3"_s.arg(device.gain).arg(device.reverb).arg(device.chorus));
-    };
-    dialogs.whileSoundShown = [&](const SoundDialogSetup &shown) {
-        ASSERT_TRUE(shown.follow);
-        shown.follow(1.5, false, false);
-        hear();
-        shown.follow(0.1, false, true);
-        hear();
-    };
-    w.mnuSound_Click();
-    EXPECT_EQ(heard, (QStringList{u"1.5 0 0"_s, u"0.1 0 1"_s}));
-    hear();
-    EXPECT_EQ(heard.last(), u"0.4 1 0"_s);
-    EXPECT_EQ(w.player.volume(), 0.4);
-    EXPECT_EQ(volumes.size(), 3);
-    EXPECT_EQ(LoadSoundSettings(store), before);
-
-    dialogs.soundAnswer = [](SoundDialogSetup &chosen) {
-        chosen.gain = 0.1;
-        chosen.chorus = true;
-        chosen.reverb = false;
-    };
-    w.mnuSound_Click();
-    hear();
-    EXPECT_EQ(heard.last(), u"0.1 0 1"_s);
-    EXPECT_EQ(w.player.volume(), 0.1);
-    const SoundSettings kept = LoadSoundSettings(store);
-    EXPECT_EQ(kept.Gain, 0.1);
-    EXPECT_FALSE(kept.Reverb);
-    EXPECT_TRUE(kept.Chorus);
-    // The output stayed open throughout.
-    EXPECT_TRUE(device.sounds.isEmpty());
-}
-
-// A SoundFont that went while the player ran: OK hands it to the device, which
-// falls back and says so, and [Sound] keeps the default from then on.
-TEST_F(SoundControls, ASoundFontGoneMeanwhileFallsBackOnOk)
-{
-    ScopedEnvironment env;
-    env.set("SONABEL_SOUNDFONT", QString());
-    const QString font = file(u"mine.sf2"_s);
-    store.values.insert(u"Sound/SoundFont"_s, font);
-    EXPECT_EQ(soundChoiceToOpen(store).soundFont, font);
-    window().Form_Load();
-    QFile::remove(font);
-    dialogs.soundAnswer = [](SoundDialogSetup &) {
-    };
-    window().mnuSound_Click();
-    ASSERT_EQ(device.sounds.size(), 1);
-    EXPECT_EQ(device.sounds.first().soundFont, font);
-    EXPECT_EQ(LoadSoundSettings(store).SoundFont, QString());
-    window().mnuSound_Click();
-    EXPECT_EQ(dialogs.soundShown.last().soundFont, QString());
-    EXPECT_EQ(device.sounds.size(), 1);
-
-    // With SONABEL_SOUNDFONT in force the setting is not the user's problem now.
-    store.values.insert(u"Sound/SoundFont"_s, font);
-    env.set("SONABEL_SOUNDFONT", SmallSoundFont);
-    soundChoiceToOpen(store);
-    EXPECT_EQ(LoadSoundSettings(store).SoundFont, font);
+    // A trailing slash does not make a folder twice.
+    EXPECT_EQ(folders("/d/", "/s1:/d"),
+              u"/d/sounds/sf2 /d/sounds/sf3 /s1/sounds/sf2 /s1/sounds/sf3"_s);
 }
 
 // ---- the window on the real device ----
 
-// The window on the real device; the dialogs and the store are the fixture's fakes.
+// The fakes, but the real sound dialog.
+struct WithRealSoundDialog : FakeDialogs
+{
+    std::optional<SoundDialogSetup> ShowSound(const SoundDialogSetup &setup) override
+    {
+        return QtDialogs().ShowSound(setup);
+    }
+};
+
+// The window on the real device, heard through the file driver, and the real
+// sound dialog; the store and the other dialogs are fakes.
 class SoundWindow : public WindowFixture
 {
 public:
-    using WindowFixture::dir, WindowFixture::store;
     void SetUp() override
     {
         if (!QFile::exists(SmallSoundFont))
             GTEST_SKIP() << "timgm6mb-soundfont is not installed";
-        env.set("SONABEL_OUTPUT", QString());
-        env.set("SONABEL_SOUNDFONT", QString());
-        env.set("SONABEL_AUDIO_DRIVER", u"file"_s);
-        env.set("SONABEL_AUDIO_FILE", wav(u"start"_s));
-        store.values.insert(QString(), u"1"_s);
+        TearDown();
+        qputenv("SONABEL_AUDIO_DRIVER", "file");
+        qputenv("SONABEL_AUDIO_FILE", wav(u"start"_s).toUtf8());
     }
     void TearDown() override
     {
-        window.reset();
-        real.reset(); // the file driver finishes its WAV
+        finish();
+        for (const char *name :
+             {"SONABEL_OUTPUT", "SONABEL_SOUNDFONT", "SONABEL_AUDIO_DRIVER", "SONABEL_AUDIO_FILE"})
+            qunsetenv(name);
     }
 
     // The device for what the store holds, and the window on it.
@@ -332,21 +160,36 @@ public:
         real = makeSequencerDevice(soundChoiceToOpen(store));
         MainWindowServices s = services();
         s.MCI = real.get();
+        s.dlg = &asked;
         window = std::make_unique<frmMain>(s);
         window->Global.ResetMode = 0;
     }
-    void play(const QString &song) { window->playNow(song); }
-    // Chooses in the sound dialog; what is heard from then on goes to wavName.
-    void choose(const QString &wavName, const std::function<void(SoundDialogSetup &)> &answer)
+    // Opens the sound dialog, which act works once it is up (its output,
+    // SoundFont and driver boxes given), then presses button. What is heard
+    // from then on goes to the WAV of that name.
+    void choose(const QString &wavName,
+                const std::function<void(QWidget *, QList<QComboBox *>)> &act,
+                QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok)
     {
-        env.set("SONABEL_AUDIO_FILE", wav(wavName));
-        dialogs.soundAnswer = answer;
+        qputenv("SONABEL_AUDIO_FILE", wav(wavName).toUtf8());
+        QTimer::singleShot(0, [=] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            const auto boxes = dialog->findChildren<QComboBox *>();
+            ASSERT_EQ(boxes.size(), 3);
+            act(dialog, boxes);
+            dialog->findChild<QDialogButtonBox *>()->button(button)->click();
+        });
         window->mnuSound_Click();
     }
     QString wav(const QString &name) const { return dir.filePath(name + u".wav"_s); }
-    void finish() { TearDown(); }
+    void finish()
+    {
+        window.reset();
+        real.reset(); // the file driver finishes its WAV
+    }
 
-    ScopedEnvironment env;
+    WithRealSoundDialog asked;
     std::unique_ptr<SequencerDevice> real; // the device
     std::unique_ptr<frmMain> window;
 };
@@ -354,59 +197,74 @@ public:
 TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
 {
     start();
-    play(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
+    window->playNow(writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250));
     ASSERT_TRUE(QTest::qWaitFor([&] { return real->Position() >= 1000; }, 10000));
 
-    // The volume follows the dialog's slider: silent while it is at 0, and
-    // back when the dialog is cancelled. Volume off: the song goes on, silently.
-    dialogs.whileSoundShown = [](const SoundDialogSetup &shown) {
-        shown.follow(0, true, true);
-        QTest::qWait(1000);
-    };
-    window->mnuSound_Click();
-    dialogs.whileSoundShown = nullptr;
+    // The volume (the Player's, so the bus's too) follows the dialog's
+    // slider: silent while it is at 0, and back when the dialog is cancelled,
+    // which keeps nothing. Volume off: the song goes on, silently. The driver
+    // the variable sets is shown, locked, with a line that says so.
+    const SoundSettings before = LoadSoundSettings(store);
+    QSignalSpy volumes(&window->player, &Player::volumeChanged);
+    choose(
+        u"start"_s,
+        [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+            EXPECT_GE(boxes[1]->findData(SmallSoundFont), 0);
+            EXPECT_FALSE(boxes[2]->isEnabled());
+            QStringList labels;
+            for (QLabel *label : dialog->findChildren<QLabel *>())
+                labels.append(label->text());
+            EXPECT_EQ(labels.filter(u"SONABEL_AUDIO_DRIVER=file is set"_s).size(), 1)
+                << labels.join(u'|').toStdString();
+            dialog->findChild<QSlider *>()->setValue(0);
+            QTest::qWait(1000);
+        },
+        QDialogButtonBox::Cancel);
+    EXPECT_EQ(volumes.size(), 2);
+    EXPECT_EQ(LoadSoundSettings(store), before);
     QTest::qWait(1000);
-    qint32 before = real->Position();
-    choose(u"quiet"_s, [](SoundDialogSetup &s) {
-        s.soundFont = SmallSoundFont;
-        s.gain = 0;
+    qint32 at = real->Position();
+    choose(u"quiet"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        boxes[1]->setCurrentIndex(boxes[1]->findData(SmallSoundFont));
+        dialog->findChild<QSlider *>()->setValue(0);
     });
-    ASSERT_EQ(dialogs.soundShown.size(), 2);
-    const SoundDialogSetup &shown = dialogs.soundShown.last();
-    EXPECT_EQ(shown.output, u"synth"_s);
-    EXPECT_TRUE(shown.soundFonts.contains(SmallSoundFont));
-    EXPECT_EQ(shown.audioDriverFromEnvironment, u"SONABEL_AUDIO_DRIVER=file"_s);
-    EXPECT_TRUE(shown.outputFromEnvironment.isEmpty());
-    EXPECT_GE(real->Position(), before);
-    EXPECT_LT(real->Position(), before + 3000);
+    EXPECT_GE(real->Position(), at);
+    EXPECT_LT(real->Position(), at + 3000);
     EXPECT_TRUE(real->outputDescription().contains(u"TimGM6mb.sf2"_s));
-    EXPECT_EQ(store.values.value(u"Sound/SoundFont"_s), SmallSoundFont);
-    EXPECT_EQ(store.values.value(u"Sound/Gain"_s), u"0"_s);
     QTest::qWait(1200);
 
     // Paused, a new choice keeps it paused at the same point (the variable
     // still decides the driver, but the output opens anew).
     window->imgControls_Click(2);
-    before = real->Position();
-    choose(u"loud"_s, [](SoundDialogSetup &s) {
-        s.gain = 1.0;
-        s.reverb = false;
-        s.audioDriver = u"alsa"_s;
+    at = real->Position();
+    choose(u"loud"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        dialog->findChild<QSlider *>()->setValue(100);
+        dialog->findChildren<QCheckBox *>().at(0)->setChecked(false);
+        boxes[2]->setCurrentIndex(boxes[2]->findData(u"alsa"_s));
     });
     EXPECT_TRUE(real->isPaused());
-    EXPECT_EQ(real->Position(), before);
+    EXPECT_EQ(real->Position(), at);
     window->imgControls_Click(2); // resumes
     QTest::qWait(1200);
-    EXPECT_GT(real->Position(), before + 500);
-    EXPECT_FALSE(window->isStopped());
+    EXPECT_GT(real->Position(), at + 500);
 
-    // The silent output: time still runs.
-    choose(u"silent"_s, [](SoundDialogSetup &s) { s.output = u"silent"_s; });
+    // The silent output, the volume at 1.5, chorus off: OK keeps what the
+    // user changed and what was shown; time still runs.
+    choose(u"silent"_s, [](QWidget *dialog, const QList<QComboBox *> &boxes) {
+        boxes[0]->setCurrentIndex(boxes[0]->findData(u"silent"_s));
+        dialog->findChild<QSlider *>()->setValue(150);
+        dialog->findChildren<QCheckBox *>().at(1)->setChecked(false);
+    });
     EXPECT_TRUE(real->outputDescription().contains(u"silent"_s));
-    EXPECT_EQ(store.values.value(u"Sound/Output"_s), u"silent"_s);
-    before = real->Position();
+    const std::pair<QString, QString> kept[] = {
+        {u"Output"_s, u"silent"_s},    {u"Gain"_s, u"1.5"_s},
+        {u"Chorus"_s, u"0"_s},         {u"Reverb"_s, u"0"_s},
+        {u"AudioDriver"_s, u"alsa"_s}, {u"SoundFont"_s, SmallSoundFont}};
+    for (const auto &[key, value] : kept)
+        EXPECT_EQ(store.values.value(u"Sound/"_s + key), value) << key.toStdString();
+    at = real->Position();
     QTest::qWait(600);
-    EXPECT_GT(real->Position(), before);
+    EXPECT_GT(real->Position(), at);
     finish();
 
     // Per quarter second of what played before the first choice: quiet for
@@ -420,15 +278,17 @@ TEST_F(SoundWindow, ChoiceIsAppliedAtOnceAndTheSongGoesOnWhereItWas)
         << "Cancel did not put it back";
     EXPECT_LT(peakOf(wav(u"quiet"_s)), 50);
     EXPECT_GT(peakOf(wav(u"loud"_s)), 2000);
-    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
+    EXPECT_TRUE(asked.messages.isEmpty()) << asked.messages.join(u'\n').toStdString();
 }
 
 // A chosen SoundFont or port that is gone falls back and says so once; so do
 // the other problems, however many songs play. A gone SoundFont is not told
-// again at the next start either.
+// again at the next start either; one that SONABEL_SOUNDFONT overrides is not
+// the user's problem now, and stays chosen.
 TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
 {
     writeBytes(dir.filePath(u"junk.sf2"_s), "not a SoundFont");
+    const QString gone = dir.filePath(u"gone.sf2"_s);
     // What, the setting or (SONABEL_...) variable, its value (a file name is
     // in the test's folder), the words of the message ('|' between them), and
     // whether the song is heard.
@@ -443,87 +303,58 @@ TEST_F(SoundWindow, ProblemsAreShownOnceAndPlayGoesOn)
     };
     for (const auto &[what, name, setting, words, heard] : cases) {
         SCOPED_TRACE(what);
-        TearDown();
-        dialogs.messages.clear();
-        store.values.clear();
+        asked.messages.clear();
+        store.values = {{QString(), u"1"_s}}; // not a first run
         SetUp();
         const QString value = setting.endsWith(u".sf2"_s) ? dir.filePath(setting) : setting;
+        const bool overridden = qstrcmp(name, "SONABEL_SOUNDFONT") == 0;
+        if (overridden)
+            store.values.insert(u"Sound/SoundFont"_s, gone);
         if (qstrncmp(name, "SONABEL_", 8) == 0)
-            env.set(name, value);
+            qputenv(name, value.toUtf8());
         else
             store.values.insert(QLatin1String(name), value);
         start();
         const QString song = writeSteadySong(dir.filePath(u"song.mid"_s), 30, 250);
-        play(song);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, 10000));
+        window->playNow(song);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !asked.messages.isEmpty(); }, 10000));
         for (const QString &word : words.split(u'|'))
-            EXPECT_TRUE(dialogs.messages.first().contains(word))
-                << dialogs.messages.first().toStdString();
+            EXPECT_TRUE(asked.messages.first().contains(word))
+                << asked.messages.first().toStdString();
         // The next song brings no second message.
         window->imgControls_Click(3);
-        play(song);
+        window->playNow(song);
         QTest::qWait(1200);
-        EXPECT_EQ(dialogs.messages.size(), 1);
+        EXPECT_EQ(asked.messages.size(), 1);
         EXPECT_GT(real->Position(), 500);
         finish();
         if (heard) {
             EXPECT_GT(peakOf(wav(u"start"_s)), 1000);
         }
+        if (overridden) {
+            EXPECT_EQ(store.values.value(u"Sound/SoundFont"_s), gone);
+        }
         if (qstrcmp(name, "Sound/SoundFont") == 0) {
             // [Sound] keeps the default from then on: the next start tells nothing.
             EXPECT_EQ(LoadSoundSettings(store).SoundFont, QString());
-            start();
-            play(song);
-            QTest::qWait(1200);
-            EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join(u'\n').toStdString();
         }
     }
 }
 
 // ---- the real program ----
 
-// The bus's Volume is the Sound dialog's: a share of its slider's range (the
-// gain up to its top), kept within it and in [Sound] Gain, and announced. (It
-// is the Player's volume, which the dialog sets too; what that sounds like on
-// the real synthesizer: SoundWindow.)
-TEST(PlayEndToEnd, BusVolumeIsTheSoundDialogs)
-{
-    ProgramRun run;
-    if (!run.startSessionBus())
-        GTEST_SKIP() << "no dbus-daemon or gdbus";
-    QProcess *player = run.start({writeSteadySong(run.scratch(u"steady.mid"_s), 30, 250)});
-    ASSERT_TRUE(ProgramRun::waitFor(
-        [&] { return run.mprisGet(u"PlaybackStatus"_s).contains(u"Playing"_s); }, Patience));
-    EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<0.1"_s)); // the default gain, 0.2
-    QProcess *monitor = run.monitorBus();
-    QString said;
-    const auto set = [&](const char *volume) {
-        run.mpris(u"org.freedesktop.DBus.Properties.Set"_s,
-                  {u"org.mpris.MediaPlayer2.Player"_s, u"Volume"_s, QLatin1String(volume)});
-    };
-    set("<7.0>");
-    EXPECT_TRUE(run.mprisGet(u"Volume"_s).contains(u"<1.0"_s));
-    set("<0.0>");
-    EXPECT_TRUE(heardOnBus(monitor, &said, u"'Volume': <0.0>"_s)) << said.toStdString();
-    run.mpris(u"org.mpris.MediaPlayer2.Quit"_s);
-    ASSERT_TRUE(player->waitForFinished(Patience));
-    EXPECT_EQ(QSettings(run.iniFile(), QSettings::IniFormat).value(u"Sound/Gain"_s).toString(),
-              u"0"_s);
-}
-
-TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
+// A sound server lists the player as music, with its name and icon. There is
+// no session bus here: the player runs as before.
+TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusicWithoutABus)
 {
     // A private PulseAudio server with a null sink, reached by its socket only.
     ProgramRun run;
     const QString home = run.scratch(u"pulse"_s);
     QDir().mkpath(home);
-    const QString server = u"unix:"_s + home + u"/socket"_s;
-    QProcessEnvironment pulseEnv = QProcessEnvironment::systemEnvironment();
-    pulseEnv.insert(u"HOME"_s, home);
-    pulseEnv.insert(u"XDG_RUNTIME_DIR"_s, run.runtimeDir());
-    pulseEnv.insert(u"PULSE_SERVER"_s, server);
+    run.environment.insert(u"HOME"_s, home); // the player's too
+    run.environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + home + u"/socket"_s);
     QProcess pulse;
-    pulse.setProcessEnvironment(pulseEnv);
+    pulse.setProcessEnvironment(run.environment);
     pulse.setStandardErrorFile(home + u"/log"_s);
     pulse.start(u"pulseaudio"_s, // a missing server fails here
                 {u"-n"_s, u"--daemonize=no"_s, u"--exit-idle-time=-1"_s, u"-L"_s,
@@ -533,7 +364,7 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
     // What the server lists; nothing while it does not answer.
     const auto sinkInputs = [&]() -> std::optional<QString> {
         QProcess pactl;
-        pactl.setProcessEnvironment(pulseEnv);
+        pactl.setProcessEnvironment(run.environment);
         pactl.start(u"pactl"_s, {u"list"_s, u"sink-inputs"_s});
         if (!pactl.waitForFinished(Patience) || pactl.exitCode() != 0)
             return std::nullopt;
@@ -544,7 +375,7 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
 
     run.environment.insert(u"SONABEL_OUTPUT"_s, u"synth"_s);
     run.environment.insert(u"SONABEL_AUDIO_DRIVER"_s, u"pulseaudio"_s);
-    run.environment.insert(u"PULSE_SERVER"_s, server);
+    run.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + home + u"/no-bus"_s);
     QProcess *player = run.start({writeSteadySong(run.scratch(u"song.mid"_s), 30, 250)});
     QString listed;
     EXPECT_TRUE(ProgramRun::waitFor(
@@ -557,6 +388,7 @@ TEST(PlayEndToEnd, TheSoundServerListsThePlayerAsMusic)
     EXPECT_TRUE(listed.contains(u"application.icon_name = \"sonabel\""_s));
     EXPECT_TRUE(listed.contains(u"media.role = \"music\""_s));
     EXPECT_TRUE(ProgramRun::terminate(player, Patience));
+    EXPECT_EQ(player->exitCode(), 0);
     ProgramRun::terminate(&pulse, Patience);
 }
 

@@ -34,10 +34,9 @@ public:
         soundShown.append(setup);
         if (whileSoundShown)
             whileSoundShown(setup);
-        if (!soundAnswer)
-            return std::nullopt;
-        SoundDialogSetup choice = setup;
-        soundAnswer(choice);
+        std::optional<SoundDialogSetup> choice;
+        if (soundAnswer)
+            soundAnswer(choice.emplace(setup));
         return choice;
     }
 

@@ -2,6 +2,7 @@
 #include "support/FakeSequencer.h"
 
 #include <QMetaObject>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -18,29 +19,21 @@ void FakeSequencer::endRingOut()
 {
     if (!m_ringing)
         return;
-    m_ringing = false;
     endPendingPlay(NotifySuccessful);
     postStatusUpdate();
 }
 
 QStringList FakeSequencer::opened() const
 {
-    QStringList files;
-    for (const QString &entry : log) {
-        if (entry.startsWith(QLatin1String("Open ")))
-            files.append(entry.mid(5));
-        else if (entry.startsWith(QLatin1String("Prelude ")))
-            files.append(entry.mid(8));
-    }
-    return files;
+    QStringList files = log.filter(QRegularExpression(u"^(Open|Prelude) "_s));
+    return files.replaceInStrings(QRegularExpression(u"^\\w+ "_s), QString());
 }
 
 void FakeSequencer::endPendingPlay(int code)
 {
     m_ringing = false; // every command cuts a ring-out
-    if (m_notifyPending)
+    if (std::exchange(m_notifyPending, false))
         postDone(code);
-    m_notifyPending = false;
 }
 
 void FakeSequencer::open(const QString &fileName, const QString &prelude)
@@ -48,13 +41,11 @@ void FakeSequencer::open(const QString &fileName, const QString &prelude)
     if (!prelude.isEmpty())
         log.append(u"Prelude "_s + prelude);
     log.append(u"Open "_s + fileName);
-    close();
-    log.removeLast(); // the close that every open makes is not a command
+    endPendingPlay(NotifyAborted); // as a close, which is not a command of its own
     const bool ok = m_lengths.contains(fileName);
-    if (ok) {
-        m_file = fileName;
-        m_position = 0;
-    }
+    m_file = ok ? fileName : QString();
+    m_position = 0;
+    m_state = Idle;
     QMetaObject::invokeMethod(
         this, [this, ok] { Q_EMIT Opened(ok); }, Qt::QueuedConnection);
 }
@@ -79,11 +70,9 @@ void FakeSequencer::pause(bool notify)
     if (m_state == Paused) {
         m_state = Playing;
         m_notifyPending = notify;
-    } else if (m_state == Playing) {
-        m_state = Paused;
-        endPendingPlay(NotifyAborted);
-    } else if (m_ringing) {
-        endPendingPlay(NotifyAborted);
+    } else {
+        m_state = m_state == Playing ? Paused : Idle;
+        endPendingPlay(NotifyAborted); // a ring-out, or nothing when idle
     }
 }
 

@@ -35,8 +35,7 @@ public:
     bool isPaused() const override { return m_state == Paused; }
     std::shared_ptr<const Lyrics> lyrics() const override
     {
-        const auto found = m_lyrics.find(m_file);
-        return found != m_lyrics.end() ? *found : SequencerDevice::lyrics();
+        return m_lyrics.value(m_file, SequencerDevice::lyrics());
     }
     // The choices the output was opened anew for, in order.
     void setSound(const SoundChoice &choice) override { sounds.append(choice); }

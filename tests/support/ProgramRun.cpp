@@ -52,37 +52,17 @@ QString ProgramRun::scratch(const QString &name) const
 
 QProcess *ProgramRun::start(const QStringList &arguments)
 {
-    return startAfter(QString(), arguments);
-}
-
-QProcess *ProgramRun::startAfter(const QString &prelude, const QStringList &arguments)
-{
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->setWorkingDirectory(workingDirectory);
-    if (prelude.isEmpty()) {
-        process->setProgram(program());
-        process->setArguments(arguments);
-    } else {
-        process->setProgram(u"/bin/sh"_s);
-        process->setArguments(QStringList{u"-c"_s, prelude + u" exec \"$0\" \"$@\""_s, program()} +
-                              arguments);
-    }
     if (errorFile.isEmpty())
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     else
         process->setStandardErrorFile(errorFile, QIODevice::Append);
-    process->start();
+    process->start(program(), arguments);
     process->waitForStarted(10000);
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
-}
-
-bool ProgramRun::runToEnd(const QStringList &arguments, int timeoutMs)
-{
-    QProcess *process = start(arguments);
-    return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit &&
-           process->exitCode() == 0;
 }
 
 bool ProgramRun::startSessionBus()
@@ -178,9 +158,7 @@ QStringList readLines(const QString &path)
 QByteArray readBytes(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString writeBytes(const QString &path, const QByteArray &bytes)

@@ -45,11 +45,6 @@ public:
     // Starts the program with these arguments; the process is owned by the run
     // and killed when the run ends.
     QProcess *start(const QStringList &arguments = {});
-    // Starts the program from a shell after the shell commands in prelude
-    // ("ulimit -n 8;"), which then stay in force for it.
-    QProcess *startAfter(const QString &prelude, const QStringList &arguments = {});
-    // Runs the program to its end; true when it ended with exit code 0 within timeoutMs.
-    bool runToEnd(const QStringList &arguments, int timeoutMs = Patience);
 
     // A private session bus for the processes started from here on (a
     // dbus-daemon, ended with the run); false when dbus-daemon or gdbus is

@@ -1,22 +1,18 @@
 // Reading the audio files that the synthesizer and the renderer write.
 #include "support/Wav.h"
 
-#include <cstring>
-#include <fstream>
+#include <QFile>
+#include <QtEndian>
 #include <sndfile.h>
 
 Wav readWav(const std::string &path)
 {
     // A WAV that was never finished holds no true size in its RIFF header.
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in.tellg();
-    unsigned char head[8] = {};
-    in.seekg(0);
-    in.read(reinterpret_cast<char *>(head), sizeof head);
-    const std::uint32_t riffSize =
-        head[4] | head[5] << 8 | head[6] << 16 | std::uint32_t(head[7]) << 24;
+    QFile file(QString::fromStdString(path));
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(8) : QByteArray();
     Wav wav = readAudio(path);
-    if (!in || std::memcmp(head, "RIFF", 4) || riffSize != size - 8)
+    if (head.size() < 8 || !head.startsWith("RIFF") ||
+        qFromLittleEndian<quint32>(head.constData() + 4) != file.size() - 8)
         wav.problem = "no RIFF header, or one that was never finalised";
     else if (wav.problem.empty() && wav.format != (SF_FORMAT_WAV | SF_FORMAT_PCM_16))
         wav.problem = "not 16-bit PCM";

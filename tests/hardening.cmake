@@ -1,1 +1,0 @@
-sonabel_add_test(hardening_e2e_test SOURCES hardening_e2e_test.cpp TIMEOUT 600)
