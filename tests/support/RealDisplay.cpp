@@ -1,7 +1,6 @@
 // A private X server with a window manager, driven like a user drives it.
 #include "support/RealDisplay.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -49,9 +48,7 @@ void RealDisplay::startXvfb()
                  u"tcp"_s, u"-noreset"_s},
                 QProcessEnvironment::systemEnvironment(), true))
         return;
-    QDeadlineTimer deadline(StartTimeoutMs);
-    while (!m_server->canReadLine() && m_server->waitForReadyRead(int(deadline.remainingTime()))) {
-    }
+    m_server->waitForReadyRead(StartTimeoutMs); // one short line, written at once
     m_name = u':' + QString::fromLatin1(m_server->readLine().trimmed());
     if (m_name.size() < 2) {
         m_failure = u"Xvfb did not report a display number"_s;
