@@ -53,11 +53,7 @@ std::vector<std::uint8_t> chord(int onMs, int offMs, bool held = false)
 // Peak level of the frames [from, to) of a stereo WAV, in dBFS.
 double peakDb(const Wav &wav, std::int64_t from, std::int64_t to)
 {
-    int peak = 0;
-    const auto frames = std::int64_t(wav.samples.size() / 2);
-    for (std::int64_t i = std::max<std::int64_t>(0, from) * 2; i < std::min(to, frames) * 2; ++i)
-        peak = std::max(peak, std::abs(int(wav.samples[std::size_t(i)])));
-    return 20 * std::log10(std::max(peak, 1) / 32768.0);
+    return 20 * std::log10(std::max(peakIn(wav, from, to), 1) / 32768.0);
 }
 
 // The RMS level of the frames [from, to) of a stereo WAV, in dBFS.

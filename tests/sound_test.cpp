@@ -39,12 +39,10 @@ std::vector<int> quarterPeaks(const QString &wavPath)
     const Wav wav = readWav(wavPath.toStdString());
     EXPECT_EQ(wav.problem, "") << wavPath.toStdString();
     std::vector<int> peaks;
-    const size_t window = std::max<size_t>(wav.rate / 4 * wav.channels, 1);
-    for (size_t i = 0; i < wav.samples.size(); ++i) {
-        if (i % window == 0)
-            peaks.push_back(0);
-        peaks.back() = std::max(peaks.back(), std::abs(int(wav.samples[i])));
-    }
+    const auto window = std::int64_t(std::max(wav.rate / 4, 1u));
+    const auto frames = std::int64_t(wav.samples.size() / std::max(wav.channels, 1u));
+    for (std::int64_t from = 0; from < frames; from += window)
+        peaks.push_back(peakIn(wav, from, from + window));
     return peaks;
 }
 

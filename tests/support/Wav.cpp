@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <algorithm>
+#include <cstdlib>
 #include <sndfile.h>
 
 Wav readWav(const std::string &path)
@@ -38,4 +40,15 @@ Wav readAudio(const std::string &path)
         wav.problem = "the file ends early";
     sf_close(file);
     return wav;
+}
+
+int peakIn(const Wav &wav, std::int64_t from, std::int64_t to)
+{
+    const auto channels = std::int64_t(std::max(wav.channels, 1u));
+    const auto frames = std::int64_t(wav.samples.size()) / channels;
+    int peak = 0;
+    for (std::int64_t i = std::max<std::int64_t>(from, 0) * channels;
+         i < std::min(to, frames) * channels; ++i)
+        peak = std::max(peak, std::abs(int(wav.samples[std::size_t(i)])));
+    return peak;
 }

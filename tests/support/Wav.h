@@ -18,5 +18,8 @@ struct Wav
 };
 
 Wav readWav(const std::string &path);
+// The loudest sample, as a magnitude, of the frames [from, to), clipped to the
+// file.
+int peakIn(const Wav &wav, std::int64_t from, std::int64_t to);
 // Any file libsndfile reads (FLAC, Ogg Vorbis, WAV), as 16-bit samples.
 Wav readAudio(const std::string &path);
