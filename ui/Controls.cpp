@@ -40,10 +40,7 @@ QStringList droppedPaths(const QMimeData *data)
 
 void acceptFileDrag(QDropEvent *event)
 {
-    if (droppedPaths(event->mimeData()).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
+    takeDroppedPaths(event);
 }
 
 QStringList takeDroppedPaths(QDropEvent *event)
