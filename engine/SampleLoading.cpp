@@ -301,6 +301,8 @@ bool PaddedView::read(void *into, std::uint64_t bytes)
 {
     if (bytes > m_size - m_position)
         return false;
+    if (bytes == 0)
+        return true;
     auto *out = static_cast<std::uint8_t *>(into);
     std::uint64_t position = m_position;
     auto s = std::upper_bound(m_segments.begin(), m_segments.end(), position,
